@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Quorbel and starts it. Arguments are passed to the program.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup-debian.sh
+bash scripts/build.sh
+exec build/src/app/quorbel "$@"

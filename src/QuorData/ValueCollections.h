@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+// The member list of one cluster: data-item positions.
+class TCluster {
+public:
+    void Clear();
+    void Add(int Member);
+    // Appends Other's members in reverse order and leaves Other empty.
+    void Merge(TCluster& Other);
+    int GetMember(int i) const { return Members[static_cast<size_t>(i)]; }
+    // Removes member i, moving the last member into its place; 0 and no
+    // change when i is not below MemberCount.
+    int Extract(int i);
+    int Count() const { return static_cast<int>(Members.size()); }
+    void SetCount(int n);
+    int GetMemberCount() const { return MemberCount; }
+
+private:
+    std::vector<int> Members;
+    int MemberCount = 0;
+};
+
+// One non-numeric text of a column and the rows it occurs in.
+class TSpecValue {
+public:
+    void Init(const QString& Value);
+    QString GetValue() const { return FValue; }
+    void AddIndex(int Index) { Indices.push_back(Index); }
+    const std::vector<int>& GetIndices() const { return Indices; }
+
+private:
+    std::vector<int> Indices;
+    QString FValue;
+};
+
+// The distinct non-numeric texts met in one column, in the order first met.
+class TNotNumbers {
+public:
+    void Init(int Column);
+    // Registers Text at row Index; texts compare case-sensitively.
+    void Add(const QString& Text, int Index);
+    int GetColumn() const { return Column; }
+    int Count() const { return static_cast<int>(Values.size()); }
+    const TSpecValue& Value(int i) const { return *Values[static_cast<size_t>(i)]; }
+
+private:
+    int Column = 0;
+    std::vector<std::unique_ptr<TSpecValue>> Values;
+};

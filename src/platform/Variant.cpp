@@ -1,0 +1,111 @@
+#include "platform/Variant.h"
+
+#include "platform/Exceptions.h"
+
+#include <QLocale>
+
+#include <cmath>
+#include <limits>
+
+TVariant TVariant::Null()
+{
+    TVariant v;
+    v.FValue = NullTag{};
+    return v;
+}
+
+TVariant::Type TVariant::type() const
+{
+    return static_cast<Type>(FValue.index());
+}
+
+QString TVariant::TypeName(Type type)
+{
+    switch (type) {
+    case Type::Empty: return QStringLiteral("Empty");
+    case Type::Null: return QStringLiteral("Null");
+    case Type::Integer: return QStringLiteral("Integer");
+    case Type::Double: return QStringLiteral("Double");
+    case Type::Text: return QStringLiteral("String");
+    }
+    return QString();
+}
+
+bool TextToDouble(const QString& text, double& out)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return false;
+    bool ok = false;
+    double v = QLocale::c().toDouble(t, &ok);
+    if (!ok) {
+        const QLocale system;
+        if (system.decimalPoint() != QLatin1Char('.'))
+            v = system.toDouble(t, &ok);
+    }
+    if (!ok || !std::isfinite(v))
+        return false;
+    out = v;
+    return true;
+}
+
+QString DoubleToText(double value)
+{
+    // Rounded to 15 significant digits first, then written as short as it
+    // reads back.
+    const double rounded = QString::number(value, 'g', 15).toDouble();
+    return QString::number(rounded, 'g', QLocale::FloatingPointShortest);
+}
+
+bool TVariant::tryToDouble(double& out) const
+{
+    switch (type()) {
+    case Type::Integer: out = std::get<int32_t>(FValue); return true;
+    case Type::Double: out = std::get<double>(FValue); return true;
+    case Type::Text: return TextToDouble(std::get<QString>(FValue), out);
+    default: return false;
+    }
+}
+
+double TVariant::toDouble() const
+{
+    double v = 0;
+    if (tryToDouble(v))
+        return v;
+    if (isEmpty())
+        throw EVariantError(QStringLiteral("Unassigned values will not be evaluated"));
+    throw EVariantError(QStringLiteral("Could not convert variant of type (%1) into type (Double)")
+                            .arg(TypeName(type())));
+}
+
+int32_t TVariant::toInt() const
+{
+    if (type() == Type::Integer)
+        return std::get<int32_t>(FValue);
+    const double v = std::nearbyint(toDouble());
+    if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
+        throw EVariantError(QStringLiteral("Could not convert variant of type (%1) into type (Integer)")
+                                .arg(TypeName(type())));
+    return static_cast<int32_t>(v);
+}
+
+QString TVariant::toString() const
+{
+    switch (type()) {
+    case Type::Integer: return QString::number(std::get<int32_t>(FValue));
+    case Type::Double: return DoubleToText(std::get<double>(FValue));
+    case Type::Text: return std::get<QString>(FValue);
+    default: return QString();
+    }
+}
+
+bool TVariant::operator==(const TVariant& other) const
+{
+    if (isNumber() && other.isNumber()) {
+        double a = 0, b = 0;
+        tryToDouble(a);
+        other.tryToDouble(b);
+        return a == b;
+    }
+    return FValue == other.FValue;
+}

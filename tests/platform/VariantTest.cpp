@@ -1,0 +1,58 @@
+#include "platform/Exceptions.h"
+#include "support/TestSupport.h"
+#include "platform/Variant.h"
+
+#include <gtest/gtest.h>
+
+TEST(Variant, NumbersConvertAcrossIntegerDoubleAndText)
+{
+    EXPECT_DOUBLE_EQ(TVariant(int32_t(7)).toDouble(), 7.0);
+    EXPECT_DOUBLE_EQ(TVariant(2.5).toDouble(), 2.5);
+    EXPECT_DOUBLE_EQ(TVariant(" -1.25e2 ").toDouble(), -125.0);
+    EXPECT_EQ(TVariant(2.5).toInt(), 2);   // half to even
+    EXPECT_EQ(TVariant(3.5).toInt(), 4);
+    EXPECT_EQ(TVariant(int32_t(3)), TVariant(3.0));
+    EXPECT_NE(TVariant("3"), TVariant(int32_t(3)));
+}
+
+TEST(Variant, EmptyValueIsNotEvaluated)
+{
+    try {
+        TVariant().toDouble();
+        FAIL() << "no exception";
+    } catch (const EVariantError& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Unassigned values will not be evaluated"));
+    }
+}
+
+TEST(Variant, NonNumbersFailAsConversionErrors)
+{
+    for (const char* text : {"abc", "", "nan", "NaN", "inf", "-inf", "Infinity", "1e999", "1.2.3"})
+        EXPECT_THROW(TVariant(text).toDouble(), EVariantError) << text;
+    EXPECT_THROW(TVariant::Null().toDouble(), EVariantError);
+    double out = 0;
+    EXPECT_FALSE(TVariant("nan").tryToDouble(out));
+}
+
+TEST(Variant, TextOfValues)
+{
+    EXPECT_EQ(TVariant().toString(), QString());
+    EXPECT_EQ(TVariant::Null().toString(), QString());
+    EXPECT_EQ(TVariant(int32_t(-42)).toString(), QStringLiteral("-42"));
+    EXPECT_EQ(TVariant(0.1).toString(), QStringLiteral("0.1"));
+    EXPECT_EQ(TVariant(1.0 / 3.0).toString(), QStringLiteral("0.333333333333333"));
+    EXPECT_EQ(TVariant(100.0).toString(), QStringLiteral("100"));
+}
+
+TEST(Assertion, MessageNamesTextUnitAndLine)
+{
+    int line = 0;
+    try {
+        line = __LINE__ + 1;
+        QUOR_ASSERT(1 + 1 == 3, "GetCell: Col out of bounds");
+        FAIL() << "no exception";
+    } catch (const EAssertionFailed& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("GetCell: Col out of bounds (VariantTest, line %1)").arg(line));
+        EXPECT_EQ(e.ClassName(), QStringLiteral("EAssertionFailed"));
+    }
+}

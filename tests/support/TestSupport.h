@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/DialogService.h"
+
+#include <QString>
+
+#include <functional>
+#include <ostream>
+
+// Lets test failures print texts readably.
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+// Installs a scripted dialog responder for its lifetime, restoring the
+// previous one afterwards.
+class ScopedResponder {
+public:
+    ScopedResponder();
+    ~ScopedResponder();
+    ScopedResponder(const ScopedResponder&) = delete;
+    ScopedResponder& operator=(const ScopedResponder&) = delete;
+
+    TScriptedResponder* operator->() { return &FResponder; }
+    TScriptedResponder& operator*() { return FResponder; }
+
+private:
+    TScriptedResponder FResponder;
+    TDialogResponder* FPrevious;
+};
+
+// Processes events until the condition holds or the bound (in milliseconds of
+// event processing) runs out; returns the condition's last value.
+bool ProcessEventsUntil(const std::function<bool()>& condition, int boundMs = 5000);
+
+// The responder that the test main installs for every test, so that no test
+// can wait on a real modal window.
+TScriptedResponder& DefaultTestResponder();
