@@ -1,0 +1,73 @@
+#include "platform/Dispatch.h"
+
+#include "platform/Exceptions.h"
+
+namespace {
+
+// Every failure of a late-bound call reaches the caller as one error class,
+// whatever the object raised, so callers catch EOleError alone.
+template <typename F>
+auto Invoke(const std::shared_ptr<IAutomationObject>& object, const QString& name, F&& call)
+{
+    if (!object)
+        throw EOleError(QStringLiteral("%1: object variable not set").arg(name));
+    try {
+        return call(*object);
+    } catch (const EOleError&) {
+        throw;
+    } catch (const EAbort&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw EOleError(QStringLiteral("%1: %2").arg(name, ExceptionMessage(e)));
+    }
+}
+
+[[noreturn]] void TypeMismatch()
+{
+    throw EOleError(QStringLiteral("Type mismatch"));
+}
+
+} // namespace
+
+TDispatch::TDispatch(std::shared_ptr<IAutomationObject> Object) : FObject(std::move(Object)) {}
+
+TDispatchValue TDispatch::Get(const QString& Name, const TDispatchArgs& Args) const
+{
+    return Invoke(FObject, Name, [&](IAutomationObject& o) { return o.Get(Name, Args); });
+}
+
+void TDispatch::Put(const QString& Name, const TDispatchArgs& Args, const TDispatchValue& Value) const
+{
+    Invoke(FObject, Name, [&](IAutomationObject& o) { o.Put(Name, Args, Value); });
+}
+
+TDispatchValue TDispatch::Call(const QString& Name, const TDispatchArgs& Args) const
+{
+    return Invoke(FObject, Name, [&](IAutomationObject& o) { return o.Call(Name, Args); });
+}
+
+const TVariant& TDispatchValue::AsVariant() const
+{
+    if (const auto* v = std::get_if<TVariant>(&FValue))
+        return *v;
+    TypeMismatch();
+}
+
+bool TDispatchValue::AsBoolean() const
+{
+    if (const auto* b = std::get_if<bool>(&FValue))
+        return *b;
+    TypeMismatch();
+}
+
+const TDispatch& TDispatchValue::AsDispatch() const
+{
+    if (const auto* d = std::get_if<TDispatch>(&FValue))
+        return *d;
+    TypeMismatch();
+}
+
+void RaiseUnknownName(const QString& Name)
+{
+    throw EOleError(QStringLiteral("Unknown name: %1").arg(Name));
+}

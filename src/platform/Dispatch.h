@@ -1,0 +1,81 @@
+#pragma once
+
+#include "platform/Variant.h"
+
+#include <QString>
+
+#include <memory>
+#include <variant>
+#include <vector>
+
+// Late-bound automation: members of an automation object are called by name
+// at run time. Callers hold a TDispatch and never see how the object is
+// reached; an in-process object implements IAutomationObject directly, a
+// remote one is reached through an IAutomationObject that forwards the calls.
+
+class IAutomationObject;
+class TDispatchValue;
+
+using TDispatchArgs = std::vector<TDispatchValue>;
+
+// A reference to an automation object; copies share the object. An
+// unassigned reference (the automation "Nothing") fails every call.
+class TDispatch {
+public:
+    TDispatch() = default;
+    explicit TDispatch(std::shared_ptr<IAutomationObject> Object);
+
+    bool IsAssigned() const { return FObject != nullptr; }
+    // Same object, not merely equal members.
+    bool operator==(const TDispatch& Other) const { return FObject == Other.FObject; }
+
+    // Property read with optional arguments (an indexed property).
+    TDispatchValue Get(const QString& Name, const TDispatchArgs& Args = {}) const;
+    // Property write; Args are the property's indices.
+    void Put(const QString& Name, const TDispatchArgs& Args, const TDispatchValue& Value) const;
+    // Method call with result (an empty value when the method has none).
+    TDispatchValue Call(const QString& Name, const TDispatchArgs& Args = {}) const;
+
+private:
+    std::shared_ptr<IAutomationObject> FObject;
+};
+
+// An argument or result of a late-bound call: a cell value, a Boolean, an
+// object reference, or an omitted optional argument.
+class TDispatchValue {
+public:
+    enum class Kind { Missing, Value, Boolean, Object };
+
+    TDispatchValue() = default; // an omitted optional argument
+    TDispatchValue(const TVariant& Value) : FValue(std::in_place_type<TVariant>, Value) {}
+    TDispatchValue(int32_t Value) : FValue(std::in_place_type<TVariant>, Value) {}
+    TDispatchValue(double Value) : FValue(std::in_place_type<TVariant>, Value) {}
+    TDispatchValue(const QString& Value) : FValue(std::in_place_type<TVariant>, Value) {}
+    TDispatchValue(const char* Value) : FValue(std::in_place_type<TVariant>, Value) {}
+    TDispatchValue(bool Value) : FValue(std::in_place_type<bool>, Value) {}
+    TDispatchValue(const TDispatch& Value) : FValue(std::in_place_type<TDispatch>, Value) {}
+
+    Kind kind() const { return static_cast<Kind>(FValue.index()); }
+    bool IsMissing() const { return kind() == Kind::Missing; }
+
+    // The held value; EOleError "Type mismatch" when it holds another kind.
+    const TVariant& AsVariant() const;
+    bool AsBoolean() const;
+    const TDispatch& AsDispatch() const;
+
+private:
+    std::variant<std::monostate, TVariant, bool, TDispatch> FValue;
+};
+
+// The members of an automation object, answered by name. Implementations
+// raise EOleError for unknown members, wrong arguments and refused calls.
+class IAutomationObject {
+public:
+    virtual ~IAutomationObject() = default;
+    virtual TDispatchValue Get(const QString& Name, const TDispatchArgs& Args) = 0;
+    virtual void Put(const QString& Name, const TDispatchArgs& Args, const TDispatchValue& Value) = 0;
+    virtual TDispatchValue Call(const QString& Name, const TDispatchArgs& Args) = 0;
+};
+
+// Raises the automation error for a member the object does not have.
+[[noreturn]] void RaiseUnknownName(const QString& Name);
