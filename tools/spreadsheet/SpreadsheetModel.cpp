@@ -1,0 +1,358 @@
+#include "spreadsheet/SpreadsheetModel.h"
+
+#include "platform/Exceptions.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+bool Is(const QString& name, const char* member)
+{
+    return name.compare(QLatin1String(member), Qt::CaseInsensitive) == 0;
+}
+
+[[noreturn]] void ObjectError()
+{
+    throw EOleError(QStringLiteral("Application-defined or object-defined error"));
+}
+
+[[noreturn]] void ReadOnly(const QString& name)
+{
+    throw EOleError(QStringLiteral("Property %1 cannot be set").arg(name));
+}
+
+void ExpectArgs(const QString& name, const TDispatchArgs& args, size_t most)
+{
+    if (args.size() > most)
+        throw EOleError(QStringLiteral("Invalid number of parameters for %1").arg(name));
+}
+
+const TDispatchValue* Arg(const TDispatchArgs& args, size_t i)
+{
+    return i < args.size() && !args[i].IsMissing() ? &args[i] : nullptr;
+}
+
+int IntArg(const TDispatchArgs& args, size_t i, int fallback)
+{
+    const TDispatchValue* a = Arg(args, i);
+    if (!a)
+        return fallback;
+    try {
+        return a->AsVariant().toInt();
+    } catch (const EVariantError&) {
+        throw EOleError(QStringLiteral("Type mismatch"));
+    }
+}
+
+int RequiredIntArg(const QString& name, const TDispatchArgs& args, size_t i)
+{
+    if (!Arg(args, i))
+        throw EOleError(QStringLiteral("Argument not optional: %1").arg(name));
+    return IntArg(args, i, 0);
+}
+
+// Automation coerces numbers to Booleans: anything but zero is True.
+bool BoolArg(const TDispatchArgs& args, size_t i, bool fallback)
+{
+    const TDispatchValue* a = Arg(args, i);
+    if (!a)
+        return fallback;
+    if (a->kind() == TDispatchValue::Kind::Boolean)
+        return a->AsBoolean();
+    return IntArg(args, i, 0) != 0;
+}
+
+QString ColumnLetters(int column)
+{
+    QString letters;
+    for (int c = column; c > 0; c = (c - 1) / 26)
+        letters.prepend(QChar(u'A' + (c - 1) % 26));
+    return letters;
+}
+
+QString CellAddress(int row, int column, bool rowAbsolute, bool columnAbsolute)
+{
+    return (columnAbsolute ? QStringLiteral("$") : QString()) + ColumnLetters(column)
+           + (rowAbsolute ? QStringLiteral("$") : QString()) + QString::number(row);
+}
+
+// A rectangle of one sheet's cells. A range taken with Rows or Columns
+// counts its rows or its columns; any other range counts its cells.
+class TRangeModel : public IAutomationObject {
+public:
+    enum class Counting { Cells, Rows, Columns };
+
+    TRangeModel(std::shared_ptr<TSheetModel> sheet, int top, int left, int rows, int columns,
+                Counting counting = Counting::Cells)
+        : FSheet(std::move(sheet)), FTop(top), FLeft(left), FRows(rows), FColumns(columns),
+          FCounting(counting)
+    {
+        if (FRows < 1 || FColumns < 1 || FTop < 1 || FLeft < 1
+            || FTop + FRows - 1 > TSheetModel::MaxRows || FLeft + FColumns - 1 > TSheetModel::MaxColumns)
+            ObjectError();
+    }
+
+    TDispatchValue Get(const QString& name, const TDispatchArgs& args) override
+    {
+        CheckOpen();
+        if (Is(name, "Rows")) {
+            ExpectArgs(name, args, 0);
+            return Make(FTop, FLeft, FRows, FColumns, Counting::Rows);
+        }
+        if (Is(name, "Columns")) {
+            ExpectArgs(name, args, 0);
+            return Make(FTop, FLeft, FRows, FColumns, Counting::Columns);
+        }
+        if (Is(name, "Count")) {
+            ExpectArgs(name, args, 0);
+            switch (FCounting) {
+            case Counting::Rows: return int32_t(FRows);
+            case Counting::Columns: return int32_t(FColumns);
+            case Counting::Cells: return int32_t(FRows * FColumns);
+            }
+        }
+        if (Is(name, "Resize")) {
+            ExpectArgs(name, args, 2);
+            return Make(FTop, FLeft, IntArg(args, 0, FRows), IntArg(args, 1, FColumns));
+        }
+        if (Is(name, "Offset")) {
+            ExpectArgs(name, args, 2);
+            return Make(FTop + IntArg(args, 0, 0), FLeft + IntArg(args, 1, 0), FRows, FColumns);
+        }
+        if (Is(name, "Item")) {
+            ExpectArgs(name, args, 2);
+            const int row = RequiredIntArg(name, args, 0);
+            const int column = RequiredIntArg(name, args, 1);
+            return Make(FTop + row - 1, FLeft + column - 1, 1, 1);
+        }
+        if (Is(name, "Address")) {
+            ExpectArgs(name, args, 5);
+            return Address(args);
+        }
+        if (Is(name, "Value2")) {
+            ExpectArgs(name, args, 0);
+            RequireOneCell();
+            return FSheet->ReadValue(FTop, FLeft);
+        }
+        if (Is(name, "Parent") || Is(name, "Worksheet")) {
+            ExpectArgs(name, args, 0);
+            return FSheet->AsDispatch();
+        }
+        RaiseUnknownName(name);
+    }
+
+    void Put(const QString& name, const TDispatchArgs& args, const TDispatchValue& value) override
+    {
+        CheckOpen();
+        if (!Is(name, "Value2")) {
+            if (Is(name, "Rows") || Is(name, "Columns") || Is(name, "Count") || Is(name, "Address")
+                || Is(name, "Parent") || Is(name, "Worksheet"))
+                ReadOnly(name);
+            RaiseUnknownName(name);
+        }
+        ExpectArgs(name, args, 0);
+        RequireOneCell();
+        FSheet->WriteValue(FTop, FLeft, value.AsVariant());
+    }
+
+    TDispatchValue Call(const QString& name, const TDispatchArgs& args) override { return Get(name, args); }
+
+private:
+    TDispatch Make(int top, int left, int rows, int columns, Counting counting = Counting::Cells) const
+    {
+        return TDispatch(std::make_shared<TRangeModel>(FSheet, top, left, rows, columns, counting));
+    }
+
+    void CheckOpen() const
+    {
+        if (FSheet->IsClosed())
+            throw EOleError(QStringLiteral("Object has been disconnected from its clients"));
+    }
+
+    void RequireOneCell() const
+    {
+        if (FRows != 1 || FColumns != 1)
+            throw EOleError(QStringLiteral("Value2 of more than one cell is not supported"));
+    }
+
+    // A1 style only: (RowAbsolute, ColumnAbsolute, ReferenceStyle, External, RelativeTo).
+    TDispatchValue Address(const TDispatchArgs& args) const
+    {
+        const bool rowAbsolute = BoolArg(args, 0, true);
+        const bool columnAbsolute = BoolArg(args, 1, true);
+        if (IntArg(args, 2, 1) != 1)
+            throw EOleError(QStringLiteral("Only the A1 reference style is supported"));
+        const bool external = BoolArg(args, 3, false);
+        QString text = CellAddress(FTop, FLeft, rowAbsolute, columnAbsolute);
+        if (FRows > 1 || FColumns > 1)
+            text += QLatin1Char(':')
+                    + CellAddress(FTop + FRows - 1, FLeft + FColumns - 1, rowAbsolute, columnAbsolute);
+        if (external)
+            text = ExternalPrefix() + text;
+        return text;
+    }
+
+    QString ExternalPrefix() const
+    {
+        const auto book = FSheet->Workbook();
+        const QString bookName = book ? book->Name() : QString();
+        static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_.]+$"));
+        if (plain.match(bookName).hasMatch() && plain.match(FSheet->Name()).hasMatch())
+            return QStringLiteral("[%1]%2!").arg(bookName, FSheet->Name());
+        QString quoted = QStringLiteral("[%1]%2").arg(bookName, FSheet->Name());
+        quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+        return QStringLiteral("'%1'!").arg(quoted);
+    }
+
+    std::shared_ptr<TSheetModel> FSheet;
+    int FTop, FLeft, FRows, FColumns;
+    Counting FCounting;
+};
+
+} // namespace
+
+// --- TSheetModel
+
+TSheetModel::TSheetModel(const QString& Name, const std::shared_ptr<TWorkbookModel>& Workbook)
+    : FName(Name), FWorkbook(Workbook)
+{
+}
+
+TVariant TSheetModel::Cell(int Row, int Column) const
+{
+    const auto it = FCells.find({Row, Column});
+    return it == FCells.end() ? TVariant() : it->second;
+}
+
+void TSheetModel::SetCell(int Row, int Column, const TVariant& Value)
+{
+    if (Value.isEmpty())
+        FCells.erase({Row, Column});
+    else
+        FCells[{Row, Column}] = Value;
+}
+
+TDispatch TSheetModel::Range(int Top, int Left, int Rows, int Columns)
+{
+    return TDispatch(std::make_shared<TRangeModel>(shared_from_this(), Top, Left, Rows, Columns));
+}
+
+TVariant TSheetModel::ReadValue(int Row, int Column)
+{
+    ++FValueReads;
+    if (FRefuseReads || FRefusedReads.count({Row, Column}))
+        throw EOleError(QStringLiteral("The call was rejected by callee"));
+    return Cell(Row, Column);
+}
+
+void TSheetModel::WriteValue(int Row, int Column, const TVariant& Value)
+{
+    if (FRefuseWrites)
+        throw EOleError(QStringLiteral("The call was rejected by callee"));
+    SetCell(Row, Column, Value);
+}
+
+TDispatchValue TSheetModel::Get(const QString& Name, const TDispatchArgs& Args)
+{
+    if (FClosed)
+        throw EOleError(QStringLiteral("Object has been disconnected from its clients"));
+    ExpectArgs(Name, Args, 0);
+    if (Is(Name, "Name"))
+        return FName;
+    if (Is(Name, "Parent")) {
+        const auto book = Workbook();
+        return book ? book->AsDispatch() : TDispatch();
+    }
+    RaiseUnknownName(Name);
+}
+
+void TSheetModel::Put(const QString& Name, const TDispatchArgs&, const TDispatchValue&)
+{
+    if (Is(Name, "Name") || Is(Name, "Parent"))
+        ReadOnly(Name);
+    RaiseUnknownName(Name);
+}
+
+TDispatchValue TSheetModel::Call(const QString& Name, const TDispatchArgs& Args)
+{
+    return Get(Name, Args);
+}
+
+// --- TWorkbookModel
+
+std::shared_ptr<TSheetModel> TWorkbookModel::AddSheet(const QString& Name)
+{
+    FSheets.push_back(std::make_shared<TSheetModel>(Name, shared_from_this()));
+    return FSheets.back();
+}
+
+void TWorkbookModel::Close()
+{
+    for (const auto& sheet : FSheets)
+        sheet->Close();
+}
+
+TDispatchValue TWorkbookModel::Get(const QString& Name, const TDispatchArgs& Args)
+{
+    ExpectArgs(Name, Args, 0);
+    if (Is(Name, "Name"))
+        return FName;
+    RaiseUnknownName(Name);
+}
+
+void TWorkbookModel::Put(const QString& Name, const TDispatchArgs&, const TDispatchValue&)
+{
+    if (Is(Name, "Name"))
+        ReadOnly(Name);
+    RaiseUnknownName(Name);
+}
+
+TDispatchValue TWorkbookModel::Call(const QString& Name, const TDispatchArgs& Args)
+{
+    return Get(Name, Args);
+}
+
+// --- TSpreadsheetModel
+
+std::shared_ptr<TWorkbookModel> TSpreadsheetModel::AddWorkbook(const QString& Name)
+{
+    FWorkbooks.push_back(std::make_shared<TWorkbookModel>(Name));
+    FActive = FWorkbooks.back();
+    return FActive;
+}
+
+void TSpreadsheetModel::CloseWorkbook(const std::shared_ptr<TWorkbookModel>& Workbook)
+{
+    std::erase(FWorkbooks, Workbook);
+    Workbook->Close();
+    if (FActive == Workbook)
+        FActive.reset();
+}
+
+void TSpreadsheetModel::Select(const std::shared_ptr<TSheetModel>& Sheet, int Top, int Left, int Rows,
+                               int Columns)
+{
+    FSelection = Sheet->Range(Top, Left, Rows, Columns);
+}
+
+TDispatchValue TSpreadsheetModel::Get(const QString& Name, const TDispatchArgs& Args)
+{
+    ExpectArgs(Name, Args, 0);
+    if (Is(Name, "Selection"))
+        return FSelection;
+    if (Is(Name, "ActiveWorkbook"))
+        return FActive ? FActive->AsDispatch() : TDispatch();
+    RaiseUnknownName(Name);
+}
+
+void TSpreadsheetModel::Put(const QString& Name, const TDispatchArgs&, const TDispatchValue&)
+{
+    if (Is(Name, "Selection") || Is(Name, "ActiveWorkbook"))
+        ReadOnly(Name);
+    RaiseUnknownName(Name);
+}
+
+TDispatchValue TSpreadsheetModel::Call(const QString& Name, const TDispatchArgs& Args)
+{
+    return Get(Name, Args);
+}
