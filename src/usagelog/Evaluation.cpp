@@ -1,6 +1,22 @@
 #include "usagelog/Evaluation.h"
 
+#include "platform/DialogService.h"
+#include "platform/Exceptions.h"
+#include "platform/Random.h"
+#include "platform/Settings.h"
+#include "usagelog/UserDialog.h"
+#include "usagelog/Waiting.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocale>
+
+#include <curl/curl.h>
+
+#include <memory>
 
 namespace {
 
@@ -50,6 +66,156 @@ QString TimeStamp(const QDateTime& time)
     return time.toString(format);
 }
 
+const QString UploadPath = QStringLiteral("/quorbel_log/getdata.php");
+// Until the study's server is configured, uploads fail and logs stay pending.
+const QString DefaultLogServer;
+// A dead or silent server must not hold the closing of the main window for
+// long: the upload blocks the user-interface thread.
+constexpr long DefaultConnectTimeoutMs = 5000;
+constexpr long DefaultTimeoutMs = 15000;
+
+const QString StudyContact = QStringLiteral("Das Quorbel-Team");
+
+QString& TheUserCode()
+{
+    static QString code;
+    return code;
+}
+
+QStringList& ThePendingNames()
+{
+    static QStringList names;
+    return names;
+}
+
+QString WithSlash(const QString& folder)
+{
+    return folder.endsWith(u'/') ? folder : folder + u'/';
+}
+
+long TimeoutSetting(const TSettings& settings, const QString& name, long fallback)
+{
+    bool ok = false;
+    const long value = settings.ReadString(name).trimmed().toLong(&ok);
+    return ok && value > 0 ? value : fallback;
+}
+
+// The upload's address: the server's base address from the environment or
+// the settings, plus the fixed path. Empty when no server is configured.
+QString UploadUrl(const TSettings& settings)
+{
+    QString base = qEnvironmentVariable("QUORBEL_LOG_SERVER").trimmed();
+    if (base.isEmpty())
+        base = settings.ReadString(QStringLiteral("log_server")).trimmed();
+    if (base.isEmpty())
+        base = DefaultLogServer;
+    if (base.isEmpty())
+        return QString();
+    if (!base.contains(QStringLiteral("://")))
+        base.prepend(QStringLiteral("http://"));
+    while (base.endsWith(u'/'))
+        base.chop(1);
+    return base + UploadPath;
+}
+
+// The server's answer is of no interest; without a sink libcurl would print it.
+size_t DiscardResponse(char*, size_t size, size_t count, void*)
+{
+    return size * count;
+}
+
+// One attempt's libcurl objects, released in the order libcurl wants.
+struct TUploadRequest {
+    CURL* Handle = curl_easy_init();
+    curl_mime* Form = Handle ? curl_mime_init(Handle) : nullptr;
+    curl_slist* Headers = nullptr;
+
+    TUploadRequest() = default;
+    TUploadRequest(const TUploadRequest&) = delete;
+    TUploadRequest& operator=(const TUploadRequest&) = delete;
+    ~TUploadRequest()
+    {
+        if (Handle)
+            curl_easy_cleanup(Handle);
+        curl_mime_free(Form);
+        curl_slist_free_all(Headers);
+    }
+
+    bool AddField(const char* name, const QByteArray& value)
+    {
+        curl_mimepart* part = curl_mime_addpart(Form);
+        return part && curl_mime_name(part, name) == CURLE_OK
+            && curl_mime_data(part, value.constData(), static_cast<size_t>(value.size())) == CURLE_OK;
+    }
+};
+
+bool CurlReady()
+{
+    static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    return ready;
+}
+
+bool IsBlankCode(const QString& code)
+{
+    return code.isEmpty() || code == QStringLiteral("0") || code == QStringLiteral(" ")
+        || code == QStringLiteral("  ") || code == QStringLiteral("    ");
+}
+
+// Four digits, then four capitals from A to Y.
+QString RandomUserCode()
+{
+    QString code;
+    for (int i = 0; i < 4; ++i)
+        code += QChar(u'0' + Random(10));
+    for (int i = 0; i < 4; ++i)
+        code += QChar(u'A' + Random(25));
+    return code;
+}
+
+// Creates the next "log<n>.txt" of the folder that does not exist yet, n
+// counting up from the number of entries; an earlier pending file is never
+// replaced, and a file that could not be written completely is removed.
+void WriteNewPendingFile(const QString& folder, int n, const QByteArray& bytes)
+{
+    constexpr int Attempts = 100000;
+    for (int i = 0; i < Attempts; ++i, ++n) {
+        const QString name = folder + QStringLiteral("log%1.txt").arg(n);
+        if (QFileInfo::exists(name) || QFileInfo(name).isSymLink())
+            continue;
+        QFile file(name);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            if (QFileInfo::exists(name))
+                continue; // taken meanwhile
+            throw Exception(QStringLiteral("Cannot create the file %1: %2").arg(name, file.errorString()));
+        }
+        if (file.write(bytes) != bytes.size() || !file.flush()) {
+            const QString reason = file.errorString();
+            file.close();
+            file.remove();
+            throw Exception(QStringLiteral("Cannot write the file %1: %2").arg(name, reason));
+        }
+        file.close();
+        if (file.error() != QFileDevice::NoError) {
+            const QString reason = file.errorString();
+            file.remove();
+            throw Exception(QStringLiteral("Cannot write the file %1: %2").arg(name, reason));
+        }
+        return;
+    }
+    throw Exception(QStringLiteral("No free file name for the log in %1").arg(folder));
+}
+
+const QString& LogNotice()
+{
+    static const QString notice =
+        QStringLiteral("Quorbel versucht das Logfile an den Server zu schicken. \r\n"
+                       "Dieses File wird nur für die Evaluation der Software gespeichert\r\n"
+                       "Bitte stellen Sie sicher, dass sie mit dem Internet verbunden sind.\r\n"
+                       "Danke für Ihre Mitarbeit. ")
+        + StudyContact;
+    return notice;
+}
+
 } // namespace
 
 void CreateLog()
@@ -76,4 +242,195 @@ void LogEvent(const QString& code)
 void SetLogClock(TLogClock clock)
 {
     TheClock() = std::move(clock);
+}
+
+QString GetUserCode()
+{
+    return TheUserCode();
+}
+
+void SetUserCode(const QString& code)
+{
+    TheUserCode() = code;
+}
+
+QString GetTempDirectory()
+{
+    return WithSlash(QDir::tempPath());
+}
+
+void WriteStringToFile(const QString& fileName, const QString& text)
+{
+    QFile file(fileName);
+    const QByteArray bytes = text.toUtf8();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw Exception(QStringLiteral("Cannot create the file %1: %2").arg(fileName, file.errorString()));
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        throw Exception(QStringLiteral("Cannot write the file %1: %2").arg(fileName, file.errorString()));
+}
+
+void ReadFileToString(const QString& fileName, QString& text)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Exception(QStringLiteral("Cannot open the file %1: %2").arg(fileName, file.errorString()));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw Exception(QStringLiteral("Cannot read the file %1: %2").arg(fileName, file.errorString()));
+    text = QString::fromUtf8(bytes);
+}
+
+int ListLogFiles(const QString& folder)
+{
+    QStringList& names = ThePendingNames();
+    names = QDir(WithSlash(folder))
+                .entryList({QStringLiteral("log*")},
+                           QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot
+                               | QDir::CaseSensitive,
+                           QDir::Unsorted);
+    return static_cast<int>(names.size());
+}
+
+const QStringList& PendingLogNames()
+{
+    return ThePendingNames();
+}
+
+bool UploadLog(const QString& text)
+{
+    const TSettings settings;
+    const QString url = UploadUrl(settings);
+    if (url.isEmpty() || !CurlReady())
+        return false;
+    TUploadRequest request;
+    if (!request.Handle || !request.Form)
+        return false;
+    if (!request.AddField("id", TheUserCode().toUtf8()) || !request.AddField("data", text.toUtf8()))
+        return false;
+    // The server must not hold the blocked window for a second waiting to
+    // confirm the body.
+    request.Headers = curl_slist_append(nullptr, "Expect:");
+
+    CURL* h = request.Handle;
+    const QByteArray address = url.toUtf8();
+    curl_easy_setopt(h, CURLOPT_URL, address.constData());
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http");
+    curl_easy_setopt(h, CURLOPT_MIMEPOST, request.Form);
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, request.Headers);
+    curl_easy_setopt(h, CURLOPT_PROXY, "");
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS,
+                     TimeoutSetting(settings, QStringLiteral("log_connect_timeout_ms"), DefaultConnectTimeoutMs));
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS,
+                     TimeoutSetting(settings, QStringLiteral("log_timeout_ms"), DefaultTimeoutMs));
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, DiscardResponse);
+    if (curl_easy_perform(h) != CURLE_OK)
+        return false;
+    long status = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    // Only an accepted post counts: a pending log is deleted after success.
+    return status >= 200 && status < 300;
+}
+
+void SavePendingLog(const QString& text)
+{
+    TSettings settings;
+    settings.WriteString(QStringLiteral("log_pending"), QStringLiteral("true"));
+    QString location = settings.ReadString(QStringLiteral("log_location"));
+    if (location.isEmpty()) {
+        const QString temp = GetTempDirectory();
+        QDir(temp).mkdir(QStringLiteral("quorbel"));
+        location = temp + QStringLiteral("quorbel/");
+        settings.WriteString(QStringLiteral("log_location"), location);
+    }
+    location = WithSlash(location);
+    WriteNewPendingFile(location, ListLogFiles(location), text.toUtf8());
+}
+
+void SendPendingLogs()
+{
+    TSettings settings;
+    settings.WriteString(QStringLiteral("log_pending"), QStringLiteral("false"));
+    QString location = settings.ReadString(QStringLiteral("log_location"));
+    if (location.isEmpty())
+        return;
+    location = WithSlash(location);
+    const QStringList names = ThePendingNames().mid(0, ListLogFiles(location));
+    for (const QString& name : names) {
+        const QString fileName = location + name;
+        QString text;
+        try {
+            ReadFileToString(fileName, text);
+        } catch (const Exception&) {
+            continue; // unreadable now, perhaps not later: it stays
+        }
+        if (!text.isEmpty() && UploadLog(text))
+            QFile::remove(fileName);
+    }
+}
+
+void SendLog()
+{
+    std::unique_ptr<TAboutBox1> ownWindow;
+    TAboutBox1* waiting = TAboutBox1::Current();
+    if (!waiting) {
+        ownWindow = std::make_unique<TAboutBox1>();
+        waiting = ownWindow.get();
+    }
+    waiting->move(200, 100);
+    waiting->show();
+    waiting->repaint();
+    // A window shown just now is painted only once the window system has
+    // exposed it; user input and incoming calls wait until the upload is over.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers);
+
+    const QString text = GetLog().join(u';');
+    bool sent = UploadLog(text);
+    if (!sent) {
+        ShowMessage(LogNotice());
+        sent = UploadLog(text);
+    }
+    if (sent)
+        SendPendingLogs();
+    else
+        SavePendingLog(text);
+    waiting->hide();
+}
+
+QString IdentifyUser()
+{
+    std::unique_ptr<TUsrDialog> ownDialog;
+    TUsrDialog* dialog = TUsrDialog::Current();
+
+    TSettings settings;
+    QString code = settings.ReadString(QStringLiteral("usr_id"));
+    QString role = settings.ReadString(QStringLiteral("usr_type"));
+    if (!settings.Readable())
+        code = QStringLiteral("0");
+
+    const auto store = [&] {
+        settings.WriteString(QStringLiteral("usr_id"), code);
+        settings.WriteString(QStringLiteral("usr_type"), role);
+    };
+    while (code == QStringLiteral("0") || code.isEmpty()) {
+        if (!dialog) {
+            ownDialog = std::make_unique<TUsrDialog>();
+            dialog = ownDialog.get();
+        }
+        if (dialog->Execute()) {
+            code = dialog->Code;
+            role = dialog->Role;
+        } else {
+            code = RandomUserCode();
+        }
+        store();
+        if (IsBlankCode(code) && role != QStringLiteral("student")) {
+            code = RandomUserCode();
+            store();
+        }
+    }
+    TheUserCode() = code;
+    LogEvent(QStringLiteral("usrtype ") + role);
+    LogEvent(QStringLiteral("usrid ") + code);
+    return code;
 }
