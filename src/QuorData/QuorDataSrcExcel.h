@@ -1,0 +1,33 @@
+#pragma once
+
+#include "QuorData/QuorDataSrc.h"
+#include "platform/Dispatch.h"
+
+// A grid over a rectangular range of a running spreadsheet, reached by late-
+// bound automation. Grid cell (Col, Row) is the range's item (Row + 1,
+// Col + 1). Every uncached read is two automation calls, so owners switch
+// the cache on right after SetRange.
+class TExcelOleDataSrc : public TDataSrc {
+public:
+    // With the cache on, the cache; otherwise the range's cell. A failed
+    // automation call gives Null.
+    void GetCell(int Col, int Row, TVariant& Value) override;
+    // Writes the cache when on, then the range's cell; failures of the
+    // spreadsheet are ignored.
+    void SetCell(int Col, int Row, const TVariant& Value) override;
+    // Takes the range's size and address, then refreshes; an automation
+    // error passes to the caller.
+    virtual void SetRange(const TDispatch& Range);
+    // Reads every cell of the range again into the cache, when cached. The
+    // size is not read again.
+    virtual void Refresh();
+
+    const TDispatch& Range() const { return FRange; }
+    const TVariant& Address() const { return FAddress; }
+
+private:
+    TDispatch RangeItem(int Col, int Row) const;
+
+    TDispatch FRange;
+    TVariant FAddress;
+};

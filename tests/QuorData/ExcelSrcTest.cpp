@@ -1,0 +1,127 @@
+#include "QuorData/QuorDataSrcExcel.h"
+#include "platform/Exceptions.h"
+#include "spreadsheet/SpreadsheetModel.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A workbook whose sheet cell (r, c) holds r * 100 + c, with a range of
+// 6 rows by 4 columns from B2.
+struct Sheet {
+    std::shared_ptr<TSpreadsheetModel> app = std::make_shared<TSpreadsheetModel>();
+    std::shared_ptr<TWorkbookModel> book = app->AddWorkbook(QStringLiteral("Book1"));
+    std::shared_ptr<TSheetModel> sheet = book->AddSheet(QStringLiteral("Sheet1"));
+    TDispatch range = sheet->Range(2, 2, 6, 4);
+
+    Sheet()
+    {
+        for (int r = 1; r <= 10; ++r)
+            for (int c = 1; c <= 10; ++c)
+                sheet->SetCell(r, c, double(r * 100 + c));
+    }
+};
+
+// An automation object that refuses every call.
+class TRefusing : public IAutomationObject {
+public:
+    TDispatchValue Get(const QString&, const TDispatchArgs&) override { throw EOleError(QStringLiteral("gone")); }
+    void Put(const QString&, const TDispatchArgs&, const TDispatchValue&) override {}
+    TDispatchValue Call(const QString& n, const TDispatchArgs& a) override { return Get(n, a); }
+};
+
+} // namespace
+
+TEST(ExcelOleDataSrc, SetRangeTakesSizeAndAddress)
+{
+    Sheet s;
+    TExcelOleDataSrc src;
+    src.SetRange(s.range);
+    EXPECT_EQ(src.ColCount(), 4);
+    EXPECT_EQ(src.RowCount(), 6);
+    EXPECT_EQ(src.Address(), TVariant("[Book1]Sheet1!B2:E7"));
+    EXPECT_FALSE(src.Cached());
+    EXPECT_EQ(s.sheet->ValueReads(), 0); // uncached: nothing read yet
+}
+
+TEST(ExcelOleDataSrc, GridCellsAreRangeItemsFromOne)
+{
+    Sheet s;
+    TExcelOleDataSrc src;
+    src.SetRange(s.range);
+    // Grid cell (0, 0) is item (1, 1), sheet cell B2.
+    EXPECT_EQ(src.Cell(0, 0), TVariant(202.0));
+    // Grid cell (2, 5) is item (6, 3): sheet row 2 + 5, column 2 + 2.
+    EXPECT_EQ(src.Cell(2, 5), TVariant(704.0));
+    EXPECT_EQ(src.CellInARow(6), TVariant(304.0)); // column 2 of row 1
+    EXPECT_THROW(src.Cell(4, 0), EAssertionFailed);
+    EXPECT_THROW(src.Cell(0, 6), EAssertionFailed);
+}
+
+TEST(ExcelOleDataSrc, CachedGridKeepsOldValuesUntilRefresh)
+{
+    Sheet s;
+    TExcelOleDataSrc src;
+    src.SetRange(s.range);
+    src.SetCached(true);
+    EXPECT_EQ(s.sheet->ValueReads(), 24); // every cell once
+    s.sheet->SetCell(7, 4, QStringLiteral("changed"));
+    EXPECT_EQ(src.Cell(2, 5), TVariant(704.0));
+    EXPECT_EQ(s.sheet->ValueReads(), 24);
+    src.Refresh();
+    EXPECT_EQ(s.sheet->ValueReads(), 48);
+    EXPECT_EQ(src.Cell(2, 5), TVariant("changed"));
+    // Uncached, every read asks the spreadsheet and Refresh reads nothing.
+    src.SetCached(false);
+    src.Refresh();
+    EXPECT_EQ(s.sheet->ValueReads(), 48);
+    s.sheet->SetCell(7, 4, 1.5);
+    EXPECT_EQ(src.Cell(2, 5), TVariant(1.5));
+}
+
+TEST(ExcelOleDataSrc, RefusedReadsGiveNull)
+{
+    Sheet s;
+    TExcelOleDataSrc src;
+    src.SetRange(s.range);
+    s.sheet->RefuseReadAt(3, 4);
+    EXPECT_TRUE(src.Cell(2, 1).isNull());
+    EXPECT_EQ(src.Cell(1, 1), TVariant(303.0));
+    // A cache fill goes on past an unreadable cell.
+    src.SetCached(true);
+    EXPECT_TRUE(src.Cell(2, 1).isNull());
+    EXPECT_EQ(src.Cell(3, 1), TVariant(305.0));
+    // A closed workbook: every cell of the next refresh is unknown.
+    s.app->CloseWorkbook(s.book);
+    EXPECT_NO_THROW(src.Refresh());
+    EXPECT_TRUE(src.Cell(0, 0).isNull());
+    EXPECT_TRUE(src.Cell(3, 5).isNull());
+}
+
+TEST(ExcelOleDataSrc, WritesGoThroughAndRefusedWritesAreIgnored)
+{
+    Sheet s;
+    TExcelOleDataSrc src;
+    src.SetRange(s.range);
+    src.SetCell(1, 2, QStringLiteral("x"));
+    EXPECT_EQ(s.sheet->Cell(4, 3), TVariant("x"));
+    src.SetCached(true);
+    src.SetCell(0, 0, 9.0);
+    EXPECT_EQ(s.sheet->Cell(2, 2), TVariant(9.0));
+    s.sheet->SetRefuseWrites(true);
+    EXPECT_NO_THROW(src.SetCell(0, 1, 8.0));
+    EXPECT_EQ(src.Cell(0, 1), TVariant(8.0)); // the cache took it
+    EXPECT_EQ(s.sheet->Cell(3, 2), TVariant(302.0));
+    EXPECT_THROW(src.SetCell(-1, 0, 1.0), EAssertionFailed);
+}
+
+TEST(ExcelOleDataSrc, FailedSetRangePassesToTheCaller)
+{
+    TExcelOleDataSrc src;
+    EXPECT_THROW(src.SetRange(TDispatch(std::make_shared<TRefusing>())), EOleError);
+    EXPECT_THROW(src.SetRange(TDispatch()), EOleError);
+    Sheet s;
+    s.app->CloseWorkbook(s.book);
+    EXPECT_THROW(src.SetRange(s.range), EOleError);
+}
