@@ -1,0 +1,132 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+class TData;
+
+// The distance between two data items of the shared data object, over its
+// dimensions. Items and dimensions are view positions. A dimension counts when
+// it is not hidden or AllDims is on.
+class TMeasure {
+public:
+    TMeasure() = default;
+    virtual ~TMeasure() = default;
+    TMeasure(const TMeasure&) = delete;
+    TMeasure& operator=(const TMeasure&) = delete;
+
+    // Resets AllDims and binds the measure to Data unless it is bound already:
+    // a measure stays with the first data object it was given.
+    virtual void Init(TData* Data);
+    virtual double Distance(int PointA, int PointB);
+
+    TData* GetData() const { return Data; }
+    void SetAllDims(bool Value) { AllDims = Value; }
+    bool GetAllDims() const { return AllDims; }
+
+    // A clustering run asks for every pair's distance while the data stands
+    // still. Between BeginRun and EndRun the values, the counted dimensions and
+    // whatever a measure derives from the whole table are read once and
+    // reused; every distance is the same, bit for bit, as without the run.
+    void BeginRun();
+    void EndRun();
+    bool InRun() const { return Running; }
+
+protected:
+    // Both items' values in every dimension 0..DimCount-1 and, per dimension,
+    // whether it counts.
+    struct TPairValues {
+        int DimCount = 0;
+        const double* A = nullptr;
+        const double* B = nullptr;
+        const unsigned char* Counted = nullptr;
+    };
+    TPairValues ReadPair(int PointA, int PointB);
+
+    // Called at the end of BeginRun, once the values are held.
+    virtual void PrepareRun() {}
+    // The held value of a point in a dimension; only inside a run.
+    double RunValue(int Point, int Dim) const
+    {
+        return RunValues[static_cast<size_t>(Point) * static_cast<size_t>(RunDims) +
+                         static_cast<size_t>(Dim)];
+    }
+    int RunPointCount() const { return RunPoints; }
+
+    TData* Data = nullptr;
+    bool AllDims = false;
+
+private:
+    bool Running = false;
+    int RunDims = 0;
+    int RunPoints = 0;
+    std::vector<double> RunValues;          // [point * RunDims + dim]
+    std::vector<unsigned char> RunCounted;  // per dimension
+    std::vector<double> ScratchA, ScratchB; // outside a run
+    std::vector<unsigned char> ScratchCounted;
+};
+
+// Holds a measure in a run for the lifetime of the guard.
+class TMeasureRun {
+public:
+    explicit TMeasureRun(TMeasure& Measure) : FMeasure(Measure) { FMeasure.BeginRun(); }
+    ~TMeasureRun() { FMeasure.EndRun(); }
+    TMeasureRun(const TMeasureRun&) = delete;
+    TMeasureRun& operator=(const TMeasureRun&) = delete;
+
+private:
+    TMeasure& FMeasure;
+};
+
+class TEuclid : public TMeasure {
+public:
+    double Distance(int PointA, int PointB) override;
+};
+
+// Euclidean distance with every dimension's difference rescaled to the data
+// range of the dimension at view position 0.
+class TWeightedEuclid : public TMeasure {
+public:
+    void Init(TData* Data) override;
+    double Distance(int PointA, int PointB) override;
+    const std::vector<double>& GetWeights() const { return Weights; }
+
+protected:
+    std::vector<double> Weights;
+};
+
+// The square root of the sum of absolute differences.
+class TManhatten : public TMeasure {
+public:
+    double Distance(int PointA, int PointB) override;
+};
+
+class TWeightedManhatten : public TMeasure {
+public:
+    void Init(TData* Data) override;
+    double Distance(int PointA, int PointB) override;
+    const std::vector<double>& GetWeights() const { return Weights; }
+
+protected:
+    std::vector<double> Weights;
+};
+
+// Per dimension, the two items agree when both lie strictly on the same side
+// of the dimension's mean over all items; the result is the dimension count
+// plus one for every counted disagreement and minus one for every agreement.
+class TBooleanDist : public TMeasure {
+public:
+    double Distance(int PointA, int PointB) override;
+
+protected:
+    void PrepareRun() override;
+
+    std::vector<double> Thresholds;
+
+private:
+    void ComputeThresholds(int DimCount);
+};
+
+// The range weights: every dimension's weight is the data range of the
+// dimension at view position 0 divided by its own range.
+std::vector<double> RangeWeights(TData& Data);

@@ -1,0 +1,487 @@
+#include "clustering/QuorMethod.h"
+
+#include "QuorData/QuorData.h"
+#include "clustering/QuorDistance.h"
+#include "platform/Exceptions.h"
+#include "platform/Random.h"
+#include "usagelog/Evaluation.h"
+
+#include <algorithm>
+
+// ---------------------------------------------------------------------------
+// TTriangleMatrix
+
+void TTriangleMatrix::Resize(int ItemCount)
+{
+    FItems = std::max(0, ItemCount);
+    const size_t n = static_cast<size_t>(FItems);
+    Cells.assign(n > 1 ? n * (n - 1) / 2 : 0, 0.0);
+}
+
+// ---------------------------------------------------------------------------
+// TMergeLoop
+
+TMergeLoop::TMergeLoop(TTriangleMatrix& AWork, double Max, int ALinkage)
+    : Work(AWork), Bound(Max + 1.0), Linkage(ALinkage)
+{
+    const int n = Work.ItemCount();
+    RowMin.assign(static_cast<size_t>(n), 0.0);
+    RowMinCol.assign(static_cast<size_t>(n), -1);
+    Alive.resize(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        Alive[static_cast<size_t>(i)] = i;
+    for (int i = 1; i < n; ++i)
+        RescanRow(i);
+}
+
+void TMergeLoop::RescanRow(int i)
+{
+    const double* row = Work.Row(i);
+    double best = 0.0;
+    int col = -1;
+    for (int c = 0; c < i; ++c) {
+        const double e = row[c];
+        // Dead entries are -1; a first live entry is taken whatever its size,
+        // a later one only when strictly smaller.
+        if (e >= 0.0 && (col < 0 || e < best)) {
+            best = e;
+            col = c;
+        }
+    }
+    RowMin[static_cast<size_t>(i)] = best;
+    RowMinCol[static_cast<size_t>(i)] = col;
+}
+
+bool TMergeLoop::NextPair(int& A, int& B) const
+{
+    double best = Bound;
+    int row = -1;
+    const int n = Work.ItemCount();
+    for (int i = 1; i < n; ++i) {
+        if (RowMinCol[static_cast<size_t>(i)] >= 0 && RowMin[static_cast<size_t>(i)] < best) {
+            best = RowMin[static_cast<size_t>(i)];
+            row = i;
+        }
+    }
+    if (row < 0)
+        return false;
+    A = RowMinCol[static_cast<size_t>(row)];
+    B = row;
+    return true;
+}
+
+void TMergeLoop::Repair(int x, double Old, double New, bool LostColB, int B)
+{
+    const size_t r = static_cast<size_t>(x);
+    const int col = RowMinCol[r];
+    if (col == MergeA) {
+        // Still the smallest, and still the first of its size, when it did
+        // not grow.
+        if (New >= 0.0 && New <= Old)
+            RowMin[r] = New;
+        else
+            RescanRow(x);
+    } else if (LostColB && col == B) {
+        RescanRow(x);
+    } else if (New >= 0.0 && (col < 0 || New < RowMin[r] || (New == RowMin[r] && MergeA < col))) {
+        RowMin[r] = New;
+        RowMinCol[r] = MergeA;
+    }
+}
+
+void TMergeLoop::Merge(int A, int B)
+{
+    MergeA = A;
+    double* rowA = A >= 1 ? Work.Row(A) : nullptr;
+    double* rowB = Work.Row(B);
+    // Items merged away earlier are -1 on both sides and would stay -1, so
+    // only live items need a visit.
+    for (const int x : Alive) {
+        if (x == A || x == B)
+            continue;
+        if (x < A) {
+            rowA[x] = CombineLinkage(Linkage, rowA[x], rowB[x]);
+        } else if (x < B) {
+            double& e = Work.Row(x)[A];
+            const double old = e;
+            e = CombineLinkage(Linkage, old, rowB[x]);
+            Repair(x, old, e, false, B);
+        } else {
+            double* row = Work.Row(x);
+            const double old = row[A];
+            row[A] = CombineLinkage(Linkage, old, row[B]);
+            row[B] = -1.0;
+            Repair(x, old, row[A], true, B);
+        }
+    }
+    for (int c = 0; c < B; ++c)
+        rowB[c] = -1.0;
+    RowMinCol[static_cast<size_t>(B)] = -1;
+    if (A >= 1)
+        RescanRow(A);
+    Alive.erase(std::lower_bound(Alive.begin(), Alive.end(), B));
+}
+
+// ---------------------------------------------------------------------------
+// TMethode
+
+TData& TMethode::Data() const
+{
+    QUOR_ASSERT(Measure && Measure->GetData(), "TMethode: no measure with a data object");
+    return *Measure->GetData();
+}
+
+void TMethode::SetAllPoints(bool Value)
+{
+    AllPoints = Value;
+    TData& data = Data();
+    Included.clear();
+    const int n = data.PointCount();
+    for (int p = 0; p < n; ++p) {
+        if (Value || !data.IsPointHidden(p))
+            Included.push_back(p);
+        else
+            data.SetPointColor(p, HiddenItemColor);
+    }
+}
+
+void TMethode::Exchange(std::vector<int>& Array, int i, int j)
+{
+    const int n = static_cast<int>(Array.size());
+    if (i >= 0 && i < n && j >= 0 && j < n)
+        std::swap(Array[static_cast<size_t>(i)], Array[static_cast<size_t>(j)]);
+}
+
+double TMethode::ComputeDistances()
+{
+    QUOR_ASSERT(Measure, "ComputeDistances: no measure");
+    Dist.Resize(ItemCount);
+    double max = -1.0;
+    {
+        TMeasureRun run(*Measure);
+        for (int i = 1; i < ItemCount; ++i) {
+            double* row = Dist.Row(i);
+            const int a = Included[static_cast<size_t>(i)];
+            for (int j = 0; j < i; ++j) {
+                const double d = Measure->Distance(a, Included[static_cast<size_t>(j)]);
+                row[j] = d;
+                if (d > max)
+                    max = d;
+            }
+        }
+    }
+    WorkDist = Dist;
+    return max;
+}
+
+void TMethode::ApplyOrder()
+{
+    TData& data = Data();
+    const int n = data.PointCount();
+    QUOR_ASSERT(static_cast<int>(Order.size()) == n, "ApplyOrder: the order must name every data item");
+    // The target order is worked on in a copy, with the index of every
+    // pending entry, so that each step finds the entry to redirect at once.
+    std::vector<int> target = Order;
+    std::vector<int> where(static_cast<size_t>(n), -1);
+    for (int k = 0; k < n; ++k) {
+        const int v = target[static_cast<size_t>(k)];
+        QUOR_ASSERT(v >= 0 && v < n && where[static_cast<size_t>(v)] < 0,
+                    "ApplyOrder: the order must be a permutation");
+        where[static_cast<size_t>(v)] = k;
+    }
+    for (int i = 0; i < n; ++i) {
+        const int t = target[static_cast<size_t>(i)];
+        data.ExchangeSourcePoints(data.GetPointPerm(t), data.GetPointPerm(i));
+        // The item that stood at i now stands at t.
+        const int k = where[static_cast<size_t>(i)];
+        if (k > i) {
+            target[static_cast<size_t>(k)] = t;
+            where[static_cast<size_t>(t)] = k;
+        }
+    }
+}
+
+void TMethode::AppendHiddenItems()
+{
+    // The items left out of the run, ascending; with AllPoints off these are
+    // the hidden ones.
+    const int n = Data().PointCount();
+    std::vector<char> included(static_cast<size_t>(n), 0);
+    for (const int p : Included)
+        included[static_cast<size_t>(p)] = 1;
+    for (int p = 0; p < n; ++p)
+        if (!included[static_cast<size_t>(p)])
+            Order.push_back(p);
+}
+
+void TMethode::OutputClusters()
+{
+    TData& data = Data();
+    Order.clear();
+    int number = 0;
+    for (const TCluster& cluster : Clusters) {
+        if (cluster.Count() == 0)
+            continue;
+        const int color = ClusterColors[static_cast<size_t>(number % 14)];
+        for (int m = 0; m < cluster.Count(); ++m) {
+            const int p = Included[static_cast<size_t>(cluster.GetMember(m))];
+            Order.push_back(p);
+            data.SetPointColor(p, color);
+        }
+        ++number;
+    }
+    if (!AllPoints)
+        AppendHiddenItems();
+    ApplyOrder();
+}
+
+void TMethode::LogItemCount() const
+{
+    LogEvent(QString::number(ItemCount) + QStringLiteral(" Points"));
+}
+
+// ---------------------------------------------------------------------------
+// THierarchical
+
+void THierarchical::SetLinkage(const QString& Name)
+{
+    if (Name == QLatin1String("max"))
+        Linkage = lkFurthest;
+    else if (Name == QLatin1String("average"))
+        Linkage = lkAverage;
+    else
+        Linkage = lkNearest;
+}
+
+void THierarchical::Execute(int k)
+{
+    if (k < 1)
+        return;
+    ItemCount = static_cast<int>(Included.size());
+    LogItemCount();
+    const double max = ComputeDistances();
+    Clusters.assign(static_cast<size_t>(ItemCount), TCluster());
+    for (int i = 0; i < ItemCount; ++i)
+        Clusters[static_cast<size_t>(i)].Add(i);
+    const int merges = ItemCount - k;
+    if (merges > 0) {
+        TMergeLoop loop(WorkDist, max, Linkage);
+        for (int m = 0; m < merges; ++m) {
+            int a = 0;
+            int b = 0;
+            // Only distances that are no number, or too large to compare
+            // with the bound, leave no pair; the clusters then stay as they
+            // are.
+            if (!loop.NextPair(a, b))
+                break;
+            Clusters[static_cast<size_t>(a)].Merge(Clusters[static_cast<size_t>(b)]);
+            loop.Merge(a, b);
+        }
+    }
+    OutputClusters();
+}
+
+// ---------------------------------------------------------------------------
+// TKMean
+
+double TKMean::MemberSum(const TCluster& Cluster, int Member) const
+{
+    double sum = 0.0;
+    for (int m = 0; m < Cluster.Count(); ++m)
+        sum += GetWorkDist(Member, Cluster.GetMember(m));
+    return sum;
+}
+
+int TKMean::RedrawMedoid(int Cluster)
+{
+    const int k = static_cast<int>(Medoids.size());
+    const int range = ItemCount - 1;
+    // The items the generator can give: 0..range-1, or item 0 alone when
+    // there is one item (Random (0) gives 0).
+    const int drawable = ItemCount >= 2 ? range : ItemCount;
+    std::vector<char> taken(static_cast<size_t>(std::max(drawable, 0)), 0);
+    int free = drawable;
+    for (int c = 0; c < k; ++c) {
+        const int m = Medoids[static_cast<size_t>(c)];
+        if (c != Cluster && m >= 0 && m < drawable && !taken[static_cast<size_t>(m)]) {
+            taken[static_cast<size_t>(m)] = 1;
+            --free;
+        }
+    }
+    // Too many clusters for the items: the cluster stays empty.
+    if (free <= 0)
+        return -1;
+    // The generator has full period, so a free item comes up; the bound only
+    // makes that certain in time, far beyond any ordinary draw count.
+    const int64_t maxDraws = std::max<int64_t>(int64_t(1) << 20, int64_t(64) * drawable);
+    for (int64_t draw = 0; draw < maxDraws; ++draw) {
+        const int v = Random(range);
+        if (v >= 0 && v < drawable && !taken[static_cast<size_t>(v)])
+            return v;
+    }
+    for (int v = 0; v < drawable; ++v)
+        if (!taken[static_cast<size_t>(v)])
+            return v;
+    return -1;
+}
+
+void TKMean::UpdateMedoids()
+{
+    const int k = static_cast<int>(Medoids.size());
+    if (SeedFromSelection) {
+        SeedFromSelection = false;
+        TData& data = Data();
+        const int n = data.PointCount();
+        int j = 0;
+        for (int p = 0; p < n && j < k; ++p) {
+            if (!data.IsPointSelected(p))
+                continue;
+            const auto it = std::lower_bound(Included.begin(), Included.end(), p);
+            if (it != Included.end() && *it == p)
+                Medoids[static_cast<size_t>(j)] = static_cast<int>(it - Included.begin());
+            ++j;
+        }
+        return;
+    }
+    for (int c = 0; c < k; ++c) {
+        const TCluster& cluster = Clusters[static_cast<size_t>(c)];
+        int medoid = -1;
+        double medoidSum = 0.0;
+        for (int m = 0; m < cluster.Count(); ++m) {
+            const int a = cluster.GetMember(m);
+            const double sum = MemberSum(cluster, a);
+            // Among members whose sum is 0 the last one wins.
+            if (medoid < 0 || sum < medoidSum || medoidSum == 0.0) {
+                medoid = a;
+                medoidSum = sum;
+            }
+        }
+        Medoids[static_cast<size_t>(c)] = medoid;
+    }
+    for (int c = 0; c < k; ++c)
+        if (Medoids[static_cast<size_t>(c)] == -1)
+            Medoids[static_cast<size_t>(c)] = RedrawMedoid(c);
+}
+
+int TKMean::NearestCluster(int Item) const
+{
+    int best = -1;
+    double bestDist = 0.0;
+    const int k = static_cast<int>(Medoids.size());
+    for (int c = 0; c < k; ++c) {
+        const int m = Medoids[static_cast<size_t>(c)];
+        if (m < 0)
+            continue; // an empty cluster that found no medoid
+        const double d = GetWorkDist(Item, m);
+        if (best < 0 || d < bestDist) {
+            best = c;
+            bestDist = d;
+        }
+    }
+    return best;
+}
+
+void TKMean::Execute(int k)
+{
+    if (k < 1)
+        return;
+    ItemCount = static_cast<int>(Included.size());
+    LogItemCount();
+    Clusters.assign(static_cast<size_t>(k), TCluster());
+    Medoids.assign(static_cast<size_t>(k), 0);
+    std::vector<int> previous(static_cast<size_t>(k), 0);
+    ComputeDistances();
+    SeedFromSelection = Data().SelectedPointCount() == k;
+    for (int i = 0; i < ItemCount; ++i)
+        Clusters[static_cast<size_t>(Random(k))].Add(i);
+    Iterations = 0;
+    for (;;) {
+        previous = Medoids;
+        UpdateMedoids();
+        for (TCluster& cluster : Clusters)
+            cluster.SetCount(0);
+        for (int i = 0; i < ItemCount; ++i) {
+            const int c = NearestCluster(i);
+            QUOR_ASSERT(c >= 0, "TKMean.Execute: no cluster has a medoid");
+            Clusters[static_cast<size_t>(c)].Add(i);
+        }
+        ++Iterations;
+        const bool settled = std::all_of(Medoids.begin(), Medoids.end(), [&](int m) {
+            return std::find(previous.begin(), previous.end(), m) != previous.end();
+        });
+        if (settled || Iterations >= MaxIterations)
+            break;
+    }
+    OutputClusters();
+}
+
+// ---------------------------------------------------------------------------
+// TSort
+
+void TSort::MoveClosestPair(int L, int i, int R)
+{
+    int bestA = L;
+    int bestB = R;
+    double best = ItemDist(L, R);
+    for (int a = L; a < i; ++a) {
+        for (int b = i; b <= R; ++b) {
+            const double d = ItemDist(a, b);
+            if (d < best) {
+                best = d;
+                bestA = a;
+                bestB = b;
+            }
+        }
+    }
+    Exchange(Order, i - 1, bestA);
+    Exchange(Order, i, bestB);
+}
+
+void TSort::OrderRange(int L, int R)
+{
+    if (R - L < 3)
+        return;
+    int i = L + 1;
+    int j = R - 1;
+    while (j > i) {
+        // An item is never strictly nearer to another than to itself, so
+        // neither walk passes the far end; the bounds only make that explicit.
+        while (i < R && ItemDist(i, L) < ItemDist(i, R))
+            ++i;
+        while (j > L && ItemDist(j, R) < ItemDist(j, L))
+            --j;
+        Exchange(Order, i, j);
+        ++i;
+        --j;
+    }
+    MoveClosestPair(L, i, R);
+    OrderRange(L, j);
+    OrderRange(i, R);
+}
+
+void TSort::Execute(int)
+{
+    ItemCount = static_cast<int>(Included.size());
+    const double max = ComputeDistances();
+    Order.resize(static_cast<size_t>(ItemCount));
+    for (int i = 0; i < ItemCount; ++i)
+        Order[static_cast<size_t>(i)] = i;
+    int farI = 0;
+    int farJ = 1;
+    for (int i = 0; i < ItemCount; ++i) {
+        const double* row = i >= 1 ? WorkDist.Row(i) : nullptr;
+        for (int j = 0; j < i; ++j)
+            if (row[j] == max) {
+                farI = i;
+                farJ = j;
+            }
+    }
+    Exchange(Order, 0, farI);
+    Exchange(Order, ItemCount - 1, farJ);
+    OrderRange(0, ItemCount - 1);
+    for (int& item : Order)
+        item = Included[static_cast<size_t>(item)];
+    if (!AllPoints)
+        AppendHiddenItems();
+    ApplyOrder();
+}

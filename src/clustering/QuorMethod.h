@@ -1,0 +1,192 @@
+#pragma once
+
+#include "QuorData/ValueCollections.h"
+
+#include <QString>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+class TData;
+class TMeasure;
+
+// Colour indices of the clusters, by cluster number modulo 14 (the last entry
+// is never reached).
+inline constexpr std::array<int, 15> ClusterColors = {14, 10, 11, 16, 3, 12, 1, 2,
+                                                      4,  5,  6,  7,  8, 9, 13};
+// The colour of items left out of a run because they are hidden.
+inline constexpr int HiddenItemColor = 15;
+
+// The lower triangle of a symmetric matrix over n items: row r (0..n-2) holds
+// the entries of item r + 1 with items 0..r.
+class TTriangleMatrix {
+public:
+    void Resize(int ItemCount);
+    int ItemCount() const { return FItems; }
+    // The entry of items i and j, i != j, in either order.
+    double Get(int i, int j) const { return Cells[Offset(i, j)]; }
+    double& At(int i, int j) { return Cells[Offset(i, j)]; }
+    // The entries of item i (i >= 1) with items 0..i-1.
+    double* Row(int i) { return &Cells[RowStart(i)]; }
+    const double* Row(int i) const { return &Cells[RowStart(i)]; }
+
+private:
+    static size_t RowStart(int i)
+    {
+        const size_t r = static_cast<size_t>(i);
+        return r * (r - 1) / 2;
+    }
+    static size_t Offset(int i, int j)
+    {
+        return i > j ? RowStart(i) + static_cast<size_t>(j) : RowStart(j) + static_cast<size_t>(i);
+    }
+
+    int FItems = 0;
+    std::vector<double> Cells;
+};
+
+// The linkage of hierarchical clustering: how the distance of a merged
+// cluster to another one follows from its two parts' distances.
+enum TLinkage { lkNearest = 0, lkFurthest = 1, lkAverage = 2 };
+
+// Dead entries are -1 on both sides and stay -1 under every linkage.
+inline double CombineLinkage(int Linkage, double ToA, double ToB)
+{
+    switch (Linkage) {
+    case lkFurthest:
+        return ToA < ToB ? ToB : ToA;
+    case lkAverage:
+        return (ToA + ToB) * 0.5;
+    default:
+        return ToB < ToA ? ToB : ToA;
+    }
+}
+
+// The merge loop of agglomerative clustering over a working matrix. Each step
+// takes the smallest live entry (>= 0 and below Max + 1); of equal ones the
+// pair with the smaller larger item, then the smaller smaller item, exactly as
+// a scan of the whole matrix by rows and columns would. Instead of that scan
+// it keeps each row's smallest entry and repairs only the rows a merge
+// touches.
+class TMergeLoop {
+public:
+    TMergeLoop(TTriangleMatrix& Work, double Max, int Linkage);
+    // The next pair, A < B; false when no live entry is left below Max + 1.
+    bool NextPair(int& A, int& B) const;
+    // A absorbs B: A's entries combine with B's, B's row and column die.
+    void Merge(int A, int B);
+
+private:
+    void RescanRow(int i);
+    // Row x's entry in column MergeA went from Old to New; LostColB: its
+    // entry in column B died too.
+    void Repair(int x, double Old, double New, bool LostColB, int B);
+
+    TTriangleMatrix& Work;
+    double Bound;
+    int Linkage;
+    int MergeA = 0;
+    std::vector<double> RowMin; // smallest live entry of item i's row
+    std::vector<int> RowMinCol; // its column, -1 when the row has none
+    std::vector<int> Alive;     // items not merged away, ascending
+};
+
+// A clustering method over a distance measure. A run writes item colours and
+// a new item order into the measure's data object, inside the caller's write
+// transaction.
+class TMethode {
+public:
+    TMethode() = default;
+    virtual ~TMethode() = default;
+    TMethode(const TMethode&) = delete;
+    TMethode& operator=(const TMethode&) = delete;
+
+    virtual void Execute(int k) {}
+
+    void SetMeasure(TMeasure* Value) { Measure = Value; }
+    // All items take part, or only those not hidden; hidden ones then get the
+    // colour HiddenItemColor.
+    void SetAllPoints(bool Value);
+
+    double GetDist(int i, int j) const { return i == j ? 0.0 : Dist.Get(i, j); }
+    double GetWorkDist(int i, int j) const { return i == j ? 0.0 : WorkDist.Get(i, j); }
+    // Swaps two entries when both indices lie inside the array.
+    static void Exchange(std::vector<int>& Array, int i, int j);
+
+    const std::vector<int>& GetIncluded() const { return Included; }
+    const std::vector<TCluster>& GetClusters() const { return Clusters; }
+    const std::vector<int>& GetOrder() const { return Order; }
+    int GetItemCount() const { return ItemCount; }
+
+protected:
+    TData& Data() const;
+    // Fills both matrices from the measure; the largest distance, -1 when
+    // there is no pair.
+    double ComputeDistances();
+    // Moves the item at view position Order[i] to position i, for every i.
+    void ApplyOrder();
+    // Colours and orders the items by cluster; hidden items follow.
+    void OutputClusters();
+    void AppendHiddenItems();
+    void LogItemCount() const;
+
+    bool AllPoints = false;
+    TMeasure* Measure = nullptr;
+    TTriangleMatrix WorkDist;
+    TTriangleMatrix Dist;
+    std::vector<TCluster> Clusters;
+    std::vector<int> Included;
+    std::vector<int> Order;
+    int ItemCount = 0;
+};
+
+// Agglomerative clustering down to k clusters.
+class THierarchical : public TMethode {
+public:
+    void Execute(int k) override;
+    // "min", "max" or "average"; any other text gives nearest neighbour.
+    void SetLinkage(const QString& Name);
+    int GetLinkage() const { return Linkage; }
+
+protected:
+    int Linkage = lkNearest;
+};
+
+// k-medoids clustering from a random start, or from the selected items when
+// exactly k are selected.
+class TKMean : public TMethode {
+public:
+    // A run stops here at the latest; ordinary data settles within a few dozen
+    // rounds.
+    static constexpr int MaxIterations = 1000;
+
+    void Execute(int k) override;
+    const std::vector<int>& GetMedoids() const { return Medoids; }
+    int GetIterations() const { return Iterations; }
+
+protected:
+    void UpdateMedoids();
+    // A medoid for an empty cluster, drawn until it differs from every other
+    // cluster's; -1 when no free item is left to draw.
+    int RedrawMedoid(int Cluster);
+    int NearestCluster(int Item) const;
+    double MemberSum(const TCluster& Cluster, int Member) const;
+
+    std::vector<int> Medoids;
+    bool SeedFromSelection = false;
+    int Iterations = 0;
+};
+
+// A seriation: orders the included items along a path between the two
+// farthest ones. k is not used.
+class TSort : public TMethode {
+public:
+    void Execute(int k) override;
+
+protected:
+    void OrderRange(int L, int R);
+    void MoveClosestPair(int L, int i, int R);
+    double ItemDist(int a, int b) const { return GetDist(Order[static_cast<size_t>(a)], Order[static_cast<size_t>(b)]); }
+};
