@@ -1,0 +1,92 @@
+#pragma once
+
+#include "QuorData/QuorDataSrc.h"
+#include "QuorData/ValueCollections.h"
+#include "platform/Exceptions.h"
+#include "platform/Object.h"
+
+#include <QString>
+
+#include <pugixml.hpp>
+
+#include <memory>
+#include <vector>
+
+class TData;
+
+// A data file that cannot be read, parsed or written; the message names the
+// file and the reason.
+QUORBEL_DECLARE_EXCEPTION(EXMLError, Exception)
+
+// An opened data file: root element "data" with "variables" (one child per
+// dimension) and "records" (one child per data item). Any root name is
+// accepted; the children are counted, the "count" attributes are not read.
+class TXMLFile : public TObject {
+public:
+    TXMLFile();
+    ~TXMLFile() override;
+
+    // Loads and parses the file; EXMLError when it cannot. The former
+    // document stays when loading fails.
+    void Load(const QString& FileName);
+    // Load, then counts; True when the file holds variables and records.
+    bool Open(const QString& FileName);
+    // Children of root/"data"/"variables" (or "records"); a missing element
+    // counts as empty.
+    static int CountVariables(pugi::xml_node Root);
+    static int CountRecords(pugi::xml_node Root);
+
+    pugi::xml_node Root() const { return FRoot; }
+    int VariableCount() const { return FVariableCount; }
+    int RecordCount() const { return FRecordCount; }
+
+private:
+    pugi::xml_node FRoot;
+    std::unique_ptr<pugi::xml_document> FDocument;
+    int FVariableCount = 0;
+    int FRecordCount = 0;
+};
+
+// The value grid of a data file: one column per variable, one row per
+// record. Texts in value places that are no numbers read as 0 and are
+// registered per column.
+class TXMLDataSrc : public TDataSrc {
+public:
+    void GetCell(int Col, int Row, TVariant& Value) override;
+    void SetCell(int Col, int Row, const TVariant& Value) override;
+    // Reads every record's values; the file can be freed afterwards.
+    virtual void Load(const TXMLFile& XMLFile);
+
+    const TNotNumbers& NotNumbers(int Column) const { return FNotNumbers.at(size_t(Column)); }
+
+protected:
+    std::vector<std::vector<TVariant>> Columns; // [column][row]
+    std::vector<TNotNumbers> FNotNumbers;       // one per column
+};
+
+// A one-row grid of texts: the variable names or the record labels.
+class TXMLTextSrc : public TXMLDataSrc {
+public:
+    // Cell i: the "name" of variable i.
+    void LoadNames(const TXMLFile& XMLFile);
+    // Cell i: the "label" of record i, or its "id" when it has no label.
+    void LoadLabels(const TXMLFile& XMLFile);
+    // The attribute's text; empty when the node has no such attribute.
+    static QString GetAttributeText(pugi::xml_node Node, const char* Name);
+
+private:
+    void LoadTexts(pugi::xml_node Parent, int Count, const char* Name, const char* Fallback);
+};
+
+// Applies the hidden flags of the variables and the colours and hidden flags
+// of the records, by position, to a data object that has just been given the
+// file's grids.
+void ReadXMLAttributes(const QString& FileName, TData& Data);
+
+// Writes the data object in its current view orders. A name that does not
+// end in "xml" gets ".xml" appended. An existing file is replaced only when
+// the new one has been written completely.
+void WriteXMLFile(QString FileName, const TData& Data);
+
+// The text of one record: a blank, then each value followed by a blank.
+QString RecordValuesText(const TData& Data, int Point, int DimCount);
