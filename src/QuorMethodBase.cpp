@@ -1,0 +1,251 @@
+#include "QuorMethodBase.h"
+
+#include "ObjectEditor/CopyBox.h"
+#include "ObjectEditor/PrintBox.h"
+#include "QuorDataClients/Hashes.h"
+#include "platform/Application.h"
+#include "platform/DialogService.h"
+#include "platform/Exceptions.h"
+#include "platform/Object.h"
+#include "usagelog/Evaluation.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMdiArea>
+#include <QMouseEvent>
+#include <QPrinter>
+
+#include <vector>
+
+// --- client manager ----------------------------------------------------------
+
+TQuorClientManager::TQuorClientManager(QWidget* Owner)
+    : Clients(std::make_unique<TObjectHash>(true)),
+      Captions(std::make_unique<TStringHash>()),
+      FOwner(Owner)
+{
+}
+
+TQuorClientManager::~TQuorClientManager()
+{
+    // Removing ends the iteration, so each round starts it again and takes
+    // the first key: clients leave in the table's iteration order.
+    for (;;) {
+        Clients->Restart();
+        if (!Clients->Next())
+            break;
+        const QString key = Clients->CurrentKey();
+        try {
+            RemoveClient(key);
+        } catch (const std::exception& e) {
+            TApplication::HandleException(e);
+            // A client that failed to detach still has to go, or this loop
+            // would meet it again forever.
+            if (Clients->Exists(key))
+                DeleteClient(key);
+        }
+    }
+}
+
+void TQuorClientManager::AddClient(const QString& Key, const QString& Caption,
+                                   std::unique_ptr<TObject> Client)
+{
+    auto* client = dynamic_cast<IQuorClient*>(Client.get());
+    QUOR_ASSERT(client, "AddClient: client does not implement interface IQuorClient");
+    Clients->SetItem(Key, std::move(Client));
+    Captions->SetItem(Key, Caption);
+    client->SetClientManager(this);
+    client->Attach();
+}
+
+void TQuorClientManager::DeleteClient(const QString& Key)
+{
+    Clients->Delete(Key);
+    Captions->Delete(Key);
+}
+
+void TQuorClientManager::RemoveClient(const QString& Key)
+{
+    auto* client = dynamic_cast<IQuorClient*>(Clients->Item(Key));
+    QUOR_ASSERT(client, "RemoveClient: client does not implement interface IQuorClient");
+    client->Detach();
+    DeleteClient(Key);
+}
+
+TObject* TQuorClientManager::GetClient(const QString& Key)
+{
+    return Clients->Item(Key);
+}
+
+bool TQuorClientManager::HasClient(const QString& Key)
+{
+    return Clients->Exists(Key);
+}
+
+void TQuorClientManager::Initialize()
+{
+}
+
+IQuorClient* TQuorClientManager::ClientInterface(const QString& Key, const char* Failure)
+{
+    auto* client = dynamic_cast<IQuorClient*>(Clients->Item(Key));
+    QUOR_ASSERT(client, Failure);
+    return client;
+}
+
+void TQuorClientManager::CopyToClipboard()
+{
+    static constexpr const char* kFailure =
+        "CopyToClipboard: client does not implement interface IQuorClient";
+    // Each request gets its own chooser.
+    TCopyBoxForm chooser(FOwner);
+    std::vector<QString> keys;
+    Clients->Restart();
+    while (Clients->Next()) {
+        const QString key = Clients->CurrentKey();
+        if (ClientInterface(key, kFailure)->GetCapabilities().testFlag(ccCopy)) {
+            chooser.AddSource(Captions->Item(key));
+            keys.push_back(key);
+        }
+    }
+    if (keys.empty()) {
+        ShowMessage(QStringLiteral("No content available."));
+        return;
+    }
+    if (ExecModal(chooser) != mrOk)
+        return;
+    const int chosen = chooser.ItemIndex();
+    if (chosen < 0 || chosen >= int(keys.size()))
+        return;
+    IQuorClient* client = ClientInterface(keys[size_t(chosen)], kFailure);
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (client->GetCapabilities().testFlag(ccCopyOptions) && client->ShowCopyOptions(clipboard) != mrOk)
+        return;
+    client->CopyToClipboard(clipboard);
+}
+
+void TQuorClientManager::Print()
+{
+    static constexpr const char* kFailure = "Print: client does not implement interface IQuorClient";
+    TPrintBoxForm chooser(FOwner);
+    std::vector<QString> keys;
+    Clients->Restart();
+    while (Clients->Next()) {
+        const QString key = Clients->CurrentKey();
+        if (ClientInterface(key, kFailure)->GetCapabilities().testFlag(ccPrint)) {
+            chooser.AddSource(Captions->Item(key));
+            keys.push_back(key);
+        }
+    }
+    if (keys.empty()) {
+        ShowMessage(QStringLiteral("No printable content available."));
+        return;
+    }
+    if (ExecModal(chooser) != mrOk)
+        return;
+    const int chosen = chooser.ItemIndex();
+    if (chosen < 0 || chosen >= int(keys.size()))
+        return;
+    IQuorClient* client = ClientInterface(keys[size_t(chosen)], kFailure);
+    if (client->GetCapabilities().testFlag(ccPrintOptions) && client->ShowPrintOptions(Printer()) != mrOk)
+        return;
+    client->Print(Printer());
+}
+
+QPrinter* TQuorClientManager::Printer()
+{
+    if (!FPrinter)
+        FPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return FPrinter.get();
+}
+
+// --- plot window ---------------------------------------------------------------
+
+namespace {
+QMdiArea* MdiAreaOf(QWidget* owner)
+{
+    if (!owner)
+        return nullptr;
+    if (auto* area = qobject_cast<QMdiArea*>(owner))
+        return area;
+    return owner->findChild<QMdiArea*>();
+}
+
+constexpr Qt::WindowFlags kPlotWindowFlags = Qt::SubWindow | Qt::WindowTitleHint
+    | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+} // namespace
+
+TQuorMethodBaseForm::TQuorMethodBaseForm(QWidget* Owner)
+    : QMdiSubWindow(nullptr, kPlotWindowFlags)
+{
+    if (QMdiArea* area = MdiAreaOf(Owner))
+        area->addSubWindow(this, kPlotWindowFlags);
+    else
+        setParent(Owner, kPlotWindowFlags);
+    hide();
+    connect(this, &QMdiSubWindow::windowStateChanged, this,
+            &TQuorMethodBaseForm::WindowStateChanged);
+    connect(this, &QMdiSubWindow::aboutToActivate, this, [this] {
+        if (OnActivate)
+            OnActivate(this);
+    });
+}
+
+void TQuorMethodBaseForm::Release()
+{
+    deleteLater();
+}
+
+void TQuorMethodBaseForm::closeEvent(QCloseEvent* event)
+{
+    TCloseAction action = TCloseAction::caMinimize;
+    if (OnClose)
+        OnClose(this, action);
+    switch (action) {
+    case TCloseAction::caNone:
+        event->ignore();
+        return;
+    case TCloseAction::caMinimize:
+        event->ignore();
+        showMinimized();
+        return;
+    case TCloseAction::caHide:
+        QMdiSubWindow::closeEvent(event);
+        return;
+    case TCloseAction::caFree:
+        QMdiSubWindow::closeEvent(event);
+        Release();
+        return;
+    }
+}
+
+void TQuorMethodBaseForm::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    const QPoint pos = event->position().toPoint();
+    // Left of the title lies the system-menu button, whose double click closes.
+    const int titleBarHeight = contentsRect().top();
+    const bool onTitle = pos.y() >= 0 && pos.y() < titleBarHeight && pos.x() >= titleBarHeight;
+    if (parent() && isMaximized() && event->button() == Qt::LeftButton && onTitle
+        && windowFlags().testFlag(Qt::WindowMaximizeButtonHint)) {
+        showNormal();
+        return;
+    }
+    QMdiSubWindow::mouseDoubleClickEvent(event);
+}
+
+void TQuorMethodBaseForm::WindowStateChanged(Qt::WindowStates OldState, Qt::WindowStates NewState)
+{
+    // Activation changes the state too; only the size states are logged.
+    const bool wasMin = OldState.testFlag(Qt::WindowMinimized);
+    const bool wasMax = OldState.testFlag(Qt::WindowMaximized);
+    const bool isMin = NewState.testFlag(Qt::WindowMinimized);
+    const bool isMax = NewState.testFlag(Qt::WindowMaximized);
+    if (isMin && !wasMin)
+        LogEvent(QStringLiteral("minimize"));
+    else if (wasMin && !isMin)
+        LogEvent(QStringLiteral("undo max/min"));
+    else if (isMax && !wasMax)
+        LogEvent(QStringLiteral("maximize"));
+    else if (wasMax && !isMax)
+        LogEvent(QStringLiteral("undo max/min"));
+}

@@ -1,0 +1,167 @@
+#pragma once
+
+#include <QFlags>
+#include <QMdiSubWindow>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QClipboard;
+class QLabel;
+class QMenu;
+class QPrinter;
+class QToolBar;
+class QWidget;
+class TData;
+class TObject;
+class TObjectHash;
+class TQuorAppProperties;
+class TQuorClientManager;
+class TStringHash;
+
+// What a client offers to the copy and print commands.
+enum TQuorClientCapability : int {
+    ccPrint = 1,        // offered by the print chooser
+    ccCopy = 2,         // offered by the copy chooser
+    ccCopyOptions = 4,  // ShowCopyOptions runs before a copy
+    ccPrintOptions = 8, // ShowPrintOptions runs before printing
+};
+Q_DECLARE_FLAGS(TQuorClientCapabilities, TQuorClientCapability)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TQuorClientCapabilities)
+
+// What every client of the client manager implements. Clients derive from
+// TObject and are found by dynamic_cast; the manager alone owns them.
+class IQuorClient {
+public:
+    static constexpr const char* IID = "{972BB851-1593-4C6D-ABA4-6FEAFB6549A0}";
+
+    virtual ~IQuorClient() = default;
+
+    virtual void SetClientManager(TQuorClientManager* Manager) = 0;
+    virtual void Attach() = 0;
+    virtual void Detach() = 0;
+    virtual TQuorClientCapabilities GetCapabilities() = 0;
+    virtual void CopyToClipboard(QClipboard* Clipboard) = 0;
+    virtual void Print(QPrinter* Printer) = 0;
+    // Modal results; the manager goes on only on mrOk (1).
+    virtual int ShowCopyOptions(QClipboard* Clipboard) = 0;
+    virtual int ShowPrintOptions(QPrinter* Printer) = 0;
+};
+
+// Holds every plot and tool of a main window under a key, hands them the
+// shared data object and the main window's controls, and routes the copy
+// and print commands to a client the user picks.
+class TQuorClientManager {
+public:
+    // The owner (the main window) parents the choosers and the plot windows.
+    explicit TQuorClientManager(QWidget* Owner);
+    // Removes every client, each detached and freed, in iteration order.
+    virtual ~TQuorClientManager();
+    TQuorClientManager(const TQuorClientManager&) = delete;
+    TQuorClientManager& operator=(const TQuorClientManager&) = delete;
+
+    // Stores the client, then calls its SetClientManager and Attach. The
+    // client must implement IQuorClient and the key must not be held yet.
+    virtual void AddClient(const QString& Key, const QString& Caption,
+                           std::unique_ptr<TObject> Client);
+    // Frees the client of the key without detaching it; EHashFindError when
+    // the key is not held.
+    virtual void DeleteClient(const QString& Key);
+    // Detaches the client of the key, then frees it.
+    virtual void RemoveClient(const QString& Key);
+    // The client of the key (still owned here); EHashFindError when absent.
+    virtual TObject* GetClient(const QString& Key);
+    virtual bool HasClient(const QString& Key);
+    // Called once by the main window after it has set the fields below.
+    virtual void Initialize();
+    virtual void CopyToClipboard();
+    virtual void Print();
+
+    QWidget* Owner() const { return FOwner; }
+
+    // Set by the main window before the first client is added.
+    TData* Data = nullptr;
+    // Borrowed from the main window; each may be absent.
+    QLabel* PanelDataItems = nullptr;
+    QLabel* PanelDimensions = nullptr;
+    QLabel* PanelHint = nullptr;
+    TQuorAppProperties* AppProperties = nullptr;
+    QMenu* PointListContextMenu = nullptr;
+    // The plots' top-level menus, hidden and disabled while the plot is closed.
+    QMenu* MenuItemPCoord = nullptr;
+    QMenu* MenuItemACurves = nullptr;
+    QMenu* MenuItemPMatrix = nullptr;
+    QMenu* MenuItemSMatrix = nullptr;
+    QAction* ActionTranspose = nullptr;
+    QAction* ActionHidePoints = nullptr;
+    QAction* ActionUnhidePoints = nullptr;
+    QAction* ActionPickPoints = nullptr;
+    QAction* ActionMarkPoints = nullptr;
+    QAction* ActionAutoPermutePoints = nullptr;
+    QAction* ActionHideDims = nullptr;
+    // The plot toggles, checked while the plot is open.
+    QAction* ActionQuorPCoord = nullptr;
+    QAction* ActionQuorSMatrix = nullptr;
+    QAction* ActionQuorPMatrix = nullptr;
+    QAction* ActionQuorACurves = nullptr;
+    QAction* ActionSortPointsAsc = nullptr;
+    QAction* ActionSortPointsDesc = nullptr;
+    QAction* ActionSortDimsAsc = nullptr;
+    QAction* ActionSortDimsDesc = nullptr;
+    QAction* ActionGroupPoints = nullptr;
+    QAction* ActionGroupDims = nullptr;
+    QAction* ActionCropSubSelection = nullptr;
+    QAction* ActionFitBounds = nullptr;
+    QWidget* SubPanel = nullptr;
+    // Each docked into its plot's window while that plot is open.
+    QToolBar* ActionToolBarPCoord = nullptr;
+    QToolBar* ActionToolBarPMatrix = nullptr;
+    QToolBar* ActionToolBarSMatrix = nullptr;
+    QToolBar* ActionToolBarACurves = nullptr;
+
+private:
+    IQuorClient* ClientInterface(const QString& Key, const char* Failure);
+    QPrinter* Printer();
+
+    std::unique_ptr<TObjectHash> Clients; // key -> client, owning
+    std::unique_ptr<TStringHash> Captions; // key -> caption
+    QWidget* FOwner;
+    // The application's printer: made on first use, so that the user's
+    // choices carry over from one printout to the next.
+    std::unique_ptr<QPrinter> FPrinter;
+};
+
+// How a plot window goes when it is closed.
+enum class TCloseAction { caNone, caHide, caFree, caMinimize };
+
+// The child window of the main window in which a plot shows itself. It is
+// created hidden; the plot fills and shows it. Minimizing, maximizing and
+// restoring it are logged.
+class TQuorMethodBaseForm : public QMdiSubWindow {
+    Q_OBJECT
+public:
+    // Becomes a child window of the owner's MDI area (the owner itself, or
+    // the first MDI area among its children).
+    explicit TQuorMethodBaseForm(QWidget* Owner);
+
+    // Decides how a close request ends; the action starts as caMinimize, as
+    // for every child window that has a minimize button.
+    std::function<void(TQuorMethodBaseForm* Sender, TCloseAction& Action)> OnClose;
+    std::function<void(TQuorMethodBaseForm* Sender)> OnActivate;
+
+    // Frees the window once control returns to the event loop.
+    void Release();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    // A double click on the title bar of the maximized window restores it,
+    // as it maximizes the normal one.
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    // Logs the state changes that buttons, the window menu and double
+    // clicks on the title bar make.
+    void WindowStateChanged(Qt::WindowStates OldState, Qt::WindowStates NewState);
+};
