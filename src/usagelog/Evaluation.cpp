@@ -39,12 +39,13 @@ QDateTime Now()
 }
 
 // The first character of a locale format that is no field letter: the
-// separator that the user's regional settings put between the fields.
+// separator that the user's regional settings put between the fields. A
+// comma or semicolon would split the line in the upload text.
 QChar SeparatorOf(const QString& format, QChar fallback)
 {
     for (const QChar c : format) {
         if (!c.isLetterOrNumber() && c != u'\'' && !c.isSpace())
-            return c;
+            return c == u',' || c == u';' ? fallback : c;
     }
     return fallback;
 }

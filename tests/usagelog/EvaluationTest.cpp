@@ -1,0 +1,450 @@
+#include "LogServer.h"
+#include "UsageLogFixture.h"
+
+#include "platform/Exceptions.h"
+#include "support/TestSupport.h"
+#include "usagelog/Waiting.h"
+
+#include <QDir>
+#include <QEvent>
+#include <QFile>
+#include <QLabel>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+
+using ::testing::ElementsAre;
+using ::testing::UnorderedElementsAre;
+
+namespace {
+
+const QString Notice = QStringLiteral(
+    "Quorbel versucht das Logfile an den Server zu schicken. \r\n"
+    "Dieses File wird nur für die Evaluation der Software gespeichert\r\n"
+    "Bitte stellen Sie sicher, dass sie mit dem Internet verbunden sind.\r\n"
+    "Danke für Ihre Mitarbeit. ");
+
+void WriteFile(const QString& name, const QByteArray& bytes)
+{
+    QFile file(name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+QByteArray ReadFile(const QString& name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+QStringList Entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+std::vector<QByteArray> DataOf(const std::vector<TLogServer::TRequest>& requests)
+{
+    std::vector<QByteArray> data;
+    for (const auto& r : requests)
+        data.push_back(r.Field("data"));
+    return data;
+}
+
+} // namespace
+
+// --- log lines -------------------------------------------------------------
+
+TEST_F(UsageLogTest, LineIsBlankTimeStampCommaCode)
+{
+    LogEvent(QStringLiteral("open 1"));
+    LogEvent(QStringLiteral("close Quorbel"));
+    EXPECT_THAT(GetLog(), ElementsAre(QStringLiteral(" 03/08/10 14:05:09.007,open 1"),
+                                      QStringLiteral(" 03/08/10 14:05:09.007,close Quorbel")));
+}
+
+TEST_F(UsageLogTest, TimeStampTakesTheLocaleSeparatorsAndCounts24Hours)
+{
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    LogEvent(QStringLiteral("a"));
+    QLocale::setDefault(QLocale(QLocale::Finnish, QLocale::Finland));
+    LogEvent(QStringLiteral("b"));
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    SetLogClock([] { return QDateTime(QDate(1999, 12, 31), QTime(23, 59, 58, 90)); });
+    LogEvent(QStringLiteral("c"));
+    EXPECT_THAT(GetLog(), ElementsAre(QStringLiteral(" 03.08.10 14:05:09.007,a"),
+                                      QStringLiteral(" 03.08.10 14.05.09.007,b"),
+                                      QStringLiteral(" 31/12/99 23:59:58.090,c")));
+}
+
+TEST_F(UsageLogTest, CommasAndSemicolonsInCodesBecomeDashes)
+{
+    LogEvent(QStringLiteral("a,b;c"));
+    LogEvent(QStringLiteral(";;,,"));
+    EXPECT_THAT(GetLog(), ElementsAre(QStringLiteral(" 03/08/10 14:05:09.007,a-b-c"),
+                                      QStringLiteral(" 03/08/10 14:05:09.007,----")));
+}
+
+TEST_F(UsageLogTest, EmptyCodeAppendsNothingAndCreateLogStartsAfresh)
+{
+    LogEvent(QString());
+    EXPECT_TRUE(GetLog().isEmpty());
+    LogEvent(QStringLiteral("x"));
+    ASSERT_EQ(GetLog().size(), 1);
+    CreateLog();
+    EXPECT_TRUE(GetLog().isEmpty());
+}
+
+// --- files -----------------------------------------------------------------
+
+TEST_F(UsageLogTest, FilesHoldTheTextsBytesOnly)
+{
+    const QString name = PendingFolder() + QStringLiteral("text.txt");
+    WriteFile(name, "an older and longer content");
+    WriteStringToFile(name, QStringLiteral(" Größe;x"));
+    EXPECT_EQ(ReadFile(name), QStringLiteral(" Größe;x").toUtf8());
+    QString text;
+    ReadFileToString(name, text);
+    EXPECT_EQ(text, QStringLiteral(" Größe;x"));
+
+    EXPECT_THROW(ReadFileToString(PendingFolder() + QStringLiteral("missing.txt"), text), Exception);
+    EXPECT_THROW(WriteStringToFile(PendingFolder() + QStringLiteral("no/such/file.txt"), text),
+                 Exception);
+    EXPECT_EQ(text, QStringLiteral(" Größe;x"));
+}
+
+TEST_F(UsageLogTest, ListLogFilesCountsEntriesBeginningWithLog)
+{
+    const QString folder = PendingFolder();
+    for (const char* name : {"log", "log7.txt", "Log1.txt", "alog.txt", "other"})
+        WriteFile(folder + QString::fromLatin1(name), "x");
+    ASSERT_TRUE(QDir(folder).mkdir(QStringLiteral("logbook")));
+
+    EXPECT_EQ(ListLogFiles(folder.chopped(1)), 3); // the folder without its final "/"
+    EXPECT_THAT(PendingLogNames(), UnorderedElementsAre(QStringLiteral("log"), QStringLiteral("log7.txt"),
+                                                        QStringLiteral("logbook")));
+    EXPECT_EQ(ListLogFiles(folder + QStringLiteral("missing/")), 0);
+    EXPECT_TRUE(PendingLogNames().isEmpty());
+    EXPECT_EQ(GetTempDirectory(), QDir::tempPath() + u'/');
+}
+
+// --- upload ----------------------------------------------------------------
+
+TEST_F(UsageLogTest, UploadPostsIdThenDataAsMultipartForm)
+{
+    TLogServer server;
+    ScopedEnv env("QUORBEL_LOG_SERVER", server.BaseAddress().toUtf8());
+    EXPECT_TRUE(UploadLog(QStringLiteral(" a; b ü")));
+
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].Method, "POST");
+    EXPECT_EQ(requests[0].Path, "/quorbel_log/getdata.php");
+    EXPECT_TRUE(requests[0].ContentType.startsWith("multipart/form-data; boundary="));
+    using Field = std::pair<QByteArray, QByteArray>;
+    EXPECT_THAT(requests[0].Fields,
+                ElementsAre(Field("id", "1234ABCD"), Field("data", QStringLiteral(" a; b ü").toUtf8())));
+}
+
+TEST_F(UsageLogTest, ServerAddressComesFromTheEnvironmentOrTheSettings)
+{
+    TLogServer server;
+    TSettings settings;
+    // A bare host and port with a trailing "/" will do.
+    settings.WriteString(QStringLiteral("log_server"),
+                         server.BaseAddress().mid(QStringLiteral("http://").size()) + u'/');
+    {
+        ScopedEnv unset("QUORBEL_LOG_SERVER", QByteArray());
+        EXPECT_TRUE(UploadLog(QStringLiteral("from settings")));
+    }
+    settings.WriteString(QStringLiteral("log_server"), TLogServer::RefusingAddress());
+    {
+        ScopedEnv env("QUORBEL_LOG_SERVER", server.BaseAddress().toUtf8());
+        EXPECT_TRUE(UploadLog(QStringLiteral("from environment")));
+    }
+    EXPECT_THAT(DataOf(server.Requests()), ElementsAre("from settings", "from environment"));
+}
+
+TEST_F(UsageLogTest, UploadFailsOnErrorStatusRefusalSilenceAndNoServer)
+{
+    TLogServer server(TLogServer::TMode::Fail);
+    {
+        ScopedEnv env("QUORBEL_LOG_SERVER", server.BaseAddress().toUtf8());
+        EXPECT_FALSE(UploadLog(QStringLiteral("status 500")));
+        server.SetMode(TLogServer::TMode::Silent);
+        EXPECT_FALSE(UploadLog(QStringLiteral("no answer")));
+    }
+    EXPECT_THAT(DataOf(server.Requests()), ElementsAre("status 500", "no answer"));
+    {
+        ScopedEnv env("QUORBEL_LOG_SERVER", TLogServer::RefusingAddress().toUtf8());
+        EXPECT_FALSE(UploadLog(QStringLiteral("refused")));
+    }
+    {
+        ScopedEnv env("QUORBEL_LOG_SERVER", QByteArray());
+        EXPECT_FALSE(UploadLog(QStringLiteral("no server configured")));
+    }
+}
+
+// --- sending the log -------------------------------------------------------
+
+TEST_F(UsageLogTest, SendLogUploadsTheLinesJoinedBySemicolons)
+{
+    TLogServer server;
+    ScopedEnv env("QUORBEL_LOG_SERVER", server.BaseAddress().toUtf8());
+    ScopedResponder responder;
+    LogEvent(QStringLiteral("one"));
+    SendLog();
+    LogEvent(QStringLiteral("two"));
+    LogEvent(QStringLiteral("three"));
+    SendLog(); // a later closing sends the whole log again
+
+    EXPECT_THAT(DataOf(server.Requests()),
+                ElementsAre(" 03/08/10 14:05:09.007,one",
+                            " 03/08/10 14:05:09.007,one; 03/08/10 14:05:09.007,two;"
+                            " 03/08/10 14:05:09.007,three"));
+    EXPECT_EQ(responder->Count(TScriptedResponder::Kind::Message), 0);
+    EXPECT_EQ(Setting("log_pending"), QStringLiteral("false"));
+    EXPECT_EQ(GetLog().size(), 3);
+    EXPECT_TRUE(Entries(PendingFolder()).isEmpty());
+}
+
+TEST_F(UsageLogTest, SendLogRetriesOnceAfterTheNotice)
+{
+    TLogServer server;
+    server.FailNext(1);
+    ScopedEnv env("QUORBEL_LOG_SERVER", server.BaseAddress().toUtf8());
+    ScopedResponder responder;
+    LogEvent(QStringLiteral("x"));
+    SendLog();
+    EXPECT_EQ(server.Requests().size(), 2u);
+    EXPECT_EQ(responder->Count(TScriptedResponder::Kind::Message), 1);
+    EXPECT_TRUE(Entries(PendingFolder()).isEmpty());
+    EXPECT_EQ(Setting("log_pending"), QStringLiteral("false"));
+}
+
+TEST_F(UsageLogTest, SendLogShowsTheWaitingWindowAndHidesItAgain)
+{
+    TLogServer server;
+    ScopedEnv env("QUORBEL_LOG_SERVER", server.BaseAddress().toUtf8());
+    TAboutBox1 waiting;
+    struct TShowCounter : QObject {
+        int Shown = 0;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            Shown += e->type() == QEvent::Show;
+            return false;
+        }
+    } counter;
+    waiting.installEventFilter(&counter);
+    SendLog();
+    EXPECT_EQ(counter.Shown, 1);
+    EXPECT_FALSE(waiting.isVisible());
+    EXPECT_EQ(waiting.pos(), QPoint(200, 100));
+}
+
+enum class TOutage { Refused, ServerError, Silent };
+
+class SendLogOutageTest : public UsageLogTest, public ::testing::WithParamInterface<TOutage> {};
+
+TEST_P(SendLogOutageTest, OneNoticeOneRetryAndANewPendingFile)
+{
+    TLogServer server(GetParam() == TOutage::Silent ? TLogServer::TMode::Silent : TLogServer::TMode::Fail);
+    ScopedEnv env("QUORBEL_LOG_SERVER", GetParam() == TOutage::Refused
+                                            ? TLogServer::RefusingAddress().toUtf8()
+                                            : server.BaseAddress().toUtf8());
+    ScopedResponder responder;
+    WriteFile(PendingFolder() + QStringLiteral("log0.txt"), "an older log");
+    ASSERT_TRUE(QDir(PendingFolder()).mkdir(QStringLiteral("logbook")));
+    LogEvent(QStringLiteral("a"));
+    LogEvent(QStringLiteral("close Quorbel"));
+
+    SendLog();
+
+    ASSERT_EQ(responder->Count(TScriptedResponder::Kind::Message), 1);
+    EXPECT_TRUE(responder->Texts().at(0).startsWith(Notice)) << responder->Texts().at(0).toStdString();
+    EXPECT_EQ(server.Requests().size(), GetParam() == TOutage::Refused ? 0u : 2u);
+    // Two entries begin with "log", so the new file is the third.
+    EXPECT_THAT(Entries(PendingFolder()),
+                ElementsAre(QStringLiteral("log0.txt"), QStringLiteral("log2.txt"), QStringLiteral("logbook")));
+    EXPECT_EQ(ReadFile(PendingFolder() + QStringLiteral("log2.txt")), GetLog().join(u';').toUtf8());
+    EXPECT_EQ(ReadFile(PendingFolder() + QStringLiteral("log0.txt")), "an older log");
+    EXPECT_EQ(Setting("log_pending"), QStringLiteral("true"));
+    EXPECT_EQ(GetLog().size(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Outages, SendLogOutageTest,
+                         ::testing::Values(TOutage::Refused, TOutage::ServerError, TOutage::Silent));
+
+TEST_F(UsageLogTest, PendingFileNeverReplacesAnExistingOne)
+{
+    ScopedEnv env("QUORBEL_LOG_SERVER", TLogServer::RefusingAddress().toUtf8());
+    // log1.txt was sent and deleted earlier; two entries, and "log2.txt" is taken.
+    WriteFile(PendingFolder() + QStringLiteral("log0.txt"), "zero");
+    WriteFile(PendingFolder() + QStringLiteral("log2.txt"), "two");
+    LogEvent(QStringLiteral("new"));
+    SendLog();
+    SendLog();
+    EXPECT_THAT(Entries(PendingFolder()),
+                ElementsAre(QStringLiteral("log0.txt"), QStringLiteral("log2.txt"), QStringLiteral("log3.txt"),
+                            QStringLiteral("log4.txt")));
+    EXPECT_EQ(ReadFile(PendingFolder() + QStringLiteral("log0.txt")), "zero");
+    EXPECT_EQ(ReadFile(PendingFolder() + QStringLiteral("log2.txt")), "two");
+    EXPECT_EQ(ReadFile(PendingFolder() + QStringLiteral("log3.txt")), GetLog().at(0).toUtf8());
+}
+
+TEST_F(UsageLogTest, FirstPendingLogGoesToTheTemporaryFoldersQuorbelFolder)
+{
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    ScopedEnv tmpdir("TMPDIR", temp.path().toLocal8Bit());
+    ScopedEnv env("QUORBEL_LOG_SERVER", TLogServer::RefusingAddress().toUtf8());
+    TSettings().WriteString(QStringLiteral("log_location"), QString());
+    LogEvent(QStringLiteral("x"));
+
+    SendLog();
+    SendLog();
+
+    const QString folder = QDir::tempPath() + QStringLiteral("/quorbel/");
+    EXPECT_TRUE(folder.startsWith(temp.path()));
+    EXPECT_EQ(Setting("log_location"), folder);
+    EXPECT_THAT(Entries(folder), ElementsAre(QStringLiteral("log0.txt"), QStringLiteral("log1.txt")));
+}
+
+TEST_F(UsageLogTest, SuccessfulUploadSendsAndDeletesEveryReadablePendingLog)
+{
+    TLogServer server;
+    server.SetRejectedData("rejected again");
+    ScopedEnv env("QUORBEL_LOG_SERVER", server.BaseAddress().toUtf8());
+    const QString folder = PendingFolder();
+    WriteFile(folder + QStringLiteral("log0.txt"), "first pending");
+    WriteFile(folder + QStringLiteral("log1.txt"), "");
+    WriteFile(folder + QStringLiteral("log2.txt"), "second pending");
+    WriteFile(folder + QStringLiteral("log3.txt"), "rejected again");
+    ASSERT_TRUE(QDir(folder).mkdir(QStringLiteral("log4.txt"))); // cannot be read as a file
+    WriteFile(folder + QStringLiteral("other.txt"), "not a log");
+    SetUserCode(QStringLiteral("5678EFGH"));
+    LogEvent(QStringLiteral("x"));
+
+    SendLog();
+
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 4u);
+    EXPECT_EQ(requests[0].Field("data"), GetLog().at(0).toUtf8());
+    EXPECT_THAT(DataOf({requests.begin() + 1, requests.end()}),
+                UnorderedElementsAre("first pending", "second pending", "rejected again"));
+    for (const auto& r : requests)
+        EXPECT_EQ(r.Field("id"), "5678EFGH"); // the current code, also for older logs
+    EXPECT_THAT(Entries(folder), ElementsAre(QStringLiteral("log1.txt"), QStringLiteral("log3.txt"),
+                                             QStringLiteral("log4.txt"), QStringLiteral("other.txt")));
+    EXPECT_EQ(ReadFile(folder + QStringLiteral("log3.txt")), "rejected again");
+    EXPECT_EQ(Setting("log_pending"), QStringLiteral("false"));
+}
+
+TEST_F(UsageLogTest, SendPendingLogsWithoutAFolderSendsNothing)
+{
+    TLogServer server;
+    ScopedEnv env("QUORBEL_LOG_SERVER", server.BaseAddress().toUtf8());
+    TSettings().WriteString(QStringLiteral("log_location"), QString());
+    SendPendingLogs();
+    EXPECT_TRUE(server.Requests().empty());
+    EXPECT_EQ(Setting("log_pending"), QStringLiteral("false"));
+}
+
+// --- bad input -------------------------------------------------------------
+
+TEST_F(UsageLogTest, UnwritablePendingFolderRaisesAndKeepsEverything)
+{
+    ScopedEnv env("QUORBEL_LOG_SERVER", TLogServer::RefusingAddress().toUtf8());
+    WriteFile(PendingFolder() + QStringLiteral("log0.txt"), "older");
+    // A folder inside a plain file can be created by nobody, not even root.
+    WriteFile(PendingFolder() + QStringLiteral("plain"), "x");
+    TSettings().WriteString(QStringLiteral("log_location"), PendingFolder() + QStringLiteral("plain/sub/"));
+    TAboutBox1 waiting;
+    LogEvent(QStringLiteral("kept"));
+
+    EXPECT_THROW(SendLog(), Exception);
+
+    EXPECT_EQ(GetLog().size(), 1);
+    EXPECT_EQ(ReadFile(PendingFolder() + QStringLiteral("log0.txt")), "older");
+    // The failure ends the closing; the window says why the program waits.
+    EXPECT_TRUE(waiting.isVisible());
+}
+
+TEST_F(UsageLogTest, ReadOnlyPendingFolderRaisesAndKeepsEverything)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    ScopedEnv env("QUORBEL_LOG_SERVER", TLogServer::RefusingAddress().toUtf8());
+    WriteFile(PendingFolder() + QStringLiteral("log0.txt"), "older");
+    QFile::setPermissions(PendingFolder(), QFile::ReadOwner | QFile::ExeOwner);
+    LogEvent(QStringLiteral("kept"));
+    EXPECT_THROW(SendLog(), Exception);
+    QFile::setPermissions(PendingFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(GetLog().size(), 1);
+    EXPECT_THAT(Entries(PendingFolder()), ElementsAre(QStringLiteral("log0.txt")));
+}
+
+TEST_F(UsageLogTest, FullDiskLeavesNoTruncatedPendingFile)
+{
+    ScopedEnv env("QUORBEL_LOG_SERVER", TLogServer::RefusingAddress().toUtf8());
+    WriteFile(PendingFolder() + QStringLiteral("log0.txt"), "older");
+    LogEvent(QString(20000, u'x'));
+
+    // A file size limit fails writes as a full disk does.
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 8192;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool raised = false;
+    try {
+        SendLog();
+    } catch (const Exception&) {
+        raised = true;
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_TRUE(raised);
+    EXPECT_EQ(GetLog().size(), 1);
+    EXPECT_THAT(Entries(PendingFolder()), ElementsAre(QStringLiteral("log0.txt")));
+    EXPECT_EQ(ReadFile(PendingFolder() + QStringLiteral("log0.txt")), "older");
+}
+
+TEST_F(UsageLogTest, UnreadablePendingFileStaysAndTheOthersAreSent)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root reads every file; a folder named like a log stands in elsewhere";
+    TLogServer server;
+    ScopedEnv env("QUORBEL_LOG_SERVER", server.BaseAddress().toUtf8());
+    WriteFile(PendingFolder() + QStringLiteral("log0.txt"), "locked");
+    WriteFile(PendingFolder() + QStringLiteral("log1.txt"), "open");
+    QFile::setPermissions(PendingFolder() + QStringLiteral("log0.txt"), QFileDevice::Permissions());
+    SendPendingLogs();
+    QFile::setPermissions(PendingFolder() + QStringLiteral("log0.txt"), QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_THAT(DataOf(server.Requests()), ElementsAre("open"));
+    EXPECT_THAT(Entries(PendingFolder()), ElementsAre(QStringLiteral("log0.txt")));
+}
+
+// --- waiting window --------------------------------------------------------
+
+TEST(WaitingWindowTest, ShowsThePictureAndTheTexts)
+{
+    TAboutBox1 waiting;
+    EXPECT_EQ(waiting.windowTitle(), QStringLiteral("shutting down / please wait"));
+    EXPECT_EQ(waiting.size(), QSize(298, 78));
+    EXPECT_EQ(waiting.ProductName->text(), QStringLiteral("QuorBel"));
+    EXPECT_TRUE(waiting.ProductName->font().bold());
+    EXPECT_EQ(waiting.Message->text(), QStringLiteral("shuting down / please wait"));
+    EXPECT_FALSE(waiting.ProgramIcon->pixmap().isNull());
+    EXPECT_EQ(TAboutBox1::Current(), &waiting);
+
+    const QImage picture = ProductPicture();
+    EXPECT_EQ(picture.size(), QSize(233, 177));
+    EXPECT_EQ(picture.format(), QImage::Format_RGB32);
+}
