@@ -4,6 +4,7 @@
 #include "platform/Variant.h"
 
 #include <QFile>
+#include <QLocale>
 #include <QSaveFile>
 
 #include <charconv>
@@ -177,6 +178,19 @@ private:
     bool FOk = true;
 };
 
+// A value as the reader reads it back: the shortest text of up to 15
+// significant digits, the exponent without a plus sign (1e+20 as 1e20: the
+// plus sign is no token character). Rounding to 15 digits turns the
+// largest doubles into "inf"; those keep their exact shortest text.
+QString ValueText(double value)
+{
+    QString text = DoubleToText(value);
+    if (std::isfinite(value) && !std::isfinite(text.toDouble()))
+        text = QString::number(value, 'g', QLocale::FloatingPointShortest);
+    text.remove(QLatin1Char('+'));
+    return text;
+}
+
 // Integers of the file: decimal, optional sign, blanks around allowed.
 int StrToInt(const char* text)
 {
@@ -344,11 +358,7 @@ QString RecordValuesText(const TData& Data, int Point, int DimCount)
 {
     QString text(1, QLatin1Char(' '));
     for (int d = 0; d < DimCount; ++d) {
-        // The reader's numbers have no plus sign, so the exponent is written
-        // without one: 1e+20 as 1e20.
-        QString value = DoubleToText(Data.GetValue(Point, d));
-        value.remove(QLatin1Char('+'));
-        text += value;
+        text += ValueText(Data.GetValue(Point, d));
         text += QLatin1Char(' ');
     }
     return text;

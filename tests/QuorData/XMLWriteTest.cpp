@@ -1,0 +1,214 @@
+#include "QuorData/QuorData.h"
+#include "QuorData/QuorDataSrcTest.h"
+#include "QuorData/QuorDataSrcXML.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QLocale>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+
+namespace {
+
+// A data object over generated grids whose cells the test sets. The grids
+// are declared first so that they outlive the data object.
+struct Table {
+    TTestDataSrc values;
+    TTestTextSrc names;
+    TTestTextSrc labels;
+    TData data;
+
+    Table(int dims, int points)
+    {
+        values.Generate(dims, points);
+        names.GenerateText(dims, 1, QStringLiteral("Dim "));
+        labels.GenerateText(1, points, QStringLiteral("Item "));
+    }
+    void Set() { data.SetDataSrc(&values, &names, &labels); }
+};
+
+// A file read the way the main window reads one.
+struct ReadBack {
+    TXMLFile file;
+    TXMLDataSrc values;
+    TXMLTextSrc names;
+    TXMLTextSrc labels;
+    TData data;
+
+    explicit ReadBack(const QString& path)
+    {
+        EXPECT_TRUE(file.Open(path));
+        values.Load(file);
+        names.LoadNames(file);
+        labels.LoadLabels(file);
+        data.SetDataSrc(&values, &names, &labels);
+        ReadXMLAttributes(path, data);
+    }
+};
+
+QByteArray Contents(const QString& path)
+{
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+    return f.readAll();
+}
+
+} // namespace
+
+TEST(XMLWrite, ElementsAttributesAndRecordText)
+{
+    QTemporaryDir dir;
+    Table t(3, 2);
+    t.values.SetCell(0, 0, TVariant(1.5));
+    t.values.SetCell(1, 0, TVariant(int32_t(-2)));
+    t.values.SetCell(2, 0, TVariant(1e20));
+    t.values.SetCell(0, 1, TVariant("text"));
+    t.values.SetCell(1, 1, TVariant());
+    t.values.SetCell(2, 1, TVariant(2.5e-7));
+    t.names.SetCellInARow(1, TVariant("a&b <\"c\">"));
+    t.Set();
+    t.data.SetDimHidden(2, true);
+    t.data.SetPointColor(0, 15);
+    t.data.SetPointColor(1, 3);
+    t.data.SetPointHidden(1, true);
+    const QString path = dir.filePath(QStringLiteral("out.xml"));
+    WriteXMLFile(path, t.data);
+    EXPECT_EQ(Contents(path),
+              QByteArray("<?xml version=\"1.0\"?>\n"
+                         "<QuorbelData>\n"
+                         "\t<data>\n"
+                         "\t\t<variables count=\"3\">\n"
+                         "\t\t\t<realvariable name=\"Dim 1\" hide=\"0\" />\n"
+                         "\t\t\t<realvariable name=\"a&amp;b &lt;&quot;c&quot;>\" hide=\"0\" />\n"
+                         "\t\t\t<realvariable name=\"Dim 3\" hide=\"1\" />\n"
+                         "\t\t</variables>\n"
+                         "\t\t<records count=\"2\" color=\"2\" missingValue=\"NA\">\n"
+                         "\t\t\t<record label=\"Item 1\" color=\"15\" hide=\"0\"> 1.5 -2 1e20 </record>\n"
+                         "\t\t\t<record label=\"Item 2\" color=\"3\" hide=\"1\"> -1 -1 2.5e-07 </record>\n"
+                         "\t\t</records>\n"
+                         "\t</data>\n"
+                         "</QuorbelData>\n"));
+}
+
+TEST(XMLWrite, RecordValuesText)
+{
+    Table t(3, 1);
+    t.values.SetCell(0, 0, TVariant(0.1 + 0.2));
+    t.values.SetCell(1, 0, TVariant(123456789012345678.0));
+    t.values.SetCell(2, 0, TVariant(-1e-300));
+    t.Set();
+    EXPECT_EQ(RecordValuesText(t.data, 0, 3), QStringLiteral(" 0.3 123456789012346000 -1e-300 "));
+    EXPECT_EQ(RecordValuesText(t.data, 0, 1), QStringLiteral(" 0.3 "));
+    EXPECT_EQ(RecordValuesText(t.data, 0, 0), QStringLiteral(" "));
+}
+
+TEST(XMLWrite, EveryValueNameLabelColourAndFlagReadsBackInViewOrder)
+{
+    QTemporaryDir dir;
+    const std::vector<TVariant> cells = {
+        TVariant(0.0), TVariant(-1.0), TVariant(1.5), TVariant(1e20), TVariant(1e-20),
+        TVariant(123456789.123456789), TVariant(-0.000123), TVariant(1.0 / 3), TVariant(M_PI),
+        TVariant(DBL_MAX), TVariant(4.9e-324), TVariant(-2.5e-310), TVariant("abc"), TVariant(),
+        TVariant(int32_t(42)), TVariant(1e15), TVariant(1e16), TVariant(-123456789012345678.0),
+        TVariant::Null(), TVariant(99.99)};
+    const int dims = 4, points = 5;
+    Table t(dims, points);
+    for (int i = 0; i < dims * points; ++i)
+        t.values.SetCellInARow(i, cells[size_t(i)]);
+    t.names.SetCellInARow(0, TVariant(QStringLiteral("\u00c4rger & <Gr\u00f6\u00dfe> \"x\" 'y'")));
+    t.names.SetCellInARow(2, TVariant(""));
+    t.labels.SetCellInARow(1, TVariant(QStringLiteral("\u2211 sum")));
+    t.labels.SetCellInARow(3, TVariant("]]> end"));
+    t.labels.SetCellInARow(4, TVariant("line\nbreak\ttab\r"));
+    t.Set();
+    t.data.ExchangeDims(0, 3);
+    t.data.MoveDim(1, 2);
+    t.data.ExchangePoints(0, 4);
+    t.data.ExchangePoints(1, 2);
+    t.data.SetDimHidden(1, true);
+    t.data.SetDimHidden(3, true);
+    t.data.SetPointHidden(2, true);
+    for (int j = 0; j < points; ++j)
+        t.data.SetPointColor(j, j * 3 - 1);
+
+    const QString path = dir.filePath(QStringLiteral("roundtrip.xml"));
+    WriteXMLFile(path, t.data);
+    ReadBack r(path);
+    ASSERT_EQ(r.data.DimCount(), dims);
+    ASSERT_EQ(r.data.PointCount(), points);
+    for (int i = 0; i < dims; ++i) {
+        EXPECT_EQ(r.data.GetDimName(i), t.data.GetDimName(i)) << i;
+        EXPECT_EQ(r.data.IsDimHidden(i), t.data.IsDimHidden(i)) << i;
+    }
+    for (int j = 0; j < points; ++j) {
+        EXPECT_EQ(r.data.GetPointName(j), t.data.GetPointName(j)) << j;
+        EXPECT_EQ(r.data.GetPointColor(j), t.data.GetPointColor(j)) << j;
+        EXPECT_EQ(r.data.IsPointHidden(j), t.data.IsPointHidden(j)) << j;
+        for (int d = 0; d < dims; ++d) {
+            const double written = t.data.GetValue(j, d);
+            // Equal up to the 15-digit text form, which rounds the largest
+            // doubles beyond the range; those are written exactly.
+            const double rounded = DoubleToText(written).toDouble();
+            EXPECT_EQ(r.data.GetValue(j, d), std::isfinite(rounded) ? rounded : written) << j << "," << d;
+        }
+    }
+    for (int c = 0; c < dims; ++c)
+        EXPECT_EQ(r.values.NotNumbers(c).Count(), 0) << c;
+    // A second write of what was read gives the same file.
+    const QString again = dir.filePath(QStringLiteral("again.xml"));
+    WriteXMLFile(again, r.data);
+    EXPECT_EQ(Contents(again), Contents(path));
+}
+
+TEST(XMLWrite, AFileWrittenUnderAnyLocaleReadsBack)
+{
+    QTemporaryDir dir;
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    Table t(2, 1);
+    t.values.SetCell(0, 0, TVariant(1.25));
+    t.values.SetCell(1, 0, TVariant(-1234567.5));
+    t.Set();
+    const QString path = dir.filePath(QStringLiteral("de.xml"));
+    WriteXMLFile(path, t.data);
+    ReadBack r(path);
+    QLocale::setDefault(saved);
+    EXPECT_EQ(r.data.GetValue(0, 0), 1.25);
+    EXPECT_EQ(r.data.GetValue(0, 1), -1234567.5);
+    EXPECT_TRUE(Contents(path).contains("> 1.25 -1234567.5 <"));
+}
+
+TEST(XMLWrite, NamesWithoutTheEndingXmlGetIt)
+{
+    QTemporaryDir dir;
+    Table t(1, 1);
+    t.Set();
+    const auto written = [&](const QString& name, const QString& expected) {
+        WriteXMLFile(dir.filePath(name), t.data);
+        EXPECT_TRUE(QFile::exists(dir.filePath(expected))) << expected.toStdString();
+    };
+    written(QStringLiteral("plain"), QStringLiteral("plain.xml"));
+    written(QStringLiteral("upper.XML"), QStringLiteral("upper.XML.xml"));
+    written(QStringLiteral("Data.Xml"), QStringLiteral("Data.Xml.xml"));
+    written(QStringLiteral("nopointxml"), QStringLiteral("nopointxml"));
+    written(QStringLiteral("kept.xml"), QStringLiteral("kept.xml"));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("kept.xml.xml"))));
+}
+
+TEST(XMLWrite, AFileThatCannotBeWrittenIsAnErrorNamingIt)
+{
+    QTemporaryDir dir;
+    Table t(1, 1);
+    t.Set();
+    const QString path = dir.filePath(QStringLiteral("no/such/folder/out.xml"));
+    try {
+        WriteXMLFile(path, t.data);
+        FAIL() << "no error";
+    } catch (const EXMLError& e) {
+        EXPECT_TRUE(e.Message().contains(path)) << e.Message().toStdString();
+    }
+}
