@@ -1,3 +1,4 @@
+#include "QuorData/QuorData.h"
 #include "QuorData/QuorDataSrcExcel.h"
 #include "platform/Exceptions.h"
 #include "spreadsheet/SpreadsheetModel.h"
@@ -124,4 +125,43 @@ TEST(ExcelOleDataSrc, FailedSetRangePassesToTheCaller)
     Sheet s;
     s.app->CloseWorkbook(s.book);
     EXPECT_THROW(src.SetRange(s.range), EOleError);
+}
+
+TEST(ExcelOleDataSrc, TheDataObjectReadsTheSelectionLayout)
+{
+    // Names in the first row and column of the selection, values in the rest,
+    // built the way the main window builds its three sources.
+    Sheet s;
+    s.sheet->SetCell(2, 3, QStringLiteral("height"));
+    s.sheet->SetCell(2, 4, QStringLiteral("width"));
+    s.sheet->SetCell(3, 2, QStringLiteral("first"));
+    s.sheet->SetCell(4, 2, QStringLiteral("second"));
+    s.sheet->SetCell(4, 4, TVariant());
+    s.sheet->RefuseReadAt(3, 4);
+    s.app->Select(s.sheet, 2, 2, 3, 3);
+    const TDispatch sel = s.app->AsDispatch().Get(QStringLiteral("Selection")).AsDispatch();
+    auto part = [&](int rows, int cols, int down, int right) {
+        return sel.Call(QStringLiteral("Resize"), {int32_t(rows), int32_t(cols)})
+            .AsDispatch()
+            .Call(QStringLiteral("Offset"), {int32_t(down), int32_t(right)})
+            .AsDispatch();
+    };
+    TExcelOleDataSrc values, dimNames, pointNames;
+    values.SetRange(part(2, 2, 1, 1));
+    dimNames.SetRange(part(1, 2, 0, 1));
+    pointNames.SetRange(part(2, 1, 1, 0));
+    values.SetCached(true);
+    dimNames.SetCached(true);
+    pointNames.SetCached(true);
+
+    TData data;
+    data.SetDataSrc(&values, &dimNames, &pointNames);
+    ASSERT_EQ(data.DimCount(), 2);
+    ASSERT_EQ(data.PointCount(), 2);
+    EXPECT_EQ(data.GetDimName(1), QStringLiteral("width"));
+    EXPECT_EQ(data.GetPointName(1), QStringLiteral("second"));
+    EXPECT_EQ(data.GetValue(0, 0), 303.0);
+    EXPECT_EQ(data.GetValue(0, 1), -1.0); // refused: Null
+    EXPECT_EQ(data.GetValue(1, 1), -1.0); // empty
+    EXPECT_THROW(data.GetValueDirect(1, 1), EVariantError);
 }
