@@ -65,21 +65,27 @@ QImage DecodeJpeg(const QByteArray& data, QString* error)
     jpeg_create_decompress(&info);
 
     QImage image;
-    bool ok = !data.isEmpty()
-        && ReadHeader(&info, &errors, reinterpret_cast<const unsigned char*>(data.constData()),
-                      static_cast<unsigned long>(data.size()));
-    if (ok) {
+    QString reason;
+    bool ok = false;
+    if (data.isEmpty()) {
+        reason = QStringLiteral("No image data");
+    } else if (ReadHeader(&info, &errors, reinterpret_cast<const unsigned char*>(data.constData()),
+                          static_cast<unsigned long>(data.size()))) {
         image = QImage(static_cast<int>(info.output_width), static_cast<int>(info.output_height),
                        QImage::Format_RGB888);
-        ok = !image.isNull() && ReadLines(&info, &errors, image.bits(), image.bytesPerLine());
+        if (image.isNull())
+            reason = QStringLiteral("The image is too large");
+        else
+            ok = ReadLines(&info, &errors, image.bits(), image.bytesPerLine());
     }
     jpeg_destroy_decompress(&info);
 
     if (!ok) {
-        if (error)
-            *error = data.isEmpty() ? QStringLiteral("No image data")
-                     : errors.Message[0] ? QString::fromLocal8Bit(errors.Message)
-                                         : QStringLiteral("Unsupported JPEG image");
+        if (error) {
+            if (reason.isEmpty())
+                reason = QString::fromLocal8Bit(errors.Message);
+            *error = reason.isEmpty() ? QStringLiteral("Unsupported JPEG image") : reason;
+        }
         return QImage();
     }
     return image.convertToFormat(QImage::Format_RGB32);
