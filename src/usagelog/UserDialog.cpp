@@ -43,7 +43,11 @@ TUsrDialog::TUsrDialog(QWidget* parent)
     btnOK->setObjectName(QStringLiteral("btnOK"));
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
 
-    Label1->setWordWrap(true);
+    // Four lines of instruction in a small dialog: a smaller type keeps them
+    // unbroken.
+    QFont small = Label1->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    Label1->setFont(small);
     btnOK->setDefault(true);
 
     auto* nameRow = new QHBoxLayout;
@@ -62,7 +66,9 @@ TUsrDialog::TUsrDialog(QWidget* parent)
     layout->addWidget(others);
     layout->addStretch(1);
     layout->addLayout(buttons);
-    resize(231, 181);
+    FormCreate();
+    // The designed size, grown where the user's fonts need more room.
+    resize(QSize(231, 181).expandedTo(sizeHint()));
     move(0, 0);
 
     // A state set from code runs the handler as a user's click does.
@@ -73,7 +79,6 @@ TUsrDialog::TUsrDialog(QWidget* parent)
     connect(BitBtn1, &QPushButton::clicked, this, &TUsrDialog::BitBtn1Click);
 
     student->setChecked(true);
-    FormCreate();
     CurrentDialog = this;
 }
 
