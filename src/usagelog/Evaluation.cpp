@@ -68,8 +68,6 @@ QString TimeStamp(const QDateTime& time)
 }
 
 const QString UploadPath = QStringLiteral("/quorbel_log/getdata.php");
-// Until the study's server is configured, uploads fail and logs stay pending.
-const QString DefaultLogServer;
 // A dead or silent server must not hold the closing of the main window for
 // long: the upload blocks the user-interface thread.
 constexpr long DefaultConnectTimeoutMs = 5000;
@@ -102,14 +100,13 @@ long TimeoutSetting(const TSettings& settings, const QString& name, long fallbac
 }
 
 // The upload's address: the server's base address from the environment or
-// the settings, plus the fixed path. Empty when no server is configured.
+// the settings, plus the fixed path. Empty when no server is configured: then
+// every upload fails and the logs wait as pending files.
 QString UploadUrl(const TSettings& settings)
 {
     QString base = qEnvironmentVariable("QUORBEL_LOG_SERVER").trimmed();
     if (base.isEmpty())
         base = settings.ReadString(QStringLiteral("log_server")).trimmed();
-    if (base.isEmpty())
-        base = DefaultLogServer;
     if (base.isEmpty())
         return QString();
     if (!base.contains(QStringLiteral("://")))
