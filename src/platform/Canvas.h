@@ -1,0 +1,307 @@
+#pragma once
+
+#include "platform/Color.h"
+#include "platform/Geometry.h"
+
+#include <QFont>
+#include <QImage>
+#include <QRegion>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+class QPaintDevice;
+class QPainter;
+class QPicture;
+
+// ---- Drawing tools -----------------------------------------------------------
+//
+// Pens, brushes and fonts are plain values. A canvas holds its own copies:
+// SetPen, SetBrush and SetFont copy, while Pen(), Brush() and Font() hand out
+// the canvas's copy for changing in place. The stock objects are shared
+// instances of these classes.
+
+// How a pen's strokes and the brush fill of its figures meet the pixels
+// below: copied, combined by exclusive-or, or combined by AND (darkening).
+// Exclusive-or and mask are exact only on raster targets (images, and
+// pictures played into images).
+enum class TPenMode { pmCopy, pmXor, pmMask };
+enum class TPenStyle { psSolid, psClear };
+
+class TPen {
+public:
+    TPen() = default;
+    explicit TPen(TColor color, TPenMode mode = TPenMode::pmCopy,
+                  TPenStyle style = TPenStyle::psSolid, int width = 1)
+        : FColor(color), FMode(mode), FStyle(style), FWidth(width) {}
+
+    TColor Color() const { return FColor; }
+    void SetColor(TColor value) { FColor = value; }
+    TPenMode Mode() const { return FMode; }
+    void SetMode(TPenMode value) { FMode = value; }
+    TPenStyle Style() const { return FStyle; }
+    void SetStyle(TPenStyle value) { FStyle = value; }
+    // Device pixels; 0 and 1 both give the one-pixel pen.
+    int Width() const { return FWidth; }
+    void SetWidth(int value) { FWidth = value; }
+
+private:
+    TColor FColor = 0;
+    TPenMode FMode = TPenMode::pmCopy;
+    TPenStyle FStyle = TPenStyle::psSolid;
+    int FWidth = 1;
+};
+
+enum class TBrushStyle { bsSolid, bsClear, bsPattern };
+
+class TBrush {
+public:
+    TBrush() = default;
+    explicit TBrush(TColor color, TBrushStyle style = TBrushStyle::bsSolid)
+        : FColor(color), FStyle(style) {}
+
+    TColor Color() const { return FColor; }
+    // Makes the brush solid, as choosing a colour does.
+    void SetColor(TColor value);
+    TBrushStyle Style() const { return FStyle; }
+    void SetStyle(TBrushStyle value) { FStyle = value; }
+    // The tile of a pattern brush, repeated from the device origin. Setting
+    // one makes the brush a pattern brush.
+    const QImage& Bitmap() const { return FBitmap; }
+    void SetBitmap(const QImage& value);
+
+private:
+    TColor FColor = 0xFFFFFF;
+    TBrushStyle FStyle = TBrushStyle::bsSolid;
+    QImage FBitmap;
+};
+
+class TFont {
+public:
+    TFont() = default;
+    TFont(const QString& name, int height, TColor color = 0);
+
+    // A family name; "Sans Serif" resolves through the font configuration.
+    const QString& Name() const { return FName; }
+    void SetName(const QString& value);
+    // The line height in pixels: the text extent's height and the distance
+    // between lines. The largest face whose ascent and descent fit is used.
+    int Height() const { return FHeight; }
+    void SetHeight(int value);
+    TColor Color() const { return FColor; }
+    void SetColor(TColor value) { FColor = value; }
+    // Angle of the text line in tenths of a degree, counter-clockwise:
+    // 900 writes upward. Extents stay measured along the text.
+    int Escapement() const { return FEscapement; }
+    void SetEscapement(int value) { FEscapement = value; }
+    bool Bold() const { return FBold; }
+    void SetBold(bool value);
+
+    // The Qt font that draws this font.
+    const QFont& QtFont() const;
+
+private:
+    QString FName = QStringLiteral("Sans Serif");
+    int FHeight = 13;
+    TColor FColor = 0;
+    int FEscapement = 0;
+    bool FBold = false;
+    mutable std::optional<QFont> FResolved;
+};
+
+// ---- Text layout flags -------------------------------------------------------
+
+// Options of TCanvas::DrawText, combined with |.
+enum TDrawTextFlag : int {
+    dtLeft = 0,
+    dtCenter = 1 << 0,            // each line centred between Left and Right
+    dtRight = 1 << 1,             // each line right-aligned
+    dtVCenter = 1 << 2,           // single line: centred between Top and Bottom
+    dtBottom = 1 << 3,            // single line: on the bottom edge
+    dtSingleLine = 1 << 4,        // no line breaks at all
+    dtWordBreak = 1 << 5,         // breaks lines between words to fit the width
+    dtNoPrefix = 1 << 6,          // "&" is an ordinary character (always so here)
+    dtExternalLeading = 1 << 7,   // lines are spaced by the font's leading as well
+    dtEditControl = 1 << 8,       // a line only partly inside the rectangle is left out;
+                                  // a word too long for a line is broken between characters
+    dtEndEllipsis = 1 << 9,       // text cut at the end of the rectangle ends in "..."
+    dtWordEllipsis = 1 << 10,     // a word too long for a line is cut and ends in "..."
+    dtNoClip = 1 << 11,           // drawing is not clipped to the rectangle
+    dtCalcRect = 1 << 12          // draws nothing; sets Right and Bottom to the text's extent
+};
+
+enum class TMapMode { mmText, mmIsotropic, mmAnisotropic };
+
+// ---- Canvas ------------------------------------------------------------------
+
+// A drawing surface over a QPainter in the manner of a device context: the
+// current pen, brush and font, a pen position, a mapping from logical to
+// device coordinates, a clip region and a stack of saved states.
+//
+// Strokes and fills are pixel-exact so that exclusive-or drawing can be
+// undone by drawing again: antialiasing is off, colours are opaque, lines of
+// the one-pixel pen are our own Bresenham lines that leave out their end
+// pixel, and every figure touches each of its pixels once (outline and fill
+// as non-overlapping spans). Wider pens are stroked by Qt with round ends and
+// joins. Coordinates are logical; pen widths and font heights are device
+// pixels whatever the mapping. Text ignores the pen mode; it is drawn on the
+// brush colour unless the brush is clear.
+class TCanvas {
+public:
+    // Begins painting on the device (an image, a picture, a printer); the
+    // canvas ends it when destroyed, which completes a picture. Without a
+    // device the canvas is detached and draws nothing until attached.
+    explicit TCanvas(QPaintDevice* Device = nullptr);
+    ~TCanvas();
+    TCanvas(const TCanvas&) = delete;
+    TCanvas& operator=(const TCanvas&) = delete;
+
+    // Moves the canvas to another device (ending painting on the old one);
+    // pen, brush and font stay, the mapping, clip and saved states are reset.
+    void Attach(QPaintDevice* Device);
+    void Detach();
+    QPaintDevice* Device() const { return FDevice; }
+    QPainter* Painter() const { return FPainter.get(); }
+    // Called with the device rectangle of every figure drawn, so that a
+    // window can bring it to the screen.
+    void SetOnDraw(std::function<void(const QRect&)> Handler) { FOnDraw = std::move(Handler); }
+
+    TPen& Pen() { return FState.Pen; }
+    const TPen& Pen() const { return FState.Pen; }
+    void SetPen(const TPen& Value) { FState.Pen = Value; }
+    TBrush& Brush() { return FState.Brush; }
+    const TBrush& Brush() const { return FState.Brush; }
+    void SetBrush(const TBrush& Value) { FState.Brush = Value; }
+    TFont& Font() { return FState.Font; }
+    const TFont& Font() const { return FState.Font; }
+    void SetFont(const TFont& Value) { FState.Font = Value; }
+
+    // ---- Figures (logical coordinates) ----
+    TPoint PenPos() const { return FState.PenPos; }
+    void MoveTo(int X, int Y);
+    // A line from the pen position to (X, Y) without its end pixel; the pen
+    // position becomes (X, Y).
+    void LineTo(int X, int Y);
+    // Outline with the pen, inside with the brush, Right and Bottom outside.
+    // With a clear pen the brush fills one pixel less to the right and bottom,
+    // where the outline would have been.
+    void Rectangle(int X1, int Y1, int X2, int Y2);
+    void Rectangle(const TRect& R) { Rectangle(R.Left, R.Top, R.Right, R.Bottom); }
+    // Fills R with the brush in copy mode, whatever the pen mode.
+    void FillRect(const TRect& R);
+    // A closed figure: inside filled (alternate rule) with the brush, then the
+    // outline with the pen.
+    void Polygon(std::span<const TPoint> Points);
+    // Connected lines through the points; the last point's pixel is left out.
+    void Polyline(std::span<const TPoint> Points);
+
+    // ---- Text ----
+    // The text's cell has its top-left corner at (X, Y) (turned with the font).
+    void TextOut(int X, int Y, const QString& Text);
+    // TextOut clipped to R; unless the brush is clear, R is filled first.
+    void TextRect(const TRect& R, int X, int Y, const QString& Text);
+    // Lays out Text in R as the flags say and draws it; returns the height of
+    // the text drawn. With dtCalcRect nothing is drawn and R's Right and
+    // Bottom are set to the extent of the text.
+    int DrawText(const QString& Text, TRect& R, int Flags);
+    // Width along the text line and the font's line height.
+    TSize TextExtent(const QString& Text) const;
+    int TextWidth(const QString& Text) const { return TextExtent(Text).cx; }
+    int TextHeight(const QString& Text) const { return TextExtent(Text).cy; }
+
+    // ---- Pictures and images ----
+    // Copies the image with its top-left corner at (X, Y).
+    void Draw(int X, int Y, const QImage& Image);
+    // Plays the picture into an image of R's size (on white, scaled from its
+    // bounding rectangle, so that exclusive-or and mask stay exact) and
+    // copies that image into R.
+    void StretchDraw(const TRect& R, const QPicture& Picture);
+
+    // ---- Clipping ----
+    // The smallest logical rectangle around the visible area; the whole
+    // device when nothing clips.
+    TRect ClipRect() const;
+    // Narrows the clip region to the logical rectangle.
+    void IntersectClipRect(const TRect& R);
+    // Sets the clip region in device pixels; an empty optional removes it.
+    void SelectClipRegion(const std::optional<QRegion>& DeviceRegion);
+    const std::optional<QRegion>& ClipRegion() const { return FState.Clip; }
+
+    // ---- Saved states ----
+    // Saves pen, brush, font, pen position, mapping and clip; returns the
+    // number of saved states, which identifies this one.
+    int SaveDC();
+    // A positive SavedDC restores that state, a negative one the state that
+    // many levels back (-1: the last); the states above it are dropped.
+    // False when there is no such state.
+    bool RestoreDC(int SavedDC);
+
+    // ---- Mapping ----
+    // device = (logical - window origin) * viewport extent / window extent
+    // + viewport origin; in mmText the extents are 1, in mmIsotropic both
+    // axes take the smaller scale.
+    TMapMode MapMode() const { return FState.MapMode; }
+    void SetMapMode(TMapMode Mode);
+    void SetWindowOrg(int X, int Y);
+    void SetWindowExt(int CX, int CY);
+    void SetViewportOrg(int X, int Y);
+    void SetViewportExt(int CX, int CY);
+    TPoint WindowOrg() const { return FState.WindowOrg; }
+    TPoint ViewportOrg() const { return FState.ViewportOrg; }
+    TSize WindowExt() const { return FState.WindowExt; }
+    TSize ViewportExt() const { return FState.ViewportExt; }
+    TPoint LPtoDP(const TPoint& P) const;
+    TPoint DPtoLP(const TPoint& P) const;
+    void LPtoDP(std::span<TPoint> Points) const;
+    void DPtoLP(std::span<TPoint> Points) const;
+    // Both corners converted, then ordered.
+    TRect LPtoDP(const TRect& R) const;
+    TRect DPtoLP(const TRect& R) const;
+
+    // ---- Device ----
+    // The device's logical resolution.
+    int PixelsPerInchX() const;
+    int PixelsPerInchY() const;
+    // (0, 0, device width, device height) in device pixels.
+    TRect DeviceRect() const;
+
+private:
+    struct TState {
+        TPen Pen;
+        TBrush Brush;
+        TFont Font;
+        TPoint PenPos;
+        TMapMode MapMode = TMapMode::mmText;
+        TPoint WindowOrg;
+        TPoint ViewportOrg;
+        TSize WindowExt{1, 1};
+        TSize ViewportExt{1, 1};
+        std::optional<QRegion> Clip;
+    };
+
+    class TSpans;
+
+    bool Ready() const { return FPainter != nullptr; }
+    void ResetDeviceState();
+    void ApplyClip();
+    void FillSpans(const TSpans& Spans, TColor Color, TPenMode Mode);
+    void FillSpansWithBrush(const TSpans& Spans, TPenMode Mode);
+    void StrokeWide(std::span<const TPoint> DevicePoints, bool Closed);
+    void DrawTextLine(const QPoint& DeviceOrigin, const QString& Text, bool Turned);
+    void Notify(const QRect& DeviceRect);
+    void AdjustIsotropic();
+
+    QPaintDevice* FDevice = nullptr;
+    std::unique_ptr<QPainter> FPainter;
+    TState FState;
+    std::vector<TState> FSaved;
+    std::function<void(const QRect&)> FOnDraw;
+};
+
+// Plays a picture into a new RGB32 image of the given size on white, scaled
+// from the picture's bounding rectangle: exclusive-or and mask come out exact.
+QImage RenderPicture(const QPicture& Picture, const QSize& Size);

@@ -1,0 +1,154 @@
+#pragma once
+
+#include "platform/Canvas.h"
+#include "platform/Geometry.h"
+#include "platform/Object.h"
+
+#include <QImage>
+#include <QMenu>
+#include <QPointer>
+#include <QRegion>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+
+// ---- Cursors -------------------------------------------------------------------
+
+// Cursor ids as the system's units give them.
+using TCursor = int16_t;
+constexpr TCursor crDefault = 0;
+constexpr TCursor crNone = -1;
+constexpr TCursor crArrow = -2;
+constexpr TCursor crCross = -3;
+constexpr TCursor crIBeam = -4;
+constexpr TCursor crSizeNESW = -6;
+constexpr TCursor crSizeNS = -7;
+constexpr TCursor crSizeNWSE = -8;
+constexpr TCursor crSizeWE = -9;
+constexpr TCursor crUpArrow = -10;
+constexpr TCursor crHourGlass = -11;
+constexpr TCursor crDrag = -12;
+constexpr TCursor crNoDrop = -13;
+constexpr TCursor crHSplit = -14;
+constexpr TCursor crVSplit = -15;
+constexpr TCursor crMultiDrag = -16;
+constexpr TCursor crSQLWait = -17;
+constexpr TCursor crNo = -18;
+constexpr TCursor crAppStart = -19;
+constexpr TCursor crHelp = -20;
+constexpr TCursor crHandPoint = -21;
+constexpr TCursor crSizeAll = -22;
+
+// The Qt cursor shape that shows a cursor id; unknown ids show the arrow.
+Qt::CursorShape CursorShape(TCursor Cursor);
+
+// ---- Mouse and keys ----------------------------------------------------------------
+
+enum TMouseButton : int { mbLeft = 0, mbRight = 1, mbMiddle = 2 };
+
+// Keys and buttons held during a mouse event, combined with |.
+using TShiftState = int;
+constexpr TShiftState ssShift = 1 << 0;
+constexpr TShiftState ssAlt = 1 << 1;
+constexpr TShiftState ssCtrl = 1 << 2;
+constexpr TShiftState ssLeft = 1 << 3;
+constexpr TShiftState ssRight = 1 << 4;
+constexpr TShiftState ssMiddle = 1 << 5;
+constexpr TShiftState ssDouble = 1 << 6;
+
+TShiftState ShiftStateOf(Qt::KeyboardModifiers Modifiers, Qt::MouseButtons Buttons);
+// Whether the Shift key is down now, asked of the keyboard rather than
+// taken from an event.
+bool ShiftKeyDown();
+
+// ---- Control ---------------------------------------------------------------------------
+
+// A window control with its own canvas.
+//
+// Its backing image is the screen: Paint and every drawing on Canvas() go
+// into the image, and the widget only shows it. Drawing outside Paint
+// reaches the screen at once, without running Paint. Invalidate collects an
+// invalid region; painting erases it with the control's brush and runs Paint
+// clipped to it; Update paints the invalid region at once. Since every paint
+// goes through the image, double buffering is always on and an invalidated
+// area is always erased before it is painted.
+class TCustomControl : public QWidget, public TObject {
+    Q_OBJECT
+public:
+    explicit TCustomControl(QWidget* Owner = nullptr);
+    ~TCustomControl() override;
+
+    // Draws into the backing image, that is, onto the screen.
+    TCanvas& Canvas();
+    const QImage& BackingImage() const;
+    // The background with which invalid areas are erased.
+    TBrush& Brush() { return FBrush; }
+    void SetBrush(const TBrush& Value) { FBrush = Value; }
+
+    TRect ClientRect() const { return {0, 0, width(), height()}; }
+    int ClientWidth() const { return width(); }
+    int ClientHeight() const { return height(); }
+    // The screen's logical resolution.
+    int PixelsPerInchX() const { return logicalDpiX(); }
+    int PixelsPerInchY() const { return logicalDpiY(); }
+
+    // Marks the whole client area for painting.
+    void Invalidate();
+    // Marks a rectangle of client pixels for painting. Erase is accepted for
+    // the callers' sake: with double buffering every painted area is erased.
+    void InvalidateRect(const TRect& R, bool Erase);
+    // The area waiting to be painted.
+    const QRegion& InvalidRegion() const;
+    // Paints the invalid region now, synchronously.
+    void Update();
+    // Invalidate, then Update.
+    void Repaint();
+
+    TCursor Cursor() const { return FCursor; }
+    void SetCursor(TCursor Value);
+    // Shown at a right click; borrowed.
+    QMenu* PopupMenu() const { return FPopupMenu; }
+    void SetPopupMenu(QMenu* Menu) { FPopupMenu = Menu; }
+
+    // The control's mouse events; handlers receive the control as Sender.
+    std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)> OnMouseDown;
+    std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)> OnMouseMove;
+    std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)> OnMouseUp;
+    std::function<void(TObject* Sender)> OnDblClick;
+
+protected:
+    // Draws the control on Canvas(), which is clipped to the area being
+    // painted. The base draws nothing.
+    virtual void Paint();
+
+    // Fire the events above.
+    virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
+    virtual void MouseMove(TShiftState Shift, int X, int Y);
+    virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+    virtual void DblClick();
+
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    // A hidden widget gets its resize event only when shown; the image
+    // follows the size whenever it is used.
+    void SyncImageSize() const;
+    void ResizeImage();
+    void PaintInvalid();
+    void ShowDrawn(const QRect& DeviceRect);
+
+    QImage FImage;
+    TCanvas FCanvas;
+    TBrush FBrush{0xFFFFFF};
+    QRegion FInvalid;
+    TCursor FCursor = crDefault;
+    QPointer<QMenu> FPopupMenu;
+    bool FPainting = false;
+};

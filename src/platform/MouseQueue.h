@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QEvent>
+
+#include <functional>
+#include <memory>
+
+class QMouseEvent;
+class QWidget;
+
+// The mouse messages of a polling loop.
+//
+// A drag runs as a loop inside a mouse handler that asks, round by round,
+// whether the button is still down and where the mouse is. Qt cannot pump
+// only the mouse, so while a round gathers events an application event
+// filter moves mouse events (press, release, move, double click) into this
+// queue and holds back other input (keys, shortcuts, wheel, context menus,
+// window closing); paint, resize, timer and all other events pass. Each
+// round then hands at most one queued mouse event to its widget. When the
+// outermost mouse handler returns, whatever is still queued or held back is
+// posted again in its original order, so nothing is lost.
+namespace MouseQueue {
+
+// One round: gathers pending events, then delivers the oldest queued mouse
+// event, if any, to its widget, synchronously.
+void PumpMouseOrPaint();
+
+// Appends a mouse event for the widget, as if it had just arrived. Tests
+// queue the rest of a gesture this way before they press the button.
+void Enqueue(QWidget* Receiver, std::unique_ptr<QMouseEvent> Event);
+// The mouse events waiting for a round.
+int QueuedMouseEvents();
+
+// True while a mouse handler runs in which a polling round has been made.
+bool IsPolling();
+// Runs Action from the event loop once the polling ends; right away when
+// nothing polls. Work that must not run inside a drag (incoming automation
+// calls) waits this way.
+void RunAfterPolling(std::function<void()> Action);
+
+} // namespace MouseQueue
+
+// Marks the extent of a mouse handler. When the outermost one ends, the held
+// events are posted again.
+class TPollScope {
+public:
+    TPollScope();
+    ~TPollScope();
+    TPollScope(const TPollScope&) = delete;
+    TPollScope& operator=(const TPollScope&) = delete;
+};

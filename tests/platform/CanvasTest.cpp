@@ -1,0 +1,470 @@
+#include "platform/Canvas.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPicture>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+// An image with a different colour in every pixel, so that a pixel that is
+// changed and not restored shows.
+QImage NoisyImage(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    std::mt19937 random(4711);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, 0xFF000000u | (random() & 0xFFFFFFu));
+    return image;
+}
+
+QImage WhiteImage(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    return image;
+}
+
+TColor PixelColor(const QImage& image, int x, int y)
+{
+    return ToTColor(QColor(image.pixel(x, y)));
+}
+
+// The set pixels (not white) of a row or column, as a string of '#' and '.'.
+std::string Row(const QImage& image, int y, int from, int to)
+{
+    std::string s;
+    for (int x = from; x < to; ++x)
+        s += PixelColor(image, x, y) == 0xFFFFFF ? '.' : '#';
+    return s;
+}
+
+std::string Column(const QImage& image, int x, int from, int to)
+{
+    std::string s;
+    for (int y = from; y < to; ++y)
+        s += PixelColor(image, x, y) == 0xFFFFFF ? '.' : '#';
+    return s;
+}
+
+int CountChanged(const QImage& a, const QImage& b)
+{
+    int count = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            count += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
+    return count;
+}
+
+QRect InkBounds(const QImage& image)
+{
+    QRect bounds;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (PixelColor(image, x, y) != 0xFFFFFF)
+                bounds = bounds.united(QRect(x, y, 1, 1));
+    return bounds;
+}
+
+const TPen XorWhite(0xFFFFFF, TPenMode::pmXor);
+
+} // namespace
+
+TEST(Canvas, LineLeavesOutItsEndPixelInEveryDirection)
+{
+    QImage image = WhiteImage(20, 20);
+    {
+        TCanvas canvas(&image);
+        canvas.SetPen(TPen(0));
+        canvas.MoveTo(2, 2);
+        canvas.LineTo(8, 2);
+        canvas.MoveTo(8, 5);
+        canvas.LineTo(2, 5);
+        canvas.MoveTo(10, 1);
+        canvas.LineTo(10, 6);
+        EXPECT_EQ(canvas.PenPos(), Point(10, 6));
+    }
+    EXPECT_EQ(Row(image, 2, 0, 10), "..######..");
+    // Drawn leftward the line starts at 8 and stops before 2.
+    EXPECT_EQ(Row(image, 5, 0, 10), "...######.");
+    EXPECT_EQ(Column(image, 10, 0, 8), ".#####..");
+}
+
+TEST(Canvas, DiagonalLineFollowsBresenhamWithTiesToTheMinorAxis)
+{
+    QImage image = WhiteImage(12, 6);
+    {
+        TCanvas canvas(&image);
+        canvas.SetPen(TPen(0));
+        canvas.MoveTo(0, 0);
+        canvas.LineTo(8, 2);
+    }
+    // err starts at 2*2-8 = -4 and reaches 0 after x = 1 and x = 5, where
+    // the walk steps down.
+    EXPECT_EQ(Row(image, 0, 0, 9), "##.......");
+    EXPECT_EQ(Row(image, 1, 0, 9), "..####...");
+    EXPECT_EQ(Row(image, 2, 0, 9), "......##.");
+}
+
+TEST(Canvas, ExclusiveOrFiguresDrawnTwiceRestoreEveryPixel)
+{
+    const QImage original = NoisyImage(60, 50);
+    QImage image = original;
+    const TPoint polygon[] = {{5, 5}, {40, 8}, {30, 45}, {12, 30}, {50, 20}};
+    const TPoint polyline[] = {{1, 1}, {58, 3}, {3, 48}, {57, 47}, {1, 1}};
+    auto drawAll = [&](TCanvas& canvas) {
+        canvas.SetPen(XorWhite);
+        canvas.SetBrush(TBrush(0xFFFFFF));
+        canvas.Rectangle(3, 4, 25, 30);
+        canvas.SetBrush(TBrush(0x808080));
+        canvas.Rectangle(20, 10, 50, 40);
+        canvas.SetBrush(TBrush(0, TBrushStyle::bsClear));
+        canvas.Rectangle(1, 1, 59, 49);
+        canvas.Rectangle(7, 7, 8, 30);  // one pixel wide
+        canvas.SetBrush(TBrush(0x00FF00));
+        canvas.Polygon(polygon);
+        canvas.Polyline(polyline);
+        canvas.MoveTo(0, 49);
+        canvas.LineTo(59, 0);
+        canvas.LineTo(59, 49);
+    };
+    {
+        TCanvas canvas(&image);
+        drawAll(canvas);
+    }
+    EXPECT_GT(CountChanged(original, image), 1000);
+    {
+        TCanvas canvas(&image);
+        drawAll(canvas);
+    }
+    EXPECT_EQ(CountChanged(original, image), 0);
+}
+
+TEST(Canvas, ExclusiveOrRectangleTouchesEachPixelOnce)
+{
+    QImage image = WhiteImage(10, 10);
+    {
+        TCanvas canvas(&image);
+        canvas.SetPen(XorWhite);
+        canvas.SetBrush(TBrush(0xFFFFFF));
+        canvas.Rectangle(2, 2, 7, 6);
+    }
+    // Outline and inside both invert once: the whole area is black.
+    for (int y = 0; y < 10; ++y)
+        EXPECT_EQ(Row(image, y, 0, 10), (y >= 2 && y < 6) ? "..#####..." : "..........") << y;
+}
+
+TEST(Canvas, RectangleOutlineAndClearPenInside)
+{
+    QImage image = WhiteImage(12, 12);
+    {
+        TCanvas canvas(&image);
+        canvas.SetPen(TPen(0));
+        canvas.SetBrush(TBrush(0, TBrushStyle::bsClear));
+        canvas.Rectangle(1, 1, 6, 5);
+        canvas.SetPen(TPen(0, TPenMode::pmCopy, TPenStyle::psClear));
+        canvas.SetBrush(TBrush(0));
+        canvas.Rectangle(7, 1, 11, 5);
+    }
+    EXPECT_EQ(Row(image, 1, 0, 12), ".#####.###..");
+    EXPECT_EQ(Row(image, 2, 0, 12), ".#...#.###..");
+    EXPECT_EQ(Row(image, 3, 0, 12), ".#...#.###..");
+    EXPECT_EQ(Row(image, 4, 0, 12), ".#####......");
+}
+
+TEST(Canvas, FillRectCopiesWhateverThePenMode)
+{
+    QImage image = NoisyImage(10, 10);
+    {
+        TCanvas canvas(&image);
+        canvas.SetPen(XorWhite);
+        canvas.SetBrush(TBrush(0x123456));
+        canvas.FillRect(Rect(2, 3, 5, 7));
+    }
+    for (int y = 3; y < 7; ++y) {
+        for (int x = 2; x < 5; ++x)
+            EXPECT_EQ(PixelColor(image, x, y), 0x123456u);
+    }
+}
+
+TEST(Canvas, MaskModeCombinesByAnd)
+{
+    QImage image(4, 1, QImage::Format_RGB32);
+    image.fill(QColor(0xF0, 0x0F, 0xFF));
+    {
+        TCanvas canvas(&image);
+        canvas.SetPen(TPen(0x808080, TPenMode::pmMask, TPenStyle::psClear));
+        canvas.SetBrush(TBrush(RGB(0x3C, 0xFF, 0x81)));
+        const TPoint band[] = {{0, 0}, {4, 0}, {4, 1}, {0, 1}};
+        canvas.Polygon(band);
+    }
+    // Inside pixels: the brush ANDed with the ground.
+    EXPECT_EQ(PixelColor(image, 1, 0) & 0xFFFFFF, RGB(0x30, 0x0F, 0x81));
+}
+
+TEST(Canvas, PatternBrushRepeatsItsTileFromTheOrigin)
+{
+    QImage tile(8, 8, QImage::Format_RGB32);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            tile.setPixel(x, y, (x + y) % 2 == 0 ? 0xFFFFFFFFu : 0xFF000000u);
+    QImage image = WhiteImage(20, 20);
+    {
+        TCanvas canvas(&image);
+        TBrush brush;
+        brush.SetBitmap(tile);
+        canvas.SetBrush(brush);
+        canvas.FillRect(Rect(3, 3, 19, 19));
+    }
+    EXPECT_EQ(PixelColor(image, 4, 4), 0xFFFFFFu);
+    EXPECT_EQ(PixelColor(image, 5, 4), 0u);
+    EXPECT_EQ(PixelColor(image, 12, 12), 0xFFFFFFu);
+    EXPECT_EQ(PixelColor(image, 13, 12), 0u);
+}
+
+TEST(Canvas, MappingConvertsBothWaysAndIsSavedWithTheState)
+{
+    QImage image = WhiteImage(100, 100);
+    TCanvas canvas(&image);
+    EXPECT_EQ(canvas.LPtoDP(Point(7, 9)), Point(7, 9));
+    const int saved = canvas.SaveDC();
+    canvas.SetMapMode(TMapMode::mmAnisotropic);
+    canvas.SetWindowExt(10, 10);
+    canvas.SetViewportExt(30, 20);
+    canvas.SetViewportOrg(5, 6);
+    EXPECT_EQ(canvas.LPtoDP(Point(10, 10)), Point(35, 26));
+    EXPECT_EQ(canvas.DPtoLP(Point(35, 26)), Point(10, 10));
+    EXPECT_EQ(canvas.LPtoDP(Rect(0, 0, 2, 3)), Rect(5, 6, 11, 12));
+    canvas.IntersectClipRect(Rect(0, 0, 10, 10));
+    EXPECT_EQ(canvas.ClipRect(), Rect(0, 0, 10, 10));
+    EXPECT_TRUE(canvas.RestoreDC(saved));
+    EXPECT_EQ(canvas.MapMode(), TMapMode::mmText);
+    EXPECT_EQ(canvas.LPtoDP(Point(10, 10)), Point(10, 10));
+    EXPECT_EQ(canvas.ClipRect(), Rect(0, 0, 100, 100));
+    EXPECT_FALSE(canvas.RestoreDC(-1));
+}
+
+TEST(Canvas, TextModeIgnoresExtentsAndWindowOriginShifts)
+{
+    QImage image = WhiteImage(10, 10);
+    TCanvas canvas(&image);
+    canvas.SetWindowExt(5, 5);
+    canvas.SetWindowOrg(2, 3);
+    EXPECT_EQ(canvas.LPtoDP(Point(2, 3)), Point(0, 0));
+    EXPECT_EQ(canvas.WindowExt(), (TSize{1, 1}));
+}
+
+TEST(Canvas, ScaledMappingScalesCoordinatesButNotThePen)
+{
+    QImage image = WhiteImage(40, 10);
+    {
+        TCanvas canvas(&image);
+        canvas.SetPen(TPen(0));
+        canvas.SetMapMode(TMapMode::mmAnisotropic);
+        canvas.SetWindowExt(1, 1);
+        canvas.SetViewportExt(3, 3);
+        canvas.MoveTo(1, 1);
+        canvas.LineTo(5, 1);
+    }
+    EXPECT_EQ(Row(image, 3, 0, 16), "...############.");
+    EXPECT_EQ(Row(image, 4, 0, 16), "................");
+}
+
+TEST(Canvas, ClipRegionLimitsDrawingAndSaveRestoresIt)
+{
+    QImage image = WhiteImage(10, 3);
+    {
+        TCanvas canvas(&image);
+        canvas.SetBrush(TBrush(0));
+        const int saved = canvas.SaveDC();
+        canvas.IntersectClipRect(Rect(2, 0, 5, 3));
+        canvas.FillRect(Rect(0, 0, 10, 1));
+        canvas.RestoreDC(saved);
+        canvas.FillRect(Rect(0, 2, 10, 3));
+    }
+    EXPECT_EQ(Row(image, 0, 0, 10), "..###.....");
+    EXPECT_EQ(Row(image, 2, 0, 10), "##########");
+}
+
+TEST(Canvas, TextExtentHeightIsTheFontsLineHeight)
+{
+    TCanvas canvas;
+    canvas.SetFont(TFont(QStringLiteral("Sans Serif"), 15));
+    const TSize extent = canvas.TextExtent(QStringLiteral("Value"));
+    EXPECT_EQ(extent.cy, 15);
+    EXPECT_GT(extent.cx, 15);
+    EXPECT_LE(QFontMetrics(canvas.Font().QtFont()).height(), 15);
+    EXPECT_EQ(canvas.TextExtent(QString()).cx, 0);
+}
+
+TEST(Canvas, TurnedTextRunsUpwardFromItsPoint)
+{
+    QImage image = WhiteImage(80, 80);
+    TSize extent;
+    {
+        TCanvas canvas(&image);
+        TFont font(QStringLiteral("Sans Serif"), 13);
+        font.SetEscapement(900);
+        canvas.SetFont(font);
+        canvas.SetBrush(TBrush(0, TBrushStyle::bsClear));
+        extent = canvas.TextExtent(QStringLiteral("0.50"));
+        canvas.TextOut(30, 60, QStringLiteral("0.50"));
+    }
+    const QRect ink = InkBounds(image);
+    ASSERT_FALSE(ink.isEmpty());
+    // Across the text: from x = 30 over the line height; along it: upward
+    // from y = 60 over its width.
+    EXPECT_GE(ink.left(), 30);
+    EXPECT_LE(ink.right(), 30 + extent.cy);
+    EXPECT_LE(ink.bottom(), 60);
+    EXPECT_GE(ink.top(), 60 - extent.cx - 1);
+    EXPECT_GT(ink.height(), ink.width());
+}
+
+TEST(Canvas, OpaqueTextFillsItsCellWithTheBrush)
+{
+    QImage image = WhiteImage(60, 30);
+    TSize extent;
+    {
+        TCanvas canvas(&image);
+        canvas.SetFont(TFont(QStringLiteral("Sans Serif"), 12, 0xFFFFFF));
+        canvas.SetBrush(TBrush(0x0000FF));
+        extent = canvas.TextExtent(QStringLiteral("ab"));
+        canvas.TextOut(5, 5, QStringLiteral("ab"));
+    }
+    EXPECT_EQ(PixelColor(image, 5, 5), 0x0000FFu);
+    EXPECT_EQ(PixelColor(image, 5 + extent.cx - 1, 5 + extent.cy - 1), 0x0000FFu);
+    EXPECT_EQ(PixelColor(image, 5 + extent.cx, 5), 0xFFFFFFu);
+    EXPECT_EQ(PixelColor(image, 5, 5 + extent.cy), 0xFFFFFFu);
+}
+
+TEST(Canvas, TextRectClipsToItsRectangle)
+{
+    QImage image = WhiteImage(60, 30);
+    {
+        TCanvas canvas(&image);
+        canvas.SetFont(TFont(QStringLiteral("Sans Serif"), 15));
+        canvas.SetBrush(TBrush(0, TBrushStyle::bsClear));
+        canvas.TextRect(Rect(0, 0, 12, 30), 2, 2, QStringLiteral("WWWWWW"));
+    }
+    const QRect ink = InkBounds(image);
+    ASSERT_FALSE(ink.isEmpty());
+    EXPECT_LT(ink.right(), 12);
+}
+
+TEST(Canvas, DrawTextBreaksWordsCentresAndEndsCutTextWithAnEllipsis)
+{
+    TCanvas canvas;
+    canvas.SetFont(TFont(QStringLiteral("Sans Serif"), 15));
+    const int word = canvas.TextWidth(QStringLiteral("alpha"));
+    TRect calc = Rect(0, 0, word + 2, 100);
+    const int height = canvas.DrawText(QStringLiteral("alpha beta gamma"), calc, dtWordBreak | dtCalcRect);
+    EXPECT_EQ(height, 3 * 15);
+    EXPECT_EQ(calc.Bottom, 45);
+
+    QImage image = WhiteImage(200, 40);
+    {
+        TCanvas drawing(&image);
+        drawing.SetFont(TFont(QStringLiteral("Sans Serif"), 15));
+        drawing.SetBrush(TBrush(0, TBrushStyle::bsClear));
+        TRect box = Rect(10, 5, 190, 35);
+        drawing.DrawText(QStringLiteral("mid"), box, dtCenter | dtWordBreak);
+    }
+    const QRect ink = InkBounds(image);
+    const int centre = (ink.left() + ink.right()) / 2;
+    EXPECT_NEAR(centre, 100, 3);
+
+    // Two lines fit; the rest is cut and the second line says so.
+    TRect small = Rect(0, 0, word + 2, 31);
+    const int shown = canvas.DrawText(QStringLiteral("alpha beta gamma delta"), small,
+                                      dtWordBreak | dtEndEllipsis | dtEditControl | dtCalcRect);
+    EXPECT_EQ(shown, 30);
+}
+
+TEST(Canvas, WordTooLongForTheLineIsCutWithAnEllipsis)
+{
+    QImage image = WhiteImage(100, 20);
+    QImage reference = WhiteImage(100, 20);
+    TFont font(QStringLiteral("Sans Serif"), 15);
+    {
+        TCanvas canvas(&image);
+        canvas.SetFont(font);
+        canvas.SetBrush(TBrush(0, TBrushStyle::bsClear));
+        TRect box = Rect(0, 0, 40, 20);
+        canvas.DrawText(QStringLiteral("Extraordinary"), box, dtWordBreak | dtWordEllipsis);
+    }
+    const QRect ink = InkBounds(image);
+    EXPECT_LT(ink.right(), 40);
+    {
+        TCanvas canvas(&reference);
+        canvas.SetFont(font);
+        canvas.SetBrush(TBrush(0, TBrushStyle::bsClear));
+        QString cut = QStringLiteral("Extraordinary");
+        while (canvas.TextWidth(cut + QStringLiteral("...")) > 40)
+            cut.chop(1);
+        canvas.TextOut(0, 0, cut + QStringLiteral("..."));
+    }
+    EXPECT_EQ(CountChanged(image, reference), 0);
+}
+
+TEST(Canvas, PictureRecordsFiguresThatPlayBackExactly)
+{
+    const QImage ground = NoisyImage(40, 30);
+    auto draw = [](TCanvas& canvas) {
+        canvas.SetBrush(TBrush(0x00FFFF));
+        canvas.SetPen(TPen(0x0000FF));
+        canvas.Rectangle(2, 2, 20, 15);
+        canvas.SetPen(XorWhite);
+        canvas.SetBrush(TBrush(0x808080));
+        canvas.Rectangle(10, 5, 35, 25);
+        canvas.SetPen(TPen(0x808080, TPenMode::pmMask));
+        canvas.MoveTo(0, 29);
+        canvas.LineTo(39, 0);
+        canvas.SetFont(TFont(QStringLiteral("Sans Serif"), 12));
+        canvas.SetBrush(TBrush(0, TBrushStyle::bsClear));
+        canvas.TextOut(3, 16, QStringLiteral("1.25"));
+    };
+    QImage direct = ground;
+    {
+        TCanvas canvas(&direct);
+        draw(canvas);
+    }
+    QPicture picture;
+    picture.setBoundingRect(QRect(0, 0, 40, 30));
+    {
+        TCanvas canvas(&picture);
+        EXPECT_EQ(canvas.DeviceRect(), Rect(0, 0, 40, 30));
+        draw(canvas);
+    }
+    QImage played = ground;
+    {
+        TCanvas canvas(&played);
+        canvas.StretchDraw(Rect(0, 0, 40, 30), picture);
+    }
+    // StretchDraw plays onto white; play onto the ground directly instead.
+    QImage onGround = ground;
+    {
+        QPainter painter(&onGround);
+        painter.drawPicture(0, 0, picture);
+    }
+    EXPECT_EQ(CountChanged(direct, onGround), 0);
+    const QImage rendered = RenderPicture(picture, QSize(80, 60));
+    EXPECT_EQ(rendered.size(), QSize(80, 60));
+    EXPECT_EQ(PixelColor(rendered, 4, 4), 0x0000FFu);  // the outline, doubled
+    EXPECT_EQ(PixelColor(rendered, 6, 6), 0x00FFFFu);
+    EXPECT_EQ(PixelColor(played, 3, 3), 0x00FFFFu);
+}
+
+TEST(Canvas, DetachedCanvasDrawsNothingAndMeasuresText)
+{
+    TCanvas canvas;
+    canvas.MoveTo(0, 0);
+    canvas.LineTo(10, 10);
+    canvas.Rectangle(0, 0, 5, 5);
+    EXPECT_EQ(canvas.DeviceRect(), TRect{});
+    EXPECT_GT(canvas.TextWidth(QStringLiteral("x")), 0);
+}

@@ -1,0 +1,198 @@
+#include "platform/CustomControl.h"
+
+#include "support/TestSupport.h"
+
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QMenu>
+#include <QMouseEvent>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TColor PixelColor(const QImage& image, int x, int y)
+{
+    return ToTColor(QColor(image.pixel(x, y)));
+}
+
+// Paints its whole client area in one colour and records what it was asked.
+class TPaintRecorder : public TCustomControl {
+public:
+    using TCustomControl::TCustomControl;
+
+    int Paints = 0;
+    TRect LastClip;
+    TColor Fill = 0x00FF00;
+
+protected:
+    void Paint() override
+    {
+        ++Paints;
+        LastClip = Canvas().ClipRect();
+        Canvas().SetBrush(TBrush(Fill));
+        Canvas().FillRect(ClientRect());
+    }
+};
+
+} // namespace
+
+TEST(CustomControl, UpdatePaintsTheInvalidRegionOnlyAfterErasingIt)
+{
+    TPaintRecorder control;
+    control.resize(40, 30);
+    control.Update();
+    EXPECT_EQ(control.Paints, 1);
+    EXPECT_EQ(control.LastClip, Rect(0, 0, 40, 30));
+    EXPECT_TRUE(control.InvalidRegion().isEmpty());
+
+    control.Fill = 0x0000FF;
+    control.InvalidateRect(Rect(5, 6, 15, 10), true);
+    control.Update();
+    EXPECT_EQ(control.Paints, 2);
+    EXPECT_EQ(control.LastClip, Rect(5, 6, 15, 10));
+    const QImage& image = control.BackingImage();
+    EXPECT_EQ(PixelColor(image, 5, 6), 0x0000FFu);
+    EXPECT_EQ(PixelColor(image, 14, 9), 0x0000FFu);
+    EXPECT_EQ(PixelColor(image, 15, 9), 0x00FF00u);
+    EXPECT_EQ(PixelColor(image, 4, 6), 0x00FF00u);
+
+    // Nothing invalid: Update paints nothing.
+    control.Update();
+    EXPECT_EQ(control.Paints, 2);
+}
+
+TEST(CustomControl, InvalidAreaIsErasedWithTheControlsBrush)
+{
+    class TNothing : public TCustomControl {
+    public:
+        using TCustomControl::TCustomControl;
+    } control;
+    control.resize(10, 10);
+    control.Brush().SetColor(0x112233);
+    control.Repaint();
+    EXPECT_EQ(PixelColor(control.BackingImage(), 3, 3), 0x112233u);
+}
+
+TEST(CustomControl, DrawingOutsidePaintGoesStraightIntoTheImage)
+{
+    TPaintRecorder control;
+    control.resize(30, 20);
+    control.Update();
+    const QImage before = control.BackingImage().copy();
+    TCanvas& canvas = control.Canvas();
+    canvas.SetPen(TPen(0xFFFFFF, TPenMode::pmXor));
+    canvas.SetBrush(TBrush(0xFFFFFF));
+    canvas.Rectangle(2, 2, 12, 8);
+    EXPECT_EQ(PixelColor(control.BackingImage(), 5, 5), 0xFF00FFu);
+    EXPECT_EQ(control.Paints, 1);
+    EXPECT_TRUE(control.InvalidRegion().isEmpty());
+    canvas.Rectangle(2, 2, 12, 8);
+    EXPECT_EQ(control.BackingImage(), before);
+}
+
+TEST(CustomControl, ShownControlCopiesItsImageToTheScreen)
+{
+    TPaintRecorder control;
+    control.resize(20, 20);
+    control.show();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return control.Paints > 0; }));
+    control.Canvas().SetBrush(TBrush(0x000000));
+    control.Canvas().FillRect(Rect(0, 0, 5, 5));
+    const QImage screen = control.grab().toImage();
+    EXPECT_EQ(PixelColor(screen, 2, 2), 0x000000u);
+    EXPECT_EQ(PixelColor(screen, 10, 10), 0x00FF00u);
+    EXPECT_EQ(control.Paints, 1);
+}
+
+TEST(CustomControl, ResizingStartsAFreshImageAndInvalidatesAll)
+{
+    TPaintRecorder control;
+    control.resize(20, 20);
+    control.Update();
+    control.resize(35, 25);
+    EXPECT_EQ(control.BackingImage().size(), QSize(35, 25));
+    EXPECT_EQ(control.InvalidRegion(), QRegion(0, 0, 35, 25));
+    EXPECT_EQ(control.Canvas().DeviceRect(), Rect(0, 0, 35, 25));
+    control.Update();
+    EXPECT_EQ(control.LastClip, Rect(0, 0, 35, 25));
+}
+
+TEST(CustomControl, CanvasResolutionIsTheScreens)
+{
+    TPaintRecorder control;
+    control.resize(10, 10);
+    EXPECT_EQ(control.Canvas().PixelsPerInchX(), control.PixelsPerInchX());
+    EXPECT_EQ(control.Canvas().PixelsPerInchY(), control.PixelsPerInchY());
+}
+
+TEST(CustomControl, CursorIdsMapToQtShapes)
+{
+    TPaintRecorder control;
+    control.SetCursor(crSizeWE);
+    EXPECT_EQ(control.Cursor(), crSizeWE);
+    EXPECT_EQ(control.cursor().shape(), Qt::SizeHorCursor);
+    control.SetCursor(crSizeAll);
+    EXPECT_EQ(control.cursor().shape(), Qt::SizeAllCursor);
+    EXPECT_EQ(CursorShape(crSizeNWSE), Qt::SizeFDiagCursor);
+    EXPECT_EQ(CursorShape(crSizeNESW), Qt::SizeBDiagCursor);
+    EXPECT_EQ(CursorShape(crNo), Qt::ForbiddenCursor);
+    EXPECT_EQ(CursorShape(crHandPoint), Qt::PointingHandCursor);
+    EXPECT_EQ(CursorShape(crHelp), Qt::WhatsThisCursor);
+    control.SetCursor(crDefault);
+    EXPECT_EQ(control.Cursor(), crDefault);
+    EXPECT_EQ(control.cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST(CustomControl, MouseEventsReachTheHandlersWithKeysAndButtons)
+{
+    TPaintRecorder control;
+    control.resize(50, 50);
+    std::vector<std::string> seen;
+    control.OnMouseDown = [&](TObject* sender, TMouseButton button, TShiftState shift, int x, int y) {
+        EXPECT_EQ(sender, &control);
+        seen.push_back("down " + std::to_string(button) + " " + std::to_string(shift) + " " +
+                       std::to_string(x) + "," + std::to_string(y));
+    };
+    control.OnMouseMove = [&](TObject*, TShiftState shift, int x, int y) {
+        seen.push_back("move " + std::to_string(shift) + " " + std::to_string(x) + "," + std::to_string(y));
+    };
+    control.OnMouseUp = [&](TObject*, TMouseButton button, TShiftState shift, int x, int y) {
+        seen.push_back("up " + std::to_string(button) + " " + std::to_string(shift) + " " +
+                       std::to_string(x) + "," + std::to_string(y));
+    };
+    control.OnDblClick = [&](TObject*) { seen.push_back("dbl"); };
+
+    auto send = [&](QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons buttons,
+                    Qt::KeyboardModifiers mods) {
+        QMouseEvent e(type, QPointF(p), QPointF(p), QPointF(p), button, buttons, mods);
+        QCoreApplication::sendEvent(&control, &e);
+    };
+    send(QEvent::MouseButtonPress, {3, 4}, Qt::RightButton, Qt::RightButton, Qt::ControlModifier);
+    send(QEvent::MouseMove, {5, 6}, Qt::NoButton, Qt::RightButton, Qt::ShiftModifier);
+    send(QEvent::MouseButtonRelease, {7, 8}, Qt::RightButton, Qt::NoButton, Qt::NoModifier);
+    send(QEvent::MouseButtonDblClick, {7, 8}, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    const std::vector<std::string> expected = {
+        "down 1 " + std::to_string(ssCtrl | ssRight) + " 3,4",
+        "move " + std::to_string(ssShift | ssRight) + " 5,6",
+        "up 1 0 7,8",
+        "dbl",
+    };
+    EXPECT_EQ(seen, expected);
+}
+
+TEST(CustomControl, RightClickShowsThePopupMenu)
+{
+    TPaintRecorder control;
+    control.resize(50, 50);
+    QMenu menu;
+    menu.addAction(QStringLiteral("Item"));
+    QContextMenuEvent plain(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
+    QCoreApplication::sendEvent(&control, &plain);
+    EXPECT_FALSE(plain.isAccepted());
+    control.SetPopupMenu(&menu);
+    QContextMenuEvent withMenu(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
+    QCoreApplication::sendEvent(&control, &withMenu);
+    EXPECT_TRUE(menu.isVisible());
+    menu.hide();
+}

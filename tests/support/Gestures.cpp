@@ -1,0 +1,81 @@
+#include "Gestures.h"
+
+#include "platform/MouseQueue.h"
+
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <QWidget>
+
+namespace {
+
+std::unique_ptr<QMouseEvent> MakeMouseEvent(QWidget* target, QEvent::Type type, QPoint pos,
+                                            Qt::MouseButton button, Qt::MouseButtons buttons,
+                                            Qt::KeyboardModifiers modifiers)
+{
+    const QPointF local(pos);
+    return std::make_unique<QMouseEvent>(type, local, local, QPointF(target->mapToGlobal(pos)),
+                                         button, buttons, modifiers);
+}
+
+} // namespace
+
+TGesture::TGesture(QWidget* Target, Qt::MouseButton Button, Qt::KeyboardModifiers Modifiers)
+    : FTarget(Target), FButton(Button), FModifiers(Modifiers)
+{
+}
+
+TGesture& TGesture::MoveTo(QPoint Pos)
+{
+    return MoveTo(Pos, FButton);
+}
+
+TGesture& TGesture::MoveTo(QPoint Pos, Qt::MouseButtons Held)
+{
+    FSteps.push_back({TStep::Move, Pos, Held});
+    return *this;
+}
+
+TGesture& TGesture::Release(QPoint Pos)
+{
+    FSteps.push_back({TStep::Release, Pos, Qt::NoButton});
+    return *this;
+}
+
+void TGesture::Press(QPoint Pos)
+{
+    for (const TStep& step : FSteps) {
+        if (step.kind == TStep::Move)
+            MouseQueue::Enqueue(FTarget, MakeMouseEvent(FTarget, QEvent::MouseMove, step.pos, Qt::NoButton,
+                                                        step.held, FModifiers));
+        else
+            MouseQueue::Enqueue(FTarget, MakeMouseEvent(FTarget, QEvent::MouseButtonRelease, step.pos, FButton,
+                                                        Qt::NoButton, FModifiers));
+    }
+    FSteps.clear();
+    std::unique_ptr<QMouseEvent> press =
+        MakeMouseEvent(FTarget, QEvent::MouseButtonPress, Pos, FButton, FButton, FModifiers);
+    // The press opens a polling scope; what stays queued when it returns is
+    // posted again for the event loop.
+    TPollScope scope;
+    QCoreApplication::sendEvent(FTarget, press.get());
+}
+
+void ClickGesture(QWidget* Target, QPoint Pos, Qt::KeyboardModifiers Modifiers, Qt::MouseButton Button)
+{
+    TGesture(Target, Button, Modifiers).Release(Pos).Press(Pos);
+}
+
+void DragGesture(QWidget* Target, QPoint From, const std::vector<QPoint>& Path, Qt::KeyboardModifiers Modifiers)
+{
+    TGesture gesture(Target, Qt::LeftButton, Modifiers);
+    for (const QPoint& p : Path)
+        gesture.MoveTo(p);
+    gesture.Release(Path.empty() ? From : Path.back());
+    gesture.Press(From);
+}
+
+void PostMouseEvent(QWidget* Target, QEvent::Type Type, QPoint Pos, Qt::MouseButton Button,
+                    Qt::MouseButtons Buttons, Qt::KeyboardModifiers Modifiers)
+{
+    QCoreApplication::postEvent(Target, MakeMouseEvent(Target, Type, Pos, Button, Buttons, Modifiers).release());
+}

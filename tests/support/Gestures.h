@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QEvent>
+#include <QPoint>
+#include <Qt>
+
+#include <vector>
+
+class QWidget;
+
+// Drives a mouse gesture on a widget whose press handler polls the mouse.
+//
+// Such a handler runs its loop before it returns, so the rest of the gesture
+// (moves and the release) must be waiting when the button goes down: the
+// driver queues them in the polling loop's mouse queue first and then
+// delivers the press. Whatever the handler does not consume is delivered by
+// the event loop afterwards, as it would be on a real screen.
+//
+//     TGesture(&editor).MoveTo({30, 30}).MoveTo({40, 35}).Release({40, 35})
+//         .Press({20, 20});
+class TGesture {
+public:
+    explicit TGesture(QWidget* Target, Qt::MouseButton Button = Qt::LeftButton,
+                      Qt::KeyboardModifiers Modifiers = Qt::NoModifier);
+
+    // A move with the gesture's button held.
+    TGesture& MoveTo(QPoint Pos);
+    // A move with other buttons held (none: a plain hover).
+    TGesture& MoveTo(QPoint Pos, Qt::MouseButtons Held);
+    TGesture& Release(QPoint Pos);
+    // Queues the steps given so far, then presses at Pos and returns when
+    // the press handler has returned.
+    void Press(QPoint Pos);
+
+private:
+    struct TStep {
+        enum Kind { Move, Release } kind;
+        QPoint pos;
+        Qt::MouseButtons held;
+    };
+
+    QWidget* FTarget;
+    Qt::MouseButton FButton;
+    Qt::KeyboardModifiers FModifiers;
+    std::vector<TStep> FSteps;
+};
+
+// A press and release at Pos without motion.
+void ClickGesture(QWidget* Target, QPoint Pos, Qt::KeyboardModifiers Modifiers = Qt::NoModifier,
+                  Qt::MouseButton Button = Qt::LeftButton);
+// A press at From, moves through Path, and the release at its last point.
+void DragGesture(QWidget* Target, QPoint From, const std::vector<QPoint>& Path,
+                 Qt::KeyboardModifiers Modifiers = Qt::NoModifier);
+
+// Posts a mouse event to the widget, to be delivered by the event loop (or
+// gathered by a polling round).
+void PostMouseEvent(QWidget* Target, QEvent::Type Type, QPoint Pos, Qt::MouseButton Button,
+                    Qt::MouseButtons Buttons, Qt::KeyboardModifiers Modifiers = Qt::NoModifier);
