@@ -240,6 +240,7 @@ void TData::ResetProps()
         VisibleDims.Items[size_t(d)] = d;
     }
     VisibleDims.State = TListState::Current;
+    VisibleDims.Budget = VisibleDims.Items.size();
 
     FSelectedPointCount = 0;
     FHiddenPointCount = 0;
@@ -252,6 +253,7 @@ void TData::ResetProps()
     // Every point is listed; that matches the properties unless the
     // defaults hide points.
     VisiblePoints.State = DefaultPointProps.Hidden ? TListState::Explicit : TListState::Current;
+    VisiblePoints.Budget = VisiblePoints.Items.size();
 }
 
 void TData::AdjustForValueChange()
@@ -476,38 +478,113 @@ void TData::RebuildVisiblePoints()
     VisiblePoints.State = TListState::Stale;
 }
 
-TDynArrayOfInt& TData::CurrentVisibleDims() const
+template <class TProps>
+TDynArrayOfInt& TData::CurrentItems(TVisibleList& List, const TDynArrayOfInt& Perm,
+                                    const std::vector<TProps>& Props)
 {
-    if (VisibleDims.State == TListState::Stale)
-        RefillVisibleDims();
-    return VisibleDims.Items;
+    if (List.State == TListState::Stale) {
+        auto out = List.Items.begin();
+        const size_t n = std::min(Perm.size(), List.Items.size());
+        for (size_t pos = 0; pos < n; ++pos)
+            if (!Props[size_t(Perm[pos])].Hidden)
+                *out++ = int(pos);
+        List.State = TListState::Current;
+        List.Budget = List.Items.size();
+    }
+    return List.Items;
 }
 
-TDynArrayOfInt& TData::CurrentVisiblePoints() const
+void TData::HideEntry(TVisibleList& List, int VisibleCount, int Pos)
 {
-    if (VisiblePoints.State == TListState::Stale)
-        RefillVisiblePoints();
-    return VisiblePoints.Items;
+    const auto begin = List.Items.begin();
+    const auto end = begin + long(std::clamp<size_t>(size_t(std::max(VisibleCount, 0)), 0, List.Items.size()));
+    switch (List.State) {
+    case TListState::Stale:
+        return;
+    case TListState::Explicit:
+        RemoveVisibleEntry(List.Items, VisibleCount, Pos);
+        return;
+    case TListState::Current: {
+        const auto it = std::lower_bound(begin, end, Pos);
+        const size_t cost = size_t(end - it);
+        if (it == end || *it != Pos || cost > List.Budget) {
+            List.State = TListState::Stale;
+            return;
+        }
+        List.Budget -= cost;
+        std::move(it + 1, end, it);
+        return;
+    }
+    }
 }
 
-void TData::RefillVisibleDims() const
+void TData::ShowEntry(TVisibleList& List, int VisibleCount, int Pos)
 {
-    auto out = VisibleDims.Items.begin();
-    const size_t n = std::min(DimPerm.size(), VisibleDims.Items.size());
-    for (size_t pos = 0; pos < n; ++pos)
-        if (!DimProps[size_t(DimPerm[pos])].Hidden)
-            *out++ = int(pos);
-    VisibleDims.State = TListState::Current;
+    switch (List.State) {
+    case TListState::Stale:
+        return;
+    case TListState::Explicit:
+        InsertVisibleEntry(List.Items, VisibleCount, Pos);
+        return;
+    case TListState::Current: {
+        const size_t count = size_t(std::max(VisibleCount, 0));
+        if (count >= List.Items.size()) {
+            List.State = TListState::Stale;
+            return;
+        }
+        const auto begin = List.Items.begin();
+        const auto end = begin + long(count);
+        const auto it = std::lower_bound(begin, end, Pos);
+        const size_t cost = size_t(end - it);
+        if (cost > List.Budget) {
+            List.State = TListState::Stale;
+            return;
+        }
+        List.Budget -= cost;
+        std::move_backward(it, end, end + 1);
+        *it = Pos;
+        return;
+    }
+    }
 }
 
-void TData::RefillVisiblePoints() const
+void TData::ExchangeEntries(TVisibleList& List, int VisibleCount, int PosA, bool HiddenA, int PosB,
+                            bool HiddenB)
 {
-    auto out = VisiblePoints.Items.begin();
-    const size_t n = std::min(PointPerm.size(), VisiblePoints.Items.size());
-    for (size_t pos = 0; pos < n; ++pos)
-        if (!PointProps[size_t(PointPerm[pos])].Hidden)
-            *out++ = int(pos);
-    VisiblePoints.State = TListState::Current;
+    if (List.State != TListState::Current) {
+        List.State = TListState::Stale; // an explicit list is rebuilt, as after any exchange
+        return;
+    }
+    // Hidden* tell whether the entry formerly at each position was hidden.
+    // When both agree the set of visible positions stays as it is.
+    if (HiddenA == HiddenB)
+        return;
+    // One position leaves the list and the other takes its place among the
+    // entries between them, which move by one.
+    const int leaving = HiddenA ? PosB : PosA;
+    const int arriving = HiddenA ? PosA : PosB;
+    const auto begin = List.Items.begin();
+    const auto end = begin + long(std::clamp<size_t>(size_t(std::max(VisibleCount, 0)), 0, List.Items.size()));
+    const auto it = std::lower_bound(begin, end, leaving);
+    if (it == end || *it != leaving) {
+        List.State = TListState::Stale;
+        return;
+    }
+    const auto dest = arriving > leaving ? std::lower_bound(it + 1, end, arriving)
+                                         : std::lower_bound(begin, it, arriving);
+    const size_t cost = size_t(arriving > leaving ? dest - it : it - dest);
+    if (cost > List.Budget) {
+        List.State = TListState::Stale;
+        return;
+    }
+    List.Budget -= cost;
+    if (arriving > leaving) {
+        std::move(it + 1, dest, it);
+        *(dest - 1) = arriving;
+    } else {
+        std::move_backward(dest, it, it + 1);
+        *dest = arriving;
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -536,16 +613,10 @@ void TData::SetDimProps(int Dim, const TDimProps& New)
     }
 
     if (New.Hidden && !Old.Hidden) {
-        if (VisibleDims.State == TListState::Explicit)
-            RemoveVisibleEntry(VisibleDims.Items, VisibleDimCount(), Dim);
-        else
-            VisibleDims.State = TListState::Stale;
+        HideEntry(VisibleDims, VisibleDimCount(), Dim);
         ++FHiddenDimCount;
     } else if (!New.Hidden && Old.Hidden) {
-        if (VisibleDims.State == TListState::Explicit)
-            InsertVisibleEntry(VisibleDims.Items, VisibleDimCount(), Dim);
-        else
-            VisibleDims.State = TListState::Stale;
+        ShowEntry(VisibleDims, VisibleDimCount(), Dim);
         --FHiddenDimCount;
     }
     if (New.Selected && !Old.Selected)
@@ -568,16 +639,10 @@ void TData::SetPointProps(int Point, const TPointProps& New)
     }
 
     if (New.Hidden && !Old.Hidden) {
-        if (VisiblePoints.State == TListState::Explicit)
-            RemoveVisibleEntry(VisiblePoints.Items, VisiblePointCount(), Point);
-        else
-            VisiblePoints.State = TListState::Stale;
+        HideEntry(VisiblePoints, VisiblePointCount(), Point);
         ++FHiddenPointCount;
     } else if (!New.Hidden && Old.Hidden) {
-        if (VisiblePoints.State == TListState::Explicit)
-            InsertVisibleEntry(VisiblePoints.Items, VisiblePointCount(), Point);
-        else
-            VisiblePoints.State = TListState::Stale;
+        ShowEntry(VisiblePoints, VisiblePointCount(), Point);
         --FHiddenPointCount;
     }
     if (New.Selected && !Old.Selected)
@@ -659,7 +724,8 @@ void TData::SetPointColor(int Point, int Value)
 
 // ---------------------------------------------------------------------------
 // Order changes. The permutations are changed directly here: the visible
-// list is rebuilt right after, so it never sees the intermediate state.
+// list is brought in step right after (an exchange moves at most one entry
+// out and one in, which gives what a rebuild gives).
 
 void TData::ExchangeDims(int PosA, int PosB)
 {
@@ -669,7 +735,8 @@ void TData::ExchangeDims(int PosA, int PosB)
     DimInvPerm[size_t(b)] = PosA;
     DimPerm[size_t(PosB)] = a;
     DimInvPerm[size_t(a)] = PosB;
-    RebuildVisibleDims();
+    ExchangeEntries(VisibleDims, VisibleDimCount(), PosA, DimProps[size_t(a)].Hidden, PosB,
+                    DimProps[size_t(b)].Hidden);
     if (FLocked)
         AddEvent(TQuorDataEventDimExchange::CreatePair(a, b));
 }
@@ -708,7 +775,8 @@ void TData::ExchangePoints(int PosA, int PosB)
     PointInvPerm[size_t(b)] = PosA;
     PointPerm[size_t(PosB)] = a;
     PointInvPerm[size_t(a)] = PosB;
-    RebuildVisiblePoints();
+    ExchangeEntries(VisiblePoints, VisiblePointCount(), PosA, PointProps[size_t(a)].Hidden, PosB,
+                    PointProps[size_t(b)].Hidden);
     if (FLocked)
         AddEvent(TQuorDataEventPointExchange::CreatePair(a, b));
 }

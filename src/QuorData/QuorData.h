@@ -318,24 +318,34 @@ public:
     TPointProps DefaultPointProps;
 
 private:
-    // How far a visible list can be trusted. Hiding, showing and reordering
-    // on a list that matches the properties would only reproduce what a
-    // rebuild gives, so they just mark it for a rebuild on the next read;
-    // that keeps bulk changes linear. Raw stores into the list or the
-    // permutation make it explicit, and from then on it is kept entry by
-    // entry until the next rebuild.
+    // How far a visible list can be trusted. While it matches the
+    // properties (Current), hiding, showing and exchanging update it in
+    // place as long as the entries moved stay within a budget of about one
+    // list length since it was last filled; beyond that it only awaits a
+    // rebuild (Stale) and is refilled on the next read, so bulk changes stay
+    // linear. Raw stores into the list or a permutation make it Explicit:
+    // from then on it is kept entry by entry until the next rebuild.
     enum class TListState { Current, Stale, Explicit };
     struct TVisibleList {
-        mutable TDynArrayOfInt Items;
-        mutable TListState State = TListState::Current;
+        TDynArrayOfInt Items;
+        TListState State = TListState::Current;
+        size_t Budget = 0; // entries that may still be moved in place
     };
+    template <class TProps>
+    static TDynArrayOfInt& CurrentItems(TVisibleList& List, const TDynArrayOfInt& Perm,
+                                        const std::vector<TProps>& Props);
+    static void HideEntry(TVisibleList& List, int VisibleCount, int Pos);
+    static void ShowEntry(TVisibleList& List, int VisibleCount, int Pos);
+    static void ExchangeEntries(TVisibleList& List, int VisibleCount, int PosA, bool HiddenA,
+                                int PosB, bool HiddenB);
 
     const TDimProps& DimPropsAt(int Dim) const { return DimProps[size_t(DimPerm[size_t(Dim)])]; }
     const TPointProps& PointPropsAt(int Point) const { return PointProps[size_t(PointPerm[size_t(Point)])]; }
-    TDynArrayOfInt& CurrentVisibleDims() const;
-    TDynArrayOfInt& CurrentVisiblePoints() const;
-    void RefillVisibleDims() const;
-    void RefillVisiblePoints() const;
+    TDynArrayOfInt& CurrentVisibleDims() const { return CurrentItems(VisibleDims, DimPerm, DimProps); }
+    TDynArrayOfInt& CurrentVisiblePoints() const
+    {
+        return CurrentItems(VisiblePoints, PointPerm, PointProps);
+    }
     void QueueEvent(std::unique_ptr<TQuorDataEvent> Event);
     void ReadCell(int Point, int Dim, TVariant& Value) const;
     void DeliverPass(int& Count);
@@ -350,8 +360,8 @@ private:
     double FGlobalMax = 0;
     // Ascending view positions of the shown entries; entries past the
     // visible count are stale.
-    TVisibleList VisibleDims;
-    TVisibleList VisiblePoints;
+    mutable TVisibleList VisibleDims;
+    mutable TVisibleList VisiblePoints;
     TDataSrc* FDataSrc = nullptr;
     TDataSrc* FDimNameSrc = nullptr;
     TDataSrc* FPointNameSrc = nullptr;
