@@ -1,0 +1,139 @@
+#include "support/TestSupport.h"
+
+#include "platform/Canvas.h"
+#include "platform/Metafile.h"
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMimeData>
+#include <QPrinter>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A red square, a grey band drawn in mask mode half over it, and a white
+// exclusive-or fill that inverts a strip across both.
+void PaintSample(TCanvas& C)
+{
+    C.SetPen(TPen(0, TPenMode::pmCopy, TPenStyle::psClear));
+    C.SetBrush(TBrush(0x0000FF));
+    C.FillRect(Rect(10, 10, 30, 30));
+    C.SetPen(TPen(0x808080, TPenMode::pmMask));
+    C.SetBrush(TBrush(0x80FFFF));
+    C.Rectangle(20, 0, 40, 40);
+    C.SetPen(TPen(0xFFFFFF, TPenMode::pmXor));
+    C.SetBrush(TBrush(0xFFFFFF));
+    C.Rectangle(0, 15, 50, 18);
+}
+
+QImage Reference(const QSize& size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    TCanvas C(&image);
+    PaintSample(C);
+    return image;
+}
+
+} // namespace
+
+TEST(Metafile, ImageReproducesRasterOperationsExactly)
+{
+    const TMetafile M(QSize(50, 40), PaintSample);
+    EXPECT_EQ(M.Size(), QSize(50, 40));
+    const QImage image = M.ToImage();
+    EXPECT_EQ(image.format(), QImage::Format_RGB32);
+    EXPECT_EQ(image, Reference(QSize(50, 40)));
+    // Mask over red keeps red's red channel only where the band's colour has it.
+    EXPECT_EQ(image.pixel(25, 25), qRgb(255, 0, 0) & qRgb(255, 255, 128));
+}
+
+TEST(Metafile, PictureKeepsThePlotsFrameWhateverWasDrawn)
+{
+    const TMetafile M(QSize(200, 100), [](TCanvas& C) {
+        C.SetBrush(TBrush(0));
+        C.FillRect(Rect(10, 10, 12, 12));
+    });
+    EXPECT_EQ(M.Picture().boundingRect(), QRect(0, 0, 200, 100));
+    const QImage image = M.ToImage();
+    EXPECT_EQ(image.size(), QSize(200, 100));
+    EXPECT_EQ(image.pixel(11, 11), qRgb(0, 0, 0));
+    EXPECT_EQ(image.pixel(12, 12), qRgb(255, 255, 255));
+}
+
+TEST(Metafile, BandsJoinIntoTheWholeScaledImage)
+{
+    const TMetafile M(QSize(50, 40), PaintSample);
+    QImage joined(100, 80, QImage::Format_RGB32);
+    joined.fill(Qt::black);
+    int bands = 0;
+    M.PlayScaled(QSize(100, 80), 7, [&](int top, const QImage& rows) {
+        ++bands;
+        for (int y = 0; y < rows.height(); ++y)
+            for (int x = 0; x < rows.width(); ++x)
+                joined.setPixel(x, top + y, rows.pixel(x, y));
+    });
+    EXPECT_EQ(bands, 12); // 80 rows by 7
+    QImage whole;
+    M.PlayScaled(QSize(100, 80), 1000, [&](int, const QImage& rows) { whole = rows; });
+    EXPECT_EQ(joined, whole);
+    // Doubled: the inverted strip (rows 15 to 17) becomes rows 30 to 35.
+    EXPECT_EQ(whole.pixel(2, 31), qRgb(0, 0, 0));
+    EXPECT_EQ(whole.pixel(2, 28), qRgb(255, 255, 255));
+}
+
+TEST(Metafile, SvgDrawsRasterOperationsAsPlainFills)
+{
+    const TMetafile M(QSize(50, 40), PaintSample);
+    const QByteArray svg = M.ToSvg();
+    EXPECT_TRUE(svg.contains("<svg"));
+    EXPECT_TRUE(svg.contains("viewBox=\"0 0 50 40\""));
+    // The exclusive-or fill shows as white, the mask fill as its own colour.
+    EXPECT_TRUE(svg.contains("#ffffff"));
+    EXPECT_TRUE(svg.contains("#ffff80"));
+    EXPECT_TRUE(svg.contains("#ff0000"));
+}
+
+TEST(Metafile, ClipboardGetsSvgAndExactPng)
+{
+    const TMetafile M(QSize(50, 40), PaintSample);
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    CopyMetafileToClipboard(*clipboard, M);
+    const QMimeData* data = clipboard->mimeData();
+    ASSERT_NE(data, nullptr);
+    EXPECT_TRUE(data->hasFormat(QStringLiteral("image/svg+xml")));
+    ASSERT_TRUE(data->hasFormat(QStringLiteral("image/png")));
+    QImage png;
+    ASSERT_TRUE(png.loadFromData(data->data(QStringLiteral("image/png")), "PNG"));
+    EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), Reference(QSize(50, 40)));
+    EXPECT_TRUE(data->data(QStringLiteral("image/svg+xml")).contains("<svg"));
+}
+
+TEST(Metafile, PrintsIntoAPdfFileUnderItsTitle)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("plot.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(file);
+    const TMetafile M(QSize(50, 40), PaintSample);
+    const QSize page = PrinterPageSize(printer);
+    ASSERT_GT(page.width(), 1000);
+    ASSERT_TRUE(PrintMetafile(printer, M, QStringLiteral("Scatterplot Matrix"), QSize(page.width(), page.width() * 4 / 5)));
+    EXPECT_EQ(printer.docName(), QStringLiteral("Scatterplot Matrix"));
+    QFile pdf(file);
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    const QByteArray content = pdf.readAll();
+    EXPECT_TRUE(content.startsWith("%PDF"));
+    // The document information carries the title in UTF-16.
+    QByteArray title("\xFE\xFF", 2);
+    for (QChar c : QStringLiteral("Scatterplot Matrix"))
+        title.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
+    EXPECT_TRUE(content.contains(title) || content.contains(title.toHex().toUpper()));
+}
