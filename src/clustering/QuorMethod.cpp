@@ -21,6 +21,10 @@ void TTriangleMatrix::Resize(int ItemCount)
 // ---------------------------------------------------------------------------
 // TMergeLoop
 
+namespace {
+constexpr size_t PrefetchDistance = 8;
+} // namespace
+
 TMergeLoop::TMergeLoop(TTriangleMatrix& AWork, double Max, int ALinkage)
     : Work(AWork), Bound(Max + 1.0), Linkage(ALinkage)
 {
@@ -82,7 +86,15 @@ void TMergeLoop::Repair(int x, double Old, double New, bool LostColB, int B)
         else
             RescanRow(x);
     } else if (LostColB && col == B) {
-        RescanRow(x);
+        // Every column before B held more than the minimum, so A, which lies
+        // before B, takes over as the first smallest when its new entry is no
+        // larger; the nearest-neighbour linkage always gets there.
+        if (New >= 0.0 && New <= RowMin[r]) {
+            RowMin[r] = New;
+            RowMinCol[r] = MergeA;
+        } else {
+            RescanRow(x);
+        }
     } else if (New >= 0.0 && (col < 0 || New < RowMin[r] || (New == RowMin[r] && MergeA < col))) {
         RowMin[r] = New;
         RowMinCol[r] = MergeA;
@@ -96,7 +108,20 @@ void TMergeLoop::Merge(int A, int B)
     double* rowB = Work.Row(B);
     // Items merged away earlier are -1 on both sides and would stay -1, so
     // only live items need a visit.
-    for (const int x : Alive) {
+    const size_t alive = Alive.size();
+    for (size_t k = 0; k < alive; ++k) {
+        const int x = Alive[k];
+        // The entries of later rows lie far apart in memory; asking for them
+        // a few rows ahead hides most of the wait.
+        if (k + PrefetchDistance < alive) {
+            const int ahead = Alive[k + PrefetchDistance];
+            if (ahead > A) {
+                const double* row = Work.Row(ahead);
+                __builtin_prefetch(row + A, 1);
+                if (ahead > B)
+                    __builtin_prefetch(row + B, 1);
+            }
+        }
         if (x == A || x == B)
             continue;
         if (x < A) {

@@ -1,0 +1,125 @@
+// Clustering runs as the clustering panel makes them: weighted Euclidean
+// distances over 10 generated dimensions, hierarchical clustering with each
+// linkage and k-medoids with k = 8, inside one write transaction.
+#include "QuorData/QuorData.h"
+#include "QuorData/QuorDataSrcTest.h"
+#include "clustering/QuorDistance.h"
+#include "clustering/QuorMethod.h"
+#include "platform/Random.h"
+
+#include <QCoreApplication>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+const char* const LinkageNames[] = {"min", "max", "average"};
+
+class TBenchTable {
+public:
+    TBenchTable(int Dims, int Points)
+    {
+        Values.Generate(Dims, Points);
+        DimNames.GenerateText(Dims, 1, QStringLiteral("Dim "));
+        PointNames.GenerateText(1, Points, QStringLiteral("Item "));
+        Data.SetDataSrc(&Values, &DimNames, &PointNames);
+    }
+    TTestDataSrc Values;
+    TTestTextSrc DimNames;
+    TTestTextSrc PointNames;
+    TData Data;
+};
+
+void RunMethod(TData& Data, TMethode& Method, TMeasure& Measure, int k)
+{
+    TObject actor;
+    Data.BeginWrite(&actor, false);
+    Measure.Init(&Data);
+    Method.SetMeasure(&Measure);
+    Method.SetAllPoints(false);
+    Method.Execute(k);
+    Data.EndWrite(&actor);
+    Data.SendEvents();
+}
+
+void BM_Hierarchical(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    TBenchTable table(10, n);
+    for (auto _ : state) {
+        TWeightedEuclid measure;
+        THierarchical method;
+        method.SetLinkage(LinkageNames[state.range(1)]);
+        RunMethod(table.Data, method, measure, 8);
+    }
+    state.SetLabel(LinkageNames[state.range(1)]);
+}
+BENCHMARK(BM_Hierarchical)
+    ->ArgsProduct({{1000, 2000, 4000}, {0, 1, 2}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+void BM_KMedoids(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    TBenchTable table(10, n);
+    int iterations = 0;
+    for (auto _ : state) {
+        RandSeed = 1;
+        TWeightedEuclid measure;
+        TKMean method;
+        RunMethod(table.Data, method, measure, 8);
+        iterations = method.GetIterations();
+    }
+    state.counters["rounds"] = iterations;
+}
+BENCHMARK(BM_KMedoids)->Arg(1000)->Arg(2000)->Arg(4000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The merge loop alone, over the distances of a run.
+void BM_MergeLoop(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    TBenchTable table(10, n);
+    TWeightedEuclid measure;
+    measure.Init(&table.Data);
+    TTriangleMatrix distances;
+    distances.Resize(n);
+    double max = -1.0;
+    {
+        TMeasureRun run(measure);
+        for (int i = 1; i < n; ++i)
+            for (int j = 0; j < i; ++j) {
+                const double d = measure.Distance(i, j);
+                distances.At(i, j) = d;
+                if (d > max)
+                    max = d;
+            }
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        TTriangleMatrix work = distances;
+        state.ResumeTiming();
+        TMergeLoop loop(work, max, static_cast<int>(state.range(1)));
+        int a = 0;
+        int b = 0;
+        for (int m = 0; m < n - 8 && loop.NextPair(a, b); ++m)
+            loop.Merge(a, b);
+        benchmark::DoNotOptimize(a);
+    }
+    state.SetLabel(LinkageNames[state.range(1)]);
+}
+BENCHMARK(BM_MergeLoop)
+    ->ArgsProduct({{1000, 2000, 4000}, {0, 1, 2}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
