@@ -17,6 +17,12 @@ double TMeasure::Distance(int, int)
     return 0.0;
 }
 
+void TMeasure::DistanceRow(int PointA, const int* PointsB, int Count, double* Out)
+{
+    for (int j = 0; j < Count; ++j)
+        Out[j] = Distance(PointA, PointsB[j]);
+}
+
 void TMeasure::BeginRun()
 {
     QUOR_ASSERT(Data, "BeginRun: measure has no data object");
@@ -27,9 +33,10 @@ void TMeasure::BeginRun()
         for (int d = 0; d < RunDims; ++d)
             RunValues[static_cast<size_t>(p) * static_cast<size_t>(RunDims) +
                       static_cast<size_t>(d)] = Data->GetValue(p, d);
-    RunCounted.resize(static_cast<size_t>(RunDims));
+    RunCounted.clear();
     for (int d = 0; d < RunDims; ++d)
-        RunCounted[static_cast<size_t>(d)] = AllDims || !Data->IsDimHidden(d);
+        if (AllDims || !Data->IsDimHidden(d))
+            RunCounted.push_back(d);
     Running = true;
     PrepareRun();
 }
@@ -50,23 +57,32 @@ TMeasure::TPairValues TMeasure::ReadPair(int PointA, int PointB)
         pair.A = &RunValues[static_cast<size_t>(PointA) * static_cast<size_t>(RunDims)];
         pair.B = &RunValues[static_cast<size_t>(PointB) * static_cast<size_t>(RunDims)];
         pair.Counted = RunCounted.data();
+        pair.CountedCount = static_cast<int>(RunCounted.size());
         return pair;
     }
     const int n = Data->DimCount();
     ScratchA.resize(static_cast<size_t>(n));
     ScratchB.resize(static_cast<size_t>(n));
-    ScratchCounted.resize(static_cast<size_t>(n));
     for (int d = 0; d < n; ++d) {
         ScratchA[static_cast<size_t>(d)] = Data->GetValue(PointA, d);
         ScratchB[static_cast<size_t>(d)] = Data->GetValue(PointB, d);
     }
+    ScratchCounted.clear();
     for (int d = 0; d < n; ++d)
-        ScratchCounted[static_cast<size_t>(d)] = AllDims || !Data->IsDimHidden(d);
+        if (AllDims || !Data->IsDimHidden(d))
+            ScratchCounted.push_back(d);
     pair.DimCount = n;
     pair.A = ScratchA.data();
     pair.B = ScratchB.data();
     pair.Counted = ScratchCounted.data();
+    pair.CountedCount = static_cast<int>(ScratchCounted.size());
     return pair;
+}
+
+int TMeasure::ValueDimCount() const
+{
+    QUOR_ASSERT(Data, "Distance: measure has no data object");
+    return Running ? RunDims : Data->DimCount();
 }
 
 std::vector<double> RangeWeights(TData& Data)
@@ -89,19 +105,59 @@ void FitWeights(std::vector<double>& Weights, int DimCount)
     if (Weights.size() != static_cast<size_t>(DimCount))
         Weights.resize(static_cast<size_t>(DimCount), 0.0);
 }
+
+// Weights: nullptr for the plain measures.
+inline double EuclidOf(const TMeasure::TPairValues& v, const double* Weights)
+{
+    double sum = 0.0;
+    for (int i = 0; i < v.CountedCount; ++i) {
+        const int d = v.Counted[i];
+        const double term = Weights ? (v.A[d] - v.B[d]) * Weights[d] : v.A[d] - v.B[d];
+        sum += term * term;
+    }
+    return std::sqrt(sum);
+}
+
+// Both Manhattan measures give the square root of the absolute sum.
+inline double ManhattanOf(const TMeasure::TPairValues& v, const double* Weights)
+{
+    double sum = 0.0;
+    for (int i = 0; i < v.CountedCount; ++i) {
+        const int d = v.Counted[i];
+        sum += std::fabs(Weights ? (v.A[d] - v.B[d]) * Weights[d] : v.A[d] - v.B[d]);
+    }
+    return std::sqrt(sum);
+}
+
+inline double BooleanOf(const TMeasure::TPairValues& v, const double* Thresholds)
+{
+    int s = 0;
+    for (int i = 0; i < v.CountedCount; ++i) {
+        const int d = v.Counted[i];
+        const double t = Thresholds[d];
+        const double a = v.A[d];
+        const double b = v.B[d];
+        if ((a > t && b > t) || (a < t && b < t))
+            --s;
+        else
+            ++s;
+    }
+    // Every dimension adds one, counted or not.
+    return static_cast<double>(v.DimCount + s);
+}
 } // namespace
+
+// The sums run over the counted dimensions in increasing order, as the
+// results must not depend on how they were asked for.
 
 double TEuclid::Distance(int PointA, int PointB)
 {
-    const TPairValues v = ReadPair(PointA, PointB);
-    double sum = 0.0;
-    for (int d = 0; d < v.DimCount; ++d) {
-        if (!v.Counted[d])
-            continue;
-        const double diff = v.A[d] - v.B[d];
-        sum += diff * diff;
-    }
-    return std::sqrt(sum);
+    return EuclidOf(ReadPair(PointA, PointB), nullptr);
+}
+
+void TEuclid::DistanceRow(int PointA, const int* PointsB, int Count, double* Out)
+{
+    RowWith(PointA, PointsB, Count, Out, [](const TPairValues& v) { return EuclidOf(v, nullptr); });
 }
 
 void TWeightedEuclid::Init(TData* NewData)
@@ -115,25 +171,24 @@ double TWeightedEuclid::Distance(int PointA, int PointB)
 {
     const TPairValues v = ReadPair(PointA, PointB);
     FitWeights(Weights, v.DimCount);
-    double sum = 0.0;
-    for (int d = 0; d < v.DimCount; ++d) {
-        if (!v.Counted[d])
-            continue;
-        const double term = (v.A[d] - v.B[d]) * Weights[static_cast<size_t>(d)];
-        sum += term * term;
-    }
-    return std::sqrt(sum);
+    return EuclidOf(v, Weights.data());
+}
+
+void TWeightedEuclid::DistanceRow(int PointA, const int* PointsB, int Count, double* Out)
+{
+    FitWeights(Weights, ValueDimCount());
+    const double* w = Weights.data();
+    RowWith(PointA, PointsB, Count, Out, [w](const TPairValues& v) { return EuclidOf(v, w); });
 }
 
 double TManhatten::Distance(int PointA, int PointB)
 {
-    const TPairValues v = ReadPair(PointA, PointB);
-    double sum = 0.0;
-    for (int d = 0; d < v.DimCount; ++d) {
-        if (v.Counted[d])
-            sum += std::fabs(v.A[d] - v.B[d]);
-    }
-    return std::sqrt(sum);
+    return ManhattanOf(ReadPair(PointA, PointB), nullptr);
+}
+
+void TManhatten::DistanceRow(int PointA, const int* PointsB, int Count, double* Out)
+{
+    RowWith(PointA, PointsB, Count, Out, [](const TPairValues& v) { return ManhattanOf(v, nullptr); });
 }
 
 void TWeightedManhatten::Init(TData* NewData)
@@ -147,12 +202,14 @@ double TWeightedManhatten::Distance(int PointA, int PointB)
 {
     const TPairValues v = ReadPair(PointA, PointB);
     FitWeights(Weights, v.DimCount);
-    double sum = 0.0;
-    for (int d = 0; d < v.DimCount; ++d) {
-        if (v.Counted[d])
-            sum += std::fabs((v.A[d] - v.B[d]) * Weights[static_cast<size_t>(d)]);
-    }
-    return std::sqrt(sum);
+    return ManhattanOf(v, Weights.data());
+}
+
+void TWeightedManhatten::DistanceRow(int PointA, const int* PointsB, int Count, double* Out)
+{
+    FitWeights(Weights, ValueDimCount());
+    const double* w = Weights.data();
+    RowWith(PointA, PointsB, Count, Out, [w](const TPairValues& v) { return ManhattanOf(v, w); });
 }
 
 void TBooleanDist::ComputeThresholds(int DimCount)
@@ -179,17 +236,11 @@ double TBooleanDist::Distance(int PointA, int PointB)
     // once, otherwise they must be read afresh.
     if (!InRun())
         ComputeThresholds(v.DimCount);
-    int s = 0;
-    for (int d = 0; d < v.DimCount; ++d) {
-        if (!v.Counted[d])
-            continue;
-        const double t = Thresholds[static_cast<size_t>(d)];
-        const double a = v.A[d];
-        const double b = v.B[d];
-        if ((a > t && b > t) || (a < t && b < t))
-            --s;
-        else
-            ++s;
-    }
-    return static_cast<double>(v.DimCount + s);
+    return BooleanOf(v, Thresholds.data());
+}
+
+void TBooleanDist::DistanceRow(int PointA, const int* PointsB, int Count, double* Out)
+{
+    const double* t = Thresholds.data();
+    RowWith(PointA, PointsB, Count, Out, [t](const TPairValues& v) { return BooleanOf(v, t); });
 }

@@ -186,13 +186,10 @@ double TMethode::ComputeDistances()
         TMeasureRun run(*Measure);
         for (int i = 1; i < ItemCount; ++i) {
             double* row = Dist.Row(i);
-            const int a = Included[static_cast<size_t>(i)];
-            for (int j = 0; j < i; ++j) {
-                const double d = Measure->Distance(a, Included[static_cast<size_t>(j)]);
-                row[j] = d;
-                if (d > max)
-                    max = d;
-            }
+            Measure->DistanceRow(Included[static_cast<size_t>(i)], Included.data(), i, row);
+            for (int j = 0; j < i; ++j)
+                if (row[j] > max)
+                    max = row[j];
         }
     }
     WorkDist = Dist;

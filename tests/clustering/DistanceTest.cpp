@@ -147,16 +147,31 @@ TEST(Distance, ARunGivesExactlyTheDistancesReadAfresh)
         for (int a = 0; a < 40; ++a)
             for (int b = 0; b < 40; ++b)
                 fresh.push_back(m->Distance(a, b));
+        std::vector<int> others(40);
+        for (int b = 0; b < 40; ++b)
+            others[size_t(b)] = (b * 7) % 40;
+        std::vector<double> freshRows(40 * 40);
+        for (int a = 0; a < 40; ++a)
+            m->DistanceRow(a, others.data(), 40, &freshRows[size_t(a) * 40]);
         std::vector<double> held;
+        std::vector<double> heldRows(40 * 40);
         {
             TMeasureRun run(*m);
             EXPECT_TRUE(m->InRun());
             for (int a = 0; a < 40; ++a)
                 for (int b = 0; b < 40; ++b)
                     held.push_back(m->Distance(a, b));
+            for (int a = 0; a < 40; ++a)
+                m->DistanceRow(a, others.data(), 40, &heldRows[size_t(a) * 40]);
         }
         EXPECT_FALSE(m->InRun());
         EXPECT_EQ(held, fresh);
+        for (int a = 0; a < 40; ++a)
+            for (int b = 0; b < 40; ++b) {
+                const double expected = fresh[size_t(a) * 40 + size_t(others[size_t(b)])];
+                EXPECT_EQ(freshRows[size_t(a) * 40 + size_t(b)], expected);
+                EXPECT_EQ(heldRows[size_t(a) * 40 + size_t(b)], expected);
+            }
     }
 }
 
