@@ -158,8 +158,8 @@ protected:
 // exactly k are selected.
 class TKMean : public TMethode {
 public:
-    // A run stops here at the latest; ordinary data settles within a few dozen
-    // rounds.
+    // A run stops here at the latest, so that medoids that keep trading
+    // places cannot hold it forever; ordinary data settles within a few rounds.
     static constexpr int MaxIterations = 1000;
 
     void Execute(int k) override;
