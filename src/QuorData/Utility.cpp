@@ -1,6 +1,10 @@
 #include "QuorData/Utility.h"
 
+#include "ObjectEditor/StockObjects.h"
+#include "platform/Canvas.h"
+#include "platform/CustomControl.h"
 #include "platform/Exceptions.h"
+#include "platform/MouseQueue.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -233,4 +237,39 @@ std::unique_ptr<TSwapList> PermutationToSwaps(TPermutList* List)
         list.insert(list.begin() + i, cur);
     }
     return swaps;
+}
+
+// ---- Windows and exclusive-or frames -----------------------------------------------
+
+void InvalidateLogicalRect(const TCanvas& DC, TCustomControl* Wnd, const TRect& R, bool Erase)
+{
+    if (Wnd)
+        Wnd->InvalidateRect(DC.LPtoDP(R), Erase);
+}
+
+void DrawXorFrameGrey(TCanvas& Canvas, const TRect& R)
+{
+    Canvas.SetPen(XorPen());
+    Canvas.SetBrush(GreyBrush());
+    Canvas.Rectangle(R);
+}
+
+void DrawXorFrameWhite(TCanvas& Canvas, const TRect& R)
+{
+    Canvas.SetPen(XorPen());
+    Canvas.SetBrush(WhiteBrush());
+    Canvas.Rectangle(R);
+}
+
+// ---- Message pumps for polling loops -------------------------------------------------
+
+void ProcessMouseOrPaintMessage(QWidget* /*DlgWnd*/)
+{
+    MouseQueue::PumpMouseOrPaint();
+}
+
+void ProcessMouseMessages(int Count, QWidget* DlgWnd)
+{
+    for (int i = 0; i < Count; ++i)
+        ProcessMouseOrPaintMessage(DlgWnd);
 }

@@ -119,3 +119,28 @@ using TSwapList = std::vector<std::unique_ptr<TSwapItem>>;
 // and List may be reordered (it keeps every entry). No list or an empty list
 // gives no list. Raises EListError when the entries form no permutation.
 std::unique_ptr<TSwapList> PermutationToSwaps(TPermutList* List);
+
+// ---- Windows and exclusive-or frames -----------------------------------------------
+
+class QWidget;
+class TCanvas;
+class TCustomControl;
+
+// Converts R from DC's logical to device coordinates and marks that
+// rectangle of the window for painting; nothing without a window.
+void InvalidateLogicalRect(const TCanvas& DC, TCustomControl* Wnd, const TRect& R, bool Erase);
+// R with the stock exclusive-or pen and grey brush: exclusive-ors the area
+// with $808080. Drawing it again restores the pixels.
+void DrawXorFrameGrey(TCanvas& Canvas, const TRect& R);
+// R with the stock exclusive-or pen and white brush: inverts the area.
+void DrawXorFrameWhite(TCanvas& Canvas, const TRect& R);
+
+// ---- Message pumps for polling loops -------------------------------------------------
+
+// One round of a polling loop: takes at most one waiting mouse event (or,
+// when none waits, lets a paint happen) and dispatches it at once; other
+// input waits until the mouse handler that polls has returned. The dialog
+// window is accepted for the callers' sake.
+void ProcessMouseOrPaintMessage(QWidget* DlgWnd = nullptr);
+// Count rounds; nothing when Count < 1.
+void ProcessMouseMessages(int Count, QWidget* DlgWnd = nullptr);

@@ -1,0 +1,6 @@
+#include "ObjectEditor/StockObjects.h"
+
+void InitStockObjects()
+{
+    TStockObjects::Instance();
+}
