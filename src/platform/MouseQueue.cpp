@@ -15,6 +15,8 @@ struct THeldEvent {
     QPointer<QObject> Receiver;
     std::unique_ptr<QEvent> Event;
     bool Mouse = false;
+    // A scripted step instead of an event.
+    std::function<void()> Step;
 };
 
 bool IsMouseEvent(QEvent::Type type)
@@ -81,7 +83,7 @@ public:
         // An event class that cannot copy itself passes rather than being lost.
         if (!copy || typeid(*copy) != typeid(*event))
             return false;
-        FHeld.push_back({QPointer<QObject>(watched), std::move(copy), mouse});
+        FHeld.push_back({QPointer<QObject>(watched), std::move(copy), mouse, {}});
         return true;
     }
 
@@ -102,7 +104,9 @@ public:
                 continue;
             THeldEvent held = std::move(*it);
             FHeld.erase(it);
-            if (held.Receiver)
+            if (held.Step)
+                held.Step();
+            else if (held.Receiver)
                 QCoreApplication::sendEvent(held.Receiver, held.Event.get());
             return;
         }
@@ -110,7 +114,12 @@ public:
 
     void Enqueue(QWidget* receiver, std::unique_ptr<QMouseEvent> event)
     {
-        FHeld.push_back({QPointer<QObject>(receiver), std::move(event), true});
+        FHeld.push_back({QPointer<QObject>(receiver), std::move(event), true, {}});
+    }
+
+    void EnqueueStep(std::function<void()> step)
+    {
+        FHeld.push_back({QPointer<QObject>(), nullptr, true, std::move(step)});
     }
 
     int QueuedMouseEvents() const
@@ -132,9 +141,12 @@ public:
         // would have without the drag.
         std::deque<THeldEvent> held;
         held.swap(FHeld);
-        for (THeldEvent& h : held)
-            if (h.Receiver)
+        for (THeldEvent& h : held) {
+            if (h.Step)
+                QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(h.Step), Qt::QueuedConnection);
+            else if (h.Receiver)
                 QCoreApplication::postEvent(h.Receiver, h.Event.release());
+        }
         std::vector<std::function<void()>> after;
         after.swap(FAfterPolling);
         for (auto& action : after)
@@ -181,6 +193,12 @@ void Enqueue(QWidget* Receiver, std::unique_ptr<QMouseEvent> Event)
 {
     if (Receiver && Event)
         TMouseQueue::Instance().Enqueue(Receiver, std::move(Event));
+}
+
+void EnqueueStep(std::function<void()> Step)
+{
+    if (Step)
+        TMouseQueue::Instance().EnqueueStep(std::move(Step));
 }
 
 int QueuedMouseEvents()

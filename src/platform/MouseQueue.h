@@ -28,7 +28,10 @@ void PumpMouseOrPaint();
 // Appends a mouse event for the widget, as if it had just arrived. Tests
 // queue the rest of a gesture this way before they press the button.
 void Enqueue(QWidget* Receiver, std::unique_ptr<QMouseEvent> Event);
-// The mouse events waiting for a round.
+// Appends a step of a scripted gesture that runs when its round comes, in
+// place of a mouse event (a test presses a key in the middle of a drag).
+void EnqueueStep(std::function<void()> Step);
+// The mouse events (and steps) waiting for a round.
 int QueuedMouseEvents();
 
 // True while a mouse handler runs in which a polling round has been made.

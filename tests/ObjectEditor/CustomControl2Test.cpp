@@ -1,11 +1,14 @@
 #include "ObjectEditor/CustomControl2.h"
 
+#include "QuorData/Utility.h"
 #include "platform/MouseQueue.h"
 #include "support/Gestures.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
 #include <QMouseEvent>
+#include <QTest>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -175,4 +178,33 @@ TEST(CustomControl2, EventsNotPumpedByThePressReachTheControlLater)
     EXPECT_TRUE(control.ButtonDown[mbLeft]);
     ASSERT_TRUE(ProcessEventsUntil([&] { return !control.ButtonDown[mbLeft]; }));
     EXPECT_EQ(control.MousePos, Point(20, 20));
+}
+
+TEST(CustomControl2, ShiftKeyCanChangeInTheMiddleOfAGesture)
+{
+    class TShiftWatcher : public TCustomControl2 {
+    public:
+        std::vector<bool> ShiftSeen;
+        void MouseDownHook(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) override
+        {
+            TCustomControl2::MouseDownHook(Sender, Button, Shift, X, Y);
+            while (ButtonDown[mbLeft]) {
+                ProcessMouseMessages(1);
+                ShiftSeen.push_back(ShiftKeyDown());
+            }
+        }
+    } control;
+    control.resize(60, 60);
+    control.show();
+    QWindow* window = control.windowHandle();
+    ASSERT_NE(window, nullptr);
+    TGesture(&control)
+        .MoveTo({20, 20})
+        .Then([&] { QTest::keyPress(window, Qt::Key_Shift, Qt::ShiftModifier); })
+        .MoveTo({25, 25})
+        .Then([&] { QTest::keyRelease(window, Qt::Key_Shift, Qt::NoModifier); })
+        .Release({25, 25})
+        .Press({10, 10});
+    EXPECT_EQ(control.ShiftSeen, std::vector<bool>({false, true, true, false, false}));
+    EXPECT_FALSE(ShiftKeyDown());
 }

@@ -2,7 +2,10 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QFileInfo>
 #include <QPicture>
+#include <QPrinter>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -467,4 +470,32 @@ TEST(Canvas, DetachedCanvasDrawsNothingAndMeasuresText)
     canvas.Rectangle(0, 0, 5, 5);
     EXPECT_EQ(canvas.DeviceRect(), TRect{});
     EXPECT_GT(canvas.TextWidth(QStringLiteral("x")), 0);
+}
+
+TEST(Canvas, DrawsOntoAPrinter)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("page.pdf"));
+    QPicture picture;
+    picture.setBoundingRect(QRect(0, 0, 40, 20));
+    {
+        TCanvas canvas(&picture);
+        canvas.SetPen(TPen(0xFFFFFF, TPenMode::pmXor));
+        canvas.SetBrush(TBrush(0xFFFFFF));
+        canvas.Rectangle(0, 0, 40, 20);
+    }
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(file);
+        TCanvas canvas(&printer);
+        ASSERT_NE(canvas.Painter(), nullptr);
+        EXPECT_GT(canvas.PixelsPerInchX(), 96);
+        canvas.StretchDraw(Rect(0, 0, 400, 200), picture);
+    }
+    EXPECT_GT(QFileInfo(file).size(), 0);
+    // Played into an image, the exclusive-or on white comes out black.
+    const QImage played = RenderPicture(picture, QSize(400, 200));
+    EXPECT_EQ(PixelColor(played, 200, 100), 0u);
 }

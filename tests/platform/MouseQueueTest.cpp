@@ -136,3 +136,31 @@ TEST(MouseQueue, ScriptedGestureRunsInsideThePressHandler)
     ASSERT_TRUE(ProcessEventsUntil([&] { return widget.Moves.size() == 3; }));
     EXPECT_EQ(widget.Moves.back(), QPoint(30, 30));
 }
+
+TEST(MouseQueue, ScriptedStepRunsInItsTurn)
+{
+    class TDragger : public QWidget {
+    public:
+        std::vector<QPoint> Moves;
+        bool Released = false;
+
+    protected:
+        void mousePressEvent(QMouseEvent*) override
+        {
+            for (int round = 0; round < 100 && !Released; ++round)
+                MouseQueue::PumpMouseOrPaint();
+        }
+        void mouseMoveEvent(QMouseEvent* e) override { Moves.push_back(e->position().toPoint()); }
+        void mouseReleaseEvent(QMouseEvent*) override { Released = true; }
+    } widget;
+    widget.resize(50, 50);
+    size_t movesBeforeStep = 99;
+    TGesture(&widget)
+        .MoveTo({10, 10})
+        .Then([&] { movesBeforeStep = widget.Moves.size(); })
+        .MoveTo({20, 20})
+        .Release({20, 20})
+        .Press({5, 5});
+    EXPECT_EQ(movesBeforeStep, 1u);
+    EXPECT_EQ(widget.Moves.size(), 2u);
+}

@@ -31,20 +31,28 @@ TGesture& TGesture::MoveTo(QPoint Pos)
 
 TGesture& TGesture::MoveTo(QPoint Pos, Qt::MouseButtons Held)
 {
-    FSteps.push_back({TStep::Move, Pos, Held});
+    FSteps.push_back({TStep::Move, Pos, Held, {}});
     return *this;
 }
 
 TGesture& TGesture::Release(QPoint Pos)
 {
-    FSteps.push_back({TStep::Release, Pos, Qt::NoButton});
+    FSteps.push_back({TStep::Release, Pos, Qt::NoButton, {}});
+    return *this;
+}
+
+TGesture& TGesture::Then(std::function<void()> Action)
+{
+    FSteps.push_back({TStep::Action, QPoint(), Qt::NoButton, std::move(Action)});
     return *this;
 }
 
 void TGesture::Press(QPoint Pos)
 {
     for (const TStep& step : FSteps) {
-        if (step.kind == TStep::Move)
+        if (step.kind == TStep::Action)
+            MouseQueue::EnqueueStep(step.action);
+        else if (step.kind == TStep::Move)
             MouseQueue::Enqueue(FTarget, MakeMouseEvent(FTarget, QEvent::MouseMove, step.pos, Qt::NoButton,
                                                         step.held, FModifiers));
         else

@@ -4,6 +4,7 @@
 #include <QPoint>
 #include <Qt>
 
+#include <functional>
 #include <vector>
 
 class QWidget;
@@ -28,15 +29,19 @@ public:
     // A move with other buttons held (none: a plain hover).
     TGesture& MoveTo(QPoint Pos, Qt::MouseButtons Held);
     TGesture& Release(QPoint Pos);
+    // Runs Action when the gesture gets there, for example a key press
+    // (QTest::keyPress on the window changes what ShiftKeyDown() reports).
+    TGesture& Then(std::function<void()> Action);
     // Queues the steps given so far, then presses at Pos and returns when
     // the press handler has returned.
     void Press(QPoint Pos);
 
 private:
     struct TStep {
-        enum Kind { Move, Release } kind;
+        enum Kind { Move, Release, Action } kind;
         QPoint pos;
         Qt::MouseButtons held;
+        std::function<void()> action;
     };
 
     QWidget* FTarget;
