@@ -3,13 +3,17 @@
 #include "QuorData/QuorData.h"
 #include "platform/Variant.h"
 
+#include <QByteArray>
 #include <QFile>
-#include <QLocale>
 #include <QSaveFile>
 
 #include <charconv>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 
 namespace {
@@ -125,39 +129,84 @@ bool TokenIs(const char* begin, const char* end, const char* word)
     return size_t(end - begin) == n && std::memcmp(begin, word, n) == 0;
 }
 
-// The value of one token: the missing-value words and the empty token are 0;
-// a number is a Double (the point is the separator, whatever the locale);
-// anything else is 0 and registered as a text that is no number. "nan" and
-// "inf" are no numbers.
-TVariant TokenValue(const char* begin, const char* end, int row, TNotNumbers& notNumbers)
+constexpr double PowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                  1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+// The value of a plain decimal number: up to 2^53 the digits form an exact
+// integer and the power of ten is exact, so one division rounds correctly.
+bool PlainDecimalValue(bool negative, uint64_t mantissa, std::ptrdiff_t digits, std::ptrdiff_t decimals,
+                       double& out)
 {
-    if (begin == end || TokenIs(begin, end, "NA") || TokenIs(begin, end, "na") || TokenIs(begin, end, "missing"))
-        return TVariant(int32_t(0));
-    double v = 0;
-    const auto [ptr, ec] = std::from_chars(begin, end, v, std::chars_format::general);
-    if (ec == std::errc() && ptr == end && std::isfinite(v))
-        return TVariant(v);
-    notNumbers.Add(QString::fromLatin1(begin, end - begin), row);
-    return TVariant(int32_t(0));
+    if (digits == 0 || digits > 18 || mantissa > (uint64_t(1) << 53) || decimals > 22)
+        return false;
+    const double v = double(mantissa) / PowersOfTen[decimals];
+    out = negative ? -v : v;
+    return true;
 }
 
-// Reads the values of record `row` into the columns. Leading characters
-// that are no token characters are skipped; between values only blanks are.
-// Any other character ends the record's values: every later column reads 0.
-void ScanRecord(const char* s, int row, std::vector<std::vector<TVariant>>& columns,
+// Reads a plain decimal number at p (an optional minus, digits, an optional
+// point and digits), the common case, exactly. Returns the end of the
+// number, or null when the text there is no such number or has too many
+// digits; the general conversion takes those.
+const char* ReadPlainDecimal(const char* p, double& out)
+{
+    const bool negative = *p == '-';
+    p += negative;
+    uint64_t mantissa = 0;
+    std::ptrdiff_t digits = 0;
+    // Beyond 18 digits the integer may wrap; PlainDecimalValue refuses those.
+    for (; unsigned(*p - '0') < 10; ++p, ++digits)
+        mantissa = mantissa * 10 + unsigned(*p - '0');
+    std::ptrdiff_t decimals = 0;
+    if (*p == '.')
+        for (++p; unsigned(*p - '0') < 10; ++p, ++decimals)
+            mantissa = mantissa * 10 + unsigned(*p - '0');
+    return PlainDecimalValue(negative, mantissa, digits + decimals, decimals, out) ? p : nullptr;
+}
+
+// A compact cell that holds the integer 0.
+constexpr double IntegerZero = std::numeric_limits<double>::quiet_NaN();
+
+// The value of one token as a compact cell: the missing-value words and the
+// empty token are the integer 0; a number is a Double (the point is the
+// separator, whatever the locale); anything else is the integer 0 and
+// registered as a text that is no number. "nan" and "inf" are no numbers.
+double TokenValue(const char* begin, const char* end, int row, TNotNumbers& notNumbers)
+{
+    double v = 0;
+    if (begin == end || TokenIs(begin, end, "NA") || TokenIs(begin, end, "na") || TokenIs(begin, end, "missing"))
+        return IntegerZero;
+    const auto [ptr, ec] = std::from_chars(begin, end, v, std::chars_format::general);
+    if (ec == std::errc() && ptr == end && std::isfinite(v))
+        return v;
+    notNumbers.Add(QString::fromLatin1(begin, end - begin), row);
+    return IntegerZero;
+}
+
+// Reads the values of record `row` into cells stored column after column.
+// Leading characters that are no token characters are skipped; between
+// values only blanks are. Any other character ends the record's values:
+// every later column reads 0.
+void ScanRecord(const char* s, int row, int rowCount, std::vector<double>& cells,
                 std::vector<TNotNumbers>& notNumbers)
 {
     const char* p = s;
     while (*p && !IsTokenChar(*p))
         ++p;
-    for (size_t c = 0; c < columns.size(); ++c) {
+    double* cell = cells.data() + row;
+    for (size_t c = 0; c < notNumbers.size(); ++c, cell += rowCount) {
         const char* begin = p;
-        while (IsTokenChar(*p))
-            ++p;
-        const char* end = p;
+        double value = 0;
+        const char* end = ReadPlainDecimal(begin, value);
+        if (!end || IsTokenChar(*end)) {
+            end = begin;
+            while (IsTokenChar(*end))
+                ++end;
+            value = TokenValue(begin, end, row, notNumbers[c]);
+        }
+        p = end;
         while (*p == ' ')
             ++p;
-        columns[c][size_t(row)] = TokenValue(begin, end, row, notNumbers[c]);
+        *cell = value;
     }
 }
 
@@ -178,17 +227,88 @@ private:
     bool FOk = true;
 };
 
-// A value as the reader reads it back: the shortest text of up to 15
-// significant digits, the exponent without a plus sign (1e+20 as 1e20: the
-// plus sign is no token character). Rounding to 15 digits turns the
-// largest doubles into "inf"; those keep their exact shortest text.
-QString ValueText(double value)
+// The shortest text that reads back as v, laid out as Qt lays out its
+// shortest general form: the decimal form unless the exponent form is
+// shorter, an exponent of at least two digits; but without the exponent's
+// plus sign, which is no token character.
+void AppendShortest(double v, std::string& out)
 {
-    QString text = DoubleToText(value);
-    if (std::isfinite(value) && !std::isfinite(text.toDouble()))
-        text = QString::number(value, 'g', QLocale::FloatingPointShortest);
-    text.remove(QLatin1Char('+'));
-    return text;
+    if (v == 0) {
+        out += '0';
+        return;
+    }
+    char buf[64];
+    const auto written = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
+    const char* p = buf;
+    if (*p == '-') {
+        out += '-';
+        ++p;
+    }
+    char digits[32];
+    int n = 0;
+    for (; p < written.ptr && *p != 'e'; ++p)
+        if (*p != '.')
+            digits[n++] = *p;
+    int exponent = 0;
+    std::from_chars(p + 1 + (p[1] == '+'), written.ptr, exponent);
+    const int decpt = exponent + 1;
+    const int absExponent = std::abs(exponent);
+    const int decimalLength = decpt <= 0 ? 2 - decpt + n : decpt < n ? n + 1 : decpt;
+    const int exponentLength = n + (n > 1) + 2 + (absExponent >= 100 ? 3 : 2);
+    if (decimalLength <= exponentLength) {
+        if (decpt <= 0) {
+            out += "0.";
+            out.append(size_t(-decpt), '0');
+            out.append(digits, size_t(n));
+        } else if (decpt < n) {
+            out.append(digits, size_t(decpt));
+            out += '.';
+            out.append(digits + decpt, size_t(n - decpt));
+        } else {
+            out.append(digits, size_t(n));
+            out.append(size_t(decpt - n), '0');
+        }
+    } else {
+        out += digits[0];
+        if (n > 1) {
+            out += '.';
+            out.append(digits + 1, size_t(n - 1));
+        }
+        out += exponent < 0 ? "e-" : "e";
+        if (absExponent < 10)
+            out += '0';
+        char e[8];
+        out.append(e, size_t(std::to_chars(e, e + sizeof e, absExponent).ptr - e));
+    }
+}
+
+// A value as DoubleToText writes it: rounded to 15 significant digits, then
+// the shortest text, but with the exponent written without its plus sign
+// (1e+20 as 1e20), as the reader takes it. The largest doubles, which the
+// rounding would carry beyond the range, keep their exact shortest text.
+void AppendValueText(double v, std::string& out)
+{
+    if (!std::isfinite(v)) {
+        out += DoubleToText(v).toStdString();
+        return;
+    }
+    // Qt's rounding, which takes exact halves away from zero, as
+    // DoubleToText does; the text is read back without Qt's slower reader.
+    const QByteArray digits = QByteArray::number(v, 'g', 15);
+    double rounded = v;
+    const char* end = digits.constData() + digits.size();
+    if (std::from_chars(digits.constData(), end, rounded).ec != std::errc() || !std::isfinite(rounded))
+        rounded = v;
+    AppendShortest(rounded, out);
+}
+
+void AppendRecordValues(const TData& data, int point, int dimCount, std::string& out)
+{
+    out += ' ';
+    for (int d = 0; d < dimCount; ++d) {
+        AppendValueText(data.GetValue(point, d), out);
+        out += ' ';
+    }
 }
 
 // Integers of the file: decimal, optional sign, blanks around allowed.
@@ -239,13 +359,14 @@ void TXMLFile::Load(const QString& FileName)
         ReadError(FileName, QStringLiteral("no document element"));
     FDocument = std::move(document);
     FRoot = root;
+    // Counted once here, so that the grids need not walk the records again.
+    FVariableCount = CountVariables(FRoot);
+    FRecordCount = CountRecords(FRoot);
 }
 
 bool TXMLFile::Open(const QString& FileName)
 {
     Load(FileName);
-    FVariableCount = CountVariables(FRoot);
-    FRecordCount = CountRecords(FRoot);
     return FVariableCount != 0 && FRecordCount != 0;
 }
 
@@ -265,22 +386,47 @@ void TXMLDataSrc::GetCell(int Col, int Row, TVariant& Value)
 {
     QUOR_ASSERT(Col >= 0 && Col < FColCount, "GetCell: Col out of bounds");
     QUOR_ASSERT(Row >= 0 && Row < FRowCount, "GetCell: Row out of bounds");
-    Value = Columns[size_t(Col)][size_t(Row)];
+    const size_t i = size_t(Col) * size_t(FRowCount) + size_t(Row);
+    if (!FCompact) {
+        Value = Columns[i];
+        return;
+    }
+    const double v = Numbers[i];
+    Value = std::isnan(v) ? TVariant(int32_t(0)) : TVariant(v);
 }
 
 void TXMLDataSrc::SetCell(int Col, int Row, const TVariant& Value)
 {
     QUOR_ASSERT(Col >= 0 && Col < FColCount, "SetCell: Col out of bounds");
     QUOR_ASSERT(Row >= 0 && Row < FRowCount, "SetCell: Row out of bounds");
-    Columns[size_t(Col)][size_t(Row)] = Value;
+    const size_t i = size_t(Col) * size_t(FRowCount) + size_t(Row);
+    if (FCompact) {
+        double v = 0;
+        if (Value.type() == TVariant::Type::Double && Value.tryToDouble(v) && !std::isnan(v)) {
+            Numbers[i] = v;
+            return;
+        }
+        MakeGeneral();
+    }
+    Columns[i] = Value;
+}
+
+void TXMLDataSrc::MakeGeneral()
+{
+    Columns.resize(Numbers.size());
+    for (size_t i = 0; i < Numbers.size(); ++i)
+        Columns[i] = std::isnan(Numbers[i]) ? TVariant(int32_t(0)) : TVariant(Numbers[i]);
+    Numbers = std::vector<double>();
+    FCompact = false;
 }
 
 void TXMLDataSrc::Load(const TXMLFile& XMLFile)
 {
-    const pugi::xml_node root = XMLFile.Root();
-    SetColCount(TXMLFile::CountVariables(root));
-    SetRowCount(TXMLFile::CountRecords(root));
-    Columns.assign(size_t(FColCount), std::vector<TVariant>(size_t(FRowCount)));
+    SetColCount(XMLFile.VariableCount());
+    SetRowCount(XMLFile.RecordCount());
+    Columns = std::vector<TVariant>();
+    Numbers.assign(size_t(FColCount) * size_t(FRowCount), 0.0);
+    FCompact = true;
     FNotNumbers.clear();
     FNotNumbers.resize(size_t(FColCount));
     for (int c = 0; c < FColCount; ++c)
@@ -290,9 +436,9 @@ void TXMLDataSrc::Load(const TXMLFile& XMLFile)
     // rows in that order.
     std::string joined;
     int r = FRowCount - 1;
-    for (pugi::xml_node record = PreviousElement(Records(root).last_child()); record && r >= 0;
+    for (pugi::xml_node record = PreviousElement(Records(XMLFile.Root()).last_child()); record && r >= 0;
          record = PreviousElement(record.previous_sibling()), --r)
-        ScanRecord(ElementText(record, joined), r, Columns, FNotNumbers);
+        ScanRecord(ElementText(record, joined), r, FRowCount, Numbers, FNotNumbers);
 }
 
 // ---- TXMLTextSrc -------------------------------------------------------------------------
@@ -307,27 +453,27 @@ void TXMLTextSrc::LoadTexts(pugi::xml_node Parent, int Count, const char* Name, 
 {
     SetRowCount(1);
     SetColCount(Count);
-    Columns.assign(size_t(Count), std::vector<TVariant>(1));
+    Columns.assign(size_t(Count), TVariant());
+    Numbers = std::vector<double>();
+    FCompact = false;
     FNotNumbers.clear();
     int i = 0;
     for (pugi::xml_node n = NextElement(Parent.first_child()); n && i < Count; n = NextElement(n.next_sibling()), ++i) {
         QString text = GetAttributeText(n, Name);
         if (text.isEmpty() && Fallback)
             text = GetAttributeText(n, Fallback);
-        Columns[size_t(i)][0] = TVariant(text);
+        Columns[size_t(i)] = TVariant(text);
     }
 }
 
 void TXMLTextSrc::LoadNames(const TXMLFile& XMLFile)
 {
-    const pugi::xml_node root = XMLFile.Root();
-    LoadTexts(Variables(root), TXMLFile::CountVariables(root), "name", nullptr);
+    LoadTexts(Variables(XMLFile.Root()), XMLFile.VariableCount(), "name", nullptr);
 }
 
 void TXMLTextSrc::LoadLabels(const TXMLFile& XMLFile)
 {
-    const pugi::xml_node root = XMLFile.Root();
-    LoadTexts(Records(root), TXMLFile::CountRecords(root), "label", "id");
+    LoadTexts(Records(XMLFile.Root()), XMLFile.RecordCount(), "label", "id");
 }
 
 // ---- attributes, writing -----------------------------------------------------------------
@@ -356,12 +502,9 @@ void ReadXMLAttributes(const QString& FileName, TData& Data)
 
 QString RecordValuesText(const TData& Data, int Point, int DimCount)
 {
-    QString text(1, QLatin1Char(' '));
-    for (int d = 0; d < DimCount; ++d) {
-        text += ValueText(Data.GetValue(Point, d));
-        text += QLatin1Char(' ');
-    }
-    return text;
+    std::string text;
+    AppendRecordValues(Data, Point, DimCount, text);
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
 }
 
 void WriteXMLFile(QString FileName, const TData& Data)
@@ -388,12 +531,15 @@ void WriteXMLFile(QString FileName, const TData& Data)
     records.append_attribute("count") = pointCount;
     records.append_attribute("color") = "2";
     records.append_attribute("missingValue") = "NA";
+    std::string values;
     for (int j = 0; j < pointCount; ++j) {
         pugi::xml_node r = records.append_child("record");
         r.append_attribute("label") = Data.GetPointName(j).toUtf8().constData();
         r.append_attribute("color") = Data.GetPointColor(j);
         r.append_attribute("hide") = Data.IsPointHidden(j) ? "1" : "0";
-        r.append_child(pugi::node_pcdata).set_value(RecordValuesText(Data, j, dimCount).toUtf8().constData());
+        values.clear();
+        AppendRecordValues(Data, j, dimCount, values);
+        r.append_child(pugi::node_pcdata).set_value(values.c_str());
     }
 
     QSaveFile file(FileName);

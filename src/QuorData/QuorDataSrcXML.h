@@ -26,10 +26,10 @@ public:
     TXMLFile();
     ~TXMLFile() override;
 
-    // Loads and parses the file; EXMLError when it cannot. The former
-    // document stays when loading fails.
+    // Loads and parses the file and counts its variables and records;
+    // EXMLError when it cannot. The former document stays when loading fails.
     void Load(const QString& FileName);
-    // Load, then counts; True when the file holds variables and records.
+    // Load; True when the file holds variables and records.
     bool Open(const QString& FileName);
     // Children of root/"data"/"variables" (or "records"); a missing element
     // counts as empty.
@@ -60,8 +60,19 @@ public:
     const TNotNumbers& NotNumbers(int Column) const { return FNotNumbers.at(size_t(Column)); }
 
 protected:
-    std::vector<std::vector<TVariant>> Columns; // [column][row]
-    std::vector<TNotNumbers> FNotNumbers;       // one per column
+    // The cells column after column: cell (c, r) at c * RowCount + r, in one
+    // block rather than a block per column, which a one-row grid of many
+    // names would make costly. A value grid keeps its cells as doubles, a
+    // quarter of the memory of general cells, with a NaN (never a value of
+    // the file) standing for the integer 0; the first cell set to anything
+    // else turns it into general cells. Text grids hold general cells.
+    std::vector<TVariant> Columns;
+    std::vector<double> Numbers;
+    bool FCompact = false;
+    std::vector<TNotNumbers> FNotNumbers; // one per column
+
+private:
+    void MakeGeneral();
 };
 
 // A one-row grid of texts: the variable names or the record labels.

@@ -3,9 +3,12 @@
 
 #include <QFile>
 #include <QLocale>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <charconv>
 
 namespace {
 
@@ -155,7 +158,26 @@ TEST_F(XMLRead, GridAccessOutsideTheGridFails)
     EXPECT_THROW(src.Cell(3, 0), EAssertionFailed);
     EXPECT_THROW(src.Cell(0, 1), EAssertionFailed);
     EXPECT_THROW(src.SetCell(-1, 0, TVariant(1.0)), EAssertionFailed);
+}
+
+TEST_F(XMLRead, CellsTakeAnyValue)
+{
+    TXMLFile file;
+    ASSERT_TRUE(file.Open(Records({"1 NA 3", "4 5 6"})));
+    TXMLDataSrc src;
+    src.Load(file);
+    src.SetCell(0, 1, TVariant(-7.5));
+    EXPECT_EQ(src.Cell(0, 1), TVariant(-7.5));
     src.SetCell(2, 0, TVariant("t"));
+    src.SetCell(2, 1, TVariant::Null());
+    EXPECT_EQ(src.Cell(2, 0), TVariant("t"));
+    EXPECT_TRUE(src.Cell(2, 1).isNull());
+    // The other cells keep their values and kinds.
+    EXPECT_EQ(src.Cell(0, 0), TVariant(1.0));
+    EXPECT_EQ(src.Cell(0, 1), TVariant(-7.5));
+    EXPECT_EQ(src.Cell(1, 0).type(), TVariant::Type::Integer);
+    EXPECT_EQ(src.Cell(1, 1), TVariant(5.0));
+    src.SetCached(true); // the cache is read through the cells
     EXPECT_EQ(src.Cell(2, 0), TVariant("t"));
 }
 
@@ -209,4 +231,42 @@ TEST_F(XMLRead, OpenNeedsVariablesAndRecords)
     src.Load(file);
     EXPECT_EQ(src.Cell(0, 0), TVariant(1.0));
     EXPECT_EQ(src.Cell(0, 1), TVariant(2.0));
+}
+
+TEST_F(XMLRead, NumbersReadAsTheirNearestDouble)
+{
+    // Plain decimals of every length and exponent forms, against the
+    // standard correctly rounded conversion.
+    QRandomGenerator random(230003);
+    QList<QByteArray> texts;
+    std::vector<double> expected;
+    for (int r = 0; r < 400; ++r) {
+        QByteArray text;
+        for (int c = 0; c < 3; ++c) {
+            QByteArray token = random.bounded(2) ? "-" : "";
+            const int intDigits = random.bounded(21);
+            const int fracDigits = random.bounded(24);
+            for (int i = 0; i < intDigits; ++i)
+                token += char('0' + random.bounded(10));
+            if (fracDigits > 0 || intDigits == 0) {
+                token += '.';
+                for (int i = 0; i < std::max(fracDigits, 1); ++i)
+                    token += char('0' + random.bounded(10));
+            }
+            if (random.bounded(5) == 0)
+                token += "e" + QByteArray::number(int(random.bounded(60)) - 30);
+            double v = 0;
+            std::from_chars(token.constData(), token.constData() + token.size(), v);
+            expected.push_back(v);
+            text += token + ' ';
+        }
+        texts.append(text);
+    }
+    TXMLFile file;
+    ASSERT_TRUE(file.Open(Records(texts)));
+    TXMLDataSrc src;
+    src.Load(file);
+    for (int r = 0; r < 400; ++r)
+        for (int c = 0; c < 3; ++c)
+            ASSERT_EQ(src.Cell(c, r), TVariant(expected[size_t(r * 3 + c)])) << texts[r].toStdString();
 }

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QLocale>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -104,6 +105,29 @@ TEST(XMLWrite, RecordValuesText)
     EXPECT_EQ(RecordValuesText(t.data, 0, 3), QStringLiteral(" 0.3 123456789012346000 -1e-300 "));
     EXPECT_EQ(RecordValuesText(t.data, 0, 1), QStringLiteral(" 0.3 "));
     EXPECT_EQ(RecordValuesText(t.data, 0, 0), QStringLiteral(" "));
+}
+
+TEST(XMLWrite, ValuesAreWrittenAsDoubleToTextWritesThem)
+{
+    // Random values of every magnitude, written without the exponent's plus.
+    const int dims = 50, points = 200;
+    Table t(dims, points);
+    QRandomGenerator random(4711);
+    for (int i = 0; i < dims * points; ++i) {
+        const double mantissa = random.generateDouble() * 20 - 10;
+        const int exponent = random.bounded(-310, 309);
+        double v = mantissa * std::pow(10.0, exponent);
+        if (!std::isfinite(v) || i % 7 == 0)
+            v = std::round(mantissa * 1000) / 1000;
+        t.values.SetCellInARow(i, TVariant(v));
+    }
+    t.Set();
+    for (int j = 0; j < points; ++j) {
+        QString expected = QStringLiteral(" ");
+        for (int d = 0; d < dims; ++d)
+            expected += DoubleToText(t.data.GetValue(j, d)).remove(QLatin1Char('+')) + QLatin1Char(' ');
+        ASSERT_EQ(RecordValuesText(t.data, j, dims), expected);
+    }
 }
 
 TEST(XMLWrite, EveryValueNameLabelColourAndFlagReadsBackInViewOrder)
