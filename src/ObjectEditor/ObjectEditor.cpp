@@ -1,0 +1,1109 @@
+#include "ObjectEditor/ObjectEditor.h"
+
+#include "ObjectEditor/GraphLib.h"
+#include "ObjectEditor/StockObjects.h"
+#include "QuorData/Utility.h"
+#include "platform/Exceptions.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+// ---- Selection and hit lists --------------------------------------------------------
+
+TSelectionEntry::TSelectionEntry(TGraphicObject* AObject, std::unique_ptr<TSelectionEntry> ANext)
+    : Object(AObject), Next(std::move(ANext))
+{
+}
+
+TSelectionEntry::~TSelectionEntry()
+{
+    std::unique_ptr<TSelectionEntry> rest = std::move(Next);
+    // Each node is freed after its own link was taken out, so no destructor
+    // below this one has anything left to free.
+    while (rest)
+        rest = std::move(rest->Next);
+}
+
+TSelectionList NewSelectionEntry(TGraphicObject* Obj, TSelectionList Next)
+{
+    return std::make_unique<TSelectionEntry>(Obj, std::move(Next));
+}
+
+bool SelectionContains(const TGraphicObject* Obj, const TSelectionEntry* List)
+{
+    for (const TSelectionEntry* e = List; e; e = e->Next.get())
+        if (e->Object == Obj)
+            return true;
+    return false;
+}
+
+TGraphicObject* NextSelected(const TGraphicObject* Obj, const TSelectionEntry* List)
+{
+    for (const TSelectionEntry* e = List; e; e = e->Next.get())
+        if (e->Object == Obj)
+            return e->Next ? e->Next->Object : List->Object;
+    return nullptr;
+}
+
+TSelectionList RemoveSelectionEntry(const TGraphicObject* Obj, TSelectionList List)
+{
+    for (TSelectionList* link = &List; *link; link = &(*link)->Next) {
+        if ((*link)->Object == Obj) {
+            TSelectionList dead = std::move(*link);
+            *link = std::move(dead->Next);
+            break;
+        }
+    }
+    return List;
+}
+
+void FreeSelectionList(TSelectionList& List)
+{
+    List.reset();
+}
+
+int SelectionCount(const TSelectionEntry* List)
+{
+    int count = 0;
+    for (const TSelectionEntry* e = List; e; e = e->Next.get())
+        ++count;
+    return count;
+}
+
+TGraphicObject* LastObject(TGraphicObject* Head)
+{
+    if (!Head)
+        return nullptr;
+    while (Head->Next)
+        Head = Head->Next;
+    return Head;
+}
+
+namespace {
+
+TGraphicObject* Unlink(TGraphicObject* Head, TGraphicObject* Obj)
+{
+    if (Head == Obj)
+        return Obj->Next;
+    for (TGraphicObject* o = Head; o; o = o->Next)
+        if (o->Next == Obj) {
+            o->Next = Obj->Next;
+            break;
+        }
+    return Head;
+}
+
+} // namespace
+
+TGraphicObject* MoveObjectToEnd(TGraphicObject* Head, TGraphicObject* Obj)
+{
+    if (!Obj)
+        return Head;
+    Head = Unlink(Head, Obj);
+    Obj->Next = nullptr;
+    if (!Head)
+        return Obj;
+    LastObject(Head)->Next = Obj;
+    return Head;
+}
+
+TGraphicObject* MoveObjectToFront(TGraphicObject* Head, TGraphicObject* Obj)
+{
+    if (!Obj)
+        return Head;
+    Head = Unlink(Head, Obj);
+    Obj->Next = Head;
+    return Obj;
+}
+
+// ---- Local geometry ----------------------------------------------------------------
+
+namespace {
+
+bool IsEmptyRect(const TRect& R)
+{
+    return R.Right <= R.Left || R.Bottom <= R.Top;
+}
+
+// The union as the selection bounds need it: an empty rectangle adds nothing.
+TRect UnionOf(const TRect& A, const TRect& B)
+{
+    if (IsEmptyRect(B))
+        return A;
+    if (IsEmptyRect(A))
+        return B;
+    return {std::min(A.Left, B.Left), std::min(A.Top, B.Top), std::max(A.Right, B.Right),
+            std::max(A.Bottom, B.Bottom)};
+}
+
+bool RectsMeet(const TRect& A, const TRect& B)
+{
+    return std::max(A.Left, B.Left) < std::min(A.Right, B.Right) &&
+           std::max(A.Top, B.Top) < std::min(A.Bottom, B.Bottom);
+}
+
+// To the nearest integer, halves to even (the default rounding mode).
+int RoundHalfEven(double Value)
+{
+    return int(std::nearbyint(Value));
+}
+
+bool IsCornerKind(uint32_t Kind)
+{
+    return Kind == gokTopLeft || Kind == gokTopRight || Kind == gokBottomLeft || Kind == gokBottomRight;
+}
+
+// The edges of the selection's union that the dragged handle controls
+// follow the mouse.
+void ApplyHandleDelta(uint32_t Kind, TRect& R, int DX, int DY)
+{
+    if (Kind == gokTop || Kind == gokTopLeft || Kind == gokTopRight)
+        R.Top += DY;
+    if (Kind == gokLeft || Kind == gokTopLeft || Kind == gokBottomLeft)
+        R.Left += DX;
+    if (Kind == gokBottom || Kind == gokBottomLeft || Kind == gokBottomRight)
+        R.Bottom += DY;
+    if (Kind == gokRight || Kind == gokTopRight || Kind == gokBottomRight)
+        R.Right += DX;
+}
+
+// A scale against the extent at the start. A start extent of 0 (objects
+// made with empty bounds) has no proportion; such an extent is kept.
+float ScaleOf(int Now, int Start)
+{
+    return Start == 0 ? 1.0f : float(Now) / float(Start);
+}
+
+// Runs an action when the scope ends, however it ends.
+template <typename F>
+class TOnExit {
+public:
+    explicit TOnExit(F f) : FAction(std::move(f)) {}
+    ~TOnExit() { FAction(); }
+    TOnExit(const TOnExit&) = delete;
+    TOnExit& operator=(const TOnExit&) = delete;
+
+private:
+    F FAction;
+};
+
+} // namespace
+
+// ---- Editor: creation ----------------------------------------------------------------
+
+TGOEdit::TGOEdit(QWidget* Owner)
+    : TCustomControl2(Owner)
+{
+    OnDblClick = [this](TObject* Sender) { DblClick(Sender); };
+}
+
+TGOEdit::~TGOEdit()
+{
+    FreeSelectionList(HoverList);
+    FreeGraphicObjectList(Objects);
+    FreeSelectionList(Selection);
+    FreeGraphicObjectList(Handles);
+}
+
+// ---- Hover and hit tests ---------------------------------------------------------------
+
+void TGOEdit::UpdateCursor(TSelectionEntry* Hits, const TPoint& Pt)
+{
+    if (!Hits)
+        SetCursor(crArrow);
+    else if (Hits->Next)
+        SetCursor(crHelp);
+    else
+        SetCursor(Hits->Object->Cursor);
+    if (OnObjectHover)
+        OnObjectHover(this, Hits, Pt);
+}
+
+void TGOEdit::FreeObjectList(TGraphicObject*& List)
+{
+    FreeGraphicObjectList(List);
+}
+
+TSelectionList TGOEdit::HitTestList(TPoint& Pt)
+{
+    if (!MouseMoved)
+        return nullptr;
+    ClearMouseMoved();
+    Pt = MousePos;
+    if (TGraphicObject* handle = HandleAt(Pt))
+        return NewSelectionEntry(handle, nullptr);
+    if (!Objects)
+        return nullptr;
+    // Mask 0: objects that cannot be selected are found too.
+    const TSelectionList candidates = BoundsHitList(Objects, Pt, 0);
+    return ShapeHitList(candidates.get(), Pt, 0, false);
+}
+
+bool TGOEdit::SelectionCompatible(const TSelectionEntry* SelList, TGraphicObject* Obj)
+{
+    for (const TSelectionEntry* e = SelList; e; e = e->Next.get())
+        if (!e->Object->CanSelectWith(Obj) || !Obj->CanSelectWith(e->Object))
+            return false;
+    return true;
+}
+
+void TGOEdit::UpdateHover()
+{
+    const TGOEditMode saved = Mode;
+    TOnExit restore([&] { Mode = saved; });
+    Mode = emHitTest;
+    FreeSelectionList(HoverList);
+    TPoint pt = MousePos;
+    HoverList = HitTestList(pt);
+    UpdateCursor(HoverList.get(), pt);
+}
+
+void TGOEdit::InvalidateArea(const TRect& R, bool Erase)
+{
+    InvalidateLogicalRect(Canvas(), this, R, Erase);
+}
+
+TGraphicObject* TGOEdit::ObjectAt(TGraphicObject* List, const TPoint& Pt, uint32_t Mask, bool FirstOnly,
+                                  bool& Ambiguous)
+{
+    const TSelectionList candidates = BoundsHitList(List, Pt, Mask);
+    const TSelectionList hits = ShapeHitList(candidates.get(), Pt, Mask, FirstOnly);
+    Ambiguous = hits && hits->Next;
+    return hits ? hits->Object : nullptr;
+}
+
+TSelectionList TGOEdit::BoundsHitList(TGraphicObject* List, const TPoint& Pt, uint32_t Mask)
+{
+    // Prepending puts the last painted, topmost object first.
+    TSelectionList hits;
+    for (TGraphicObject* o = List; o; o = o->Next)
+        if (HasFlags(o->Flags, Mask) && PtInRect(o->Bounds, Pt))
+            hits = NewSelectionEntry(o, std::move(hits));
+    return hits;
+}
+
+TSelectionList TGOEdit::ShapeHitList(const TSelectionEntry* Candidates, const TPoint& Pt, uint32_t Mask,
+                                     bool FirstOnly)
+{
+    TSelectionList hits;
+    TSelectionList* tail = &hits;
+    for (const TSelectionEntry* c = Candidates; c; c = c->Next.get()) {
+        TGraphicObject* o = c->Object;
+        if (!HasFlags(o->Flags, Mask) || !o->ContainsPoint(Pt))
+            continue;
+        *tail = NewSelectionEntry(o, nullptr);
+        tail = &(*tail)->Next;
+        if (FirstOnly)
+            break;
+    }
+    return hits;
+}
+
+TSelectionList TGOEdit::ObjectsAt(const TPoint& Pt, uint32_t Mask)
+{
+    const TSelectionList candidates = BoundsHitList(Objects, Pt, Mask);
+    return ShapeHitList(candidates.get(), Pt, Mask, false);
+}
+
+TSelectionList TGOEdit::SelectableHitList(const TPoint& Pt)
+{
+    if (!Objects)
+        return nullptr;
+    const TSelectionList candidates = BoundsHitList(Objects, Pt, gofSelectable);
+    return ShapeHitList(candidates.get(), Pt, gofSelectable, false);
+}
+
+TGraphicObject* TGOEdit::HandleAt(const TPoint& Pt)
+{
+    if (!Handles)
+        return nullptr;
+    // Where handles overlap, the one nearest the end of the list comes first.
+    bool ambiguous = false;
+    return ObjectAt(Handles, Pt, gofSelectable, true, ambiguous);
+}
+
+// ---- Handles ----------------------------------------------------------------------------
+
+TGraphicObject* TGOEdit::CreateSelectionHandles(const TSelectionEntry* SelList)
+{
+    if (!SelList)
+        return nullptr;
+    // The current client size counts as seen, so that the next ShowHandles
+    // does not rebuild what was just built.
+    SizeChanged();
+    ClearSizeChanged();
+    if (!SelList->Next)
+        return CreateObjectHandles(SelList->Object, SelFlagsAnd);
+    int w = 0;
+    int h = 0;
+    HandleSize(Canvas(), HandleSizeLevel, w, h);
+    TGraphicObject* list = ::CreateHandles(SelFlagsAnd, w, h, SelBounds);
+    SetHandlesOwner(list);
+    return list;
+}
+
+TGraphicObject* TGOEdit::CreateObjectHandles(TGraphicObject* Obj, uint32_t AFlags)
+{
+    SizeChanged();
+    ClearSizeChanged();
+    int w = 0;
+    int h = 0;
+    HandleSize(Canvas(), HandleSizeLevel, w, h);
+    TGraphicObject* list = Obj->CreateHandles(AFlags & 0xFFFFu, w, h);
+    SetHandlesOwner(list);
+    return list;
+}
+
+void TGOEdit::SetHandlesOwner(TGraphicObject* List)
+{
+    for (TGraphicObject* o = List; o; o = o->Next)
+        o->OwnerWnd = this;
+}
+
+void TGOEdit::FreeHandles(const TSelectionEntry* /*SelList*/, TGraphicObject*& AHandles)
+{
+    BeforeFreeHandles();
+    FreeObjectList(AHandles);
+}
+
+void TGOEdit::BeforeFreeHandles()
+{
+}
+
+TGraphicObject* TGOEdit::ShowHandles(TGraphicObject* AHandles)
+{
+    if (SizeChanged()) {
+        ClearSizeChanged();
+        // The list may be the one the field holds; the field lets go of it
+        // first, so that an override of CreateSelectionHandles that frees the
+        // old handles cannot free it a second time.
+        if (AHandles == Handles)
+            Handles = nullptr;
+        FreeHandles(Selection.get(), AHandles);
+        AHandles = CreateSelectionHandles(Selection.get());
+    }
+    DrawObjects(AHandles);
+    return AHandles;
+}
+
+TGraphicObject* TGOEdit::ShowHandlesTo(TGraphicObject* AHandles, TCanvas& ACanvas, TGOEParts Parts)
+{
+    if (SizeChanged()) {
+        ClearSizeChanged();
+        if (AHandles == Handles)
+            Handles = nullptr;
+        FreeHandles(Selection.get(), AHandles);
+        AHandles = CreateSelectionHandles(Selection.get());
+    }
+    DrawObjectsTo(AHandles, ACanvas, Parts);
+    return AHandles;
+}
+
+// ---- Drawing ---------------------------------------------------------------------------
+
+void TGOEdit::DrawObjects(TGraphicObject* List)
+{
+    TCanvas& canvas = Canvas();
+    const TRect clip = canvas.ClipRect();
+    for (TGraphicObject* o = List; o; o = o->Next)
+        if (RectsMeet(o->Bounds, clip))
+            o->Draw(canvas);
+}
+
+void TGOEdit::DrawObjectsTo(TGraphicObject* List, TCanvas& ACanvas, TGOEParts /*Parts*/)
+{
+    const TRect clip = ACanvas.ClipRect();
+    for (TGraphicObject* o = List; o; o = o->Next)
+        if (RectsMeet(o->Bounds, clip))
+            o->Draw(ACanvas);
+}
+
+void TGOEdit::DrawUnselectedObjects(TGraphicObject* List, const TSelectionEntry* Excluded)
+{
+    TCanvas& canvas = Canvas();
+    const TRect clip = canvas.ClipRect();
+    for (TGraphicObject* o = List; o; o = o->Next)
+        if (!SelectionContains(o, Excluded) && RectsMeet(o->Bounds, clip))
+            o->Draw(canvas);
+}
+
+void TGOEdit::DrawSelectionMarks(const TSelectionEntry* SelList, bool Selected)
+{
+    TCanvas& canvas = Canvas();
+    for (const TSelectionEntry* e = SelList; e; e = e->Next.get())
+        if (HasFlags(e->Object->Flags, gofSelectable))
+            e->Object->DrawSelectionMark(canvas, Selected);
+}
+
+void TGOEdit::DrawSelectionMarksTo(const TSelectionEntry* SelList, bool Selected, TCanvas& ACanvas,
+                                   TGOEParts /*Parts*/)
+{
+    for (const TSelectionEntry* e = SelList; e; e = e->Next.get())
+        if (HasFlags(e->Object->Flags, gofSelectable))
+            e->Object->DrawSelectionMark(ACanvas, Selected);
+}
+
+void TGOEdit::InvalidateObjects(TGraphicObject* List)
+{
+    TCanvas& canvas = Canvas();
+    for (TGraphicObject* o = List; o; o = o->Next)
+        o->Invalidate(canvas);
+}
+
+void TGOEdit::Paint()
+{
+    TCustomControl2::Paint();
+    // A paint ends silently on any failure: an error dialog here would
+    // itself ask for paints, and the plots abort paints while they update.
+    try {
+        if (OnPaint)
+            OnPaint(this);
+        PrepareCanvas();
+        PaintBackground();
+        if (Objects)
+            DrawObjects(Objects);
+        // While a press, move or resize is being handled its own drawing
+        // carries the marks.
+        if (Selection && (Mode == emIdle || Mode == emHitTest))
+            DrawSelectionMarks(Selection.get(), true);
+        if (Handles)
+            Handles = ShowHandles(Handles);
+    } catch (...) {
+    }
+}
+
+void TGOEdit::PaintTo(TCanvas& ACanvas, TGOEParts Parts)
+{
+    try {
+        if (OnPaintTo)
+            OnPaintTo(this, ACanvas, Parts);
+        if (Parts.testFlag(goepBackground))
+            PaintBackgroundTo(ACanvas, Parts);
+        if (Parts.testFlag(goepObjects) && Objects)
+            DrawObjectsTo(Objects, ACanvas, Parts);
+        if (Parts.testFlag(goepSelection) && Selection)
+            DrawSelectionMarksTo(Selection.get(), true, ACanvas, Parts);
+        if (Parts.testFlag(goepHandles) && Handles)
+            Handles = ShowHandlesTo(Handles, ACanvas, Parts);
+    } catch (...) {
+    }
+}
+
+void TGOEdit::PaintBackground()
+{
+}
+
+void TGOEdit::PaintBackgroundTo(TCanvas& /*ACanvas*/, TGOEParts /*Parts*/)
+{
+}
+
+void TGOEdit::PrepareCanvas()
+{
+}
+
+void TGOEdit::DblClick(TObject* /*Sender*/)
+{
+}
+
+// ---- Selection --------------------------------------------------------------------------
+
+void TGOEdit::SetSelection(TGraphicObject* Obj)
+{
+    QUOR_ASSERT(!Selection, "ObjectEditor.SetSelection: there is supposed to be an empty selection at the "
+                            "beginning of this method");
+    Obj->SetSelected(true);
+    Selection = NewSelectionEntry(Obj, nullptr);
+    DrawSelectionMarks(Selection.get(), true);
+    SelFlagsAnd = Obj->Flags;
+    SelFlagsOr = Obj->Flags;
+    SelBounds = Obj->Bounds;
+    Multi = false;
+    Handles = ShowHandles(CreateSelectionHandles(Selection.get()));
+    NotifySelectionChange();
+}
+
+void TGOEdit::ClearSelection(bool Discard)
+{
+    if (Handles) {
+        InvalidateObjects(Handles);
+        FreeHandles(Selection.get(), Handles);
+    }
+    DrawSelectionMarks(Selection.get(), false);
+    if (!Discard)
+        return;
+    for (TSelectionEntry* e = Selection.get(); e; e = e->Next.get())
+        e->Object->SetSelected(false);
+    FreeSelectionList(Selection);
+    Multi = false;
+    SelFlagsAnd = 0xFFFFFFFFu;
+    SelFlagsOr = 0;
+    SelBounds = {};
+    NotifySelectionChange();
+}
+
+void TGOEdit::ToggleObjectSelection(TGraphicObject* Obj)
+{
+    if (IsSelected(Obj)) {
+        Obj->SetSelected(false);
+        ClearSelection(false);
+        Update();
+        Selection = RemoveSelectionEntry(Obj, std::move(Selection));
+        ComputeSelectionBounds(Selection.get());
+        if (Selection) {
+            Mode = emIdle;
+            Handles = CreateSelectionHandles(Selection.get());
+            DrawSelectionMarks(Selection.get(), true);
+            Handles = ShowHandles(Handles);
+            Update();
+        }
+    } else {
+        Obj->SetSelected(true);
+        ClearSelection(false);
+        Update();
+        Selection = NewSelectionEntry(Obj, std::move(Selection));
+        SelFlagsAnd &= Obj->Flags;
+        SelFlagsOr |= Obj->Flags;
+        SelBounds = UnionOf(SelBounds, Obj->Bounds);
+        Handles = CreateSelectionHandles(Selection.get());
+        DrawSelectionMarks(Selection.get(), true);
+        Handles = ShowHandles(Handles);
+        Mode = emIdle;
+        Update();
+    }
+    Multi = SelectionCount(Selection.get()) >= 2;
+    NotifySelectionChange();
+}
+
+void TGOEdit::ComputeSelectionBounds(const TSelectionEntry* SelList)
+{
+    Multi = SelList && SelList->Next;
+    SelFlagsAnd = 0xFFFFFFFFu;
+    SelFlagsOr = 0;
+    SelBounds = {};
+    if (!SelList)
+        return;
+    SelBounds = SelList->Object->Bounds;
+    for (const TSelectionEntry* e = SelList; e; e = e->Next.get()) {
+        SelFlagsAnd &= e->Object->Flags;
+        SelFlagsOr |= e->Object->Flags;
+        if (e != SelList)
+            SelBounds = UnionOf(SelBounds, e->Object->Bounds);
+    }
+}
+
+bool TGOEdit::SelectionFlagsDiffer(TGraphicObject* Obj)
+{
+    constexpr uint32_t capabilities = gofMovable | gofSizeX | gofSizeY;
+    return (SelFlagsAnd & capabilities) != (Obj->Flags & SelFlagsAnd & capabilities);
+}
+
+TSelectionList TGOEdit::SelectInRect(TGraphicObject* AObjects, const TRect& R, bool Additive,
+                                     TSelectionList SelList)
+{
+    const TRect band = NormalizeRect(R);
+    for (TGraphicObject* o = AObjects; o; o = o->Next) {
+        if (!HasFlags(o->Flags, gofSelectable) || !o->InsideRect(band) || !SelectionCompatible(SelList.get(), o))
+            continue;
+        const bool listed = SelectionContains(o, SelList.get());
+        if (Additive && listed) {
+            o->SetSelected(false);
+            SelList = RemoveSelectionEntry(o, std::move(SelList));
+        } else {
+            o->SetSelected(true);
+            // One entry per object: a second one would cancel its mark.
+            if (!listed)
+                SelList = NewSelectionEntry(o, std::move(SelList));
+        }
+    }
+    return SelList;
+}
+
+TSelectionEntry* TGOEdit::GetSelection()
+{
+    return Selection.get();
+}
+
+TGraphicObject* TGOEdit::GetObjects()
+{
+    return Objects;
+}
+
+void TGOEdit::Deselect()
+{
+    ClearSelection(true);
+}
+
+void TGOEdit::HideSelection(bool Hide)
+{
+    if (!Hide)
+        return;
+    ClearSelection(false);
+    Update();
+}
+
+void TGOEdit::SelectionChanged(bool ShowMarks, bool Notify)
+{
+    ComputeSelectionBounds(Selection.get());
+    if (Selection) {
+        // Callers remove the handles first; any left are let go unseen
+        // rather than leaked.
+        if (Handles)
+            FreeHandles(Selection.get(), Handles);
+        Handles = CreateSelectionHandles(Selection.get());
+        if (ShowMarks) {
+            DrawSelectionMarks(Selection.get(), true);
+            Handles = ShowHandles(Handles);
+            Update();
+        }
+    }
+    if (Notify)
+        NotifySelectionChange();
+}
+
+void TGOEdit::ToggleSelected(TGraphicObject* Obj)
+{
+    if (IsSelected(Obj))
+        Selection = RemoveSelectionEntry(Obj, std::move(Selection));
+    else
+        Selection = NewSelectionEntry(Obj, std::move(Selection));
+}
+
+bool TGOEdit::IsSelected(const TGraphicObject* Obj)
+{
+    return SelectionContains(Obj, Selection.get());
+}
+
+void TGOEdit::NotifySelectionChange()
+{
+    if (OnSelectionChange)
+        OnSelectionChange(this, Selection.get());
+}
+
+// ---- Objects ----------------------------------------------------------------------------
+
+void TGOEdit::AddObject(std::unique_ptr<TGraphicObject> Obj, bool Draw)
+{
+    if (!Obj)
+        return;
+    Obj->OwnerWnd = this;
+    Obj->Next = nullptr;
+    if (Draw) {
+        PrepareCanvas();
+        DrawObjects(Obj.get());
+    }
+    TGraphicObject* added = Obj.release();
+    added->Next = Objects;
+    Objects = added;
+}
+
+void TGOEdit::SendToBack(TGraphicObject* Obj)
+{
+    Objects = MoveObjectToFront(Objects, Obj);
+}
+
+void TGOEdit::BringToFront(TGraphicObject* Obj)
+{
+    Objects = MoveObjectToEnd(Objects, Obj);
+}
+
+void TGOEdit::UpdateAfterChange()
+{
+    FreeHandles(Selection.get(), Handles);
+    ComputeSelectionBounds(Selection.get());
+    if (Selection)
+        Handles = CreateSelectionHandles(Selection.get());
+    UpdateHover();
+    Invalidate();
+}
+
+void TGOEdit::ClearAll()
+{
+    ClearSelection(true);
+    FreeObjectList(Objects);
+    // The hover entries refer to the freed objects.
+    FreeSelectionList(HoverList);
+    UpdateHover();
+    Invalidate();
+}
+
+// ---- Mouse -------------------------------------------------------------------------------
+
+void TGOEdit::MouseMoveHook(TObject* Sender, TShiftState Shift, int X, int Y)
+{
+    TCustomControl2::MouseMoveHook(Sender, Shift, X, Y);
+    // Inside a press the movement only updates the recorded position.
+    if (!MouseMoved || Mode != emIdle)
+        return;
+    TOnExit idle([this] { Mode = emIdle; });
+    Mode = emHitTest;
+    FreeSelectionList(HoverList);
+    TPoint pt = MousePos;
+    HoverList = HitTestList(pt);
+    UpdateCursor(HoverList.get(), pt);
+    if (PendingClick) {
+        // A press that came while the editor was busy, replayed here with
+        // this movement's position and keys.
+        PendingClick = false;
+        HandleLeftPress(Shift, Point(X, Y));
+    }
+}
+
+void TGOEdit::MouseDownHook(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    TCustomControl2::MouseDownHook(Sender, Button, Shift, X, Y);
+    if (LeftButtonDown()) {
+        if (Mode == emIdle)
+            HandleLeftPress(Shift, Point(X, Y));
+        else
+            PendingClick = true;
+    } else if (RightButtonDown() && Mode == emIdle) {
+        TOnExit idle([this] { Mode = emIdle; });
+        Mode = emClick;
+        RightMouseDown(Shift, Point(X, Y));
+    }
+}
+
+void TGOEdit::MouseUpHook(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)
+{
+    TCustomControl2::MouseUpHook(Sender, Button, Shift, X, Y);
+}
+
+void TGOEdit::HandleLeftPress(TShiftState Shift, const TPoint& Pt)
+{
+    // Whatever ends the press, the editor is idle afterwards: a failure
+    // other than the silent abort goes on to the error dialog, but must not
+    // leave every later press taken for one that arrived while busy.
+    TOnExit idle([this] {
+        PendingClick = false;
+        Mode = emIdle;
+    });
+    Mode = emClick;
+    try {
+        LeftMouseDown(Shift, Pt);
+    } catch (const EAbort&) {
+    }
+}
+
+void TGOEdit::LeftMouseDown(TShiftState Shift, const TPoint& Pt)
+{
+    TSelectionList hits;
+    if (TGraphicObject* handle = HandleAt(Pt))
+        hits = NewSelectionEntry(handle, nullptr);
+    else
+        hits = SelectableHitList(Pt);
+    if (hits && IsHandleKind(hits->Object))
+        ClickHandle(Shift, hits->Object, Pt, 2);
+    else
+        ClickObject(Shift, hits.get(), Pt, 2);
+    UpdateHover();
+}
+
+void TGOEdit::RightMouseDown(TShiftState /*Shift*/, const TPoint& /*Pt*/)
+{
+}
+
+void TGOEdit::WaitForGesture(bool& Drag, bool& Held)
+{
+    while (!MouseMovedSince(5) && LeftButtonDown()) {
+    }
+    Drag = MouseMovedSince(5);
+    Held = LeftButtonDown();
+}
+
+void TGOEdit::WaitForRelease()
+{
+    while (LeftButtonDown()) {
+    }
+}
+
+void TGOEdit::DrainMovement()
+{
+    while (MouseMovedSince(5))
+        ClearMouseMoved();
+}
+
+void TGOEdit::ClickHandle(TShiftState Shift, TGraphicObject* Handle, const TPoint& Pt, int Depth)
+{
+    if (Depth == 0 || !Handles || !Handle)
+        return;
+    // The handle is gone once the selection's handles are removed.
+    const uint32_t kind = Handle->Kind();
+    bool drag = false;
+    bool held = false;
+    WaitForGesture(drag, held);
+    if (kind == gokInert) {
+        WaitForRelease();
+        return;
+    }
+    if (held) {
+        ClearSelection(false);
+        Update();
+        if (kind == gokMoveFrame) {
+            Mode = emMove;
+            MoveSelection(Selection.get(), kind);
+        } else {
+            Mode = emResize;
+            ResizeSelection(Selection.get(), kind);
+        }
+        Mode = emIdle;
+        DrawSelectionMarks(Selection.get(), true);
+        Handles = ShowHandles(CreateSelectionHandles(Selection.get()));
+        Update();
+        return;
+    }
+    if (kind == gokMoveFrame) {
+        // A click inside the selection: the objects under the point decide.
+        const TSelectionList hits = SelectableHitList(Pt);
+        ClickObject(Shift, hits.get(), Pt, Depth - 1);
+    }
+}
+
+void TGOEdit::ClickObject(TShiftState Shift, TSelectionEntry* Hits, const TPoint& Pt, int Depth)
+{
+    if (Depth == 0 || !Objects)
+        return;
+    bool drag = false;
+    bool held = false;
+    WaitForGesture(drag, held);
+    Mode = drag ? emDrag : emClick;
+
+    // Repeated clicks on overlapping objects step through them from the top.
+    TGraphicObject* target = nullptr;
+    if (Hits && !Hits->Next)
+        target = Hits->Object;
+    else if (Hits) {
+        const bool single = Selection && !Multi;
+        if (single && SelectionContains(Selection->Object, Hits))
+            target = NextSelected(Selection->Object, Hits);
+        else
+            target = Hits->Object;
+    }
+    const bool ctrl = (Shift & ssCtrl) != 0;
+
+    if (ctrl && Selection && target) {
+        if (Mode == emDrag) {
+            ClearSelection(false);
+            Update();
+            RubberBandSelect(Pt, true);
+        } else if (SelectionCompatible(Selection.get(), target)) {
+            ToggleObjectSelection(target);
+            WaitForRelease();
+        }
+        return;
+    }
+    if (Selection && !Multi && Selection->Object == target)
+        return;
+    if (Selection && !ctrl) {
+        ClearSelection(true);
+        Update();
+    }
+    if (target) {
+        SetSelection(target);
+        if (Mode == emClick)
+            Mode = emIdle;
+        Update();
+        if (Mode == emDrag) {
+            // Pressing on an unselected movable object and dragging selects
+            // and moves it in one gesture.
+            if (TGraphicObject* handle = HandleAt(Pt)) {
+                ClickHandle(Shift, handle, Pt, Depth - 1);
+            } else {
+                ClearSelection(true);
+                Update();
+                RubberBandSelect(Pt, false);
+            }
+        }
+        return;
+    }
+    if (Mode == emDrag) {
+        if (ctrl) {
+            ClearSelection(false);
+            Update();
+            RubberBandSelect(Pt, true);
+        } else {
+            RubberBandSelect(Pt, false);
+        }
+    }
+}
+
+// ---- Rubber band ----------------------------------------------------------------------------
+
+void TGOEdit::RubberBandSelect(const TPoint& StartPt, bool Additive)
+{
+    TRect band{StartPt.x, StartPt.y, StartPt.x, StartPt.y};
+    DrawRubberBand(band);
+    while (LeftButtonDown()) {
+        if (!MouseMovedSince(5))
+            continue;
+        ClearMouseMoved();
+        DrawRubberBand(band);
+        // Start and current point as the corners, not normalised: a
+        // subclass may draw and test a line between them.
+        band = {StartPt.x, StartPt.y, MousePos.x, MousePos.y};
+        DrawRubberBand(band);
+    }
+    DrawRubberBand(band);
+    Selection = SelectInRect(Objects, band, Additive, std::move(Selection));
+    ComputeSelectionBounds(Selection.get());
+    if (Selection) {
+        DrawSelectionMarks(Selection.get(), true);
+        Handles = ShowHandles(CreateSelectionHandles(Selection.get()));
+    }
+    NotifySelectionChange();
+}
+
+void TGOEdit::DrawRubberBand(const TRect& R)
+{
+    const TRect band = NormalizeRect(R);
+    TDashPattern pattern = RubberBandPattern();
+    TCanvas& canvas = Canvas();
+    canvas.SetPen(XorPen());
+    canvas.SetBrush(ClearBrush());
+    // One pattern around all four sides keeps the dash rhythm at the corners.
+    DrawPatternLine(canvas, band.Left, band.Top, band.Right, band.Top, pattern);
+    DrawPatternLine(canvas, band.Right, band.Top, band.Right, band.Bottom, pattern);
+    DrawPatternLine(canvas, band.Right, band.Bottom, band.Left, band.Bottom, pattern);
+    DrawPatternLine(canvas, band.Left, band.Bottom, band.Left, band.Top, pattern);
+}
+
+// ---- Move and resize ---------------------------------------------------------------------------
+
+void TGOEdit::MoveSelection(TSelectionEntry* SelList, uint32_t AKind)
+{
+    // From the last movement seen: the motion that made the press a drag
+    // is not applied.
+    TPoint last = MousePos;
+    TCanvas& canvas = Canvas();
+    for (TSelectionEntry* e = SelList; e; e = e->Next.get()) {
+        e->SavedBounds = e->Object->Bounds;
+        e->Object->BeginDrag(AKind, dfLive);
+        e->Object->ShowDragFeedback(canvas, dfLive);
+    }
+    Update();
+    while (LeftButtonDown()) {
+        if (!MouseMovedSince(5))
+            continue;
+        DrainMovement();
+        const int dx = MousePos.x - last.x;
+        const int dy = MousePos.y - last.y;
+        last = MousePos;
+        for (TSelectionEntry* e = SelList; e; e = e->Next.get()) {
+            e->Object->HideDragFeedback(canvas, dfLive);
+            e->Object->MoveBy(dx, dy);
+        }
+        Update();
+        for (TSelectionEntry* e = SelList; e; e = e->Next.get())
+            e->Object->ShowDragFeedback(canvas, dfLive);
+        Update();
+    }
+    ComputeSelectionBounds(SelList);
+    Mode = emClick;
+    // A drop may end in the silent abort (a plot rebuilding itself); the
+    // objects still stand where the loop left them while EndDrag looks for
+    // a target.
+    for (TSelectionEntry* e = SelList; e; e = e->Next.get()) {
+        e->Object->EndDrag(AKind, dfLive);
+        InvalidateArea(e->SavedBounds, true);
+        InvalidateArea(e->Object->Bounds, true);
+    }
+    Update();
+}
+
+void TGOEdit::ResizeSelection(TSelectionEntry* SelList, uint32_t AKind)
+{
+    TPoint last = MousePos;
+    const TRect start = SelBounds;
+    bool shiftBefore = ShiftKeyDown();
+    TCanvas& canvas = Canvas();
+    for (TSelectionEntry* e = SelList; e; e = e->Next.get()) {
+        e->SavedBounds = e->Object->Bounds;
+        e->Object->BeginDrag(AKind, dfLive);
+        e->Object->ShowDragFeedback(canvas, dfLive);
+    }
+    Update();
+    while (LeftButtonDown()) {
+        const bool shiftNow = ShiftKeyDown();
+        const bool moved = MouseMovedSince(5);
+        // A change of the Shift key alone re-applies the sizes.
+        if (!moved && shiftNow == shiftBefore)
+            continue;
+        int dx = 0;
+        int dy = 0;
+        if (moved) {
+            DrainMovement();
+            dx = MousePos.x - last.x;
+            dy = MousePos.y - last.y;
+            last = MousePos;
+        }
+        ApplyHandleDelta(AKind, SelBounds, dx, dy);
+        float sx = ScaleOf(SelBounds.Width(), start.Width());
+        float sy = ScaleOf(SelBounds.Height(), start.Height());
+        TRect r = SelBounds;
+        shiftBefore = shiftNow;
+        if (shiftNow && IsCornerKind(AKind)) {
+            // Proportional: the larger scale for both sides, the corner
+            // opposite the dragged one staying where it is. SelBounds itself
+            // keeps following the mouse.
+            const float s = std::max(sx, sy);
+            const int w = RoundHalfEven(double(start.Width()) * double(s));
+            const int h = RoundHalfEven(double(start.Height()) * double(s));
+            switch (AKind) {
+            case gokTopRight:
+                r.Right = r.Left + w;
+                r.Top = r.Bottom - h;
+                break;
+            case gokTopLeft:
+                r.Left = r.Right - w;
+                r.Top = r.Bottom - h;
+                break;
+            case gokBottomLeft:
+                r.Left = r.Right - w;
+                r.Bottom = r.Top + h;
+                break;
+            default:
+                r.Right = r.Left + w;
+                r.Bottom = r.Top + h;
+                break;
+            }
+            sx = ScaleOf(r.Width(), start.Width());
+            sy = ScaleOf(r.Height(), start.Height());
+        }
+        for (TSelectionEntry* e = SelList; e; e = e->Next.get()) {
+            const TRect& s = e->SavedBounds;
+            int left = RoundHalfEven(double(s.Left - start.Left) * double(sx)) + r.Left;
+            int right = RoundHalfEven(double(s.Right - start.Left) * double(sx)) + r.Left;
+            int top = RoundHalfEven(double(s.Top - start.Top) * double(sy)) + r.Top;
+            int bottom = RoundHalfEven(double(s.Bottom - start.Top) * double(sy)) + r.Top;
+            if (right < left)
+                SwapInt(left, right);
+            if (bottom < top)
+                SwapInt(top, bottom);
+            // An object stays at least one unit wide and high.
+            if (left == right)
+                right = left + 1;
+            if (top == bottom)
+                bottom = top + 1;
+            TGraphicObject* o = e->Object;
+            o->HideDragFeedback(canvas, dfLive);
+            // The extent before the move, so that a plain object ends with
+            // exactly these bounds.
+            const int width = o->Bounds.Width();
+            const int height = o->Bounds.Height();
+            o->MoveBy(left - o->Bounds.Left, top - o->Bounds.Top);
+            o->ResizeBy((right - left) - width, (bottom - top) - height);
+        }
+        Update();
+        for (TSelectionEntry* e = SelList; e; e = e->Next.get())
+            e->Object->ShowDragFeedback(canvas, dfLive);
+        Update();
+    }
+    ComputeSelectionBounds(SelList);
+    Mode = emClick;
+    for (TSelectionEntry* e = SelList; e; e = e->Next.get()) {
+        e->Object->EndDrag(AKind, dfLive);
+        InvalidateArea(e->SavedBounds, true);
+        InvalidateArea(e->Object->Bounds, true);
+    }
+    Update();
+}
