@@ -314,6 +314,12 @@ void AppendRecordValues(const TData& data, int point, int dimCount, std::string&
 // Integers of the file: decimal, optional sign, blanks around allowed.
 int StrToInt(const char* text)
 {
+    // Plain digits, the usual case, without making a string first.
+    int plain = 0;
+    const char* end = text + std::strlen(text);
+    const auto [ptr, ec] = std::from_chars(text, end, plain);
+    if (ec == std::errc() && ptr == end && ptr != text)
+        return plain;
     bool ok = false;
     const int v = Utf8(text).trimmed().toInt(&ok, 10);
     if (!ok)

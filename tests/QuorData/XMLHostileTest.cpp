@@ -167,3 +167,21 @@ TEST_F(XMLHostile, AttributesThatAreNoIntegersFailAfterTheOnesBefore)
                                             "<records><record/><record/><record/><record hide=\"1\"/></records></data></q>"),
                                       data));
 }
+
+TEST_F(XMLHostile, TheDataObjectKeepsItsSourcesWhenAFileFails)
+{
+    TTestDataSrc values;
+    values.Generate(2, 2);
+    TTestTextSrc names, labels;
+    names.GenerateText(2, 1, QStringLiteral("d"));
+    labels.GenerateText(1, 2, QStringLiteral("p"));
+    TData data;
+    data.SetDataSrc(&values, &names, &labels);
+    const QString bad = Write("<q><data><variables><realvariable", QStringLiteral("cut.xml"));
+    // The steps of a load, as far as they get.
+    TXMLFile file;
+    EXPECT_THROW(file.Open(bad), EXMLError);
+    EXPECT_THROW(ReadXMLAttributes(bad, data), EXMLError);
+    EXPECT_EQ(data.DataSrc(), &values);
+    EXPECT_EQ(data.GetDimName(1), QStringLiteral("d2"));
+}
