@@ -1,0 +1,157 @@
+#pragma once
+
+// Graphic objects and an editor for the object editor's tests.
+
+#include "ObjectEditor/ObjectEditor.h"
+#include "platform/MouseQueue.h"
+#include "support/Gestures.h"
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QImage>
+#include <QMouseEvent>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+// A filled rectangle that records what the editor tells it.
+class TTestObject : public TRectElement {
+public:
+    TTestObject(const TRect& R, uint32_t AFlags, TColor AColor) : TRectElement(R), Color(AColor) { Flags = AFlags; }
+
+    void Draw(TCanvas& Canvas) override
+    {
+        Canvas.SetPen(TPen(Color));
+        Canvas.SetBrush(TBrush(Color));
+        Canvas.Rectangle(Bounds);
+    }
+    // A loner is selected only on its own.
+    bool CanSelectWith(const TGraphicObject* Other) const override
+    {
+        auto* other = dynamic_cast<const TTestObject*>(Other);
+        return !Loner && !(other && other->Loner);
+    }
+    void SetSelected(bool Selected) override
+    {
+        Notices.push_back(Selected);
+        if (OnSetSelected)
+            OnSetSelected(Selected);
+    }
+    void EndDrag(uint32_t Kind, TDragFeedback Style) override
+    {
+        TRectElement::EndDrag(Kind, Style);
+        if (OnEndDrag)
+            OnEndDrag();
+    }
+
+    TColor Color;
+    bool Loner = false;
+    std::vector<bool> Notices;
+    std::function<void(bool)> OnSetSelected;
+    std::function<void()> OnEndDrag;
+};
+
+// An editor that reports its background hooks and selection notices.
+class TTestEditor : public TGOEdit {
+public:
+    using TGOEdit::Paint;
+
+    TTestObject* Add(const TRect& R, uint32_t AFlags = gofSelectable, TColor AColor = 0xC80000)
+    {
+        auto obj = std::make_unique<TTestObject>(R, AFlags, AColor);
+        TTestObject* added = obj.get();
+        AddObject(std::move(obj), false);
+        return added;
+    }
+
+    void PaintBackgroundTo(TCanvas& ACanvas, TGOEParts Parts) override
+    {
+        ++BackgroundPaints;
+        TGOEdit::PaintBackgroundTo(ACanvas, Parts);
+    }
+
+    std::vector<TGraphicObject*> SelectedObjects() const
+    {
+        std::vector<TGraphicObject*> objects;
+        for (const TSelectionEntry* e = Selection.get(); e; e = e->Next.get())
+            objects.push_back(e->Object);
+        return objects;
+    }
+
+    int BackgroundPaints = 0;
+};
+
+inline std::vector<TGraphicObject*> ListedObjects(const TSelectionEntry* List)
+{
+    std::vector<TGraphicObject*> objects;
+    for (const TSelectionEntry* e = List; e; e = e->Next.get())
+        objects.push_back(e->Object);
+    return objects;
+}
+
+// A scripted gesture whose events come one at a time with idle polling
+// rounds between them, as a hand on a real mouse gives them: every movement
+// is seen by the loop that polls for it before the next one arrives.
+class TPacedGesture {
+public:
+    explicit TPacedGesture(QWidget* Target, Qt::KeyboardModifiers Modifiers = Qt::NoModifier)
+        : FGesture(Target, Qt::LeftButton, Modifiers)
+    {
+        Idle();
+    }
+    TPacedGesture& MoveTo(QPoint Pos)
+    {
+        FGesture.MoveTo(Pos);
+        Idle();
+        return *this;
+    }
+    TPacedGesture& Release(QPoint Pos)
+    {
+        FGesture.Release(Pos);
+        Idle();
+        return *this;
+    }
+    TPacedGesture& Then(std::function<void()> Action)
+    {
+        FGesture.Then(std::move(Action));
+        Idle();
+        return *this;
+    }
+    void Press(QPoint Pos) { FGesture.Press(Pos); }
+
+private:
+    void Idle()
+    {
+        for (int i = 0; i < 100; ++i)
+            FGesture.Then([] {});
+    }
+
+    TGesture FGesture;
+};
+
+// Moves the mouse to Pos outside any press; the editor runs its hover test.
+inline void Hover(TGOEdit& Editor, QPoint Pos)
+{
+    QMouseEvent move(QEvent::MouseMove, QPointF(Pos), QPointF(Pos), QPointF(Editor.mapToGlobal(Pos)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&Editor, &move);
+}
+
+// A press and release at Pos without motion.
+inline void Click(TGOEdit& Editor, QPoint Pos, Qt::KeyboardModifiers Modifiers = Qt::NoModifier)
+{
+    Hover(Editor, Pos);
+    TPacedGesture(&Editor, Modifiers).Release(Pos).Press(Pos);
+}
+
+// A press at From, moves through Path and the release at its end.
+inline void Drag(TGOEdit& Editor, QPoint From, const std::vector<QPoint>& Path,
+                 Qt::KeyboardModifiers Modifiers = Qt::NoModifier)
+{
+    Hover(Editor, From);
+    TPacedGesture gesture(&Editor, Modifiers);
+    for (const QPoint& p : Path)
+        gesture.MoveTo(p);
+    gesture.Release(Path.empty() ? From : Path.back()).Press(From);
+}
