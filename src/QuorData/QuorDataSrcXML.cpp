@@ -227,86 +227,11 @@ private:
     bool FOk = true;
 };
 
-// The shortest text that reads back as v, laid out as Qt lays out its
-// shortest general form: the decimal form unless the exponent form is
-// shorter, an exponent of at least two digits; but without the exponent's
-// plus sign, which is no token character.
-void AppendShortest(double v, std::string& out)
-{
-    if (v == 0) {
-        out += '0';
-        return;
-    }
-    char buf[64];
-    const auto written = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
-    const char* p = buf;
-    if (*p == '-') {
-        out += '-';
-        ++p;
-    }
-    char digits[32];
-    int n = 0;
-    for (; p < written.ptr && *p != 'e'; ++p)
-        if (*p != '.')
-            digits[n++] = *p;
-    int exponent = 0;
-    std::from_chars(p + 1 + (p[1] == '+'), written.ptr, exponent);
-    const int decpt = exponent + 1;
-    const int absExponent = std::abs(exponent);
-    const int decimalLength = decpt <= 0 ? 2 - decpt + n : decpt < n ? n + 1 : decpt;
-    const int exponentLength = n + (n > 1) + 2 + (absExponent >= 100 ? 3 : 2);
-    if (decimalLength <= exponentLength) {
-        if (decpt <= 0) {
-            out += "0.";
-            out.append(size_t(-decpt), '0');
-            out.append(digits, size_t(n));
-        } else if (decpt < n) {
-            out.append(digits, size_t(decpt));
-            out += '.';
-            out.append(digits + decpt, size_t(n - decpt));
-        } else {
-            out.append(digits, size_t(n));
-            out.append(size_t(decpt - n), '0');
-        }
-    } else {
-        out += digits[0];
-        if (n > 1) {
-            out += '.';
-            out.append(digits + 1, size_t(n - 1));
-        }
-        out += exponent < 0 ? "e-" : "e";
-        if (absExponent < 10)
-            out += '0';
-        char e[8];
-        out.append(e, size_t(std::to_chars(e, e + sizeof e, absExponent).ptr - e));
-    }
-}
-
-// A value as DoubleToText writes it: rounded to 15 significant digits, then
-// the shortest text, but with the exponent written without its plus sign
-// (1e+20 as 1e20), as the reader takes it. The largest doubles, which the
-// rounding would carry beyond the range, keep their exact shortest text.
-void AppendValueText(double v, std::string& out)
-{
-    if (!std::isfinite(v)) {
-        out += DoubleToText(v).toStdString();
-        return;
-    }
-    // Qt's rounding, which takes exact halves away from zero, as
-    // DoubleToText does; the text is read back without Qt's slower reader.
-    const QByteArray digits = QByteArray::number(v, 'g', 15);
-    double rounded = v;
-    const char* end = digits.constData() + digits.size();
-    if (std::from_chars(digits.constData(), end, rounded).ec != std::errc() || !std::isfinite(rounded))
-        rounded = v;
-    AppendShortest(rounded, out);
-}
-
 void AppendRecordValues(const TData& data, int point, int dimCount, std::string& out)
 {
     out += ' ';
     for (int d = 0; d < dimCount; ++d) {
-        AppendValueText(data.GetValue(point, d), out);
+        AppendDoubleText(data.GetValue(point, d), out);
         out += ' ';
     }
 }

@@ -4,6 +4,7 @@
 
 #include <QLocale>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -49,12 +50,30 @@ bool TextToDouble(const QString& text, double& out)
     return true;
 }
 
+void AppendDoubleText(double value, std::string& out)
+{
+    char buf[64];
+    if (!std::isfinite(value)) {
+        out += std::isnan(value) ? "NAN" : value > 0 ? "INF" : "-INF";
+        return;
+    }
+    auto written = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
+    double back = 0;
+    const auto read = std::from_chars(buf, written.ptr, back);
+    // Rounding the largest doubles to 15 digits carries them past the range;
+    // those keep their exact shortest text so that they read back.
+    if (read.ec != std::errc() || !std::isfinite(back))
+        written = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general);
+    for (const char* p = buf; p < written.ptr; ++p)
+        if (*p != '+')
+            out += *p;
+}
+
 QString DoubleToText(double value)
 {
-    // Rounded to 15 significant digits first, then written as short as it
-    // reads back.
-    const double rounded = QString::number(value, 'g', 15).toDouble();
-    return QString::number(rounded, 'g', QLocale::FloatingPointShortest);
+    std::string text;
+    AppendDoubleText(value, text);
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
 }
 
 bool TVariant::tryToDouble(double& out) const

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <string>
 #include <variant>
 
 // A cell value: empty (unassigned), null, a 32-bit integer, a double or a
@@ -58,5 +59,11 @@ private:
 // blanks are ignored. "nan", "inf" and every other non-finite text fail.
 bool TextToDouble(const QString& text, double& out);
 
-// The shortest text of up to 15 significant digits, with a point.
+// The shortest text of up to 15 significant digits, with a point, in
+// exponent form for very large and very small numbers; the exponent has no
+// plus sign (1e20, 1e-05), so every character is one a data file's reader
+// takes for a number. The largest doubles, which 15 digits would round past
+// the range, are written exactly. Not locale-dependent.
 QString DoubleToText(double value);
+// The same text appended to a byte string, for writers of large files.
+void AppendDoubleText(double value, std::string& out);

@@ -102,7 +102,7 @@ TEST(XMLWrite, RecordValuesText)
     t.values.SetCell(1, 0, TVariant(123456789012345678.0));
     t.values.SetCell(2, 0, TVariant(-1e-300));
     t.Set();
-    EXPECT_EQ(RecordValuesText(t.data, 0, 3), QStringLiteral(" 0.3 123456789012346000 -1e-300 "));
+    EXPECT_EQ(RecordValuesText(t.data, 0, 3), QStringLiteral(" 0.3 1.23456789012346e17 -1e-300 "));
     EXPECT_EQ(RecordValuesText(t.data, 0, 1), QStringLiteral(" 0.3 "));
     EXPECT_EQ(RecordValuesText(t.data, 0, 0), QStringLiteral(" "));
 }
@@ -125,7 +125,7 @@ TEST(XMLWrite, ValuesAreWrittenAsDoubleToTextWritesThem)
     for (int j = 0; j < points; ++j) {
         QString expected = QStringLiteral(" ");
         for (int d = 0; d < dims; ++d)
-            expected += DoubleToText(t.data.GetValue(j, d)).remove(QLatin1Char('+')) + QLatin1Char(' ');
+            expected += DoubleToText(t.data.GetValue(j, d)) + QLatin1Char(' ');
         ASSERT_EQ(RecordValuesText(t.data, j, dims), expected);
     }
 }

@@ -56,3 +56,15 @@ TEST(Assertion, MessageNamesTextUnitAndLine)
         EXPECT_EQ(e.ClassName(), QStringLiteral("EAssertionFailed"));
     }
 }
+
+TEST(Variant, DoubleTextReadsBackAndNeedsNoPlusSign)
+{
+    EXPECT_EQ(DoubleToText(1e20), QStringLiteral("1e20"));
+    EXPECT_EQ(DoubleToText(-1e-300), QStringLiteral("-1e-300"));
+    EXPECT_EQ(DoubleToText(0.1 + 0.2), QStringLiteral("0.3"));
+    EXPECT_EQ(DoubleToText(123456789012345678.0), QStringLiteral("1.23456789012346e17"));
+    // 15 digits would round the largest double past the range.
+    double back = 0;
+    ASSERT_TRUE(TextToDouble(DoubleToText(1.7976931348623157e308), back));
+    EXPECT_EQ(back, 1.7976931348623157e308);
+}
