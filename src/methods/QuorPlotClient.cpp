@@ -1,0 +1,443 @@
+#include "methods/QuorPlotClient.h"
+
+#include "ObjectEditor/GOECopyOptions.h"
+#include "ObjectEditor/GOEPrintOptions.h"
+#include "ObjectEditor/GraphicObject.h"
+#include "ObjectEditor/ObjectEditor.h"
+#include "QuorData/QuorAppProperties.h"
+#include "QuorData/Utility.h"
+#include "platform/DialogService.h"
+#include "platform/Exceptions.h"
+#include "platform/Metafile.h"
+#include "usagelog/Evaluation.h"
+
+#include <QBoxLayout>
+#include <QClipboard>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPrinter>
+#include <QStringList>
+#include <QToolBar>
+
+namespace {
+
+// Tells the plot when its editor's size changes (the editor's resize hook).
+class TResizeWatcher : public QObject {
+public:
+    TResizeWatcher(QObject* Parent, std::function<void()> OnResize)
+        : QObject(Parent), FOnResize(std::move(OnResize)) {}
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override
+    {
+        if (Event->type() == QEvent::Resize && FOnResize)
+            FOnResize();
+        return QObject::eventFilter(Watched, Event);
+    }
+
+private:
+    std::function<void()> FOnResize;
+};
+
+// Decrements a counter when the scope ends, however it ends.
+class TLevelGuard {
+public:
+    explicit TLevelGuard(int& Level) : FLevel(Level) { ++FLevel; }
+    ~TLevelGuard() { --FLevel; }
+    TLevelGuard(const TLevelGuard&) = delete;
+    TLevelGuard& operator=(const TLevelGuard&) = delete;
+
+private:
+    int& FLevel;
+};
+
+} // namespace
+
+// ---- creation ------------------------------------------------------------------
+
+TQuorPlotClient::TQuorPlotClient(QWidget* AOwner, const TPlotClientInfo& AInfo)
+    : FInfo(AInfo), FOwner(AOwner)
+{
+    FForm = new TQuorMethodBaseForm(AOwner);
+    FForm->setWindowTitle(FInfo.Caption);
+    FForm->OnClose = [this](TQuorMethodBaseForm* Sender, TCloseAction& Action) {
+        FormClose(Sender, Action);
+    };
+    FForm->OnActivate = [this](TQuorMethodBaseForm* Sender) { FormActivate(Sender); };
+}
+
+TQuorPlotClient::~TQuorPlotClient()
+{
+    // Normally Detach has let everything go; a plot freed without it must
+    // still leave no window calling back into it.
+    if (FForm) {
+        FForm->OnClose = nullptr;
+        FForm->OnActivate = nullptr;
+    }
+    if (FEditor) {
+        FEditor->OnPaint = nullptr;
+        FEditor->OnObjectHover = nullptr;
+    }
+}
+
+void TQuorPlotClient::InstallEditor(TGOEdit* AEditor)
+{
+    // The window's widget holds the tool bar at its left and the editor
+    // filling the rest.
+    auto* area = new QWidget;
+    FClientLayout = new QHBoxLayout(area);
+    FClientLayout->setContentsMargins(0, 0, 0, 0);
+    FClientLayout->setSpacing(0);
+    FClientLayout->addWidget(AEditor, 1);
+    FClientArea = area;
+    FEditor = AEditor;
+    FForm->setWidget(area);
+    AEditor->installEventFilter(new TResizeWatcher(AEditor, [this] { SetNeedsLayout(); }));
+}
+
+void TQuorPlotClient::ApplyMinSize()
+{
+    if (!FEditor)
+        return;
+    const TSize size = GetMinEditorSize();
+    FEditor->setMinimumSize(size.cx, size.cy);
+}
+
+// ---- client of the manager ---------------------------------------------------------
+
+void TQuorPlotClient::SetClientManager(TQuorClientManager* Manager)
+{
+    FManager = Manager;
+}
+
+void TQuorPlotClient::Attach()
+{
+    FData = FManager->Data;
+    FAppProperties = FManager->AppProperties;
+    FEditor->SetPopupMenu(FManager->PointListContextMenu);
+    FEditor->OnPaint = [this](TObject*) { Update(); };
+    FEditor->OnObjectHover = [this](TObject* Sender, TSelectionEntry* Hits, const TPoint& Pt) {
+        ShowHint(Sender, Hits, Pt);
+    };
+    FEditor->Invalidate();
+    FData->RegisterClient(this);
+    DockToolBar();
+    FForm->show();
+}
+
+void TQuorPlotClient::Detach()
+{
+    if (FData)
+        FData->UnregisterClient(this);
+    UndockToolBar();
+    if (FEditor) {
+        FEditor->OnPaint = nullptr;
+        FEditor->OnObjectHover = nullptr;
+        delete FEditor.data();
+    }
+    if (FForm) {
+        FForm->OnClose = nullptr;
+        FForm->OnActivate = nullptr;
+        FForm->Release();
+    }
+}
+
+void TQuorPlotClient::DockToolBar()
+{
+    QToolBar* bar = FInfo.ToolBar ? FManager->*FInfo.ToolBar : nullptr;
+    if (!bar || !FClientLayout)
+        return;
+    FToolBar = bar;
+    FToolBarHome = bar->parentWidget();
+    FToolBarOrientation = bar->orientation();
+    bar->setParent(FClientArea);
+    bar->setOrientation(Qt::Vertical);
+    FClientLayout->insertWidget(0, bar);
+    bar->setVisible(true);
+}
+
+void TQuorPlotClient::UndockToolBar()
+{
+    if (!FToolBar)
+        return;
+    FToolBar->setVisible(false);
+    if (FClientLayout)
+        FClientLayout->removeWidget(FToolBar);
+    FToolBar->setParent(FToolBarHome);
+    FToolBar->setOrientation(FToolBarOrientation);
+    FToolBar = nullptr;
+}
+
+TQuorClientCapabilities TQuorPlotClient::GetCapabilities()
+{
+    return ccPrint | ccCopy | ccCopyOptions | ccPrintOptions;
+}
+
+int TQuorPlotClient::ShowCopyOptions(QClipboard* /*Clipboard*/)
+{
+    TGOECopyOptionsForm dialog(FOwner);
+    dialog.SetParts(CopyParts);
+    const int result = ExecModal(dialog);
+    if (result == mrOk)
+        CopyParts = dialog.GetParts();
+    return result;
+}
+
+int TQuorPlotClient::ShowPrintOptions(QPrinter* /*Printer*/)
+{
+    TGOEPrintOptionsForm dialog(FOwner);
+    dialog.SetParts(PrintParts);
+    const int result = ExecModal(dialog);
+    if (result == mrOk)
+        PrintParts = dialog.GetParts();
+    return result;
+}
+
+TMetafile TQuorPlotClient::MakeMetafile(TGOEParts Parts) const
+{
+    TGOEdit* editor = FEditor;
+    return TMetafile(QSize(editor->width(), editor->height()),
+                     [editor, Parts](TCanvas& Canvas) { editor->PaintTo(Canvas, Parts); });
+}
+
+void TQuorPlotClient::CopyToClipboard(QClipboard* Clipboard)
+{
+    if (!Clipboard)
+        Clipboard = QGuiApplication::clipboard();
+    CopyMetafileToClipboard(*Clipboard, MakeMetafile(CopyParts));
+}
+
+void TQuorPlotClient::Print(QPrinter* Printer)
+{
+    if (!Printer || !PromptPrintDialog(*Printer, FOwner))
+        return;
+    const TMetafile metafile = MakeMetafile(PrintParts);
+    const TSize fitted = FitSizeKeepAspect(ToTSize(metafile.Size()), ToTSize(PrinterPageSize(*Printer)));
+    if (!PrintMetafile(*Printer, metafile, FInfo.PrinterTitle, ToQSize(fitted)))
+        throw Exception(QStringLiteral("The printer could not be started."));
+}
+
+// ---- window -----------------------------------------------------------------------------
+
+void TQuorPlotClient::FormClose(TQuorMethodBaseForm* /*Sender*/, TCloseAction& Action)
+{
+    LogEvent(QStringLiteral("close %1").arg(FInfo.Number));
+    Action = TCloseAction::caFree;
+    // Frees this plot: nothing of it may be touched afterwards.
+    FManager->RemoveClient(FInfo.Key);
+}
+
+void TQuorPlotClient::FormActivate(TQuorMethodBaseForm* /*Sender*/)
+{
+    LogEvent(QStringLiteral("focus %1").arg(FInfo.Number));
+}
+
+// ---- client of the data object -----------------------------------------------------------
+
+void TQuorPlotClient::ChangedBy(TObject* Actor, TDataChange Change)
+{
+    if (Actor != this)
+        Changed(Change);
+}
+
+void TQuorPlotClient::EndEvents()
+{
+    DoUpdates();
+}
+
+void TQuorPlotClient::PointModifications(TData*, TObject* Actor)
+{
+    ChangedBy(Actor, TDataChange::PointModifications);
+}
+
+void TQuorPlotClient::PointColorChange(TData*, TObject* Actor, int)
+{
+    ChangedBy(Actor, TDataChange::PointColorChange);
+}
+
+void TQuorPlotClient::PointSelectionChange(TData*, TObject* Actor, int, bool)
+{
+    ChangedBy(Actor, TDataChange::PointSelectionChange);
+}
+
+void TQuorPlotClient::PointVisibilityChange(TData*, TObject* Actor, int, bool)
+{
+    ChangedBy(Actor, TDataChange::PointVisibilityChange);
+}
+
+void TQuorPlotClient::PointExchange(TData*, TObject* Actor, int, int)
+{
+    ChangedBy(Actor, TDataChange::PointExchange);
+}
+
+void TQuorPlotClient::DimSelectionChange(TData*, TObject* Actor, int, bool)
+{
+    ChangedBy(Actor, TDataChange::DimSelectionChange);
+}
+
+void TQuorPlotClient::DimExchange(TData*, TObject* Actor, int, int)
+{
+    ChangedBy(Actor, TDataChange::DimExchange);
+}
+
+void TQuorPlotClient::DimMove(TData*, TObject* Actor, int, int)
+{
+    ChangedBy(Actor, TDataChange::DimMove);
+}
+
+void TQuorPlotClient::DimVisibilityChange(TData*, TObject* Actor, int, bool)
+{
+    ChangedBy(Actor, TDataChange::DimVisibilityChange);
+}
+
+void TQuorPlotClient::DimSliderChange(TData*, TObject* Actor, int)
+{
+    ChangedBy(Actor, TDataChange::DimSliderChange);
+}
+
+void TQuorPlotClient::DimBoundChange(TData*, TObject* Actor, int)
+{
+    ChangedBy(Actor, TDataChange::DimBoundChange);
+}
+
+void TQuorPlotClient::DimModifications(TData*, TObject* Actor)
+{
+    ChangedBy(Actor, TDataChange::DimModifications);
+}
+
+void TQuorPlotClient::ValueChange(TData*, TObject* Actor)
+{
+    ChangedBy(Actor, TDataChange::ValueChange);
+}
+
+void TQuorPlotClient::DataSrcChange(TData*, TObject* Actor)
+{
+    ChangedBy(Actor, TDataChange::DataSrcChange);
+}
+
+// ---- the update ---------------------------------------------------------------------------
+
+bool TQuorPlotClient::HasEnoughData() const
+{
+    return FData && FData->VisibleDimCount() >= 2;
+}
+
+bool TQuorPlotClient::IsBusy() const
+{
+    return (FData && FData->Locked()) || UpdateLevel > 0;
+}
+
+void TQuorPlotClient::Update()
+{
+    if (UpdateLevel > 0 || PaintLevel > 0)
+        Abort();
+    TLevelGuard painting(PaintLevel);
+    DoUpdates();
+}
+
+void TQuorPlotClient::DoUpdates()
+{
+    if (UpdateLevel > 0)
+        Abort();
+    TLevelGuard updating(UpdateLevel);
+    try {
+        RunUpdateSteps();
+    } catch (const EAbort&) {
+        // A silent abort ends the update quietly, as it ends any operation.
+    } catch (const std::exception& e) {
+        ShowMessage(FInfo.UpdateFailureText + ExceptionClassName(e)
+                    + QStringLiteral(". Exception-Message: ") + ExceptionMessage(e));
+    }
+}
+
+void TQuorPlotClient::RunUpdateSteps()
+{
+    if (!FEditor || !FData)
+        return;
+    if (!HasEnoughData()) {
+        if (FEditor->GetObjects())
+            FEditor->ClearAll();
+        return;
+    }
+    BeforeUpdateSteps();
+    if (NeedsRebuild) {
+        NeedsRebuild = false;
+        NeedsSelection = true;
+        CalcFrameGeometry();
+        FEditor->ClearAll();
+        NeedsRepaint = false;
+        BuildObjects();
+    }
+    if (NeedsLayout) {
+        NeedsLayout = false;
+        CalcLayout();
+        for (TGraphicObject* object = FEditor->GetObjects(); object; object = object->Next)
+            UpdateObjectGeometry(object);
+        FEditor->UpdateAfterChange();
+        NeedsRepaint = false;
+    }
+    if (NeedsSelection) {
+        NeedsSelection = false;
+        SyncSelection();
+    }
+    if (NeedsRepaint) {
+        NeedsRepaint = false;
+        FEditor->Invalidate();
+    }
+}
+
+void TQuorPlotClient::SetNeedsLayout()
+{
+    ApplyMinSize();
+    NeedsLayout = true;
+}
+
+// ---- hover text --------------------------------------------------------------------------
+
+void TQuorPlotClient::ShowHint(TObject* /*Sender*/, TSelectionEntry* Objects, const TPoint& /*Pt*/)
+{
+    try {
+        QString text;
+        if (Objects && !Objects->Next) {
+            text = Objects->Object->GetHint();
+        } else if (Objects) {
+            QStringList captions;
+            for (const TSelectionEntry* entry = Objects; entry; entry = entry->Next.get())
+                captions << entry->Object->GetCaption();
+            text = captions.join(QStringLiteral(", ")) + QStringLiteral(" [Click to cycle through items]");
+        }
+        if (FManager && FManager->PanelHint)
+            FManager->PanelHint->setText(text);
+    } catch (const std::exception&) {
+        // A hint is not worth an error dialog.
+    }
+}
+
+// ---- write-through --------------------------------------------------------------------------
+
+void TQuorPlotClient::WriteTransaction(const std::function<void()>& Changes)
+{
+    FData->BeginWrite(this, true);
+    try {
+        Changes();
+    } catch (...) {
+        // The lock must not outlive a failed change, or every writer waits.
+        FData->EndWrite(this);
+        throw;
+    }
+    FData->EndWrite(this);
+    FData->SendEvents();
+}
+
+void TQuorPlotClient::WritePointSelected(int Point, bool Selected)
+{
+    if (!IsBusy())
+        WriteTransaction([&] { FData->SetPointSelected(Point, Selected); });
+}
+
+void TQuorPlotClient::WriteDimSelected(int Dim, bool Selected)
+{
+    if (!IsBusy())
+        WriteTransaction([&] { FData->SetDimSelected(Dim, Selected); });
+}

@@ -1,0 +1,196 @@
+#pragma once
+
+#include "ObjectEditor/GOEParts.h"
+#include "QuorData/QuorData.h"
+#include "QuorMethodBase.h"
+#include "platform/Geometry.h"
+
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+
+class QBoxLayout;
+class QToolBar;
+class QWidget;
+class TGOEdit;
+class TGraphicObject;
+class TMetafile;
+class TQuorAppProperties;
+class TSelectionEntry;
+
+// The changes a plot hears of, one per change method of IQuorDataClient.
+enum class TDataChange {
+    PointModifications,
+    PointColorChange,
+    PointSelectionChange,
+    PointVisibilityChange,
+    PointExchange,
+    DimSelectionChange,
+    DimExchange,
+    DimMove,
+    DimVisibilityChange,
+    DimSliderChange,
+    DimBoundChange,
+    DimModifications,
+    ValueChange,
+    DataSrcChange,
+};
+
+// What sets one plot apart in the common frame.
+struct TPlotClientInfo {
+    int Number = 0;             // in the log codes "close N" and "focus N"
+    QString Key;                // client key with the client manager
+    QString Caption;            // of the window and in the choosers
+    QString PrinterTitle;       // document title of a printout
+    QString UpdateFailureText;  // leads the message of a failed update
+    QToolBar* TQuorClientManager::*ToolBar = nullptr; // the plot's tool bar
+};
+
+// The frame every editor-based plot shares: a client of the client manager
+// and of the data object that owns a plot window with a graphic-object
+// editor in it. Data changes only set the change flags; one guarded update
+// works them off (rebuild, layout, selection, repaint) through the hooks
+// the plots fill in. The plot writes the user's edits back, shows hover
+// texts in the status bar, and copies and prints itself as a picture.
+class TQuorPlotClient : public TObject, public IQuorClient, public IQuorDataClient {
+public:
+    // Makes the plot window (a child of the owner's window area), captioned
+    // and hooked to FormClose and FormActivate. The plot's constructor then
+    // makes its editor and hands it to InstallEditor.
+    TQuorPlotClient(QWidget* AOwner, const TPlotClientInfo& AInfo);
+    ~TQuorPlotClient() override;
+    TQuorPlotClient(const TQuorPlotClient&) = delete;
+    TQuorPlotClient& operator=(const TQuorPlotClient&) = delete;
+
+    // ---- IQuorClient ----
+    void SetClientManager(TQuorClientManager* Manager) override;
+    void Attach() override;
+    void Detach() override;
+    TQuorClientCapabilities GetCapabilities() override;
+    void CopyToClipboard(QClipboard* Clipboard) override;
+    void Print(QPrinter* Printer) override;
+    int ShowCopyOptions(QClipboard* Clipboard) override;
+    int ShowPrintOptions(QPrinter* Printer) override;
+
+    // ---- IQuorDataClient ----
+    // Changes made by the plot itself are ignored: its editor shows them already.
+    void BeginEvents() override {}
+    void EndEvents() override;
+    void PointModifications(TData* Data, TObject* Actor) override;
+    void PointColorChange(TData* Data, TObject* Actor, int Point) override;
+    void PointSelectionChange(TData* Data, TObject* Actor, int Point, bool Selected) override;
+    void PointVisibilityChange(TData* Data, TObject* Actor, int Point, bool Visible) override;
+    void PointExchange(TData* Data, TObject* Actor, int SrcA, int SrcB) override;
+    void DimSelectionChange(TData* Data, TObject* Actor, int Dim, bool Selected) override;
+    void DimExchange(TData* Data, TObject* Actor, int SrcA, int SrcB) override;
+    void DimMove(TData* Data, TObject* Actor, int SrcMoved, int SrcAtTarget) override;
+    void DimVisibilityChange(TData* Data, TObject* Actor, int Dim, bool Visible) override;
+    void DimSliderChange(TData* Data, TObject* Actor, int Dim) override;
+    void DimBoundChange(TData* Data, TObject* Actor, int Dim) override;
+    void DimModifications(TData* Data, TObject* Actor) override;
+    void ValueChange(TData* Data, TObject* Actor) override;
+    void DataSrcChange(TData* Data, TObject* Actor) override;
+    void CustomEvent(TQuorDataCustomEvent*) override {}
+
+    // ---- the update ----
+    // The editor's paint hook: works off pending flags before the objects
+    // are drawn. Raises the silent abort when an update already runs.
+    virtual void Update();
+    // Works off the change flags; raises the silent abort on re-entry.
+    // Failures are shown in a message box; the plot stays usable.
+    virtual void DoUpdates();
+    // The editor's resize hook.
+    virtual void SetNeedsLayout();
+    // The data object is being written or the plot is updating: edits in
+    // the editor are not written back now.
+    bool IsBusy() const;
+
+    // The editor's hover hook: the hint of what lies under the mouse, in the
+    // status bar's hint panel.
+    virtual void ShowHint(TObject* Sender, TSelectionEntry* Objects, const TPoint& Pt);
+    // Swaps the white background with black drawing and the black
+    // background with white drawing.
+    virtual void InvertBackground() = 0;
+
+    // Writes one selection change of a data item or a dimension (view
+    // positions) into the data object, unless the plot is busy.
+    void WritePointSelected(int Point, bool Selected);
+    void WriteDimSelected(int Dim, bool Selected);
+    // One write transaction with the plot as actor (waiting for the lock),
+    // then the delivery of its events.
+    void WriteTransaction(const std::function<void()>& Changes);
+
+    const TPlotClientInfo& Info() const { return FInfo; }
+    TQuorMethodBaseForm* Form() const { return FForm; }
+    TGOEdit* Editor() const { return FEditor; }
+    TQuorClientManager* ClientManager() const { return FManager; }
+    TData* Data() const { return FData; }
+    TQuorAppProperties* AppProperties() const { return FAppProperties; }
+    QWidget* Owner() const { return FOwner; }
+
+    // Parts painted by CopyToClipboard and Print.
+    TGOEParts CopyParts = TGOEParts::fromInt(7);
+    TGOEParts PrintParts = TGOEParts::fromInt(7);
+
+    bool NeedsRebuild = true;
+    bool NeedsLayout = true;
+    bool NeedsSelection = true;
+    bool NeedsRepaint = true;
+    int UpdateLevel = 0;
+    int PaintLevel = 0;
+
+protected:
+    // Puts the editor into the plot window, filling it; the window's widget
+    // tree owns it from then on, and Detach frees it.
+    void InstallEditor(TGOEdit* AEditor);
+    // The editor's smallest size for the plot's minimum (SetNeedsLayout).
+    void ApplyMinSize();
+
+    // ---- hooks of the update ----
+    // Sets the flags a change of others calls for.
+    virtual void Changed(TDataChange Change) = 0;
+    // Enough visible data to draw anything (two visible dimensions).
+    virtual bool HasEnoughData() const;
+    // Runs before the four common steps (statistics, ranges).
+    virtual void BeforeUpdateSteps() {}
+    // The rebuild step: the plot's frame geometry, then every graphic
+    // object made anew and added to the editor without drawing.
+    virtual void CalcFrameGeometry() = 0;
+    virtual void BuildObjects() = 0;
+    // The layout step: plot rectangle and geometry, then every object's
+    // bounds.
+    virtual void CalcLayout() = 0;
+    virtual void UpdateObjectGeometry(TGraphicObject* Object) = 0;
+    // The selection step: the editor's selection follows the data object.
+    virtual void SyncSelection() = 0;
+    // The editor's smallest client size, insets included.
+    virtual TSize GetMinEditorSize() const = 0;
+
+    // The picture of the editor's chosen parts at its size.
+    TMetafile MakeMetafile(TGOEParts Parts) const;
+    // Logs the plot's close code, removes it from the manager (which frees
+    // it) and lets the window go.
+    void FormClose(TQuorMethodBaseForm* Sender, TCloseAction& Action);
+    void FormActivate(TQuorMethodBaseForm* Sender);
+
+private:
+    void ChangedBy(TObject* Actor, TDataChange Change);
+    void RunUpdateSteps();
+    void DockToolBar();
+    void UndockToolBar();
+
+    TPlotClientInfo FInfo;
+    QWidget* FOwner;
+    QPointer<TQuorMethodBaseForm> FForm; // freed by Qt once released
+    QPointer<QWidget> FClientArea;       // the window's widget: tool bar and editor
+    QBoxLayout* FClientLayout = nullptr;
+    QPointer<TGOEdit> FEditor;           // owned by the window's widget tree
+    TQuorClientManager* FManager = nullptr;
+    TData* FData = nullptr;
+    TQuorAppProperties* FAppProperties = nullptr;
+    // The tool bar while it is docked here, with where it came from.
+    QPointer<QToolBar> FToolBar;
+    QPointer<QWidget> FToolBarHome;
+    Qt::Orientation FToolBarOrientation = Qt::Horizontal;
+};

@@ -1,0 +1,767 @@
+#include "methods/QuorScatterplotmatrix.h"
+
+#include "ObjectEditor/GraphLib.h"
+#include "ObjectEditor/StockObjects.h"
+#include "QuorData/QuorAppProperties.h"
+#include "QuorData/Utility.h"
+#include "platform/Exceptions.h"
+
+#include <QLabel>
+#include <QStringList>
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+// The square of a dot layer: Spread pixels more than the dot on every side.
+TRect DotSquare(const TScatterplotLayout& L, int X, int Y, int Spread)
+{
+    return Rect(X - L.DotHalf - Spread, Y - L.DotHalf - Spread, X + L.DotRest + 1 + Spread,
+                Y + L.DotRest + 1 + Spread);
+}
+
+TRect Intersect(const TRect& A, const TRect& B)
+{
+    return Rect(std::max(A.Left, B.Left), std::max(A.Top, B.Top), std::min(A.Right, B.Right),
+                std::min(A.Bottom, B.Bottom));
+}
+
+bool IsEmptyRect(const TRect& R)
+{
+    return R.Right <= R.Left || R.Bottom <= R.Top;
+}
+
+TRect Shrink(const TRect& R, int By)
+{
+    return Rect(R.Left + By, R.Top + By, R.Right - By, R.Bottom - By);
+}
+
+TRect Union(const TRect& A, const TRect& B)
+{
+    return Rect(std::min(A.Left, B.Left), std::min(A.Top, B.Top), std::max(A.Right, B.Right),
+                std::max(A.Bottom, B.Bottom));
+}
+
+TFont MakeFont(int Height, int Escapement)
+{
+    TFont font(QStringLiteral("Sans Serif"), Height, 0x000000);
+    font.SetEscapement(Escapement);
+    return font;
+}
+
+} // namespace
+
+// ---- graphic objects: base ----------------------------------------------------------
+
+TGOScat::TGOScat(TScatterplotmatrix* APlot)
+    : Plot(APlot), Data(APlot->Data())
+{
+}
+
+const TScatterplotLayout& TGOScat::Layout() const
+{
+    return Plot->Layout;
+}
+
+// ---- cell -------------------------------------------------------------------------------
+
+TGOSubChartArea::TGOSubChartArea(TScatterplotmatrix* APlot, int AColumn, int ARow)
+    : TGOScat(APlot), Column(AColumn), Row(ARow)
+{
+    Flags = 0;
+    Cursor = crArrow;
+    CalcBounds();
+}
+
+void TGOSubChartArea::CalcBounds()
+{
+    Bounds = Layout().CellRect(Column, Row);
+}
+
+bool TGOSubChartArea::ContainsPoint(const TPoint& Pt) const
+{
+    return PtInRect(Bounds, Pt);
+}
+
+void TGOSubChartArea::Draw(TCanvas& Canvas)
+{
+    TPen pen = Plot->CellFramePen;
+    pen.SetWidth(Layout().CellMargin);
+    Canvas.SetPen(pen);
+    const TRect& r = Bounds;
+    const std::array<TPoint, 5> outline{Point(r.Left, r.Top), Point(r.Right - 1, r.Top),
+                                        Point(r.Right - 1, r.Bottom - 1), Point(r.Left, r.Bottom - 1),
+                                        Point(r.Left, r.Top)};
+    Canvas.Polyline(outline);
+}
+
+QString TGOSubChartArea::GetHint() const
+{
+    return Data->GetDimName(Data->GetVisibleDim(Column)) + QStringLiteral(" X ")
+         + Data->GetDimName(Data->GetVisibleDim(Row));
+}
+
+// ---- slider ------------------------------------------------------------------------------
+
+TGOScatterSlider::TGOScatterSlider(TScatterplotmatrix* APlot, int APosition)
+    : TGOScat(APlot), Position(APosition)
+{
+    Flags = 0;
+    Cursor = crArrow;
+    UpdateGeometry();
+}
+
+TGOScatterSlider::TBands TGOScatterSlider::CalcBands() const
+{
+    TBands bands;
+    const int d = Data->GetVisibleDim(Position);
+    if (Data->GetSliderOff(d))
+        return bands;
+    const TScatterplotLayout& L = Layout();
+    const double lo = std::max(Data->GetSliderLow(d), Data->GetLBound(d));
+    const double hi = std::min(Data->GetSliderHigh(d), Data->GetUBound(d));
+    const int k = Position;
+    const int n = L.GridCount();
+    if (k > 0) {
+        bands.HasRow = true;
+        bands.RowBand = Rect(L.PlotRect.Left, L.ValueToY(*Data, k, hi) - L.DotHalf, L.ColumnRight(k - 1) - 1,
+                             L.ValueToY(*Data, k, lo) + L.DotRest);
+    }
+    if (k < n - 1) {
+        bands.HasColumn = true;
+        bands.ColumnBand = Rect(L.ValueToX(*Data, k, lo) - L.DotHalf, L.RowTop(k + 1),
+                                L.ValueToX(*Data, k, hi) + L.DotRest, L.PlotRect.Bottom);
+    }
+    return bands;
+}
+
+void TGOScatterSlider::UpdateGeometry()
+{
+    const TBands bands = CalcBands();
+    if (bands.HasRow && bands.HasColumn)
+        Bounds = Union(bands.RowBand, bands.ColumnBand);
+    else if (bands.HasRow)
+        Bounds = bands.RowBand;
+    else if (bands.HasColumn)
+        Bounds = bands.ColumnBand;
+    else
+        Bounds = TRect{};
+}
+
+bool TGOScatterSlider::ContainsPoint(const TPoint& Pt) const
+{
+    return PtInRect(Bounds, Pt);
+}
+
+void TGOScatterSlider::Draw(TCanvas& Canvas)
+{
+    const TBands bands = CalcBands();
+    if (!bands.HasRow && !bands.HasColumn)
+        return;
+    const int source = Data->GetDimPerm(Data->GetVisibleDim(Position));
+    const TColor tint = BlendColors(0xFFFFFF, Plot->AppProperties()->GetValueColor(source), 0.5f);
+    Canvas.SetPen(Plot->BandPen);
+    TBrush brush = Plot->BandBrush;
+    brush.SetColor(tint);
+    Canvas.SetBrush(brush);
+    if (bands.HasRow)
+        Canvas.Polygon(RectToCorners(bands.RowBand));
+    if (bands.HasColumn)
+        Canvas.Polygon(RectToCorners(bands.ColumnBand));
+}
+
+QString TGOScatterSlider::GetHint() const
+{
+    return QStringLiteral("Slider");
+}
+
+// ---- data item ----------------------------------------------------------------------------
+
+TGOScatterDataPoint::TGOScatterDataPoint(TScatterplotmatrix* APlot, int APoint)
+    : TGOScat(APlot), Point(APoint)
+{
+    Cursor = crHandPoint;
+    UpdateGeometry();
+}
+
+void TGOScatterDataPoint::UpdateGeometry()
+{
+    Bounds = Layout().PlotRect;
+    Layers.reserve(size_t(Data->VisibleDimCount() + 2));
+}
+
+void TGOScatterDataPoint::DotCentres(std::vector<int>& X, std::vector<int>& Y) const
+{
+    const TScatterplotLayout& L = Layout();
+    const int n = L.GridCount();
+    X.resize(size_t(n));
+    Y.resize(size_t(n));
+    for (int k = 0; k < n; ++k) {
+        const double v = Data->GetValue(Point, Data->GetVisibleDim(k));
+        X[size_t(k)] = L.ValueToX(*Data, k, v);
+        Y[size_t(k)] = L.ValueToY(*Data, k, v);
+    }
+}
+
+bool TGOScatterDataPoint::ContainsPoint(const TPoint& Pt) const
+{
+    if (Data->IsPointHidden(Point))
+        return false;
+    std::vector<int> x, y;
+    DotCentres(x, y);
+    const int n = int(x.size());
+    for (int c = 0; c < n; ++c)
+        for (int r = c + 1; r < n; ++r)
+            if (PointsNear(Pt, ::Point(x[size_t(c)], y[size_t(r)]), 3))
+                return true;
+    return false;
+}
+
+bool TGOScatterDataPoint::InsideRect(const TRect& R) const
+{
+    if (Data->IsPointHidden(Point))
+        return false;
+    std::vector<int> x, y;
+    DotCentres(x, y);
+    const int n = int(x.size());
+    for (int c = 0; c < n; ++c)
+        for (int r = c + 1; r < n; ++r)
+            if (PtInRect(R, ::Point(x[size_t(c)], y[size_t(r)])))
+                return true;
+    return false;
+}
+
+void TGOScatterDataPoint::PaintPoint(TCanvas& Canvas, bool WithSelection)
+{
+    if (Data->IsPointHidden(Point))
+        return;
+    const TQuorAppProperties& props = *Plot->AppProperties();
+    Layers.clear();
+    Layers.push_back(props.GetValueColor(Data->GetPointColor(Point)));
+    for (int d : Data->DimsInSliderRange(Point))
+        Layers.push_back(props.GetValueColor(Data->GetDimPerm(d) % props.ValueColorCount()));
+    if (WithSelection && Data->IsPointSelected(Point))
+        Layers.push_back(Layout().SelectionColor);
+
+    std::vector<int> x, y;
+    DotCentres(x, y);
+    const TScatterplotLayout& L = Layout();
+    const int n = int(x.size());
+    Canvas.SetPen(ClearPen());
+    // Cells do not overlap, so each layer can go into every cell before the
+    // next inner one.
+    for (int layer = int(Layers.size()) - 1; layer >= 0; --layer) {
+        Canvas.Brush().SetColor(Layers[size_t(layer)]);
+        const int spread = L.RingWidth * layer;
+        for (int c = 0; c < n; ++c)
+            for (int r = c + 1; r < n; ++r) {
+                const TRect clip = Shrink(L.CellRect(c, r), 1);
+                const TRect square = Intersect(DotSquare(L, x[size_t(c)], y[size_t(r)], spread), clip);
+                if (!IsEmptyRect(square))
+                    Canvas.FillRect(square);
+            }
+    }
+}
+
+void TGOScatterDataPoint::Draw(TCanvas& Canvas)
+{
+    PaintPoint(Canvas, false);
+}
+
+void TGOScatterDataPoint::DrawSelectionMark(TCanvas& Canvas, bool Selected)
+{
+    if (Selected)
+        PaintPoint(Canvas, true);
+    else
+        Invalidate(Canvas);
+}
+
+void TGOScatterDataPoint::SetSelected(bool Selected)
+{
+    Plot->WritePointSelected(Point, Selected);
+}
+
+TGraphicObject* TGOScatterDataPoint::CreateHandles(uint32_t, int, int)
+{
+    return nullptr;
+}
+
+QString TGOScatterDataPoint::GetHint() const
+{
+    return QStringLiteral("Data item: ") + Data->GetPointName(Point)
+         + QStringLiteral(" [Click to select / Ctrl-Click to add or remove]");
+}
+
+QString TGOScatterDataPoint::GetCaption() const
+{
+    return Data->GetPointName(Point);
+}
+
+// ---- dimension label ------------------------------------------------------------------------
+
+TGOScatterAxisLabel::TGOScatterAxisLabel(TScatterplotmatrix* APlot, bool ARowLabel, int APosition)
+    : TGOScat(APlot), IsRowLabel(ARowLabel), Position(APosition), Dim(APlot->Data()->GetVisibleDim(APosition))
+{
+    Flags = gofSelectable | gofMovable | (IsRowLabel ? gofScatRowLabel : gofScatColumnLabel);
+    Cursor = IsRowLabel ? crHSplit : crVSplit;
+    UpdateGeometry();
+}
+
+void TGOScatterAxisLabel::UpdateGeometry()
+{
+    const TScatterplotLayout& L = Layout();
+    const int k = Position;
+    if (IsRowLabel) {
+        Centre = (L.RowTop(k) + L.RowBottom(k)) / 2;
+        Edge = L.ColumnLeft(0) - L.RowLabelOffset;
+        Length = L.RowBottom(k) - L.RowTop(k);
+    } else {
+        Centre = (L.ColumnLeft(k) + L.ColumnRight(k)) / 2;
+        Edge = L.RowBottom(L.GridCount() - 1) + L.ColumnLabelOffset;
+        Length = L.ColumnRight(k) - L.ColumnLeft(k);
+    }
+    Depth = L.LabelRoom;
+    SetLabelRect();
+}
+
+void TGOScatterAxisLabel::SetLabelRect()
+{
+    if (IsRowLabel)
+        LabelRect = Rect(Edge - Depth, Centre - Length / 2, Edge + 1, Centre + Length / 2 + 1);
+    else
+        LabelRect = Rect(Centre - Length / 2, Edge, Centre + Length / 2 + 1, Edge + Depth + 1);
+    Bounds = LabelRect;
+}
+
+bool TGOScatterAxisLabel::ContainsPoint(const TPoint& Pt) const
+{
+    return PtInRect(LabelRect, Pt);
+}
+
+bool TGOScatterAxisLabel::CanSelectWith(const TGraphicObject* Other) const
+{
+    return dynamic_cast<const TGOScatterAxisLabel*>(Other) != nullptr;
+}
+
+void TGOScatterAxisLabel::Draw(TCanvas& Canvas)
+{
+    if (Data->IsDimHidden(Dim))
+        return;
+    const QString name = Data->GetDimName(Dim);
+    Canvas.SetPen(BlackPen());
+    Canvas.SetBrush(ClearBrush());
+    if (IsRowLabel) {
+        Canvas.SetFont(Plot->Font15Turned);
+        QString text = name;
+        // Cut the name until it fits the row; "..." alone when nothing does.
+        for (int cut = 1; Canvas.TextWidth(text) > Length && cut <= name.size(); ++cut)
+            text = name.left(name.size() - cut) + QStringLiteral("...");
+        const TSize extent = Canvas.TextExtent(text);
+        const int top = Centre - extent.cx / 2;
+        const TRect r = Rect(Edge - extent.cy, top, Edge, top + extent.cx);
+        Canvas.TextRect(r, r.Left, r.Bottom, text);
+    } else {
+        Canvas.SetFont(Plot->Font15);
+        const int left = Centre - Length / 2;
+        TRect r = Rect(left, Edge, left + Length, Edge + Depth);
+        Canvas.DrawText(name, r,
+                        dtCenter | dtWordBreak | dtEndEllipsis | dtWordEllipsis | dtEditControl | dtNoPrefix
+                            | dtExternalLeading);
+    }
+    SetLabelRect();
+}
+
+void TGOScatterAxisLabel::DrawSelectionMark(TCanvas& Canvas, bool /*Selected*/)
+{
+    Canvas.SetPen(XorPen());
+    Canvas.Pen().SetColor(0x808080);
+    Canvas.SetBrush(ClearBrush());
+    Canvas.Rectangle(LabelRect);
+}
+
+void TGOScatterAxisLabel::SetSelected(bool Selected)
+{
+    Plot->WriteDimSelected(Dim, Selected);
+}
+
+void TGOScatterAxisLabel::ShowDragFeedback(TCanvas& Canvas, TDragFeedback /*Style*/)
+{
+    Canvas.SetPen(XorPen());
+    Canvas.SetBrush(WhiteBrush());
+    Canvas.Rectangle(LabelRect);
+}
+
+void TGOScatterAxisLabel::HideDragFeedback(TCanvas& Canvas, TDragFeedback Style)
+{
+    ShowDragFeedback(Canvas, Style);
+}
+
+void TGOScatterAxisLabel::MoveBy(int DX, int DY)
+{
+    const TRect& plot = Layout().PlotRect;
+    if (IsRowLabel) {
+        Centre += DY;
+        const int clamped = std::clamp(Centre, plot.Top, plot.Bottom);
+        const int moved = DY - (Centre - clamped);
+        Centre = clamped;
+        TGOScat::MoveBy(0, moved);
+    } else {
+        Centre += DX;
+        const int clamped = std::clamp(Centre, plot.Left, plot.Right);
+        const int moved = DX - (Centre - clamped);
+        Centre = clamped;
+        TGOScat::MoveBy(moved, 0);
+    }
+    SetLabelRect();
+}
+
+void TGOScatterAxisLabel::BeginDrag(uint32_t /*Kind*/, TDragFeedback /*Style*/)
+{
+    DragStartCentre = Centre;
+}
+
+void TGOScatterAxisLabel::EndDrag(uint32_t Kind, TDragFeedback Style)
+{
+    TGOScat::EndDrag(Kind, Style);
+    const TPoint centre = ::Point((Bounds.Left + Bounds.Right) / 2, (Bounds.Top + Bounds.Bottom) / 2);
+    TGOScatterAxisLabel* target = nullptr;
+    {
+        const TSelectionList hits =
+            Plot->Editor()->ObjectsAt(centre, IsRowLabel ? gofScatRowLabel : gofScatColumnLabel);
+        for (const TSelectionEntry* entry = hits.get(); entry; entry = entry->Next.get())
+            if (entry->Object != this) {
+                target = dynamic_cast<TGOScatterAxisLabel*>(entry->Object);
+                break;
+            }
+    }
+    if (target) {
+        // Rebuilds the plot, which frees this label, and ends with the
+        // silent abort: nothing of the label may be touched afterwards.
+        Plot->ExchangeDims(Position, target->Position);
+        return;
+    }
+    Centre = DragStartCentre;
+}
+
+TGraphicObject* TGOScatterAxisLabel::CreateHandles(uint32_t AFlags, int, int)
+{
+    if (!HasFlags(AFlags, gofMovable))
+        return nullptr;
+    auto* frame = new TRectElement(LabelRect);
+    frame->Flags = gofSelectable | gokMoveFrame;
+    frame->Cursor = crHSplit;
+    return frame;
+}
+
+QString TGOScatterAxisLabel::GetHint() const
+{
+    return QStringLiteral("Dimension: ") + Data->GetDimName(Dim)
+         + QStringLiteral(" [Drag it over another dimension to exchange them]");
+}
+
+QString TGOScatterAxisLabel::GetCaption() const
+{
+    return QStringLiteral("Dimension ") + Data->GetDimName(Dim);
+}
+
+// ---- editor ---------------------------------------------------------------------------------
+
+TGOScatterEdit::TGOScatterEdit(QWidget* Owner, TScatterplotmatrix* APlot)
+    : TGOEdit(Owner), Plot(APlot)
+{
+}
+
+void TGOScatterEdit::UpdateCursor(TSelectionEntry* Hits, const TPoint& Pt)
+{
+    const int count = SelectionCount(Hits);
+    if (count == 0)
+        SetCursor(crArrow);
+    else if (count == 1)
+        SetCursor(Hits->Object->Cursor);
+    else if (count == 2 && dynamic_cast<TGOScatterDataPoint*>(Hits->Object)
+             && dynamic_cast<TGOSubChartArea*>(Hits->Next->Object))
+        SetCursor(Hits->Object->Cursor);
+    else
+        SetCursor(crHelp);
+    if (OnObjectHover)
+        OnObjectHover(this, Hits, Pt);
+}
+
+TGraphicObject* TGOScatterEdit::CreateSelectionHandles(const TSelectionEntry* SelList)
+{
+    FreeHandles(SelList, Handles);
+    if (!SelList || SelList->Next)
+        return nullptr;
+    return CreateObjectHandles(SelList->Object, SelFlagsAnd);
+}
+
+void TGOScatterEdit::PaintBackground()
+{
+    PaintBackgroundTo(Canvas(), AllGOEParts);
+}
+
+void TGOScatterEdit::PaintBackgroundTo(TCanvas& ACanvas, TGOEParts /*Parts*/)
+{
+    Plot->PaintScales(ACanvas);
+}
+
+// ---- plot -----------------------------------------------------------------------------------
+
+TPlotClientInfo TScatterplotmatrix::PlotInfo()
+{
+    TPlotClientInfo info;
+    info.Number = 3;
+    info.Key = QStringLiteral("ScatterplotMatrix");
+    info.Caption = QStringLiteral("Scatterplot Matrix");
+    info.PrinterTitle = QStringLiteral("Scatterplot Matrix");
+    info.UpdateFailureText = QStringLiteral("Exception in DoUpdates-Handler. ClassName: ");
+    info.ToolBar = &TQuorClientManager::ActionToolBarSMatrix;
+    return info;
+}
+
+TScatterplotmatrix::TScatterplotmatrix(QWidget* AOwner)
+    : TQuorPlotClient(AOwner, PlotInfo())
+{
+    InstallEditor(new TGOScatterEdit(nullptr, this));
+    SetDefaults();
+    Layout.CalcInsets();
+    CreateDrawingTools();
+    ApplyMinSize();
+}
+
+TGOScatterEdit* TScatterplotmatrix::ScatterEdit() const
+{
+    return static_cast<TGOScatterEdit*>(Editor());
+}
+
+void TScatterplotmatrix::SetDefaults()
+{
+    Layout.SetDefaults();
+}
+
+void TScatterplotmatrix::CreateDrawingTools()
+{
+    DotPen = TPen(0x000000);
+    CellFramePen = TPen(0x000000);
+    BandPen = TPen(0x808080, TPenMode::pmMask);
+    Font12 = MakeFont(12, 0);
+    Font15 = MakeFont(15, 0);
+    Font12Turned = MakeFont(10, 900);
+    Font15Turned = MakeFont(13, 900);
+    WhiteBrush = TBrush(0xFFFFFF);
+    BlackBrush = TBrush(0x000000);
+    BandBrush = TBrush(0xFFFFFF);
+    BackgroundBrush = WhiteBrush;
+}
+
+TSize TScatterplotmatrix::GetMinEditorSize() const
+{
+    const TRect& insets = Layout.Insets;
+    TSize size{1, 1};
+    if (Data() && Data()->DimCount() > 0)
+        size = Layout.GetMinSize(Data()->VisibleDimCount());
+    return TSize{size.cx + insets.Left + insets.Right, size.cy + insets.Top + insets.Bottom};
+}
+
+void TScatterplotmatrix::Attach()
+{
+    Editor()->SetBrush(BackgroundBrush);
+    TQuorPlotClient::Attach();
+}
+
+void TScatterplotmatrix::Changed(TDataChange Change)
+{
+    switch (Change) {
+    case TDataChange::PointModifications:
+    case TDataChange::PointExchange:
+        NeedsSelection = NeedsLayout = NeedsRepaint = true;
+        break;
+    case TDataChange::PointSelectionChange:
+    case TDataChange::PointVisibilityChange:
+    case TDataChange::DimSelectionChange:
+        NeedsSelection = NeedsRepaint = true;
+        break;
+    case TDataChange::PointColorChange:
+    case TDataChange::DimBoundChange:
+        NeedsRepaint = true;
+        break;
+    case TDataChange::DimExchange:
+    case TDataChange::DimMove:
+    case TDataChange::DimVisibilityChange:
+    case TDataChange::DimModifications:
+    case TDataChange::DataSrcChange:
+        NeedsRebuild = NeedsLayout = NeedsRepaint = true;
+        break;
+    case TDataChange::DimSliderChange:
+        NeedsLayout = NeedsRepaint = true;
+        break;
+    case TDataChange::ValueChange:
+        NeedsRebuild = NeedsRepaint = true;
+        break;
+    }
+}
+
+void TScatterplotmatrix::CalcPlotRect()
+{
+    Layout.CalcPlotRect(Editor()->ClientWidth(), Editor()->ClientHeight());
+    Layout.CalcCellGrid(Data()->VisibleDimCount());
+}
+
+void TScatterplotmatrix::CalcFrameGeometry()
+{
+    CalcPlotRect();
+}
+
+void TScatterplotmatrix::CalcLayout()
+{
+    CalcPlotRect();
+}
+
+void TScatterplotmatrix::BuildObjects()
+{
+    TGOEdit* editor = Editor();
+    const int n = Data()->VisibleDimCount();
+    for (int p = 0; p < Data()->PointCount(); ++p)
+        editor->AddObject(std::make_unique<TGOScatterDataPoint>(this, p), false);
+    for (int k = 0; k < n; ++k)
+        editor->AddObject(std::make_unique<TGOScatterSlider>(this, k), false);
+    for (int c = 0; c < n; ++c)
+        for (int r = c + 1; r < n; ++r)
+            editor->AddObject(std::make_unique<TGOSubChartArea>(this, c, r), false);
+    for (int k = 0; k < n; ++k) {
+        auto row = std::make_unique<TGOScatterAxisLabel>(this, true, k);
+        auto column = std::make_unique<TGOScatterAxisLabel>(this, false, k);
+        row->Partner = column.get();
+        column->Partner = row.get();
+        editor->AddObject(std::move(row), false);
+        editor->AddObject(std::move(column), false);
+    }
+}
+
+void TScatterplotmatrix::UpdateObjectGeometry(TGraphicObject* Object)
+{
+    if (auto* object = dynamic_cast<TGOScat*>(Object))
+        object->UpdateGeometry();
+}
+
+void TScatterplotmatrix::SyncSelection()
+{
+    TGOEdit* editor = Editor();
+    // The objects' SetSelected writes nothing here: the plot is updating.
+    editor->Deselect();
+    for (TGraphicObject* object = editor->GetObjects(); object; object = object->Next) {
+        if (auto* point = dynamic_cast<TGOScatterDataPoint*>(object)) {
+            if (editor->IsSelected(point) != Data()->IsPointSelected(point->Point))
+                editor->ToggleSelected(point);
+        } else if (auto* label = dynamic_cast<TGOScatterAxisLabel*>(object)) {
+            if (label->IsRowLabel && editor->IsSelected(label) != Data()->IsDimSelected(label->Dim))
+                editor->ToggleSelected(label);
+        }
+    }
+    editor->SelectionChanged(false, false);
+}
+
+void TScatterplotmatrix::ShowHint(TObject* Sender, TSelectionEntry* Objects, const TPoint& Pt)
+{
+    if (!Objects || !Objects->Next) {
+        TQuorPlotClient::ShowHint(Sender, Objects, Pt);
+        return;
+    }
+    try {
+        QString prefix;
+        QStringList captions;
+        for (const TSelectionEntry* entry = Objects; entry; entry = entry->Next.get()) {
+            if (dynamic_cast<const TGOSubChartArea*>(entry->Object))
+                prefix = entry->Object->GetHint() + QStringLiteral(": ");
+            else
+                captions << entry->Object->GetCaption();
+        }
+        QString text = prefix + captions.join(QStringLiteral(", "));
+        if (captions.size() > 1)
+            text += QStringLiteral(" [Click to cycle through items]");
+        if (ClientManager() && ClientManager()->PanelHint)
+            ClientManager()->PanelHint->setText(text);
+    } catch (const std::exception&) {
+        // A hint is not worth an error dialog.
+    }
+}
+
+void TScatterplotmatrix::ExchangeDims(int A, int B)
+{
+    if (A == B)
+        return;
+    TData* data = Data();
+    WriteTransaction([&] { data->ExchangeDims(data->GetVisibleDim(A), data->GetVisibleDim(B)); });
+    // The plot ignores its own exchange notice, so it rebuilds itself here.
+    NeedsRebuild = NeedsLayout = NeedsRepaint = true;
+    DoUpdates();
+    // The dragged label is gone: end the drag quietly.
+    Abort();
+}
+
+void TScatterplotmatrix::SetDotSize(int Value)
+{
+    Layout.DotSize = Value;
+    Layout.CalcInsets();
+    NeedsRebuild = NeedsLayout = NeedsRepaint = true;
+    DoUpdates();
+}
+
+void TScatterplotmatrix::SetRingWidth(int Value)
+{
+    Layout.RingWidth = Value;
+    Layout.CalcInsets();
+    NeedsRebuild = NeedsLayout = NeedsRepaint = true;
+    DoUpdates();
+}
+
+void TScatterplotmatrix::InvertBackground()
+{
+    const bool toBlackDrawing = Font15Turned.Color() != 0x000000;
+    const TColor ink = toBlackDrawing ? 0x000000 : 0xFFFFFF;
+    Font12.SetColor(ink);
+    Font15.SetColor(ink);
+    Font12Turned.SetColor(ink);
+    Font15Turned.SetColor(ink);
+    BackgroundBrush = toBlackDrawing ? WhiteBrush : BlackBrush;
+    DotPen.SetColor(ink);
+    CellFramePen.SetColor(ink);
+    Editor()->SetBrush(BackgroundBrush);
+    NeedsRebuild = NeedsLayout = NeedsSelection = NeedsRepaint = true;
+    DoUpdates();
+}
+
+void TScatterplotmatrix::PaintScales(TCanvas& Canvas)
+{
+    TData* data = Data();
+    if (!data || data->VisibleDimCount() < 2)
+        return;
+    const TScatterplotLayout& L = Layout;
+    const int n = std::min(L.GridCount(), data->VisibleDimCount());
+    const TPen& pen = BlackPen();
+    const TBrush& brush = ClearBrush();
+    for (int i = 0; i < n; ++i) {
+        const int di = data->GetVisibleDim(i);
+        for (int j = i + 1; j < n; ++j) {
+            const int dj = data->GetVisibleDim(j);
+            const TRect cell = L.CellRect(i, j);
+            const int x1 = cell.Left + L.CellMargin;
+            const int x2 = cell.Right - 1 - L.CellMargin;
+            const int y1 = cell.Top + L.CellMargin;
+            const int y2 = cell.Bottom - 1 - L.CellMargin;
+            if (j == i + 1 && L.DiagonalTopScales)
+                DrawHorizontalAxis(Canvas, cell.Top - L.BaseMargin, x1, x2, false, data->GetLBound(di),
+                                   data->GetUBound(di), pen, Font12Turned, brush, L.AxisGap);
+            if (j == i + 1 && L.DiagonalRightScales)
+                DrawVerticalAxis(Canvas, cell.Right + L.BaseMargin - 1, y1, y2, true, data->GetUBound(dj),
+                                 data->GetLBound(dj), pen, Font12, brush, L.AxisGap);
+            if ((i == 0 && L.LeftScales) || L.AllCellScales)
+                DrawVerticalAxis(Canvas, cell.Left - L.BaseMargin, y1, y2, false, data->GetUBound(dj),
+                                 data->GetLBound(dj), pen, Font12, brush, L.AxisGap);
+            if ((j == n - 1 && L.BottomScales) || L.AllCellScales)
+                DrawHorizontalAxis(Canvas, cell.Bottom + L.BaseMargin - 1, x1, x2, true, data->GetLBound(di),
+                                   data->GetUBound(di), pen, Font12Turned, brush, L.AxisGap);
+        }
+    }
+}
