@@ -52,6 +52,16 @@ public:
     std::function<void()> OnEndDrag;
 };
 
+// Counts the objects alive, to see that the editor frees what it owns.
+class TCountedObject : public TRectElement {
+public:
+    explicit TCountedObject(const TRect& R, int& Alive) : TRectElement(R), FAlive(Alive) { ++FAlive; }
+    ~TCountedObject() override { --FAlive; }
+
+private:
+    int& FAlive;
+};
+
 // An editor that reports its background hooks and selection notices.
 class TTestEditor : public TGOEdit {
 public:
@@ -71,6 +81,13 @@ public:
         TGOEdit::PaintBackgroundTo(ACanvas, Parts);
     }
 
+    void BeforeFreeHandles() override { ++HandleFrees; }
+    void DblClick(TObject* Sender) override
+    {
+        ++DoubleClicks;
+        TGOEdit::DblClick(Sender);
+    }
+
     std::vector<TGraphicObject*> SelectedObjects() const
     {
         std::vector<TGraphicObject*> objects;
@@ -80,6 +97,8 @@ public:
     }
 
     int BackgroundPaints = 0;
+    int HandleFrees = 0;
+    int DoubleClicks = 0;
 };
 
 inline std::vector<TGraphicObject*> ListedObjects(const TSelectionEntry* List)
