@@ -1,6 +1,9 @@
 #include "PlotTestFrame.h"
 
+#include "ObjectEditor/GOECopyOptions.h"
+#include "ObjectEditor/GOEPrintOptions.h"
 #include "methods/QuorScatterplotmatrix.h"
+#include "platform/Metafile.h"
 #include "support/Gestures.h"
 #include "support/TestSupport.h"
 #include "platform/Exceptions.h"
@@ -8,7 +11,14 @@
 
 #include <climits>
 
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QPointer>
+#include <QPrinter>
+#include <QTemporaryDir>
 #include <QMdiSubWindow>
 
 #include <gtest/gtest.h>
@@ -619,4 +629,181 @@ TEST_F(ScatterplotmatrixTest, InvertingTheBackgroundSwapsBlackAndWhite)
     EXPECT_EQ(Plot->BackgroundBrush.Color(), 0xFFFFFFu);
     EXPECT_EQ(Plot->Font12.Color(), 0x000000u);
     EXPECT_EQ(Plot->DotPen.Color(), 0x000000u);
+}
+
+// ---- copy and print -------------------------------------------------------------------------
+
+TEST_F(ScatterplotmatrixTest, CopyPutsTheEditorsPictureOnTheClipboard)
+{
+    T.Data.SetPointSelected(1, true);
+    Open();
+    Hover(QPoint(2, 2)); // no hover marks anywhere
+    Paint();
+    Plot->CopyToClipboard(QGuiApplication::clipboard());
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(data, nullptr);
+    QImage png;
+    ASSERT_TRUE(png.loadFromData(data->data(QStringLiteral("image/png")), "PNG"));
+    EXPECT_EQ(png.size(), Edit()->size());
+    // Objects, background and selection: what the screen shows, pixel for
+    // pixel in the cells with their bands, frames and dots (the glyphs of
+    // turned text may be smoothed differently when played back).
+    const QImage copy = png.convertToFormat(QImage::Format_RGB32);
+    for (int c = 0; c < 4; ++c)
+        for (int r = c + 1; r < 4; ++r) {
+            const QRect cell = ToQRect(L().CellRect(c, r));
+            EXPECT_EQ(copy.copy(cell), Edit()->BackingImage().copy(cell)) << c << " " << r;
+        }
+    const QByteArray svg = data->data(QStringLiteral("image/svg+xml"));
+    EXPECT_TRUE(svg.contains("<svg"));
+
+    // Objects alone: no scales, no selection ring.
+    Plot->CopyParts = goepObjects;
+    Plot->CopyToClipboard(nullptr);
+    ASSERT_TRUE(png.loadFromData(QGuiApplication::clipboard()->mimeData()->data(QStringLiteral("image/png")), "PNG"));
+    const TRect last = L().CellRect(0, 3);
+    EXPECT_EQ(png.pixel(last.Left + 1, last.Bottom + 4), qRgb(255, 255, 255));
+    EXPECT_EQ(Pixel(last.Left + 1, last.Bottom + 4), qRgb(0, 0, 0));
+    const QPoint b = Dot(1, 1, 3);
+    EXPECT_NE(png.pixel(b.x() + 7, b.y()), Rgb(kYellow));
+    EXPECT_EQ(Pixel(b.x() + 7, b.y()), Rgb(kYellow));
+}
+
+TEST_F(ScatterplotmatrixTest, CopyOptionsChangeThePartsOnlyOnOk)
+{
+    Open();
+    ScopedResponder responder;
+    responder->Push(TScriptedResponder::DialogHandler([](QDialog& dialog) {
+        auto& options = dynamic_cast<TGOECopyOptionsForm&>(dialog);
+        EXPECT_EQ(options.GetParts(), TGOEParts::fromInt(7));
+        options.SetParts(goepObjects);
+        return int(mrOk);
+    }));
+    EXPECT_EQ(Plot->ShowCopyOptions(QGuiApplication::clipboard()), mrOk);
+    EXPECT_EQ(Plot->CopyParts, TGOEParts(goepObjects));
+    EXPECT_EQ(responder->Requests().back().text, QStringLiteral("Copy Options"));
+
+    responder->Push(TScriptedResponder::DialogHandler([](QDialog& dialog) {
+        dynamic_cast<TGOECopyOptionsForm&>(dialog).SetParts(AllGOEParts);
+        return int(mrCancel);
+    }));
+    EXPECT_EQ(Plot->ShowCopyOptions(nullptr), mrCancel);
+    EXPECT_EQ(Plot->CopyParts, TGOEParts(goepObjects));
+
+    responder->Push(TScriptedResponder::DialogHandler([](QDialog& dialog) {
+        auto& options = dynamic_cast<TGOEPrintOptionsForm&>(dialog);
+        options.SetParts(goepBackground | goepSelection);
+        return int(mrOk);
+    }));
+    EXPECT_EQ(Plot->ShowPrintOptions(nullptr), mrOk);
+    EXPECT_EQ(Plot->PrintParts, goepBackground | goepSelection);
+    EXPECT_EQ(responder->Requests().back().text, QStringLiteral("Print Options"));
+}
+
+TEST_F(ScatterplotmatrixTest, PrintsToAPdfAfterTheDialogAndNothingWhenCancelled)
+{
+    Open();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("matrix.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(file);
+    ScopedResponder responder;
+    Plot->Print(&printer); // no answer scripted: the dialog is cancelled
+    EXPECT_EQ(responder->Count(TScriptedResponder::Kind::Print), 1);
+    EXPECT_FALSE(QFile::exists(file));
+
+    responder->Push(true);
+    Plot->Print(&printer);
+    EXPECT_EQ(printer.docName(), QStringLiteral("Scatterplot Matrix"));
+    QFile pdf(file);
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pdf.readAll().startsWith("%PDF"));
+}
+
+TEST_F(ScatterplotmatrixTest, PrintFitsThePlotIntoThePageKeepingItsAspect)
+{
+    Open();
+    QPrinter printer(QPrinter::HighResolution);
+    const QSize page = PrinterPageSize(printer);
+    const QSize plot = Edit()->size();
+    // The plot is wider than high relative to an upright page: as wide as the page.
+    const TSize fitted = FitSizeKeepAspect(ToTSize(plot), ToTSize(page));
+    EXPECT_EQ(fitted.cx, page.width());
+    EXPECT_LE(fitted.cy, page.height());
+    // A landscape page wider than the plot's aspect: as high as the page.
+    const TSize wide = FitSizeKeepAspect(ToTSize(plot), TSize{page.height() * 3, page.height()});
+    EXPECT_EQ(wide.cy, page.height());
+    EXPECT_LT(wide.cx, page.height() * 3);
+}
+
+// ---- window --------------------------------------------------------------------------------
+
+TEST_F(ScatterplotmatrixTest, ClosingTheWindowLogsCloseOnceAndRemovesThePlot)
+{
+    Open();
+    QPointer<TQuorMethodBaseForm> form = Plot->Form();
+    QPointer<TGOEdit> editor = Edit();
+    form->close();
+    EXPECT_EQ(F.CountLog(QStringLiteral("close 3")), 1);
+    EXPECT_FALSE(F.Manager->HasClient(QStringLiteral("ScatterplotMatrix")));
+    EXPECT_EQ(F.ToolBar->parentWidget(), &F.ToolBarHome);
+    EXPECT_TRUE(ProcessEventsUntil([&] { return form.isNull(); }, 2000));
+    EXPECT_TRUE(editor.isNull());
+    EXPECT_EQ(F.CountLog(QStringLiteral("close 3")), 1);
+}
+
+TEST_F(ScatterplotmatrixTest, ClosingByTheToggleGoesThroughDetachAlone)
+{
+    Open();
+    QPointer<TQuorMethodBaseForm> form = Plot->Form();
+    // The toggle logs the close code itself, then removes the client.
+    LogEvent(QStringLiteral("close 3"));
+    F.Manager->RemoveClient(QStringLiteral("ScatterplotMatrix"));
+    // Released from outside any event handler: gone at the next deletion round.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(form.isNull());
+    EXPECT_EQ(F.CountLog(QStringLiteral("close 3")), 1);
+}
+
+TEST_F(ScatterplotmatrixTest, ActivatingTheWindowLogsFocusEachTime)
+{
+    Open();
+    auto* other = F.Area.addSubWindow(new QWidget);
+    other->show();
+    const int before = F.CountLog(QStringLiteral("focus 3"));
+    F.Area.setActiveSubWindow(other);
+    F.Area.setActiveSubWindow(Plot->Form());
+    EXPECT_EQ(F.CountLog(QStringLiteral("focus 3")), before + 1);
+    F.Area.setActiveSubWindow(other);
+    F.Area.setActiveSubWindow(Plot->Form());
+    EXPECT_EQ(F.CountLog(QStringLiteral("focus 3")), before + 2);
+}
+
+namespace {
+
+// A matrix whose rebuild fails, for the update's failure message.
+class TFailingMatrix : public TScatterplotmatrix {
+public:
+    using TScatterplotmatrix::TScatterplotmatrix;
+
+protected:
+    void BuildObjects() override { throw EListError(QStringLiteral("List index out of bounds (7)")); }
+};
+
+} // namespace
+
+TEST_F(ScatterplotmatrixTest, AFailedUpdateIsShownAndThePlotStaysUsable)
+{
+    ScopedResponder responder;
+    auto plot = std::make_unique<TFailingMatrix>(&F.Area);
+    TFailingMatrix* failing = plot.get();
+    F.Manager->AddClient(QStringLiteral("ScatterplotMatrix"), QStringLiteral("Scatterplot Matrix"), std::move(plot));
+    ASSERT_GE(responder->Texts().size(), 1);
+    EXPECT_EQ(responder->Texts().front(),
+              QStringLiteral("Exception in DoUpdates-Handler. ClassName: EListError. Exception-Message: "
+                             "List index out of bounds (7)"));
+    EXPECT_EQ(failing->UpdateLevel, 0);
+    EXPECT_FALSE(failing->NeedsRebuild); // cleared before the step failed
 }
