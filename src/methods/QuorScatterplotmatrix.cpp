@@ -14,29 +14,6 @@
 
 namespace {
 
-// The square of a dot layer: Spread pixels more than the dot on every side.
-TRect DotSquare(const TScatterplotLayout& L, int X, int Y, int Spread)
-{
-    return Rect(X - L.DotHalf - Spread, Y - L.DotHalf - Spread, X + L.DotRest + 1 + Spread,
-                Y + L.DotRest + 1 + Spread);
-}
-
-TRect Intersect(const TRect& A, const TRect& B)
-{
-    return Rect(std::max(A.Left, B.Left), std::max(A.Top, B.Top), std::min(A.Right, B.Right),
-                std::min(A.Bottom, B.Bottom));
-}
-
-bool IsEmptyRect(const TRect& R)
-{
-    return R.Right <= R.Left || R.Bottom <= R.Top;
-}
-
-TRect Shrink(const TRect& R, int By)
-{
-    return Rect(R.Left + By, R.Top + By, R.Right - By, R.Bottom - By);
-}
-
 TRect Union(const TRect& A, const TRect& B)
 {
     return Rect(std::min(A.Left, B.Left), std::min(A.Top, B.Top), std::max(A.Right, B.Right),
@@ -191,16 +168,16 @@ void TGOScatterDataPoint::UpdateGeometry()
     Layers.reserve(size_t(Data->VisibleDimCount() + 2));
 }
 
-void TGOScatterDataPoint::DotCentres(std::vector<int>& X, std::vector<int>& Y) const
+void TGOScatterDataPoint::DotCentres() const
 {
     const TScatterplotLayout& L = Layout();
     const int n = L.GridCount();
-    X.resize(size_t(n));
-    Y.resize(size_t(n));
+    DotX.resize(size_t(n));
+    DotY.resize(size_t(n));
     for (int k = 0; k < n; ++k) {
         const double v = Data->GetValue(Point, Data->GetVisibleDim(k));
-        X[size_t(k)] = L.ValueToX(*Data, k, v);
-        Y[size_t(k)] = L.ValueToY(*Data, k, v);
+        DotX[size_t(k)] = L.ValueToX(*Data, k, v);
+        DotY[size_t(k)] = L.ValueToY(*Data, k, v);
     }
 }
 
@@ -208,12 +185,11 @@ bool TGOScatterDataPoint::ContainsPoint(const TPoint& Pt) const
 {
     if (Data->IsPointHidden(Point))
         return false;
-    std::vector<int> x, y;
-    DotCentres(x, y);
-    const int n = int(x.size());
+    DotCentres();
+    const int n = int(DotX.size());
     for (int c = 0; c < n; ++c)
         for (int r = c + 1; r < n; ++r)
-            if (PointsNear(Pt, ::Point(x[size_t(c)], y[size_t(r)]), 3))
+            if (PointsNear(Pt, ::Point(DotX[size_t(c)], DotY[size_t(r)]), 3))
                 return true;
     return false;
 }
@@ -222,12 +198,11 @@ bool TGOScatterDataPoint::InsideRect(const TRect& R) const
 {
     if (Data->IsPointHidden(Point))
         return false;
-    std::vector<int> x, y;
-    DotCentres(x, y);
-    const int n = int(x.size());
+    DotCentres();
+    const int n = int(DotX.size());
     for (int c = 0; c < n; ++c)
         for (int r = c + 1; r < n; ++r)
-            if (PtInRect(R, ::Point(x[size_t(c)], y[size_t(r)])))
+            if (PtInRect(R, ::Point(DotX[size_t(c)], DotY[size_t(r)])))
                 return true;
     return false;
 }
@@ -244,23 +219,32 @@ void TGOScatterDataPoint::PaintPoint(TCanvas& Canvas, bool WithSelection)
     if (WithSelection && Data->IsPointSelected(Point))
         Layers.push_back(Layout().SelectionColor);
 
-    std::vector<int> x, y;
-    DotCentres(x, y);
+    DotCentres();
     const TScatterplotLayout& L = Layout();
-    const int n = int(x.size());
+    const int n = int(DotX.size());
     Canvas.SetPen(ClearPen());
     // Cells do not overlap, so each layer can go into every cell before the
     // next inner one.
     for (int layer = int(Layers.size()) - 1; layer >= 0; --layer) {
         Canvas.Brush().SetColor(Layers[size_t(layer)]);
         const int spread = L.RingWidth * layer;
-        for (int c = 0; c < n; ++c)
+        for (int c = 0; c < n; ++c) {
+            const int x = DotX[size_t(c)];
+            // The cells of column c, less their frame pixel.
+            const int left = L.ColumnLeft(c) + 1;
+            const int right = L.ColumnRight(c);
+            const int squareLeft = std::max(x - L.DotHalf - spread, left);
+            const int squareRight = std::min(x + L.DotRest + 1 + spread, right);
+            if (squareRight <= squareLeft)
+                continue;
             for (int r = c + 1; r < n; ++r) {
-                const TRect clip = Shrink(L.CellRect(c, r), 1);
-                const TRect square = Intersect(DotSquare(L, x[size_t(c)], y[size_t(r)], spread), clip);
-                if (!IsEmptyRect(square))
-                    Canvas.FillRect(square);
+                const int y = DotY[size_t(r)];
+                const int top = std::max(y - L.DotHalf - spread, L.RowTop(r) + 1);
+                const int bottom = std::min(y + L.DotRest + 1 + spread, L.RowBottom(r));
+                if (bottom > top)
+                    Canvas.FillRect(Rect(squareLeft, top, squareRight, bottom));
             }
+        }
     }
 }
 

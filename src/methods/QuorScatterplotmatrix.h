@@ -93,8 +93,11 @@ public:
     std::vector<TColor> Layers;
 
 private:
-    // The dot centre in every visible column (X) and row (Y).
-    void DotCentres(std::vector<int>& X, std::vector<int>& Y) const;
+    // The dot centre in every visible column (DotX) and row (DotY).
+    void DotCentres() const;
+
+    mutable std::vector<int> DotX;
+    mutable std::vector<int> DotY;
 };
 
 // A dimension's name beside its row (turned upward) or below its column.

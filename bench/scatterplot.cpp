@@ -1,0 +1,165 @@
+// A full repaint of the scatterplot matrix into its backing image, with 8
+// dimensions and 1,000 to 50,000 data items, against a bare loop that fills
+// the same dot squares with QPainter. The repaint's counters report the bare
+// loop's time and the ratio of the two.
+#include "QuorData/QuorAppProperties.h"
+#include "QuorData/QuorData.h"
+#include "QuorData/QuorDataSrcTest.h"
+#include "QuorMethodBase.h"
+#include "methods/QuorScatterplotmatrix.h"
+#include "platform/Application.h"
+
+#include <QCoreApplication>
+#include <QImage>
+#include <QMdiArea>
+#include <QPainter>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int kDims = 8;
+
+// The matrix open on generated data, as its toggle opens it.
+class TMatrixBench {
+public:
+    explicit TMatrixBench(int Items)
+    {
+        Values.Generate(kDims, Items);
+        DimNames.GenerateText(kDims, 1, QStringLiteral("Dimension "));
+        ItemNames.GenerateText(1, Items, QStringLiteral("Item "));
+        Data.DefaultPointProps.Color = Props.DefaultColorIndex;
+        Data.SetDataSrc(&Values, &DimNames, &ItemNames);
+        Area.resize(1100, 1000);
+        Area.show();
+        Manager = std::make_unique<TQuorClientManager>(&Area);
+        Manager->Data = &Data;
+        Manager->AppProperties = &Props;
+        auto plot = std::make_unique<TScatterplotmatrix>(&Area);
+        Plot = plot.get();
+        Manager->AddClient(QStringLiteral("ScatterplotMatrix"), QStringLiteral("Scatterplot Matrix"),
+                           std::move(plot));
+        Plot->Form()->resize(1000, 900);
+        QCoreApplication::processEvents();
+        Plot->Editor()->Repaint();
+    }
+
+    void Repaint() { Plot->Editor()->Repaint(); }
+
+    // The squares the matrix fills for its dots, clipped as it clips them.
+    std::vector<QRect> DotSquares() const
+    {
+        const TScatterplotLayout& L = Plot->Layout;
+        std::vector<QRect> squares;
+        std::vector<int> x(kDims), y(kDims);
+        for (int p = 0; p < Data.PointCount(); ++p) {
+            for (int k = 0; k < kDims; ++k) {
+                const double v = Data.GetValue(p, Data.GetVisibleDim(k));
+                x[size_t(k)] = L.ValueToX(Data, k, v);
+                y[size_t(k)] = L.ValueToY(Data, k, v);
+            }
+            for (int c = 0; c < kDims; ++c)
+                for (int r = c + 1; r < kDims; ++r) {
+                    const QRect cell = ToQRect(L.CellRect(c, r)).adjusted(1, 1, -1, -1);
+                    const QRect dot(x[size_t(c)] - L.DotHalf, y[size_t(r)] - L.DotHalf, L.DotSize, L.DotSize);
+                    const QRect square = dot.intersected(cell);
+                    if (!square.isEmpty())
+                        squares.push_back(square);
+                }
+        }
+        return squares;
+    }
+
+    QSize Size() const { return Plot->Editor()->size(); }
+
+    TTestDataSrc Values;
+    TTestTextSrc DimNames;
+    TTestTextSrc ItemNames;
+    TData Data;
+    TQuorAppProperties Props;
+    QMdiArea Area;
+    std::unique_ptr<TQuorClientManager> Manager;
+    TScatterplotmatrix* Plot = nullptr;
+};
+
+TMatrixBench& Bench(int Items)
+{
+    static std::map<int, std::unique_ptr<TMatrixBench>> benches;
+    auto& bench = benches[Items];
+    if (!bench)
+        bench = std::make_unique<TMatrixBench>(Items);
+    return *bench;
+}
+
+// Fills every square in the dot colour, one fillRect each, on an image the
+// size of the editor.
+void BareLoop(QImage& Image, const std::vector<QRect>& Squares, const QColor& Color)
+{
+    QPainter painter(&Image);
+    for (const QRect& square : Squares)
+        painter.fillRect(square, Color);
+}
+
+double BareMilliseconds(TMatrixBench& B)
+{
+    const std::vector<QRect> squares = B.DotSquares();
+    QImage image(B.Size(), QImage::Format_RGB32);
+    const QColor color = ToQColor(B.Props.GetValueColor(B.Props.DefaultColorIndex));
+    std::vector<double> runs;
+    for (int i = 0; i < 5; ++i) {
+        image.fill(Qt::white);
+        const auto start = std::chrono::steady_clock::now();
+        BareLoop(image, squares, color);
+        runs.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+    std::sort(runs.begin(), runs.end());
+    return runs[runs.size() / 2];
+}
+
+void BM_ScatterplotRepaint(benchmark::State& State)
+{
+    TMatrixBench& bench = Bench(int(State.range(0)));
+    double total = 0;
+    for (auto _ : State) {
+        const auto start = std::chrono::steady_clock::now();
+        bench.Repaint();
+        total += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    }
+    const double repaint = total / double(State.iterations());
+    const double bare = BareMilliseconds(bench);
+    State.counters["repaint_ms"] = repaint;
+    State.counters["bare_ms"] = bare;
+    State.counters["ratio"] = repaint / bare;
+}
+BENCHMARK(BM_ScatterplotRepaint)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond);
+
+void BM_BareSquares(benchmark::State& State)
+{
+    TMatrixBench& bench = Bench(int(State.range(0)));
+    const std::vector<QRect> squares = bench.DotSquares();
+    QImage image(bench.Size(), QImage::Format_RGB32);
+    const QColor color = ToQColor(bench.Props.GetValueColor(bench.Props.DefaultColorIndex));
+    for (auto _ : State)
+        BareLoop(image, squares, color);
+    State.counters["squares"] = double(squares.size());
+}
+BENCHMARK(BM_BareSquares)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    TApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
