@@ -7,9 +7,7 @@
 #include "usagelog/UserDialog.h"
 #include "usagelog/Waiting.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -377,10 +375,11 @@ void SendLog()
     }
     waiting->move(200, 100);
     waiting->show();
+    // No events are processed until the upload is over: an incoming
+    // automation call or a queued close must not run in the middle of the
+    // closing. Where the window system exposes the window later, its caption
+    // alone says why the program waits.
     waiting->repaint();
-    // A window shown just now is painted only once the window system has
-    // exposed it; user input and incoming calls wait until the upload is over.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers);
 
     const QString text = GetLog().join(u';');
     bool sent = UploadLog(text);

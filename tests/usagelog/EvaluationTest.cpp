@@ -5,6 +5,7 @@
 #include "support/TestSupport.h"
 #include "usagelog/Waiting.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
@@ -226,24 +227,31 @@ TEST_F(UsageLogTest, SendLogRetriesOnceAfterTheNotice)
     EXPECT_EQ(Setting("log_pending"), QStringLiteral("false"));
 }
 
-TEST_F(UsageLogTest, SendLogShowsTheWaitingWindowAndHidesItAgain)
+TEST_F(UsageLogTest, SendLogShowsTheWaitingWindowAndRunsNoEvents)
 {
     TLogServer server;
     ScopedEnv env("QUORBEL_LOG_SERVER", server.BaseAddress().toUtf8());
     TAboutBox1 waiting;
-    struct TShowCounter : QObject {
+    struct TEventCounter : QObject {
         int Shown = 0;
+        int Queued = 0;
         bool eventFilter(QObject*, QEvent* e) override
         {
             Shown += e->type() == QEvent::Show;
+            Queued += e->type() == QEvent::User;
             return false;
         }
     } counter;
     waiting.installEventFilter(&counter);
+    // Stands for an automation call or a close that arrived just before.
+    QCoreApplication::postEvent(&waiting, new QEvent(QEvent::User));
     SendLog();
     EXPECT_EQ(counter.Shown, 1);
     EXPECT_FALSE(waiting.isVisible());
     EXPECT_EQ(waiting.pos(), QPoint(200, 100));
+    EXPECT_EQ(counter.Queued, 0);
+    QCoreApplication::sendPostedEvents(&waiting, QEvent::User);
+    EXPECT_EQ(counter.Queued, 1);
 }
 
 enum class TOutage { Refused, ServerError, Silent };
