@@ -7,12 +7,62 @@
 #include "platform/Exceptions.h"
 
 #include <QLabel>
+#include <QPainter>
+#include <QRect>
 #include <QStringList>
 
 #include <algorithm>
 #include <array>
 
 namespace {
+
+// Fills the squares of one dot layer. Within a paint on a canvas that maps
+// one to one, the squares of a layer go to the painter in one call: a paint
+// brings its whole area to the screen, so nothing need be told of them, and
+// the dots are most of what the matrix draws. Otherwise each goes through
+// the canvas.
+class TDotPainter {
+public:
+    TDotPainter(TCanvas& Canvas, bool InPaint) : FCanvas(Canvas)
+    {
+        FDirect = InPaint && Canvas.Painter() && Canvas.MapMode() == TMapMode::mmText
+               && Canvas.WindowOrg() == TPoint{} && Canvas.ViewportOrg() == TPoint{};
+        if (FDirect) {
+            QPainter* painter = Canvas.Painter();
+            painter->setCompositionMode(QPainter::CompositionMode_Source);
+            painter->setPen(Qt::NoPen);
+        } else {
+            Canvas.SetPen(ClearPen());
+        }
+    }
+
+    void Add(const TRect& Square) { FSquares.push_back(Square); }
+
+    void Fill(TColor Color)
+    {
+        if (FDirect) {
+            FRects.clear();
+            for (const TRect& r : FSquares)
+                FRects.emplace_back(r.Left, r.Top, r.Width(), r.Height());
+            if (!FRects.empty()) {
+                QPainter* painter = FCanvas.Painter();
+                painter->setBrush(ToQColor(Color));
+                painter->drawRects(FRects.data(), int(FRects.size()));
+            }
+        } else {
+            FCanvas.Brush().SetColor(Color);
+            for (const TRect& r : FSquares)
+                FCanvas.FillRect(r);
+        }
+        FSquares.clear();
+    }
+
+private:
+    TCanvas& FCanvas;
+    bool FDirect = false;
+    std::vector<TRect> FSquares;
+    std::vector<QRect> FRects;
+};
 
 TRect Union(const TRect& A, const TRect& B)
 {
@@ -209,6 +259,11 @@ bool TGOScatterDataPoint::InsideRect(const TRect& R) const
 
 void TGOScatterDataPoint::PaintPoint(TCanvas& Canvas, bool WithSelection)
 {
+    PaintLayers(Canvas, WithSelection, false);
+}
+
+void TGOScatterDataPoint::PaintLayers(TCanvas& Canvas, bool WithSelection, bool InPaint)
+{
     if (Data->IsPointHidden(Point))
         return;
     const TQuorAppProperties& props = *Plot->AppProperties();
@@ -222,35 +277,34 @@ void TGOScatterDataPoint::PaintPoint(TCanvas& Canvas, bool WithSelection)
     DotCentres();
     const TScatterplotLayout& L = Layout();
     const int n = int(DotX.size());
-    Canvas.SetPen(ClearPen());
+    TDotPainter painter(Canvas, InPaint);
     // Cells do not overlap, so each layer can go into every cell before the
     // next inner one.
     for (int layer = int(Layers.size()) - 1; layer >= 0; --layer) {
-        Canvas.Brush().SetColor(Layers[size_t(layer)]);
         const int spread = L.RingWidth * layer;
         for (int c = 0; c < n; ++c) {
             const int x = DotX[size_t(c)];
             // The cells of column c, less their frame pixel.
-            const int left = L.ColumnLeft(c) + 1;
-            const int right = L.ColumnRight(c);
-            const int squareLeft = std::max(x - L.DotHalf - spread, left);
-            const int squareRight = std::min(x + L.DotRest + 1 + spread, right);
-            if (squareRight <= squareLeft)
+            const int left = std::max(x - L.DotHalf - spread, L.ColumnLeft(c) + 1);
+            const int right = std::min(x + L.DotRest + 1 + spread, L.ColumnRight(c));
+            if (right <= left)
                 continue;
             for (int r = c + 1; r < n; ++r) {
                 const int y = DotY[size_t(r)];
                 const int top = std::max(y - L.DotHalf - spread, L.RowTop(r) + 1);
                 const int bottom = std::min(y + L.DotRest + 1 + spread, L.RowBottom(r));
                 if (bottom > top)
-                    Canvas.FillRect(Rect(squareLeft, top, squareRight, bottom));
+                    painter.Add(Rect(left, top, right, bottom));
             }
         }
+        painter.Fill(Layers[size_t(layer)]);
     }
 }
 
 void TGOScatterDataPoint::Draw(TCanvas& Canvas)
 {
-    PaintPoint(Canvas, false);
+    // Objects are drawn by paints only (the editor adds them undrawn).
+    PaintLayers(Canvas, false, true);
 }
 
 void TGOScatterDataPoint::DrawSelectionMark(TCanvas& Canvas, bool Selected)

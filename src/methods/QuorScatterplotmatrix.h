@@ -95,6 +95,9 @@ public:
 private:
     // The dot centre in every visible column (DotX) and row (DotY).
     void DotCentres() const;
+    // PaintPoint; InPaint tells that a paint runs, which brings what is
+    // drawn to the screen by itself.
+    void PaintLayers(TCanvas& Canvas, bool WithSelection, bool InPaint);
 
     mutable std::vector<int> DotX;
     mutable std::vector<int> DotY;
