@@ -334,12 +334,13 @@ void SavePendingLog(const QString& text)
     settings.WriteString(QStringLiteral("log_pending"), QStringLiteral("true"));
     QString location = settings.ReadString(QStringLiteral("log_location"));
     if (location.isEmpty()) {
-        const QString temp = GetTempDirectory();
-        QDir(temp).mkdir(QStringLiteral("quorbel"));
-        location = temp + QStringLiteral("quorbel/");
+        location = GetTempDirectory() + QStringLiteral("quorbel/");
         settings.WriteString(QStringLiteral("log_location"), location);
     }
     location = WithSlash(location);
+    // Many systems empty the temporary folder at boot: a folder stored in an
+    // earlier run may be gone, and the log must not be lost for it.
+    QDir().mkpath(location);
     WriteNewPendingFile(location, ListLogFiles(location), text.toUtf8());
 }
 

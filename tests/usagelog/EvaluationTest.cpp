@@ -322,6 +322,19 @@ TEST_F(UsageLogTest, FirstPendingLogGoesToTheTemporaryFoldersQuorbelFolder)
     EXPECT_THAT(Entries(folder), ElementsAre(QStringLiteral("log0.txt"), QStringLiteral("log1.txt")));
 }
 
+TEST_F(UsageLogTest, PendingFolderRemovedSinceAnEarlierRunIsMadeAgain)
+{
+    ScopedEnv env("QUORBEL_LOG_SERVER", TLogServer::RefusingAddress().toUtf8());
+    const QString folder = PendingFolder() + QStringLiteral("emptied/at/boot/");
+    TSettings().WriteString(QStringLiteral("log_location"), folder);
+    LogEvent(QStringLiteral("x"));
+
+    SendLog();
+
+    EXPECT_EQ(ReadFile(folder + QStringLiteral("log0.txt")), GetLog().at(0).toUtf8());
+    EXPECT_EQ(Setting("log_location"), folder);
+}
+
 TEST_F(UsageLogTest, SuccessfulUploadSendsAndDeletesEveryReadablePendingLog)
 {
     TLogServer server;
