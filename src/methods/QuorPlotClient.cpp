@@ -75,6 +75,7 @@ TQuorPlotClient::~TQuorPlotClient()
         FForm->OnClose = nullptr;
         FForm->OnActivate = nullptr;
     }
+    delete FResizeWatcher.data();
     if (FEditor) {
         FEditor->OnPaint = nullptr;
         FEditor->OnObjectHover = nullptr;
@@ -93,7 +94,8 @@ void TQuorPlotClient::InstallEditor(TGOEdit* AEditor)
     FClientArea = area;
     FEditor = AEditor;
     FForm->setWidget(area);
-    AEditor->installEventFilter(new TResizeWatcher(AEditor, [this] { SetNeedsLayout(); }));
+    FResizeWatcher = new TResizeWatcher(AEditor, [this] { SetNeedsLayout(); });
+    AEditor->installEventFilter(FResizeWatcher);
 }
 
 void TQuorPlotClient::ApplyMinSize()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ObjectEditor/GOEParts.h"
+#include "ObjectEditor/ObjectEditor.h"
 #include "QuorData/QuorData.h"
 #include "QuorMethodBase.h"
 #include "platform/Geometry.h"
@@ -13,11 +14,8 @@
 class QBoxLayout;
 class QToolBar;
 class QWidget;
-class TGOEdit;
-class TGraphicObject;
 class TMetafile;
 class TQuorAppProperties;
-class TSelectionEntry;
 
 // The changes a plot hears of, one per change method of IQuorDataClient.
 enum class TDataChange {
@@ -186,6 +184,7 @@ private:
     QPointer<QWidget> FClientArea;       // the window's widget: tool bar and editor
     QBoxLayout* FClientLayout = nullptr;
     QPointer<TGOEdit> FEditor;           // owned by the window's widget tree
+    QPointer<QObject> FResizeWatcher;    // on the editor, calling back into the plot
     TQuorClientManager* FManager = nullptr;
     TData* FData = nullptr;
     TQuorAppProperties* FAppProperties = nullptr;
