@@ -18,21 +18,23 @@
 
 namespace {
 
-QStringList& TheLog()
-{
-    static QStringList log;
-    return log;
-}
+// What the unit keeps for the length of the run.
+struct TEvaluationState {
+    QStringList Log;
+    TLogClock Clock;
+    QString UserCode;
+    QStringList PendingNames; // filled by ListLogFiles
+};
 
-TLogClock& TheClock()
+TEvaluationState& State()
 {
-    static TLogClock clock;
-    return clock;
+    static TEvaluationState state;
+    return state;
 }
 
 QDateTime Now()
 {
-    const TLogClock& clock = TheClock();
+    const TLogClock& clock = State().Clock;
     return clock ? clock() : QDateTime::currentDateTime();
 }
 
@@ -72,18 +74,6 @@ constexpr long DefaultConnectTimeoutMs = 5000;
 constexpr long DefaultTimeoutMs = 15000;
 
 const QString StudyContact = QStringLiteral("Das Quorbel-Team");
-
-QString& TheUserCode()
-{
-    static QString code;
-    return code;
-}
-
-QStringList& ThePendingNames()
-{
-    static QStringList names;
-    return names;
-}
 
 QString WithSlash(const QString& folder)
 {
@@ -168,9 +158,31 @@ QString RandomUserCode()
     return code;
 }
 
+Exception CannotCreate(const QFile& file)
+{
+    return Exception(QStringLiteral("Cannot create the file %1: %2").arg(file.fileName(), file.errorString()));
+}
+
+// Writes the bytes to the open file whole and closes it. A file that could
+// not be written completely is removed: a truncated log must not be sent
+// later as if it were whole.
+void WriteWhole(QFile& file, const QByteArray& bytes)
+{
+    QString reason;
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        reason = file.errorString();
+    file.close();
+    if (reason.isEmpty() && file.error() != QFileDevice::NoError)
+        reason = file.errorString();
+    if (reason.isEmpty())
+        return;
+    file.remove();
+    throw Exception(QStringLiteral("Cannot write the file %1: %2").arg(file.fileName(), reason));
+}
+
 // Creates the next "log<n>.txt" of the folder that does not exist yet, n
 // counting up from the number of entries; an earlier pending file is never
-// replaced, and a file that could not be written completely is removed.
+// replaced.
 void WriteNewPendingFile(const QString& folder, int n, const QByteArray& bytes)
 {
     constexpr int Attempts = 100000;
@@ -182,20 +194,9 @@ void WriteNewPendingFile(const QString& folder, int n, const QByteArray& bytes)
         if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             if (QFileInfo::exists(name))
                 continue; // taken meanwhile
-            throw Exception(QStringLiteral("Cannot create the file %1: %2").arg(name, file.errorString()));
+            throw CannotCreate(file);
         }
-        if (file.write(bytes) != bytes.size() || !file.flush()) {
-            const QString reason = file.errorString();
-            file.close();
-            file.remove();
-            throw Exception(QStringLiteral("Cannot write the file %1: %2").arg(name, reason));
-        }
-        file.close();
-        if (file.error() != QFileDevice::NoError) {
-            const QString reason = file.errorString();
-            file.remove();
-            throw Exception(QStringLiteral("Cannot write the file %1: %2").arg(name, reason));
-        }
+        WriteWhole(file, bytes);
         return;
     }
     throw Exception(QStringLiteral("No free file name for the log in %1").arg(folder));
@@ -216,12 +217,12 @@ const QString& LogNotice()
 
 void CreateLog()
 {
-    TheLog() = QStringList();
+    State().Log = QStringList();
 }
 
 const QStringList& GetLog()
 {
-    return TheLog();
+    return State().Log;
 }
 
 void LogEvent(const QString& code)
@@ -232,22 +233,22 @@ void LogEvent(const QString& code)
     // Both characters separate lines and fields of the upload text.
     cleaned.replace(u',', u'-');
     cleaned.replace(u';', u'-');
-    TheLog().append(QStringLiteral(" ") + TimeStamp(Now()) + u',' + cleaned);
+    State().Log.append(QStringLiteral(" ") + TimeStamp(Now()) + u',' + cleaned);
 }
 
 void SetLogClock(TLogClock clock)
 {
-    TheClock() = std::move(clock);
+    State().Clock = std::move(clock);
 }
 
 QString GetUserCode()
 {
-    return TheUserCode();
+    return State().UserCode;
 }
 
 void SetUserCode(const QString& code)
 {
-    TheUserCode() = code;
+    State().UserCode = code;
 }
 
 QString GetTempDirectory()
@@ -258,11 +259,9 @@ QString GetTempDirectory()
 void WriteStringToFile(const QString& fileName, const QString& text)
 {
     QFile file(fileName);
-    const QByteArray bytes = text.toUtf8();
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw Exception(QStringLiteral("Cannot create the file %1: %2").arg(fileName, file.errorString()));
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        throw Exception(QStringLiteral("Cannot write the file %1: %2").arg(fileName, file.errorString()));
+        throw CannotCreate(file);
+    WriteWhole(file, text.toUtf8());
 }
 
 void ReadFileToString(const QString& fileName, QString& text)
@@ -278,7 +277,7 @@ void ReadFileToString(const QString& fileName, QString& text)
 
 int ListLogFiles(const QString& folder)
 {
-    QStringList& names = ThePendingNames();
+    QStringList& names = State().PendingNames;
     names = QDir(WithSlash(folder))
                 .entryList({QStringLiteral("log*")},
                            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot
@@ -289,7 +288,7 @@ int ListLogFiles(const QString& folder)
 
 const QStringList& PendingLogNames()
 {
-    return ThePendingNames();
+    return State().PendingNames;
 }
 
 bool UploadLog(const QString& text)
@@ -301,7 +300,7 @@ bool UploadLog(const QString& text)
     TUploadRequest request;
     if (!request.Handle || !request.Form)
         return false;
-    if (!request.AddField("id", TheUserCode().toUtf8()) || !request.AddField("data", text.toUtf8()))
+    if (!request.AddField("id", State().UserCode.toUtf8()) || !request.AddField("data", text.toUtf8()))
         return false;
     // The server must not hold the blocked window for a second waiting to
     // confirm the body.
@@ -352,7 +351,7 @@ void SendPendingLogs()
     if (location.isEmpty())
         return;
     location = WithSlash(location);
-    const QStringList names = ThePendingNames().mid(0, ListLogFiles(location));
+    const QStringList names = State().PendingNames.mid(0, ListLogFiles(location));
     for (const QString& name : names) {
         const QString fileName = location + name;
         QString text;
@@ -427,7 +426,7 @@ QString IdentifyUser()
             store();
         }
     }
-    TheUserCode() = code;
+    State().UserCode = code;
     LogEvent(QStringLiteral("usrtype ") + role);
     LogEvent(QStringLiteral("usrid ") + code);
     return code;

@@ -40,7 +40,8 @@ const QStringList& PendingLogNames();
 // The user's temporary folder, ending in "/".
 QString GetTempDirectory();
 // Creates or replaces the file with the text's bytes (UTF-8, no line ending,
-// no byte-order mark). Raises Exception on failure.
+// no byte-order mark). Raises Exception on failure; a file that could not be
+// written whole is removed.
 void WriteStringToFile(const QString& fileName, const QString& text);
 // The whole file as text. Raises Exception when it cannot be opened or read.
 void ReadFileToString(const QString& fileName, QString& text);
