@@ -50,9 +50,10 @@ QChar SeparatorOf(const QString& format, QChar fallback)
     return fallback;
 }
 
+// SeparatorOf never gives a quote, so quoting the separator is enough.
 QString Quoted(QChar c)
 {
-    return c == u'\'' ? QStringLiteral("''") : QStringLiteral("'") + c + u'\'';
+    return QStringLiteral("'") + c + u'\'';
 }
 
 // "dd/mm/yy hh:nn:ss.zzz" with the locale's date and time separators.
