@@ -8,8 +8,6 @@
 #include <QLabel>
 #include <QMenu>
 
-#include <cstring>
-
 namespace {
 
 // A checked state that holds whether or not the main window made the action
@@ -26,15 +24,6 @@ void SetEnabled(QAction* action, bool enabled)
 {
     if (action)
         action->setEnabled(enabled);
-}
-
-// Whether the object's class, or one of its ancestors, has the name.
-bool IsA(const TObject* object, const char* className)
-{
-    for (const TClass* cls = object->ClassType(); cls; cls = cls->Parent())
-        if (std::strcmp(cls->Name(), className) == 0)
-            return true;
-    return false;
 }
 
 } // namespace
@@ -116,19 +105,24 @@ void TFormDataClient::ShowPlot(TObject* Client, bool Open)
     if (!Client || !ClientManager)
         return;
     struct Plot {
-        const char* className;
+        const char* key;
         QAction* toggle;
         QMenu* menu;
     };
-    const TQuorClientManager& m = *ClientManager;
+    TQuorClientManager& m = *ClientManager;
     const Plot plots[] = {
-        {"TParallelCoordinates", m.ActionQuorPCoord, m.MenuItemPCoord},
-        {"TPermutationmatrix", m.ActionQuorPMatrix, m.MenuItemPMatrix},
-        {"TScatterplotmatrix", m.ActionQuorSMatrix, m.MenuItemSMatrix},
-        {"TAndrewsCurves", m.ActionQuorACurves, m.MenuItemACurves},
+        {"ParallelCoordinates", m.ActionQuorPCoord, m.MenuItemPCoord},
+        {"PermutationMatrix", m.ActionQuorPMatrix, m.MenuItemPMatrix},
+        {"ScatterplotMatrix", m.ActionQuorSMatrix, m.MenuItemSMatrix},
+        {"AndrewsCurves", m.ActionQuorACurves, m.MenuItemACurves},
     };
     for (const Plot& plot : plots) {
-        if (!IsA(Client, plot.className))
+        // A plot is known by the key it is held under: the manager stores it
+        // before it attaches and deletes it only after it has detached, so
+        // both notices find it there. Comparing only addresses, this never
+        // touches a client that has already gone.
+        const QString key = QString::fromLatin1(plot.key);
+        if (!m.HasClient(key) || m.GetClient(key) != Client)
             continue;
         SetChecked(plot.toggle, Open);
         if (plot.menu) {

@@ -34,8 +34,8 @@ public:
     void DataSrcChange(TData* Data, TObject* Actor) override {}
     // Notes live tracking; checks or unchecks a plot's toggle and shows or
     // hides its menu as the plot is added or is being removed. Plots are told
-    // apart by their class references (QUORBEL_DECLARE_CLASS), since their
-    // classes live in a library built on this one.
+    // apart by their fixed client keys, since their classes live in a library
+    // built on this one.
     void CustomEvent(TQuorDataCustomEvent* Event) override;
 
     // IQuorClient
