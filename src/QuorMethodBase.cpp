@@ -11,10 +11,14 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QMainWindow>
 #include <QMdiArea>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPrinter>
+#include <QTimer>
 
+#include <utility>
 #include <vector>
 
 // --- client manager ----------------------------------------------------------
@@ -173,6 +177,36 @@ QMdiArea* MdiAreaOf(QWidget* owner)
 
 constexpr Qt::WindowFlags kPlotWindowFlags = Qt::SubWindow | Qt::WindowTitleHint
     | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+
+// Hands every click, double click and key press of the application, with its
+// receiver, to a callback before the receiver gets it. A separate object,
+// since the window's own event filter already serves the window.
+class TInputWatcher : public QObject {
+public:
+    TInputWatcher(QObject* Parent, std::function<void(QObject*)> OnInput)
+        : QObject(Parent), FOnInput(std::move(OnInput))
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* Watched, QEvent* Event) override
+    {
+        switch (Event->type()) {
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+            FOnInput(Watched);
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    std::function<void(QObject*)> FOnInput;
+};
 } // namespace
 
 TQuorMethodBaseForm::TQuorMethodBaseForm(QWidget* Owner)
@@ -183,6 +217,10 @@ TQuorMethodBaseForm::TQuorMethodBaseForm(QWidget* Owner)
     else
         setParent(Owner, kPlotWindowFlags);
     hide();
+    new TInputWatcher(this, [this](QObject* receiver) {
+        if (IsCommandSource(receiver))
+            NoteCommand();
+    });
     connect(this, &QMdiSubWindow::windowStateChanged, this,
             &TQuorMethodBaseForm::WindowStateChanged);
     connect(this, &QMdiSubWindow::aboutToActivate, this, [this] {
@@ -207,6 +245,8 @@ void TQuorMethodBaseForm::closeEvent(QCloseEvent* event)
         return;
     case TCloseAction::caMinimize:
         event->ignore();
+        // Closing was the command; the minimizing that answers it is not.
+        FCommand = false;
         showMinimized();
         return;
     case TCloseAction::caHide:
@@ -233,8 +273,32 @@ void TQuorMethodBaseForm::mouseDoubleClickEvent(QMouseEvent* event)
     QMdiSubWindow::mouseDoubleClickEvent(event);
 }
 
+bool TQuorMethodBaseForm::IsCommandSource(QObject* Object) const
+{
+    if (Object == this || Object == systemMenu())
+        return true;
+    // A maximized window's buttons move into the main window's menu bar.
+    if (!isMaximized() || !mdiArea() || mdiArea()->activeSubWindow() != this)
+        return false;
+    auto* mainWindow = qobject_cast<QMainWindow*>(window());
+    auto* menuBar = mainWindow ? qobject_cast<QMenuBar*>(mainWindow->menuWidget()) : nullptr;
+    QWidget* buttons = menuBar ? menuBar->cornerWidget(Qt::TopRightCorner) : nullptr;
+    auto* widget = qobject_cast<QWidget*>(Object);
+    return buttons && widget && (widget == buttons || buttons->isAncestorOf(widget));
+}
+
+void TQuorMethodBaseForm::NoteCommand()
+{
+    // The command changes the state while its input event is delivered;
+    // anything after that is no longer its doing.
+    FCommand = true;
+    QTimer::singleShot(0, this, [this] { FCommand = false; });
+}
+
 void TQuorMethodBaseForm::WindowStateChanged(Qt::WindowStates OldState, Qt::WindowStates NewState)
 {
+    if (!FCommand)
+        return;
     // Activation changes the state too; only the size states are logged.
     const bool wasMin = OldState.testFlag(Qt::WindowMinimized);
     const bool wasMax = OldState.testFlag(Qt::WindowMaximized);
@@ -242,10 +306,8 @@ void TQuorMethodBaseForm::WindowStateChanged(Qt::WindowStates OldState, Qt::Wind
     const bool isMax = NewState.testFlag(Qt::WindowMaximized);
     if (isMin && !wasMin)
         LogEvent(QStringLiteral("minimize"));
-    else if (wasMin && !isMin)
-        LogEvent(QStringLiteral("undo max/min"));
     else if (isMax && !wasMax)
         LogEvent(QStringLiteral("maximize"));
-    else if (wasMax && !isMax)
+    else if ((wasMin || wasMax) && !isMin && !isMax)
         LogEvent(QStringLiteral("undo max/min"));
 }

@@ -137,8 +137,8 @@ private:
 enum class TCloseAction { caNone, caHide, caFree, caMinimize };
 
 // The child window of the main window in which a plot shows itself. It is
-// created hidden; the plot fills and shows it. Minimizing, maximizing and
-// restoring it are logged.
+// created hidden; the plot fills and shows it. The user's commands that
+// minimize, maximize or restore it are logged.
 class TQuorMethodBaseForm : public QMdiSubWindow {
     Q_OBJECT
 public:
@@ -161,7 +161,19 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
-    // Logs the state changes that buttons, the window menu and double
-    // clicks on the title bar make.
+    // Whether the object carries the user's commands for this window: the
+    // window itself (title-bar buttons, double clicks), its system menu,
+    // and, while it is the active maximized window, its buttons in the main
+    // window's menu bar.
+    bool IsCommandSource(QObject* Object) const;
+    // Marks the input event now being delivered as a command to this window,
+    // until control returns to the event loop.
+    void NoteCommand();
+    // Logs the size states that a command of the user changes. Changes the
+    // MDI area makes on its own (handing the maximized state on to the
+    // window it activates, tiling, cascading) and those made by code are not
+    // commands and stay unlogged.
     void WindowStateChanged(Qt::WindowStates OldState, Qt::WindowStates NewState);
+
+    bool FCommand = false;
 };

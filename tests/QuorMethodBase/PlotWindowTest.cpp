@@ -7,8 +7,10 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
 #include <QStyle>
+#include <QStyleOptionTitleBar>
 #include <QMouseEvent>
 #include <QTest>
 
@@ -57,6 +59,33 @@ protected:
         return nullptr;
     }
 
+    // Chooses an entry of the window's system menu with the mouse.
+    void ChooseFromSystemMenu(const QString& text)
+    {
+        QMenu* menu = Form->systemMenu();
+        menu->popup(Form->mapToGlobal(QPoint()));
+        const QPoint pos = menu->actionGeometry(SystemMenuAction(text)).center();
+        QTest::mouseMove(menu, pos);
+        QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, pos);
+    }
+
+    // Clicks one of the buttons in the window's title bar.
+    void ClickTitleBarButton(QStyle::SubControl button)
+    {
+        QStyleOptionTitleBar option;
+        option.initFrom(Form);
+        option.subControls = QStyle::SC_All;
+        option.titleBarFlags = Form->windowFlags();
+        option.titleBarState = Form->windowState();
+        const int border = Form->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, Form);
+        const int height = Form->style()->pixelMetric(QStyle::PM_TitleBarHeight, &option, Form);
+        option.rect = QRect(border, border, Form->width() - 2 * border, height);
+        const QPoint pos =
+            Form->style()->subControlRect(QStyle::CC_TitleBar, &option, button, Form).center();
+        QTest::mouseMove(Form, pos);
+        QTest::mouseClick(Form, Qt::LeftButton, Qt::NoModifier, pos);
+    }
+
     QMainWindow Main;
     QMdiArea* Area = new QMdiArea;
     TQuorMethodBaseForm* Form = nullptr;
@@ -85,25 +114,75 @@ TEST(PlotWindow, StartsHiddenAsAChildWindowOfTheOwnersArea)
     EXPECT_EQ(direct->mdiArea(), area);
 }
 
-TEST_F(PlotWindowTest, StateChangesAreLogged)
+TEST_F(PlotWindowTest, TitleBarButtonsAreLogged)
 {
-    Form->showMaximized();
-    Form->showNormal();
-    Form->showMinimized();
-    Form->showNormal();
-    Form->showMinimized();
-    Form->showMaximized();
-    EXPECT_EQ(Codes(), QStringList({"maximize", "undo max/min", "minimize", "undo max/min", "minimize",
-                                    "undo max/min"}));
+    Area->setActiveSubWindow(Form);
+    ClickTitleBarButton(QStyle::SC_TitleBarMinButton);
+    ASSERT_TRUE(Form->isMinimized());
+    // The minimized window's maximize button maximizes it, restoring nothing.
+    ClickTitleBarButton(QStyle::SC_TitleBarMaxButton);
+    ASSERT_TRUE(Form->isMaximized());
+    ClickTitleBarButton(QStyle::SC_TitleBarNormalButton);
+    EXPECT_FALSE(Form->isMaximized());
+    EXPECT_EQ(Codes(), QStringList({"minimize", "maximize", "undo max/min"}));
 }
 
 TEST_F(PlotWindowTest, SystemMenuCommandsAreLogged)
 {
-    ASSERT_NE(SystemMenuAction("Maximize"), nullptr);
-    SystemMenuAction("Maximize")->trigger();
-    SystemMenuAction("Restore")->trigger();
-    SystemMenuAction("Minimize")->trigger();
-    EXPECT_EQ(Codes(), QStringList({"maximize", "undo max/min", "minimize"}));
+    Area->setActiveSubWindow(Form);
+    ChooseFromSystemMenu("Maximize");
+    ASSERT_TRUE(Form->isMaximized());
+    ChooseFromSystemMenu("Restore");
+    ChooseFromSystemMenu("Minimize");
+    ASSERT_TRUE(Form->isMinimized());
+    ChooseFromSystemMenu("Restore");
+    EXPECT_EQ(Codes(), QStringList({"maximize", "undo max/min", "minimize", "undo max/min"}));
+}
+
+TEST_F(PlotWindowTest, MenuBarButtonsOfTheMaximizedWindowAreLogged)
+{
+    Main.menuBar()->addMenu(QStringLiteral("File"));
+    Area->setActiveSubWindow(Form);
+    ChooseFromSystemMenu("Maximize");
+    QWidget* buttons = Main.menuBar()->cornerWidget(Qt::TopRightCorner);
+    ASSERT_NE(buttons, nullptr);
+    QStyleOptionComplex option;
+    option.initFrom(buttons);
+    option.subControls = QStyle::SC_MdiMinButton | QStyle::SC_MdiNormalButton | QStyle::SC_MdiCloseButton;
+    const QPoint restore =
+        buttons->style()->subControlRect(QStyle::CC_MdiControls, &option, QStyle::SC_MdiNormalButton, buttons)
+            .center();
+    QTest::mouseMove(buttons, restore);
+    QTest::mouseClick(buttons, Qt::LeftButton, Qt::NoModifier, restore);
+    EXPECT_FALSE(Form->isMaximized());
+    EXPECT_EQ(Codes(), QStringList({"maximize", "undo max/min"}));
+}
+
+TEST_F(PlotWindowTest, ChangesNotCommandedByTheUserAreNotLogged)
+{
+    // Changes made by code.
+    Form->showMaximized();
+    Form->showNormal();
+    Form->showMinimized();
+    Form->showNormal();
+    // The area hands the maximized state on to the window it activates, and
+    // tiling restores it.
+    auto* other = new TQuorMethodBaseForm(&Main);
+    other->show();
+    Area->setActiveSubWindow(Form);
+    ChooseFromSystemMenu("Maximize");
+    // The user's next step comes from the event loop.
+    QCoreApplication::processEvents();
+    Area->setActiveSubWindow(other);
+    ASSERT_TRUE(other->isMaximized());
+    ASSERT_FALSE(Form->isMaximized());
+    Area->tileSubWindows();
+    ASSERT_FALSE(other->isMaximized());
+    // Closing a window that then minimizes is no minimize command.
+    Area->setActiveSubWindow(Form);
+    ChooseFromSystemMenu("Close");
+    ASSERT_TRUE(Form->isMinimized());
+    EXPECT_EQ(Codes(), QStringList({"maximize"}));
 }
 
 TEST_F(PlotWindowTest, TitleBarDoubleClickIsLoggedLikeTheButtons)
