@@ -314,37 +314,41 @@ double TKMean::MemberSum(const TCluster& Cluster, int Member) const
     return sum;
 }
 
-int TKMean::RedrawMedoid(int Cluster)
+void TKMean::RedrawEmptyMedoids()
 {
-    const int k = static_cast<int>(Medoids.size());
     const int range = ItemCount - 1;
     // The items the generator can give: 0..range-1, or item 0 alone when
     // there is one item (Random (0) gives 0).
     const int drawable = ItemCount >= 2 ? range : ItemCount;
-    std::vector<char> taken(static_cast<size_t>(std::max(drawable, 0)), 0);
+    // How many clusters have each drawable item as their medoid; an empty
+    // cluster's own medoid is -1 and counts nowhere.
+    std::vector<int> uses(static_cast<size_t>(std::max(drawable, 0)), 0);
     int free = drawable;
-    for (int c = 0; c < k; ++c) {
-        const int m = Medoids[static_cast<size_t>(c)];
-        if (c != Cluster && m >= 0 && m < drawable && !taken[static_cast<size_t>(m)]) {
-            taken[static_cast<size_t>(m)] = 1;
+    auto take = [&](int m) {
+        if (m >= 0 && m < drawable && uses[static_cast<size_t>(m)]++ == 0)
             --free;
-        }
-    }
-    // Too many clusters for the items: the cluster stays empty.
-    if (free <= 0)
-        return -1;
+    };
+    for (const int m : Medoids)
+        take(m);
     // The generator has full period, so a free item comes up; the bound only
     // makes that certain in time, far beyond any ordinary draw count.
     const int64_t maxDraws = std::max<int64_t>(int64_t(1) << 20, int64_t(64) * drawable);
-    for (int64_t draw = 0; draw < maxDraws; ++draw) {
-        const int v = Random(range);
-        if (v >= 0 && v < drawable && !taken[static_cast<size_t>(v)])
-            return v;
+    for (int& medoid : Medoids) {
+        if (medoid != -1)
+            continue;
+        // Too many clusters for the items: the cluster stays empty.
+        if (free <= 0)
+            continue;
+        for (int64_t draw = 0; draw < maxDraws && medoid < 0; ++draw) {
+            const int v = Random(range);
+            if (v >= 0 && v < drawable && uses[static_cast<size_t>(v)] == 0)
+                medoid = v;
+        }
+        for (int v = 0; v < drawable && medoid < 0; ++v)
+            if (uses[static_cast<size_t>(v)] == 0)
+                medoid = v;
+        take(medoid);
     }
-    for (int v = 0; v < drawable; ++v)
-        if (!taken[static_cast<size_t>(v)])
-            return v;
-    return -1;
 }
 
 void TKMean::UpdateMedoids()
@@ -380,9 +384,7 @@ void TKMean::UpdateMedoids()
         }
         Medoids[static_cast<size_t>(c)] = medoid;
     }
-    for (int c = 0; c < k; ++c)
-        if (Medoids[static_cast<size_t>(c)] == -1)
-            Medoids[static_cast<size_t>(c)] = RedrawMedoid(c);
+    RedrawEmptyMedoids();
 }
 
 int TKMean::NearestCluster(int Item) const
@@ -428,8 +430,9 @@ void TKMean::Execute(int k)
             Clusters[static_cast<size_t>(c)].Add(i);
         }
         ++Iterations;
+        std::sort(previous.begin(), previous.end());
         const bool settled = std::all_of(Medoids.begin(), Medoids.end(), [&](int m) {
-            return std::find(previous.begin(), previous.end(), m) != previous.end();
+            return std::binary_search(previous.begin(), previous.end(), m);
         });
         if (settled || Iterations >= MaxIterations)
             break;

@@ -168,9 +168,9 @@ public:
 
 protected:
     void UpdateMedoids();
-    // A medoid for an empty cluster, drawn until it differs from every other
-    // cluster's; -1 when no free item is left to draw.
-    int RedrawMedoid(int Cluster);
+    // A medoid for every empty cluster, in cluster order, drawn until it
+    // differs from every other cluster's; -1 stays when no free item is left.
+    void RedrawEmptyMedoids();
     int NearestCluster(int Item) const;
     double MemberSum(const TCluster& Cluster, int Member) const;
 

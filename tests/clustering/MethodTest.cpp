@@ -302,3 +302,133 @@ TEST(Methods, ExchangeIgnoresIndicesOutsideTheArray)
     TMethode::Exchange(a, -1, 0);
     EXPECT_EQ(a, (std::vector<int>{3, 2, 1}));
 }
+
+namespace {
+// k-medoids as a plain transcription of the method, over the distances of a
+// finished run: the reference for the draws taken from the shared generator,
+// the seeding, the medoid rule and the stop rule. Only for k below the item
+// count, where every redraw finds a free item.
+struct TKMeanReference {
+    std::vector<std::vector<int>> Clusters;
+    std::vector<int> Medoids;
+    int Iterations = 0;
+};
+
+TKMeanReference ReferenceKMean(TData& Data, TMeasure& Measure, bool AllPoints, int k)
+{
+    std::vector<int> included;
+    for (int p = 0; p < Data.PointCount(); ++p)
+        if (AllPoints || !Data.IsPointHidden(p))
+            included.push_back(p);
+    const int n = static_cast<int>(included.size());
+    std::vector<double> dist(size_t(n) * size_t(n));
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j)
+            dist[size_t(i) * size_t(n) + size_t(j)] =
+                i == j ? 0.0 : Measure.Distance(included[size_t(i)], included[size_t(j)]);
+    auto d = [&](int i, int j) { return dist[size_t(i) * size_t(n) + size_t(j)]; };
+    TKMeanReference r;
+    r.Clusters.assign(size_t(k), {});
+    r.Medoids.assign(size_t(k), 0);
+    bool seed = Data.SelectedPointCount() == k;
+    for (int i = 0; i < n; ++i)
+        r.Clusters[size_t(Random(k))].push_back(i);
+    for (;;) {
+        const std::vector<int> previous = r.Medoids;
+        if (seed) {
+            seed = false;
+            int j = 0;
+            for (int p = 0; p < Data.PointCount(); ++p)
+                if (Data.IsPointSelected(p) && j < k) {
+                    for (int i = 0; i < n; ++i)
+                        if (included[size_t(i)] == p)
+                            r.Medoids[size_t(j)] = i;
+                    ++j;
+                }
+        } else {
+            for (int c = 0; c < k; ++c) {
+                const std::vector<int>& members = r.Clusters[size_t(c)];
+                int medoid = -1;
+                double medoidSum = 0;
+                for (int a : members) {
+                    double sum = 0;
+                    for (int b : members)
+                        sum += d(a, b);
+                    if (medoid < 0 || sum < medoidSum || medoidSum == 0) {
+                        medoid = a;
+                        medoidSum = sum;
+                    }
+                }
+                r.Medoids[size_t(c)] = medoid;
+            }
+            for (int c = 0; c < k; ++c) {
+                if (r.Medoids[size_t(c)] != -1)
+                    continue;
+                bool clash = true;
+                while (clash) {
+                    r.Medoids[size_t(c)] = Random(n - 1);
+                    clash = false;
+                    for (int o = 0; o < k; ++o)
+                        clash = clash || (o != c && r.Medoids[size_t(o)] == r.Medoids[size_t(c)]);
+                }
+            }
+        }
+        for (auto& members : r.Clusters)
+            members.clear();
+        for (int i = 0; i < n; ++i) {
+            int best = 0;
+            for (int c = 1; c < k; ++c)
+                if (d(i, r.Medoids[size_t(c)]) < d(i, r.Medoids[size_t(best)]))
+                    best = c;
+            r.Clusters[size_t(best)].push_back(i);
+        }
+        ++r.Iterations;
+        bool settled = true;
+        for (int m : r.Medoids)
+            settled = settled && std::find(previous.begin(), previous.end(), m) != previous.end();
+        if (settled || r.Iterations >= TKMean::MaxIterations)
+            return r;
+    }
+}
+} // namespace
+
+// Tied distances, empty clusters that redraw their medoid, and seeding from
+// the selection: the run must take exactly the reference's draws. The
+// reference runs first, as the run reorders the items.
+TEST(KMean, FollowsThePlainMethodDrawForDraw)
+{
+    for (int round = 0; round < 60; ++round) {
+        RandSeed = 31 * round + 5;
+        const int n = 6 + Random(25);
+        std::vector<std::vector<double>> rows;
+        for (int p = 0; p < n; ++p)
+            rows.push_back({double(Random(3)), double(Random(2))});
+        TClusterTable t(rows);
+        if (round % 3 == 0)
+            t.Data.SetPointHidden(Random(n), true);
+        const int included = n - t.Data.HiddenPointCount();
+        const int k = 1 + Random(included - 1);
+        if (round % 4 == 1)
+            while (t.Data.SelectedPointCount() < k)
+                t.Data.SetPointSelected(Random(n), true);
+        const bool allPoints = round % 5 == 2;
+        TManhatten measure;
+        measure.Init(&t.Data);
+
+        const int32_t start = 977 * round + 1;
+        RandSeed = start;
+        const TKMeanReference expected = ReferenceKMean(t.Data, measure, allPoints, k);
+        const int32_t after = RandSeed;
+        TKMean run;
+        run.SetMeasure(&measure);
+        run.SetAllPoints(allPoints);
+        RandSeed = start;
+        run.Execute(k);
+        EXPECT_EQ(RandSeed, after) << round;
+        EXPECT_EQ(run.GetMedoids(), expected.Medoids) << round;
+        EXPECT_EQ(run.GetIterations(), expected.Iterations) << round;
+        ASSERT_EQ(run.GetClusters().size(), expected.Clusters.size());
+        for (size_t c = 0; c < expected.Clusters.size(); ++c)
+            EXPECT_EQ(Members(run.GetClusters()[c]), expected.Clusters[c]) << round;
+    }
+}
