@@ -237,10 +237,17 @@ TObject* TObjectHash::Item(const QString& Key) const
 void TObjectHash::SetItem(const QString& Key, std::unique_ptr<TObject> Value)
 {
     QUOR_ASSERT(FOwnsObjects, "SetItem: the table does not own its objects");
-    SetItem(Key, Value.release());
+    Store(Key, Value.get());
+    Value.release();
 }
 
 void TObjectHash::SetItem(const QString& Key, TObject* Value)
+{
+    QUOR_ASSERT(!FOwnsObjects, "SetItem: an owning table takes its objects only with their ownership");
+    Store(Key, Value);
+}
+
+void TObjectHash::Store(const QString& Key, TObject* Value)
 {
     const uint32_t hash = KeyHash(Key);
     if (const THashRecord* record = FindRecord(Key)) {
@@ -252,8 +259,8 @@ void TObjectHash::SetItem(const QString& Key, TObject* Value)
         return;
     }
     const int index = TakeIndex();
-    FItems[size_t(index)] = Value;
     AddRecord(Key, hash, index);
+    FItems[size_t(index)] = Value;
 }
 
 void TObjectHash::DeleteData(int Index)

@@ -125,9 +125,10 @@ public:
     // The object of the key, still held by the table; EHashFindError when
     // the key is not held.
     TObject* Item(const QString& Key) const;
-    // Hands the object to an owning table (asserted).
+    // Hands the object to an owning table (asserted); when the key is
+    // refused the object is freed here.
     void SetItem(const QString& Key, std::unique_ptr<TObject> Value);
-    // Stores a borrowed object; an owning table takes it over as well.
+    // Stores a borrowed object in a borrowing table (asserted).
     void SetItem(const QString& Key, TObject* Value);
 
 protected:
@@ -138,6 +139,8 @@ protected:
     int HighIndex() const override;
 
 private:
+    // Stores the object under the key; nothing is stored when it raises.
+    void Store(const QString& Key, TObject* Value);
     void FreeObject(TObject* Object) const;
 
     std::vector<TObject*> FItems;

@@ -281,14 +281,18 @@ TEST(Hashes, OwningObjectTableFreesWhatItGivesUp)
         EXPECT_EQ(freed, 1);
         hash.SetItem(QStringLiteral("b"), std::make_unique<Tracked>(freed));
         EXPECT_EQ(freed, 2);
-        // The object a key already holds, stored again, stays alive.
-        TObject* c = hash.Item(QStringLiteral("c"));
-        hash.SetItem(QStringLiteral("c"), c);
-        EXPECT_EQ(freed, 2);
-        EXPECT_EQ(hash.Item(QStringLiteral("c")), c);
-        hash.SetItem(QStringLiteral("d"), static_cast<TObject*>(nullptr));
+        hash.SetItem(QStringLiteral("d"), std::unique_ptr<TObject>());
+        // A refused key frees the object handed over, and stores nothing.
+        EXPECT_THROW(hash.SetItem(QString(), std::make_unique<Tracked>(freed)), EHashInvalidKeyError);
+        EXPECT_EQ(freed, 3);
+        // An owning table takes no object without its ownership.
+        Tracked borrowed(freed);
+        EXPECT_THROW(hash.SetItem(QStringLiteral("e"), &borrowed), EAssertionFailed);
+        EXPECT_FALSE(hash.Exists(QStringLiteral("e")));
+        EXPECT_EQ(freed, 3);
     }
-    EXPECT_EQ(freed, 4);
+    // b and c, and the borrowed object going out of scope.
+    EXPECT_EQ(freed, 6);
 }
 
 TEST(Hashes, OwningObjectTableSurvivesCompaction)
