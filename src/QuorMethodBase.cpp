@@ -56,6 +56,8 @@ void TQuorClientManager::AddClient(const QString& Key, const QString& Caption,
 {
     auto* client = dynamic_cast<IQuorClient*>(Client.get());
     QUOR_ASSERT(client, "AddClient: client does not implement interface IQuorClient");
+    // Replacing would free an attached client without detaching it.
+    QUOR_ASSERT(!Clients->Exists(Key), "AddClient: a client is already held under the key");
     Clients->SetItem(Key, std::move(Client));
     Captions->SetItem(Key, Caption);
     client->SetClientManager(this);
@@ -97,31 +99,40 @@ IQuorClient* TQuorClientManager::ClientInterface(const QString& Key, const char*
     return client;
 }
 
-void TQuorClientManager::CopyToClipboard()
+IQuorClient* TQuorClientManager::ChooseClient(TCopyBoxForm& Chooser, TQuorClientCapability Offered,
+                                              const char* Failure, const QString& NoneText)
 {
-    static constexpr const char* kFailure =
-        "CopyToClipboard: client does not implement interface IQuorClient";
-    // Each request gets its own chooser.
-    TCopyBoxForm chooser(FOwner);
+    // The chooser lists the capable clients in the table's iteration order.
     std::vector<QString> keys;
     Clients->Restart();
     while (Clients->Next()) {
         const QString key = Clients->CurrentKey();
-        if (ClientInterface(key, kFailure)->GetCapabilities().testFlag(ccCopy)) {
-            chooser.AddSource(Captions->Item(key));
+        if (ClientInterface(key, Failure)->GetCapabilities().testFlag(Offered)) {
+            Chooser.AddSource(Captions->Item(key));
             keys.push_back(key);
         }
     }
     if (keys.empty()) {
-        ShowMessage(QStringLiteral("No content available."));
-        return;
+        ShowMessage(NoneText);
+        return nullptr;
     }
-    if (ExecModal(chooser) != mrOk)
-        return;
-    const int chosen = chooser.ItemIndex();
+    if (ExecModal(Chooser) != mrOk)
+        return nullptr;
+    const int chosen = Chooser.ItemIndex();
     if (chosen < 0 || chosen >= int(keys.size()))
+        return nullptr;
+    return ClientInterface(keys[size_t(chosen)], Failure);
+}
+
+void TQuorClientManager::CopyToClipboard()
+{
+    // Each request gets its own chooser.
+    TCopyBoxForm chooser(FOwner);
+    IQuorClient* client =
+        ChooseClient(chooser, ccCopy, "CopyToClipboard: client does not implement interface IQuorClient",
+                     QStringLiteral("No content available."));
+    if (!client)
         return;
-    IQuorClient* client = ClientInterface(keys[size_t(chosen)], kFailure);
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (client->GetCapabilities().testFlag(ccCopyOptions) && client->ShowCopyOptions(clipboard) != mrOk)
         return;
@@ -130,27 +141,11 @@ void TQuorClientManager::CopyToClipboard()
 
 void TQuorClientManager::Print()
 {
-    static constexpr const char* kFailure = "Print: client does not implement interface IQuorClient";
     TPrintBoxForm chooser(FOwner);
-    std::vector<QString> keys;
-    Clients->Restart();
-    while (Clients->Next()) {
-        const QString key = Clients->CurrentKey();
-        if (ClientInterface(key, kFailure)->GetCapabilities().testFlag(ccPrint)) {
-            chooser.AddSource(Captions->Item(key));
-            keys.push_back(key);
-        }
-    }
-    if (keys.empty()) {
-        ShowMessage(QStringLiteral("No printable content available."));
+    IQuorClient* client = ChooseClient(chooser, ccPrint, "Print: client does not implement interface IQuorClient",
+                                       QStringLiteral("No printable content available."));
+    if (!client)
         return;
-    }
-    if (ExecModal(chooser) != mrOk)
-        return;
-    const int chosen = chooser.ItemIndex();
-    if (chosen < 0 || chosen >= int(keys.size()))
-        return;
-    IQuorClient* client = ClientInterface(keys[size_t(chosen)], kFailure);
     if (client->GetCapabilities().testFlag(ccPrintOptions) && client->ShowPrintOptions(Printer()) != mrOk)
         return;
     client->Print(Printer());

@@ -14,6 +14,7 @@ class QMenu;
 class QPrinter;
 class QToolBar;
 class QWidget;
+class TCopyBoxForm;
 class TData;
 class TObject;
 class TObjectHash;
@@ -123,6 +124,11 @@ public:
 
 private:
     IQuorClient* ClientInterface(const QString& Key, const char* Failure);
+    // Offers the clients with the capability in the chooser; the chosen
+    // client, or nullptr when there is none to offer (NoneText is shown),
+    // the user cancels or chooses nothing.
+    IQuorClient* ChooseClient(TCopyBoxForm& Chooser, TQuorClientCapability Offered,
+                              const char* Failure, const QString& NoneText);
     QPrinter* Printer();
 
     std::unique_ptr<TObjectHash> Clients; // key -> client, owning

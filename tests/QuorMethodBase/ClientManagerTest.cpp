@@ -156,6 +156,16 @@ TEST_F(ClientManagerTest, AddClientRefusesAnObjectWithoutTheInterface)
     EXPECT_FALSE(Manager->HasClient("Plain"));
 }
 
+TEST_F(ClientManagerTest, AddClientRefusesAKeyAlreadyHeld)
+{
+    TJournalClient* first = Add("Action", "Action Object");
+    Journal.clear();
+    EXPECT_THROW(Add("Action", "Second"), EAssertionFailed);
+    // The held client stays attached; the refused one is freed untouched.
+    EXPECT_EQ(Journal, QStringList({"Action.Free"}));
+    EXPECT_EQ(Manager->GetClient("Action"), first);
+}
+
 TEST_F(ClientManagerTest, RemoveClientDetachesBeforeFreeing)
 {
     Add("Action", "Action Object");
