@@ -502,7 +502,10 @@ void TSort::Execute(int)
             }
     }
     Exchange(Order, 0, farI);
-    Exchange(Order, ItemCount - 1, farJ);
+    // When the pair's second item is item 0, the first exchange has just
+    // taken it to farI's place: fetch it from there, or the last place would
+    // get some other item. With farI last, both already stand at the ends.
+    Exchange(Order, ItemCount - 1, farJ == 0 && farI != ItemCount - 1 ? farI : farJ);
     OrderRange(0, ItemCount - 1);
     for (int& item : Order)
         item = Included[static_cast<size_t>(item)];

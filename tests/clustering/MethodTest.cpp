@@ -294,6 +294,26 @@ TEST(Sort, HiddenItemsFollowTheSeriation)
     EXPECT_EQ(t.FirstColumn(), (std::vector<double>{9, 7, 5, 2, 0, 60}));
 }
 
+TEST(Sort, TheFarthestPairEndsAtTheEndsAlsoWhenItHoldsItemZero)
+{
+    // The farthest pair is items 2 and 0 (9 and 0).
+    TClusterTable t(Line({0, 5, 9, 3, 2}));
+    TRun run(t);
+    run.Sort.Execute(1);
+    EXPECT_EQ(t.FirstColumn(), (std::vector<double>{9, 5, 2, 3, 0}));
+    TClusterTable u(Line({0, 5, 9, 3, 2, 7}));
+    TRun runU(u);
+    runU.Sort.Execute(1);
+    EXPECT_EQ(u.FirstColumn(), (std::vector<double>{9, 5, 7, 3, 2, 0}));
+    // With the pair's first item last, the two exchanges cancel out and the
+    // pair stays where it stood.
+    TClusterTable v(Line({0, 5, 3, 9}));
+    TRun runV(v);
+    runV.Sort.Execute(1);
+    EXPECT_EQ(v.FirstColumn().front(), 0);
+    EXPECT_EQ(v.FirstColumn().back(), 9);
+}
+
 TEST(Methods, ExchangeIgnoresIndicesOutsideTheArray)
 {
     std::vector<int> a{1, 2, 3};
