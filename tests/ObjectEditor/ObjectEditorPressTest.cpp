@@ -144,7 +144,7 @@ TEST_F(ObjectEditorPress, PressWhileBusyIsReplayedAtTheNextMovement)
     TTestObject* a = Editor.Add(Rect(20, 20, 60, 60));
     Hover(Editor, {100, 100});
     Editor.Mode = emClick;
-    TPacedGesture(&Editor).Release({100, 100}).Press({100, 100});
+    TGesture(&Editor).Paced().Release({100, 100}).Press({100, 100});
     EXPECT_TRUE(Editor.PendingClick);
     Editor.Mode = emIdle;
     ASSERT_TRUE(ProcessEventsUntil([&] { return !Editor.ButtonDown[mbLeft]; }));
@@ -165,7 +165,7 @@ TEST_F(ObjectEditorPress, RubberBandSelectsObjectsWhollyInsideAndDrawsADashedFra
     const QImage before = Editor.BackingImage().copy();
     QImage during;
     Hover(Editor, {100, 100});
-    TPacedGesture(&Editor)
+    TGesture(&Editor).Paced()
         .MoveTo({120, 120})
         .MoveTo({150, 140})
         .Then([&] { during = Editor.BackingImage().copy(); })
@@ -314,7 +314,7 @@ TEST_F(ObjectEditorPress, ShiftOnACornerScalesBothSidesByTheLargerFactor)
     TRect withShift;
     TRect afterShift;
     Hover(Editor, {71, 56});
-    TPacedGesture(&Editor)
+    TGesture(&Editor).Paced()
         .MoveTo({72, 57})
         .MoveTo({82, 59})
         .Then([&] { QTest::keyPress(window, Qt::Key_Shift, Qt::ShiftModifier); })

@@ -3,13 +3,10 @@
 // Graphic objects and an editor for the object editor's tests.
 
 #include "ObjectEditor/ObjectEditor.h"
-#include "platform/MouseQueue.h"
 #include "support/Gestures.h"
 #include "support/TestSupport.h"
 
-#include <QCoreApplication>
 #include <QImage>
-#include <QMouseEvent>
 
 #include <functional>
 #include <memory>
@@ -109,68 +106,22 @@ inline std::vector<TGraphicObject*> ListedObjects(const TSelectionEntry* List)
     return objects;
 }
 
-// A scripted gesture whose events come one at a time with idle polling
-// rounds between them, as a hand on a real mouse gives them: every movement
-// is seen by the loop that polls for it before the next one arrives.
-class TPacedGesture {
-public:
-    explicit TPacedGesture(QWidget* Target, Qt::KeyboardModifiers Modifiers = Qt::NoModifier)
-        : FGesture(Target, Qt::LeftButton, Modifiers)
-    {
-        Idle();
-    }
-    TPacedGesture& MoveTo(QPoint Pos)
-    {
-        FGesture.MoveTo(Pos);
-        Idle();
-        return *this;
-    }
-    TPacedGesture& Release(QPoint Pos)
-    {
-        FGesture.Release(Pos);
-        Idle();
-        return *this;
-    }
-    TPacedGesture& Then(std::function<void()> Action)
-    {
-        FGesture.Then(std::move(Action));
-        Idle();
-        return *this;
-    }
-    void Press(QPoint Pos) { FGesture.Press(Pos); }
-
-private:
-    void Idle()
-    {
-        for (int i = 0; i < 100; ++i)
-            FGesture.Then([] {});
-    }
-
-    TGesture FGesture;
-};
-
 // Moves the mouse to Pos outside any press; the editor runs its hover test.
 inline void Hover(TGOEdit& Editor, QPoint Pos)
 {
-    QMouseEvent move(QEvent::MouseMove, QPointF(Pos), QPointF(Pos), QPointF(Editor.mapToGlobal(Pos)),
-                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&Editor, &move);
+    HoverGesture(&Editor, Pos);
 }
 
-// A press and release at Pos without motion.
+// A press and release at Pos without motion, paced as by a hand.
 inline void Click(TGOEdit& Editor, QPoint Pos, Qt::KeyboardModifiers Modifiers = Qt::NoModifier)
 {
-    Hover(Editor, Pos);
-    TPacedGesture(&Editor, Modifiers).Release(Pos).Press(Pos);
+    PacedClickGesture(&Editor, Pos, Modifiers);
 }
 
-// A press at From, moves through Path and the release at its end.
+// A press at From, moves through Path and the release at its end, paced as
+// by a hand.
 inline void Drag(TGOEdit& Editor, QPoint From, const std::vector<QPoint>& Path,
                  Qt::KeyboardModifiers Modifiers = Qt::NoModifier)
 {
-    Hover(Editor, From);
-    TPacedGesture gesture(&Editor, Modifiers);
-    for (const QPoint& p : Path)
-        gesture.MoveTo(p);
-    gesture.Release(Path.empty() ? From : Path.back()).Press(From);
+    PacedDragGesture(&Editor, From, Path, Modifiers);
 }

@@ -17,11 +17,25 @@ std::unique_ptr<QMouseEvent> MakeMouseEvent(QWidget* target, QEvent::Type type, 
                                          button, buttons, modifiers);
 }
 
+void DragThrough(TGesture& gesture, QPoint from, const std::vector<QPoint>& path)
+{
+    for (const QPoint& p : path)
+        gesture.MoveTo(p);
+    gesture.Release(path.empty() ? from : path.back());
+    gesture.Press(from);
+}
+
 } // namespace
 
 TGesture::TGesture(QWidget* Target, Qt::MouseButton Button, Qt::KeyboardModifiers Modifiers)
     : FTarget(Target), FButton(Button), FModifiers(Modifiers)
 {
+}
+
+TGesture& TGesture::Paced(int IdleRounds)
+{
+    FIdleRounds = IdleRounds;
+    return *this;
 }
 
 TGesture& TGesture::MoveTo(QPoint Pos)
@@ -47,8 +61,15 @@ TGesture& TGesture::Then(std::function<void()> Action)
     return *this;
 }
 
+void TGesture::EnqueueIdleRounds() const
+{
+    for (int i = 0; i < FIdleRounds; ++i)
+        MouseQueue::EnqueueStep([] {});
+}
+
 void TGesture::Press(QPoint Pos)
 {
+    EnqueueIdleRounds();
     for (const TStep& step : FSteps) {
         if (step.kind == TStep::Action)
             MouseQueue::EnqueueStep(step.action);
@@ -58,6 +79,7 @@ void TGesture::Press(QPoint Pos)
         else
             MouseQueue::Enqueue(FTarget, MakeMouseEvent(FTarget, QEvent::MouseButtonRelease, step.pos, FButton,
                                                         Qt::NoButton, FModifiers));
+        EnqueueIdleRounds();
     }
     FSteps.clear();
     std::unique_ptr<QMouseEvent> press =
@@ -76,10 +98,28 @@ void ClickGesture(QWidget* Target, QPoint Pos, Qt::KeyboardModifiers Modifiers, 
 void DragGesture(QWidget* Target, QPoint From, const std::vector<QPoint>& Path, Qt::KeyboardModifiers Modifiers)
 {
     TGesture gesture(Target, Qt::LeftButton, Modifiers);
-    for (const QPoint& p : Path)
-        gesture.MoveTo(p);
-    gesture.Release(Path.empty() ? From : Path.back());
-    gesture.Press(From);
+    DragThrough(gesture, From, Path);
+}
+
+void HoverGesture(QWidget* Target, QPoint Pos)
+{
+    const std::unique_ptr<QMouseEvent> move =
+        MakeMouseEvent(Target, QEvent::MouseMove, Pos, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(Target, move.get());
+}
+
+void PacedClickGesture(QWidget* Target, QPoint Pos, Qt::KeyboardModifiers Modifiers)
+{
+    HoverGesture(Target, Pos);
+    TGesture(Target, Qt::LeftButton, Modifiers).Paced().Release(Pos).Press(Pos);
+}
+
+void PacedDragGesture(QWidget* Target, QPoint From, const std::vector<QPoint>& Path,
+                      Qt::KeyboardModifiers Modifiers)
+{
+    HoverGesture(Target, From);
+    TGesture gesture(Target, Qt::LeftButton, Modifiers);
+    DragThrough(gesture.Paced(), From, Path);
 }
 
 void PostMouseEvent(QWidget* Target, QEvent::Type Type, QPoint Pos, Qt::MouseButton Button,
