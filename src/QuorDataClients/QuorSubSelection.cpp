@@ -5,11 +5,6 @@ void TQuorSubSelection::SetSubSelection(int FirstPoint, int LastPoint, int First
     if (FActive && FirstPoint == FFirstPoint && LastPoint == FLastPoint && FirstDim == FFirstDim
         && LastDim == FLastDim)
         return;
-    FFirstPoint = FirstPoint;
-    FLastPoint = LastPoint;
-    FFirstDim = FirstDim;
-    FLastDim = LastDim;
-    FActive = true;
     auto notice = TQDCESubSelection::Create();
     notice->FirstPoint = FirstPoint;
     notice->LastPoint = LastPoint;
@@ -18,18 +13,25 @@ void TQuorSubSelection::SetSubSelection(int FirstPoint, int LastPoint, int First
     notice->Cleared = false;
     // Specific, so that no other notice of the batch replaces it.
     notice->IsGeneric = false;
+    // Queued first: a call without the write lock is refused and then
+    // changes nothing that the clients would not hear of.
     Data->AddCustomEvent(std::move(notice));
+    FFirstPoint = FirstPoint;
+    FLastPoint = LastPoint;
+    FFirstDim = FirstDim;
+    FLastDim = LastDim;
+    FActive = true;
 }
 
 void TQuorSubSelection::ClearSubSelection()
 {
     if (!FActive)
         return;
-    FActive = false;
     auto notice = TQDCESubSelection::Create();
     notice->Cleared = true;
     // Left generic: a second clearing by the same actor in one batch is dropped.
     Data->AddCustomEvent(std::move(notice));
+    FActive = false;
 }
 
 void TQuorSubSelection::EndEvents()

@@ -1,4 +1,5 @@
 #include "QuorDataClients/QuorSubSelection.h"
+#include "platform/Exceptions.h"
 
 #include "ClientTestData.h"
 
@@ -142,4 +143,16 @@ TEST_F(SubSelectionTest, ClearingTwiceInOneBatchAnnouncesOnce)
     EXPECT_EQ(Recorder->Notices, QStringList({"Begin", "SubSelection cleared", "SubSelection 0 1 0 1",
                                               "End"}));
     EXPECT_FALSE(Sub->Active());
+}
+
+TEST_F(SubSelectionTest, ChangesWithoutTheWriteLockAreRefusedAndChangeNothing)
+{
+    EXPECT_THROW(Sub->SetSubSelection(1, 4, 0, 2), EAssertionFailed);
+    EXPECT_FALSE(Sub->Active());
+    SetBlock();
+    EXPECT_THROW(Sub->SetSubSelection(0, 1, 0, 1), EAssertionFailed);
+    EXPECT_THROW(Sub->ClearSubSelection(), EAssertionFailed);
+    EXPECT_TRUE(Sub->Active());
+    EXPECT_EQ(Sub->FirstPoint(), 1);
+    EXPECT_EQ(Sub->LastDim(), 2);
 }
