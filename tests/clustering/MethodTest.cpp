@@ -53,6 +53,16 @@ public:
         UpdateMedoids();
     }
 };
+
+// Exposes the carrying out of an order.
+class TOrderProbe : public TMethode {
+public:
+    void Apply(std::vector<int> NewOrder)
+    {
+        Order = std::move(NewOrder);
+        ApplyOrder();
+    }
+};
 } // namespace
 
 TEST(Hierarchical, LinkageNamesAreExact)
@@ -180,6 +190,29 @@ TEST(Methods, KBelowOneDoesNothing)
     EXPECT_EQ(static_cast<int>(GetLog().size()), lines);
     EXPECT_EQ(t.FirstColumn(), (std::vector<double>{3, 0, 2}));
     EXPECT_EQ(t.Colors(), (std::vector<int>{0, 0, 0}));
+}
+
+// The order names view positions; the exchanges go by the source indices
+// standing there at each step, one exchange per position, itself included.
+TEST(Methods, AnOrderIsCarriedOutByExchangesOfSourceIndices)
+{
+    TClusterTable t(Line({10, 11, 12, 13, 14}));
+    t.Data.ExchangePoints(0, 4); // view order 14, 11, 12, 13, 10
+    TEuclid measure;
+    measure.Init(&t.Data);
+    TOrderProbe probe;
+    probe.SetMeasure(&measure);
+    TObject actor;
+    t.Data.BeginWrite(&actor, false);
+    probe.Apply({2, 0, 4, 1, 3});
+    std::vector<std::pair<int, int>> exchanges;
+    for (const auto& e : t.Data.Events()) {
+        EXPECT_NE(dynamic_cast<TQuorDataEventPointExchange*>(e.get()), nullptr);
+        exchanges.emplace_back(e->Index, e->Index2);
+    }
+    t.Data.EndWrite(&actor);
+    EXPECT_EQ(t.FirstColumn(), (std::vector<double>{12, 14, 10, 11, 13}));
+    EXPECT_EQ(exchanges, (std::vector<std::pair<int, int>>{{2, 4}, {4, 1}, {0, 1}, {1, 3}, {3, 3}}));
 }
 
 TEST(Methods, NoItemTakingPartLeavesTheHiddenOnesInOrder)
