@@ -178,10 +178,10 @@ constexpr Qt::WindowFlags kPlotWindowFlags = Qt::SubWindow | Qt::WindowTitleHint
 // since the window's own event filter already serves the window.
 class TInputWatcher : public QObject {
 public:
-    TInputWatcher(QObject* Parent, std::function<void(QObject*)> OnInput)
-        : QObject(Parent), FOnInput(std::move(OnInput))
+    explicit TInputWatcher(std::function<void(QObject*)> OnInput) : FOnInput(std::move(OnInput))
     {
-        QCoreApplication::instance()->installEventFilter(this);
+        if (QCoreApplication* application = QCoreApplication::instance())
+            application->installEventFilter(this);
     }
 
 protected:
@@ -212,7 +212,7 @@ TQuorMethodBaseForm::TQuorMethodBaseForm(QWidget* Owner)
     else
         setParent(Owner, kPlotWindowFlags);
     hide();
-    new TInputWatcher(this, [this](QObject* receiver) {
+    FInputWatcher = std::make_unique<TInputWatcher>([this](QObject* receiver) {
         if (IsCommandSource(receiver))
             NoteCommand();
     });

@@ -182,4 +182,7 @@ private:
     void WindowStateChanged(Qt::WindowStates OldState, Qt::WindowStates NewState);
 
     bool FCommand = false;
+    // Watches the application's input for commands to this window; it goes
+    // before the window does.
+    std::unique_ptr<QObject> FInputWatcher;
 };
