@@ -49,11 +49,14 @@ bool SameValue(double A, double B, double Epsilon)
     return std::fabs(A - B) <= Epsilon;
 }
 
-// A lies above B by more than the tolerance. Anything that is neither equal
-// within it nor below counts as above, so a NaN on either side does.
-bool GreaterBeyond(double A, double B, double Epsilon)
+// -1, 0 or 1 as A lies below, within the tolerance of, or above B.
+// Anything that is neither equal within it nor below counts as above, so a
+// NaN on either side does.
+int CompareValue(double A, double B, double Epsilon)
 {
-    return !SameValue(A, B, Epsilon) && !(A < B);
+    if (SameValue(A, B, Epsilon))
+        return 0;
+    return A < B ? -1 : 1;
 }
 
 // The client operation each data-event class is delivered to; classes not
@@ -402,7 +405,7 @@ TDynArrayOfInt TData::DimsInSliderRange(int Point) const
             continue;
         const double v = GetValue(Point, d);
         const double eps = std::fabs(1e-11 * v);
-        if (GreaterBeyond(props.SliderLow, v, eps) || GreaterBeyond(v, props.SliderHigh, eps))
+        if (CompareValue(props.SliderLow, v, eps) > 0 || CompareValue(props.SliderHigh, v, eps) < 0)
             continue;
         result.push_back(d);
     }
@@ -915,23 +918,29 @@ void TData::DeliverPass(int& Count)
     TEventQueue batch;
     batch.swap(FEvents);
     try {
-        if (!batch.empty()) {
-            std::vector<IQuorDataClient*> targets;
-            targets.reserve(FClients.size());
-            for (TObject* client : FClients)
-                targets.push_back(ClientInterface(client));
-            const TClass* lastClass = nullptr;
-            TDispatch kind = TDispatch::None;
-            for (const auto& event : batch) {
-                ++Count;
-                if (event->ClassType() != lastClass) {
-                    lastClass = event->ClassType();
-                    kind = DispatchOf(lastClass);
-                }
-                if (kind == TDispatch::None)
-                    continue;
-                for (IQuorDataClient* target : targets)
-                    Deliver(target, kind, *event);
+        // The interfaces are looked up once for the phase. A client that
+        // left meanwhile is not called through them: each call checks that
+        // the same client still stands at that place.
+        const std::vector<TObject*> clients = FClients;
+        std::vector<IQuorDataClient*> interfaces;
+        for (TObject* client : clients)
+            interfaces.push_back(ClientInterface(client));
+        const TClass* lastClass = nullptr;
+        TDispatch kind = TDispatch::None;
+        for (const auto& event : batch) {
+            ++Count;
+            if (event->ClassType() != lastClass) {
+                lastClass = event->ClassType();
+                kind = DispatchOf(lastClass);
+            }
+            if (kind == TDispatch::None)
+                continue;
+            const size_t n = FClients.size();
+            for (size_t i = 0; i < n && i < FClients.size(); ++i) {
+                TObject* client = FClients[i];
+                Deliver(i < clients.size() && clients[i] == client ? interfaces[i]
+                                                                   : ClientInterface(client),
+                        kind, *event);
             }
         }
     } catch (...) {

@@ -651,16 +651,25 @@ TEST(DataLock, BusyWithoutWaitingLeavesTheHolder)
 
 TEST(DataLock, WaitingPumpsMessagesUntilTheHolderLetsGo)
 {
+    // The holder is a writer that runs from the event loop: one message
+    // takes the lock, a later one writes and lets go. The waiting writer
+    // must keep pumping while nothing is due yet.
     TFixture f;
     TActor other;
-    f.Begin();
     QTimer::singleShot(0, [&] {
-        f.data.SetPointSelected(0, true);
-        f.data.EndWrite(&f.actor);
+        f.Begin();
+        QTimer::singleShot(30, [&] {
+            f.data.SetPointSelected(0, true);
+            f.data.EndWrite(&f.actor);
+        });
     });
+    ASSERT_TRUE(ProcessEventsUntil([&] { return f.data.Locked(); }));
     EXPECT_FALSE(f.data.BeginWrite(&other, true));
     EXPECT_EQ(f.data.Actor(), &other);
     EXPECT_TRUE(f.data.IsPointSelected(0));
+    // The holder's event waits for the delivery after the new writer's.
+    ASSERT_EQ(f.data.Events().size(), 1u);
+    EXPECT_EQ(f.data.Events()[0]->Actor, &f.actor);
     f.data.EndWrite(&other);
 }
 
@@ -719,6 +728,31 @@ TEST(DataClients, RegisteringTellsEveryClientAndUnregisteringTheLeaverToo)
     EXPECT_EQ(log, (Lines{"B: BeginEvents", "B: PointColorChange 0", "B: EndEvents"}));
     f.data.UnregisterClient(&b);
     EXPECT_TRUE(f.data.Clients().empty());
+}
+
+TEST(DataClients, ClientRemovedDuringTheDataPhaseIsNotCalledAgain)
+{
+    // Outside the clients' contract, but a client that has left (and may be
+    // freed) must not be called.
+    TFixture f;
+    std::vector<std::string> log;
+    TRecorder a("A", log);
+    TRecorder b("B", log);
+    f.data.RegisterClient(&a);
+    f.data.RegisterClient(&b);
+    log.clear();
+    a.OnData = [&] {
+        if (f.data.Clients().size() == 2)
+            f.data.UnregisterClient(&b);
+    };
+    f.Begin();
+    f.data.SetPointSelected(0, true);
+    f.data.SetPointSelected(1, true);
+    EXPECT_EQ(f.EndAndSend(), 3);
+    EXPECT_EQ(log, (Lines{"A: BeginEvents", "B: BeginEvents", "A: PointSelectionChange 0 true",
+                          "A: PointSelectionChange 1 true",
+                          "A: CustomEvent TQDCEDataClientBeingRemoved B", "A: EndEvents"}));
+    f.data.UnregisterClient(&a);
 }
 
 TEST(DataClients, LeaverIsRemovedEvenWhenItsNoticeFails)
