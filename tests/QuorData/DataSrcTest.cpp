@@ -62,8 +62,14 @@ TEST(TestDataSrc, GenerateIsRepeatableAndWithinTheColumnRange)
             ASSERT_GE(v.toInt(), 0);
             ASSERT_LT(v.toInt(), 200);
         }
-    // The first draw of the last column picks its range, the next draws fill
-    // it from the last row upward: seed 230003 gives 48 for Random(100)...
+    // Each column from the last draws its range, then its cells from the
+    // last row up.
+    TTestDataSrc grid;
+    grid.Generate(3, 4);
+    const int expected[3][4] = {{19, 27, 47, 28}, {11, 33, 32, 40}, {9, 68, 36, 28}};
+    for (int c = 0; c < 3; ++c)
+        for (int r = 0; r < 4; ++r)
+            EXPECT_EQ(grid.Cell(c, r), TVariant(int32_t(expected[c][r]))) << c << "," << r;
     TTestDataSrc one;
     one.Generate(1, 1);
     EXPECT_LT(one.Cell(0, 0).toInt(), 200);

@@ -712,7 +712,7 @@ struct TDimSide {
     void exchange(int a, int b) { d.ExchangeDims(a, b); }
     void move(int from, int to) { d.MoveDim(from, to); }
     void rebuild() { d.RebuildVisibleDims(); }
-    void touchVisible(int i) { d.SetVisibleDim(i, d.GetVisibleDim(i)); }
+    void storeVisible(int i, int pos) { d.SetVisibleDim(i, pos); }
     void rawSwap(int a, int b)
     {
         const int pa = d.GetDimPerm(a);
@@ -732,7 +732,7 @@ struct TPointSide {
     void exchange(int a, int b) { d.ExchangePoints(a, b); }
     void move(int, int) {}
     void rebuild() { d.RebuildVisiblePoints(); }
-    void touchVisible(int i) { d.SetVisiblePoint(i, d.GetVisiblePoint(i)); }
+    void storeVisible(int i, int pos) { d.SetVisiblePoint(i, pos); }
     void rawSwap(int a, int b)
     {
         const int pa = d.GetPointPerm(a);
@@ -770,8 +770,14 @@ void RunRandomVisibility(Side side, bool canMove, unsigned seed)
             side.move(a, b);
             model.move(a, b);
         } else if (op < 92) {
-            if (model.visibleCount() > 0)
-                side.touchVisible(pick(model.visibleCount()));
+            // A raw store of any position; the list is then kept entry by
+            // entry, unsorted or not, until the next rebuild.
+            if (model.visibleCount() > 0) {
+                const int i = pick(model.visibleCount());
+                const int pos = pick(n);
+                side.storeVisible(i, pos);
+                model.list[size_t(i)] = pos;
+            }
         } else if (op < 95) {
             // A raw reordering leaves the list as it was, out of step with
             // the properties, until the next rebuild.
@@ -779,9 +785,12 @@ void RunRandomVisibility(Side side, bool canMove, unsigned seed)
             const int b = pick(n);
             side.rawSwap(a, b);
             std::swap(model.perm[size_t(a)], model.perm[size_t(b)]);
-        } else {
+        } else if (op < 98) {
             side.rebuild();
             model.rebuild();
+        } else {
+            side.d.ResetProps();
+            model = TVisibleModel(n);
         }
         ASSERT_EQ(side.hiddenCount(), model.hiddenCount) << "step " << step;
         ASSERT_EQ(side.visible(), model.visible()) << "step " << step;
@@ -869,6 +878,10 @@ TEST(DataSliders, DimsInSliderRangeAtTheTolerance)
     d.SetSliderHigh(3, 1);
     d.SetSliderLow(4, 1000);
     d.SetSliderHigh(4, 1000);
+    EXPECT_EQ(d.DimsInSliderRange(0), (TDynArrayOfInt{0, 2, 4}));
+
+    // A high end that is no number lies below nothing.
+    d.SetSliderHigh(4, std::numeric_limits<double>::quiet_NaN());
     EXPECT_EQ(d.DimsInSliderRange(0), (TDynArrayOfInt{0, 2, 4}));
 
     d.SetSliderOff(4, true);

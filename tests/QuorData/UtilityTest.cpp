@@ -1,5 +1,7 @@
 #include "QuorData/Utility.h"
 
+#include "QuorData/QuorData.h"
+
 #include "platform/Exceptions.h"
 
 #include <QDesktopServices>
@@ -15,6 +17,24 @@
 #include <numeric>
 #include <random>
 #include <set>
+
+// ---- Classes ----------------------------------------------------------------
+
+TEST(Utility, CommonAncestorClassOfEventClasses)
+{
+    const auto dimSel = TQuorDataEventDimSelectionChange::Create();
+    const auto dimSel2 = TQuorDataEventDimSelectionChange::Create(1);
+    const auto dimMods = TQuorDataEventDimModifications::Create();
+    const auto pointExch = TQuorDataEventPointExchange::Create();
+    const auto live = TQDCELiveTracking::Create();
+    const TObject plain;
+    EXPECT_EQ(CommonAncestorClass(dimSel.get(), dimSel2.get()), TQuorDataEventDimSelectionChange::StaticClass());
+    EXPECT_EQ(CommonAncestorClass(dimSel.get(), dimMods.get()), TQuorDataEventDimModifications::StaticClass());
+    EXPECT_EQ(CommonAncestorClass(dimMods.get(), dimSel.get()), TQuorDataEventDimModifications::StaticClass());
+    EXPECT_EQ(CommonAncestorClass(pointExch.get(), dimSel.get()), TQuorDataEventValueChange::StaticClass());
+    EXPECT_EQ(CommonAncestorClass(live.get(), dimSel.get()), TQuorDataEventBase::StaticClass());
+    EXPECT_EQ(CommonAncestorClass(&plain, dimSel.get()), TObject::StaticClass());
+}
 
 // ---- Shell ----------------------------------------------------------------
 
