@@ -308,11 +308,19 @@ void TCustomControl::mouseReleaseEvent(QMouseEvent* event)
     MouseUp(button, ShiftStateOf(event->modifiers(), event->buttons()), p.x(), p.y());
 }
 
-void TCustomControl::mouseDoubleClickEvent(QMouseEvent* /*event*/)
+void TCustomControl::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    // The press of the second click has come as a press already.
+    // Qt delivers the second press of a double click as this event instead
+    // of a press. It is a press all the same, marked as double; the left
+    // button's double-click event comes first.
+    TMouseButton button;
+    if (!ButtonOf(event->button(), button))
+        return;
     TPollScope scope;
-    DblClick();
+    if (button == mbLeft)
+        DblClick();
+    const QPoint p = event->position().toPoint();
+    MouseDown(button, ShiftStateOf(event->modifiers(), event->buttons()) | ssDouble, p.x(), p.y());
 }
 
 void TCustomControl::contextMenuEvent(QContextMenuEvent* event)

@@ -112,6 +112,8 @@ public:
     void SetPopupMenu(QMenu* Menu) { FPopupMenu = Menu; }
 
     // The control's mouse events; handlers receive the control as Sender.
+    // The second press of a double click is a press with ssDouble, after
+    // OnDblClick when it is the left button's.
     std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)> OnMouseDown;
     std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)> OnMouseMove;
     std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)> OnMouseUp;

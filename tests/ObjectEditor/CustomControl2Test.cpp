@@ -169,6 +169,26 @@ TEST(CustomControl2, PressWhoseReleaseIsAlreadyPumpedIsNoDrag)
     EXPECT_EQ(MouseQueue::QueuedMouseEvents(), 0);
 }
 
+TEST(CustomControl2, SecondPressOfADoubleClickRunsThePressHook)
+{
+    class TPressCounter : public TCustomControl2 {
+    public:
+        std::vector<TShiftState> Presses;
+        void MouseDownHook(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) override
+        {
+            TCustomControl2::MouseDownHook(Sender, Button, Shift, X, Y);
+            Presses.push_back(Shift & ssDouble);
+        }
+    } control;
+    control.resize(60, 60);
+    control.show();
+    QWindow* window = control.windowHandle();
+    ASSERT_NE(window, nullptr);
+    QTest::mouseDClick(window, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return control.Presses.size() == 2 && !control.ButtonDown[mbLeft]; }));
+    EXPECT_EQ(control.Presses, std::vector<TShiftState>({0, ssDouble}));
+}
+
 TEST(CustomControl2, EventsNotPumpedByThePressReachTheControlLater)
 {
     TCustomControl2 control;

@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QTest>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -172,13 +174,35 @@ TEST(CustomControl, MouseEventsReachTheHandlersWithKeysAndButtons)
     send(QEvent::MouseMove, {5, 6}, Qt::NoButton, Qt::RightButton, Qt::ShiftModifier);
     send(QEvent::MouseButtonRelease, {7, 8}, Qt::RightButton, Qt::NoButton, Qt::NoModifier);
     send(QEvent::MouseButtonDblClick, {7, 8}, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    send(QEvent::MouseButtonDblClick, {9, 9}, Qt::RightButton, Qt::RightButton, Qt::NoModifier);
     const std::vector<std::string> expected = {
         "down 1 " + std::to_string(ssCtrl | ssRight) + " 3,4",
         "move " + std::to_string(ssShift | ssRight) + " 5,6",
         "up 1 0 7,8",
+        // The second press of a double click is a press too.
         "dbl",
+        "down 0 " + std::to_string(ssLeft | ssDouble) + " 7,8",
+        "down 1 " + std::to_string(ssRight | ssDouble) + " 9,9",
     };
     EXPECT_EQ(seen, expected);
+}
+
+TEST(CustomControl, DoubleClickOnTheScreenGivesTwoPressesAndTwoReleases)
+{
+    TPaintRecorder control;
+    control.resize(50, 50);
+    control.show();
+    QWindow* window = control.windowHandle();
+    ASSERT_NE(window, nullptr);
+    std::vector<std::string> seen;
+    control.OnMouseDown = [&](TObject*, TMouseButton, TShiftState shift, int, int) {
+        seen.push_back((shift & ssDouble) ? "double down" : "down");
+    };
+    control.OnMouseUp = [&](TObject*, TMouseButton, TShiftState, int, int) { seen.push_back("up"); };
+    control.OnDblClick = [&](TObject*) { seen.push_back("dbl"); };
+    QTest::mouseDClick(window, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return seen.size() >= 5; }));
+    EXPECT_EQ(seen, std::vector<std::string>({"down", "up", "dbl", "double down", "up"}));
 }
 
 TEST(CustomControl, RightClickShowsThePopupMenu)
