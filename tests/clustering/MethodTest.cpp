@@ -334,6 +334,8 @@ TEST(Sort, TheFarthestPairEndsAtTheEndsAlsoWhenItHoldsItemZero)
     TRun run(t);
     run.Sort.Execute(1);
     EXPECT_EQ(t.FirstColumn(), (std::vector<double>{9, 5, 2, 3, 0}));
+    // The partition exchanges once more after its two walks have crossed,
+    // which leaves 7 between 5 and 3.
     TClusterTable u(Line({0, 5, 9, 3, 2, 7}));
     TRun runU(u);
     runU.Sort.Execute(1);
