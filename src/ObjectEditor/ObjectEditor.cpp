@@ -175,6 +175,23 @@ float ScaleOf(int Now, int Start)
     return Start == 0 ? 1.0f : float(Now) / float(Start);
 }
 
+// The listed objects whose Bounds meet the canvas's clip rectangle, in list
+// order, leaving out those in Excluded.
+void DrawClipped(TCanvas& Canvas, TGraphicObject* List, const TSelectionEntry* Excluded)
+{
+    const TRect clip = Canvas.ClipRect();
+    for (TGraphicObject* o = List; o; o = o->Next)
+        if (RectsMeet(o->Bounds, clip) && !SelectionContains(o, Excluded))
+            o->Draw(Canvas);
+}
+
+void DrawMarks(TCanvas& Canvas, const TSelectionEntry* SelList, bool Selected)
+{
+    for (const TSelectionEntry* e = SelList; e; e = e->Next.get())
+        if (HasFlags(e->Object->Flags, gofSelectable))
+            e->Object->DrawSelectionMark(Canvas, Selected);
+}
+
 // Runs an action when the scope ends, however it ends.
 template <typename F>
 class TOnExit {
@@ -373,75 +390,58 @@ void TGOEdit::BeforeFreeHandles()
 
 TGraphicObject* TGOEdit::ShowHandles(TGraphicObject* AHandles)
 {
-    if (SizeChanged()) {
-        ClearSizeChanged();
-        // The list may be the one the field holds; the field lets go of it
-        // first, so that an override of CreateSelectionHandles that frees the
-        // old handles cannot free it a second time.
-        if (AHandles == Handles)
-            Handles = nullptr;
-        FreeHandles(Selection.get(), AHandles);
-        AHandles = CreateSelectionHandles(Selection.get());
-    }
+    AHandles = RebuildHandlesIfResized(AHandles);
     DrawObjects(AHandles);
     return AHandles;
 }
 
 TGraphicObject* TGOEdit::ShowHandlesTo(TGraphicObject* AHandles, TCanvas& ACanvas, TGOEParts Parts)
 {
-    if (SizeChanged()) {
-        ClearSizeChanged();
-        if (AHandles == Handles)
-            Handles = nullptr;
-        FreeHandles(Selection.get(), AHandles);
-        AHandles = CreateSelectionHandles(Selection.get());
-    }
+    AHandles = RebuildHandlesIfResized(AHandles);
     DrawObjectsTo(AHandles, ACanvas, Parts);
     return AHandles;
+}
+
+TGraphicObject* TGOEdit::RebuildHandlesIfResized(TGraphicObject* AHandles)
+{
+    if (!SizeChanged())
+        return AHandles;
+    ClearSizeChanged();
+    // The list may be the one the field holds; the field lets go of it
+    // first, so that an override of CreateSelectionHandles that frees the
+    // old handles cannot free it a second time.
+    if (AHandles == Handles)
+        Handles = nullptr;
+    FreeHandles(Selection.get(), AHandles);
+    return CreateSelectionHandles(Selection.get());
 }
 
 // ---- Drawing ---------------------------------------------------------------------------
 
 void TGOEdit::DrawObjects(TGraphicObject* List)
 {
-    TCanvas& canvas = Canvas();
-    const TRect clip = canvas.ClipRect();
-    for (TGraphicObject* o = List; o; o = o->Next)
-        if (RectsMeet(o->Bounds, clip))
-            o->Draw(canvas);
+    DrawClipped(Canvas(), List, nullptr);
 }
 
 void TGOEdit::DrawObjectsTo(TGraphicObject* List, TCanvas& ACanvas, TGOEParts /*Parts*/)
 {
-    const TRect clip = ACanvas.ClipRect();
-    for (TGraphicObject* o = List; o; o = o->Next)
-        if (RectsMeet(o->Bounds, clip))
-            o->Draw(ACanvas);
+    DrawClipped(ACanvas, List, nullptr);
 }
 
 void TGOEdit::DrawUnselectedObjects(TGraphicObject* List, const TSelectionEntry* Excluded)
 {
-    TCanvas& canvas = Canvas();
-    const TRect clip = canvas.ClipRect();
-    for (TGraphicObject* o = List; o; o = o->Next)
-        if (!SelectionContains(o, Excluded) && RectsMeet(o->Bounds, clip))
-            o->Draw(canvas);
+    DrawClipped(Canvas(), List, Excluded);
 }
 
 void TGOEdit::DrawSelectionMarks(const TSelectionEntry* SelList, bool Selected)
 {
-    TCanvas& canvas = Canvas();
-    for (const TSelectionEntry* e = SelList; e; e = e->Next.get())
-        if (HasFlags(e->Object->Flags, gofSelectable))
-            e->Object->DrawSelectionMark(canvas, Selected);
+    DrawMarks(Canvas(), SelList, Selected);
 }
 
 void TGOEdit::DrawSelectionMarksTo(const TSelectionEntry* SelList, bool Selected, TCanvas& ACanvas,
                                    TGOEParts /*Parts*/)
 {
-    for (const TSelectionEntry* e = SelList; e; e = e->Next.get())
-        if (HasFlags(e->Object->Flags, gofSelectable))
-            e->Object->DrawSelectionMark(ACanvas, Selected);
+    DrawMarks(ACanvas, SelList, Selected);
 }
 
 void TGOEdit::InvalidateObjects(TGraphicObject* List)
@@ -975,12 +975,7 @@ void TGOEdit::MoveSelection(TSelectionEntry* SelList, uint32_t AKind)
     // is not applied.
     TPoint last = MousePos;
     TCanvas& canvas = Canvas();
-    for (TSelectionEntry* e = SelList; e; e = e->Next.get()) {
-        e->SavedBounds = e->Object->Bounds;
-        e->Object->BeginDrag(AKind, dfLive);
-        e->Object->ShowDragFeedback(canvas, dfLive);
-    }
-    Update();
+    BeginLiveDrag(SelList, AKind);
     while (LeftButtonDown()) {
         if (!MouseMovedSince(5))
             continue;
@@ -993,21 +988,9 @@ void TGOEdit::MoveSelection(TSelectionEntry* SelList, uint32_t AKind)
             e->Object->MoveBy(dx, dy);
         }
         Update();
-        for (TSelectionEntry* e = SelList; e; e = e->Next.get())
-            e->Object->ShowDragFeedback(canvas, dfLive);
-        Update();
+        ShowLiveFeedback(SelList);
     }
-    ComputeSelectionBounds(SelList);
-    Mode = emClick;
-    // A drop may end in the silent abort (a plot rebuilding itself); the
-    // objects still stand where the loop left them while EndDrag looks for
-    // a target.
-    for (TSelectionEntry* e = SelList; e; e = e->Next.get()) {
-        e->Object->EndDrag(AKind, dfLive);
-        InvalidateArea(e->SavedBounds, true);
-        InvalidateArea(e->Object->Bounds, true);
-    }
-    Update();
+    EndLiveDrag(SelList, AKind);
 }
 
 void TGOEdit::ResizeSelection(TSelectionEntry* SelList, uint32_t AKind)
@@ -1016,12 +999,7 @@ void TGOEdit::ResizeSelection(TSelectionEntry* SelList, uint32_t AKind)
     const TRect start = SelBounds;
     bool shiftBefore = ShiftKeyDown();
     TCanvas& canvas = Canvas();
-    for (TSelectionEntry* e = SelList; e; e = e->Next.get()) {
-        e->SavedBounds = e->Object->Bounds;
-        e->Object->BeginDrag(AKind, dfLive);
-        e->Object->ShowDragFeedback(canvas, dfLive);
-    }
-    Update();
+    BeginLiveDrag(SelList, AKind);
     while (LeftButtonDown()) {
         const bool shiftNow = ShiftKeyDown();
         const bool moved = MouseMovedSince(5);
@@ -1094,12 +1072,37 @@ void TGOEdit::ResizeSelection(TSelectionEntry* SelList, uint32_t AKind)
             o->ResizeBy((right - left) - width, (bottom - top) - height);
         }
         Update();
-        for (TSelectionEntry* e = SelList; e; e = e->Next.get())
-            e->Object->ShowDragFeedback(canvas, dfLive);
-        Update();
+        ShowLiveFeedback(SelList);
     }
+    EndLiveDrag(SelList, AKind);
+}
+
+void TGOEdit::BeginLiveDrag(TSelectionEntry* SelList, uint32_t AKind)
+{
+    TCanvas& canvas = Canvas();
+    for (TSelectionEntry* e = SelList; e; e = e->Next.get()) {
+        e->SavedBounds = e->Object->Bounds;
+        e->Object->BeginDrag(AKind, dfLive);
+        e->Object->ShowDragFeedback(canvas, dfLive);
+    }
+    Update();
+}
+
+void TGOEdit::ShowLiveFeedback(TSelectionEntry* SelList)
+{
+    TCanvas& canvas = Canvas();
+    for (TSelectionEntry* e = SelList; e; e = e->Next.get())
+        e->Object->ShowDragFeedback(canvas, dfLive);
+    Update();
+}
+
+void TGOEdit::EndLiveDrag(TSelectionEntry* SelList, uint32_t AKind)
+{
     ComputeSelectionBounds(SelList);
     Mode = emClick;
+    // A drop may end in the silent abort (a plot rebuilding itself); the
+    // objects still stand where the loop left them while EndDrag looks for
+    // a target.
     for (TSelectionEntry* e = SelList; e; e = e->Next.get()) {
         e->Object->EndDrag(AKind, dfLive);
         InvalidateArea(e->SavedBounds, true);

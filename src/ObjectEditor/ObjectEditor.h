@@ -251,5 +251,16 @@ private:
     // A handle under Pt, the last of overlapping ones; nullptr without one.
     TGraphicObject* HandleAt(const TPoint& Pt);
     void SetHandlesOwner(TGraphicObject* List);
+    // After a change of the client size: the selection's handles anew, at
+    // the new handle size; otherwise AHandles.
+    TGraphicObject* RebuildHandlesIfResized(TGraphicObject* AHandles);
+    // The start of a move or resize: every object's Bounds saved, BeginDrag
+    // and its feedback shown.
+    void BeginLiveDrag(TSelectionEntry* SelList, uint32_t AKind);
+    // Every object's feedback shown again after a step.
+    void ShowLiveFeedback(TSelectionEntry* SelList);
+    // The end of a move or resize: the bounds anew, EndDrag while the objects
+    // stand at the drop, and the old and new areas repainted.
+    void EndLiveDrag(TSelectionEntry* SelList, uint32_t AKind);
     void NotifySelectionChange();
 };

@@ -63,6 +63,48 @@ TEST_F(ObjectEditorPress, ClicksCycleThroughOverlappingObjectsFromTheTop)
     EXPECT_EQ(Editor.SelectedObjects(), (std::vector<TGraphicObject*>{a}));
 }
 
+TEST_F(ObjectEditorPress, ClickInsideAMovableSelectionStepsThroughTheStack)
+{
+    constexpr uint32_t gofMoving = gofSelectable | gofMovable;
+    TTestObject* a = Editor.Add(Rect(20, 20, 100, 100), gofMoving);
+    TTestObject* b = Editor.Add(Rect(30, 30, 110, 110), gofMoving);
+    TTestObject* alone = Editor.Add(Rect(150, 20, 170, 40), gofMoving);
+    const QPoint stack(60, 60);
+    // From the second click on, the press lands on the move frame, which
+    // hands the click on to the objects under it.
+    std::vector<TGraphicObject*> picked;
+    for (int i = 0; i < 3; ++i) {
+        Click(Editor, stack);
+        picked.push_back(Editor.SelectedObjects().at(0));
+    }
+    EXPECT_EQ(picked, (std::vector<TGraphicObject*>{a, b, a}));
+
+    // A click on the only object under its own move frame changes nothing.
+    Click(Editor, {160, 30});
+    Notices.clear();
+    Click(Editor, {160, 30});
+    EXPECT_EQ(Editor.SelectedObjects(), (std::vector<TGraphicObject*>{alone}));
+    EXPECT_TRUE(Notices.empty());
+    EXPECT_EQ(alone->Notices, std::vector<bool>{true});
+}
+
+TEST_F(ObjectEditorPress, AStepWithoutDepthLeftDoesNothing)
+{
+    TTestObject* a = Editor.Add(Rect(20, 20, 40, 40), gofSelectable | gofMovable);
+    TSelectionList hits = NewSelectionEntry(a, nullptr);
+    Editor.ClickObject(0, hits.get(), Point(30, 30), 0);
+    EXPECT_EQ(Editor.Selection, nullptr);
+    Editor.SetSelection(a);
+    bool ambiguous = false;
+    TGraphicObject* frame = Editor.ObjectAt(Editor.Handles, Point(30, 30), gofSelectable, true, ambiguous);
+    ASSERT_NE(frame, nullptr);
+    const TRect before = a->Bounds;
+    Editor.ClickHandle(0, frame, Point(30, 30), 0);
+    EXPECT_EQ(a->Bounds, before);
+    EXPECT_EQ(Editor.Handles, frame);
+    EXPECT_EQ(Editor.Mode, emIdle);
+}
+
 TEST_F(ObjectEditorPress, CtrlClickTogglesOnlyCompatibleObjects)
 {
     TTestObject* a = Editor.Add(Rect(20, 20, 40, 40));
