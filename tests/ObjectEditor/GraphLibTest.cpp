@@ -338,6 +338,44 @@ TEST(GraphLib, VerticalAxisRightAlignsLabelsLeftOfTheLine)
     EXPECT_EQ(CountDifferent(drawn, expected), 0);
 }
 
+TEST(GraphLib, AxisRoundsTickPositionsAndLabelShiftsHalvesToEven)
+{
+    const int x = 20;
+    const int y1 = 15;
+    const int y2 = 65;
+    TFont font(QStringLiteral("Sans Serif"), 10);
+    QImage drawn = WhiteImage(90, 90);
+    {
+        TCanvas canvas(&drawn);
+        DrawVerticalAxis(canvas, x, y1, y2, true, 0.0, 2.0, BlackPen(), font, ClearBrush(), 0);
+    }
+    // 50 / 10 = 5, so n = 4 intervals of 12.5 pixels: ticks at 0, 12, 25,
+    // 38, 50 and label shifts of round(10 * i / 4) = 0, 2, 5, 8, 10.
+    const int at[] = {0, 12, 25, 38, 50};
+    const int shift[] = {0, 2, 5, 8, 10};
+    QImage expected = WhiteImage(90, 90);
+    for (int y = y1; y <= y2; ++y)
+        expected.setPixel(x, y, 0xFF000000u);
+    for (int d = 1; d <= 4; ++d) {
+        expected.setPixel(x + d, y1, 0xFF000000u);
+        expected.setPixel(x + d, y2, 0xFF000000u);
+    }
+    {
+        TCanvas canvas(&expected);
+        canvas.SetFont(font);
+        canvas.SetBrush(ClearBrush());
+        for (int i = 0; i <= 4; ++i) {
+            const int y = y1 + at[i];
+            if (i > 0 && i < 4) {
+                expected.setPixel(x + 1, y, 0xFF000000u);
+                expected.setPixel(x + 2, y, 0xFF000000u);
+            }
+            canvas.TextOut(x + 4, y - shift[i], FloatLabelText(0.5 * i));
+        }
+    }
+    EXPECT_EQ(CountDifferent(drawn, expected), 0);
+}
+
 TEST(GraphLib, AxisUsesThePenFontAndBrushItIsGiven)
 {
     QImage image = WhiteImage(60, 60);
