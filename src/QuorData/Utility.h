@@ -86,7 +86,8 @@ class TPermutIntItem : public TPermutItem {
 public:
     TVariant GetSource() const override { return TVariant(Source); }
     TVariant GetTarget() const override { return TVariant(Target); }
-    // Raise EVariantError when the value is no 32-bit integer.
+    // A fraction rounds half to even; EVariantError when the value is no
+    // number or lies outside 32 bits.
     void SetSource(const TVariant& Value) override { Source = Value.toInt(); }
     void SetTarget(const TVariant& Value) override { Target = Value.toInt(); }
     bool SameValue(const TVariant& V1, const TVariant& V2) const override { return V1 == V2; }

@@ -7,7 +7,8 @@
 // 64-bit product of the new seed and N, that is floor(seed * N / 2^32).
 extern int32_t RandSeed;
 
-// A whole number in 0..N-1 (0 when N <= 0, and the sequence still advances).
+// A whole number in 0..N-1; 0 for N = 0, and the sequence still advances.
+// N is taken unsigned, so callers pass no negative N.
 int32_t Random(int32_t N);
 // A number in [0, 1): the new seed / 2^32.
 double RandomFloat();

@@ -37,13 +37,14 @@ bool TextToDouble(const QString& text, double& out)
     const QString t = text.trimmed();
     if (t.isEmpty())
         return false;
+    // With group separators allowed, "1,000" would read as a thousand even
+    // where the comma is the decimal separator.
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
     bool ok = false;
-    double v = QLocale::c().toDouble(t, &ok);
-    if (!ok) {
-        const QLocale system;
-        if (system.decimalPoint() != QLatin1Char('.'))
-            v = system.toDouble(t, &ok);
-    }
+    double v = c.toDouble(t, &ok);
+    if (!ok)
+        v = QLocale().toDouble(t, &ok);
     if (!ok || !std::isfinite(v))
         return false;
     out = v;

@@ -2,6 +2,8 @@
 #include "support/TestSupport.h"
 #include "platform/Variant.h"
 
+#include <QLocale>
+
 #include <gtest/gtest.h>
 
 TEST(Variant, NumbersConvertAcrossIntegerDoubleAndText)
@@ -32,6 +34,22 @@ TEST(Variant, NonNumbersFailAsConversionErrors)
     EXPECT_THROW(TVariant::Null().toDouble(), EVariantError);
     double out = 0;
     EXPECT_FALSE(TVariant("nan").tryToDouble(out));
+}
+
+TEST(Variant, TextReadsWithThePointOrTheLocalesSeparator)
+{
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    double out = 0;
+    EXPECT_TRUE(TextToDouble(QStringLiteral("1,000"), out));
+    EXPECT_EQ(out, 1.0);
+    EXPECT_TRUE(TextToDouble(QStringLiteral("2.5"), out));
+    EXPECT_EQ(out, 2.5);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_TRUE(TextToDouble(QStringLiteral("1,000"), out));
+    EXPECT_EQ(out, 1000.0);
+    EXPECT_FALSE(TextToDouble(QStringLiteral("1,5"), out));
+    QLocale::setDefault(previous);
 }
 
 TEST(Variant, TextOfValues)
