@@ -5,6 +5,8 @@
 #include "QuorData/Utility.h"
 #include "platform/Exceptions.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -192,19 +194,6 @@ void DrawMarks(TCanvas& Canvas, const TSelectionEntry* SelList, bool Selected)
             e->Object->DrawSelectionMark(Canvas, Selected);
 }
 
-// Runs an action when the scope ends, however it ends.
-template <typename F>
-class TOnExit {
-public:
-    explicit TOnExit(F f) : FAction(std::move(f)) {}
-    ~TOnExit() { FAction(); }
-    TOnExit(const TOnExit&) = delete;
-    TOnExit& operator=(const TOnExit&) = delete;
-
-private:
-    F FAction;
-};
-
 } // namespace
 
 // ---- Editor: creation ----------------------------------------------------------------
@@ -268,7 +257,7 @@ bool TGOEdit::SelectionCompatible(const TSelectionEntry* SelList, TGraphicObject
 void TGOEdit::UpdateHover()
 {
     const TGOEditMode saved = Mode;
-    TOnExit restore([&] { Mode = saved; });
+    const auto restore = qScopeGuard([&] { Mode = saved; });
     Mode = emHitTest;
     FreeSelectionList(HoverList);
     TPoint pt = MousePos;
@@ -735,7 +724,7 @@ void TGOEdit::MouseMoveHook(TObject* Sender, TShiftState Shift, int X, int Y)
     // Inside a press the movement only updates the recorded position.
     if (!MouseMoved || Mode != emIdle)
         return;
-    TOnExit idle([this] { Mode = emIdle; });
+    const auto idle = qScopeGuard([this] { Mode = emIdle; });
     Mode = emHitTest;
     FreeSelectionList(HoverList);
     TPoint pt = MousePos;
@@ -758,7 +747,7 @@ void TGOEdit::MouseDownHook(TObject* Sender, TMouseButton Button, TShiftState Sh
         else
             PendingClick = true;
     } else if (RightButtonDown() && Mode == emIdle) {
-        TOnExit idle([this] { Mode = emIdle; });
+        const auto idle = qScopeGuard([this] { Mode = emIdle; });
         Mode = emClick;
         RightMouseDown(Shift, Point(X, Y));
     }
@@ -774,7 +763,7 @@ void TGOEdit::HandleLeftPress(TShiftState Shift, const TPoint& Pt)
     // Whatever ends the press, the editor is idle afterwards: a failure
     // other than the silent abort goes on to the error dialog, but must not
     // leave every later press taken for one that arrived while busy.
-    TOnExit idle([this] {
+    const auto idle = qScopeGuard([this] {
         PendingClick = false;
         Mode = emIdle;
     });
