@@ -5,7 +5,6 @@
 #include <QLocale>
 
 #include <cmath>
-#include <cstdlib>
 
 namespace {
 
@@ -22,33 +21,7 @@ int RoundEven(double value)
 void WalkLine(TCanvas& Canvas, int X1, int Y1, int X2, int Y2, TDrawProcContainer& Container,
               TLinePixelStep Step)
 {
-    int major = std::abs(X2 - X1);
-    int minor = std::abs(Y2 - Y1);
-    const int sx = X1 > X2 ? -1 : 1;
-    const int sy = Y1 > Y2 ? -1 : 1;
-    const bool xMajor = major >= minor;
-    if (!xMajor)
-        std::swap(major, minor);
-    int err = 2 * minor - major;
-    int x = X1;
-    int y = Y1;
-    Step(Container, Canvas, x, y);
-    for (int i = 0; i < major; ++i) {
-        if (err >= 0) {
-            if (xMajor)
-                y += sy;
-            else
-                x += sx;
-            err += 2 * minor - 2 * major;
-        } else {
-            err += 2 * minor;
-        }
-        if (xMajor)
-            x += sx;
-        else
-            y += sy;
-        Step(Container, Canvas, x, y);
-    }
+    WalkLinePixels(X1, Y1, X2, Y2, true, [&](int x, int y) { Step(Container, Canvas, x, y); });
 }
 
 void DashPixelProc(TDrawProcContainer& Container, TCanvas& Canvas, int X, int Y)

@@ -138,40 +138,6 @@ private:
 
 namespace {
 
-// The pixels of the line from (x1, y1) to (x2, y2), in order, without the
-// end pixel: Bresenham's walk with ties stepping the minor axis, the same
-// walk that the dash lines take.
-template <typename Visit>
-void WalkLinePixels(int x1, int y1, int x2, int y2, Visit visit)
-{
-    const int dx = std::abs(x2 - x1);
-    const int dy = std::abs(y2 - y1);
-    const int sx = x1 > x2 ? -1 : 1;
-    const int sy = y1 > y2 ? -1 : 1;
-    const bool xMajor = dx >= dy;
-    const int major = xMajor ? dx : dy;
-    const int minor = xMajor ? dy : dx;
-    int err = 2 * minor - major;
-    int x = x1;
-    int y = y1;
-    for (int i = 0; i < major; ++i) {
-        visit(x, y);
-        if (err >= 0) {
-            if (xMajor)
-                y += sy;
-            else
-                x += sx;
-            err += 2 * minor - 2 * major;
-        } else {
-            err += 2 * minor;
-        }
-        if (xMajor)
-            x += sx;
-        else
-            y += sy;
-    }
-}
-
 QPainter::CompositionMode CompositionFor(TPenMode mode)
 {
     switch (mode) {
@@ -356,7 +322,7 @@ void TCanvas::LineTo(int X, int Y)
         return;
     }
     TSpans spans;
-    WalkLinePixels(from.x, from.y, to.x, to.y, [&](int x, int y) { spans.AddPixel(x, y); });
+    WalkLinePixels(from.x, from.y, to.x, to.y, false, [&](int x, int y) { spans.AddPixel(x, y); });
     spans.Close();
     FillSpans(spans, pen.Color(), pen.Mode());
 }
@@ -420,7 +386,7 @@ void TCanvas::Polygon(std::span<const TPoint> Points)
         for (size_t i = 0; i < device.size(); ++i) {
             const TPoint& a = device[i];
             const TPoint& b = device[(i + 1) % device.size()];
-            WalkLinePixels(a.x, a.y, b.x, b.y, [&](int x, int y) { edge.AddPixel(x, y); });
+            WalkLinePixels(a.x, a.y, b.x, b.y, false, [&](int x, int y) { edge.AddPixel(x, y); });
         }
         edge.Close();
     }
@@ -490,7 +456,7 @@ void TCanvas::Polyline(std::span<const TPoint> Points)
     }
     TSpans spans;
     for (size_t i = 0; i + 1 < device.size(); ++i)
-        WalkLinePixels(device[i].x, device[i].y, device[i + 1].x, device[i + 1].y,
+        WalkLinePixels(device[i].x, device[i].y, device[i + 1].x, device[i + 1].y, false,
                        [&](int x, int y) { spans.AddPixel(x, y); });
     spans.Close();
     FillSpans(spans, pen.Color(), pen.Mode());

@@ -8,6 +8,7 @@
 #include <QRegion>
 #include <QString>
 
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -135,6 +136,45 @@ enum TDrawTextFlag : int {
 };
 
 enum class TMapMode { mmText, mmIsotropic, mmAnisotropic };
+
+// ---- Line pixels ---------------------------------------------------------------
+
+// Visits the pixels of the line from (X1, Y1) to (X2, Y2) in order:
+// Bresenham's walk with ties stepping the minor axis, the end pixel only
+// when WithEnd. LineTo draws this walk without its end and the dash lines
+// step along it with both ends, so that they cover the same pixels.
+template <typename Visit>
+void WalkLinePixels(int X1, int Y1, int X2, int Y2, bool WithEnd, Visit visit)
+{
+    const int dx = std::abs(X2 - X1);
+    const int dy = std::abs(Y2 - Y1);
+    const int sx = X1 > X2 ? -1 : 1;
+    const int sy = Y1 > Y2 ? -1 : 1;
+    const bool xMajor = dx >= dy;
+    const int major = xMajor ? dx : dy;
+    const int minor = xMajor ? dy : dx;
+    int err = 2 * minor - major;
+    int x = X1;
+    int y = Y1;
+    for (int i = 0; i < major; ++i) {
+        visit(x, y);
+        if (err >= 0) {
+            if (xMajor)
+                y += sy;
+            else
+                x += sx;
+            err += 2 * minor - 2 * major;
+        } else {
+            err += 2 * minor;
+        }
+        if (xMajor)
+            x += sx;
+        else
+            y += sy;
+    }
+    if (WithEnd)
+        visit(x, y);
+}
 
 // ---- Canvas ------------------------------------------------------------------
 
