@@ -34,7 +34,8 @@ int32_t ToByte(double value)
 
 TColor MakeColor(int32_t R, int32_t G, int32_t B)
 {
-    return TColor(R + G * 256 + B * 65536);
+    // Unsigned, so that components out of range wrap instead of overflowing.
+    return TColor(uint32_t(R) + uint32_t(G) * 256u + uint32_t(B) * 65536u);
 }
 
 TColor RGBRecToColor(const TRGBRec& RGB)

@@ -49,6 +49,9 @@ TEST(HLS, LuminanceBelowAndAboveOneHalf)
 TEST(HLS, ColoursPackRedInTheLowByte)
 {
     EXPECT_EQ(MakeColor(1, 2, 3), 0x030201u);
+    // Not masked: a component out of range spills into the next byte.
+    EXPECT_EQ(MakeColor(256, 0, 0), 0x000100u);
+    EXPECT_EQ(MakeColor(0, 0, 0x10000), 0u);
     EXPECT_EQ(RGBRecToColor(TRGBRec{255, 0, 128}), 0x8000FFu);
     EXPECT_EQ(RGBRecToColor(Convert(80, 128, 255)), MakeColor(31, 255, 1));
 }

@@ -134,6 +134,11 @@ TEST(Canvas, ExclusiveOrFiguresDrawnTwiceRestoreEveryPixel)
         canvas.MoveTo(0, 49);
         canvas.LineTo(59, 0);
         canvas.LineTo(59, 49);
+        TPen wide = XorWhite;
+        wide.SetWidth(3);
+        canvas.SetPen(wide);
+        canvas.Polyline(polyline);
+        canvas.Rectangle(10, 12, 40, 33);
     };
     {
         TCanvas canvas(&image);
