@@ -1,5 +1,7 @@
 #include "platform/DialogService.h"
 
+#include <QAbstractButton>
+#include <QPushButton>
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
@@ -43,7 +45,7 @@ constexpr ButtonMap kButtons[] = {
     {mbOK, QMessageBox::Ok, mrOk},          {mbYes, QMessageBox::Yes, mrYes},
     {mbAbort, QMessageBox::Abort, mrAbort}, {mbRetry, QMessageBox::Retry, mrRetry},
     {mbIgnore, QMessageBox::Ignore, mrIgnore}, {mbNo, QMessageBox::No, mrNo},
-    {mbCancel, QMessageBox::Cancel, mrCancel}, {mbAll, QMessageBox::YesToAll, mrAll},
+    {mbCancel, QMessageBox::Cancel, mrCancel}, {mbAll, QMessageBox::NoButton, mrAll},
     {mbNoToAll, QMessageBox::NoToAll, mrNoToAll}, {mbYesToAll, QMessageBox::YesToAll, mrYesToAll},
     {mbClose, QMessageBox::Close, mrClose},   {mbHelp, QMessageBox::Help, mrNone},
 };
@@ -71,17 +73,22 @@ int TInteractiveResponder::MessageDlg(const QString& text, const QString& captio
     case TMsgDlgType::mtConfirmation: icon = QMessageBox::Question; break;
     case TMsgDlgType::mtCustom: break;
     }
-    QMessageBox::StandardButtons standard;
+    QMessageBox box(icon, caption, text, QMessageBox::NoButton, QApplication::activeWindow());
+    // Qt has no standard "All" button, so that one is added by text.
+    std::vector<std::pair<QAbstractButton*, int>> results;
     for (const auto& b : kButtons)
         if (buttons & b.button)
-            standard |= b.standard;
-    if (!standard)
-        standard = QMessageBox::Ok;
-    QMessageBox box(icon, caption, text, standard, QApplication::activeWindow());
-    const int chosen = box.exec();
-    for (const auto& b : kButtons)
-        if (chosen == b.standard && (buttons & b.button))
-            return b.result;
+            results.emplace_back(b.button == mbAll
+                                     ? static_cast<QAbstractButton*>(box.addButton(
+                                           QStringLiteral("&All"), QMessageBox::AcceptRole))
+                                     : box.addButton(b.standard),
+                                 b.result);
+    if (results.empty())
+        results.emplace_back(box.addButton(QMessageBox::Ok), mrOk);
+    box.exec();
+    for (const auto& [button, result] : results)
+        if (box.clickedButton() == button)
+            return result;
     return mrCancel;
 }
 
