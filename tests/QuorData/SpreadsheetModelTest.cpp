@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 int Count(const TDispatch& range, const char* what)
@@ -106,12 +108,31 @@ TEST(SpreadsheetModel, RefusalsAndBadCallsFail)
 
     EXPECT_THROW(r.Get(QStringLiteral("Resize"), {int32_t(0), int32_t(1)}), EOleError);
     EXPECT_THROW(r.Get(QStringLiteral("Offset"), {int32_t(-1), int32_t(0)}), EOleError);
+    // Places and sizes past the sheet's edge fail, however large the number.
+    constexpr int32_t huge = std::numeric_limits<int32_t>::max();
+    const TDispatch b2 = w.sheet->Range(2, 2, 1, 1);
+    EXPECT_THROW(b2.Get(QStringLiteral("Resize"), {huge, int32_t(1)}), EOleError);
+    EXPECT_THROW(b2.Get(QStringLiteral("Resize"), {int32_t(1), huge}), EOleError);
+    EXPECT_THROW(b2.Get(QStringLiteral("Offset"), {int32_t(0), huge}), EOleError);
+    EXPECT_THROW(b2.Get(QStringLiteral("Item"), {huge, huge}), EOleError);
+    EXPECT_THROW(b2.Get(QStringLiteral("Offset"), {std::numeric_limits<int32_t>::min(), int32_t(0)}), EOleError);
+    // The last cell of the sheet is in reach; a whole sheet has more cells
+    // than its count can hold, but its rows and columns count.
+    const TDispatch all = w.sheet->Range(1, 1, TSheetModel::MaxRows, TSheetModel::MaxColumns);
+    EXPECT_EQ(Address(all.Get(QStringLiteral("Item"), {TSheetModel::MaxRows, TSheetModel::MaxColumns}).AsDispatch(),
+                      false, false),
+              QStringLiteral("XFD1048576"));
+    EXPECT_THROW(all.Get(QStringLiteral("Count")), EOleError);
+    EXPECT_EQ(Count(all, "Rows"), TSheetModel::MaxRows);
+    EXPECT_EQ(Count(all, "Columns"), TSheetModel::MaxColumns);
     EXPECT_THROW(r.Get(QStringLiteral("Item"), {int32_t(1)}), EOleError);
     EXPECT_THROW(r.Get(QStringLiteral("Value2")), EOleError); // more than one cell
     EXPECT_THROW(r.Get(QStringLiteral("NoSuchMember")), EOleError);
     EXPECT_THROW(r.Put(QStringLiteral("Count"), {}, int32_t(3)), EOleError);
 
-    // The ranges of a closed workbook refuse every call.
+    // A closed workbook and its ranges refuse every call.
+    const TDispatch book = w.app->AsDispatch().Get(QStringLiteral("ActiveWorkbook")).AsDispatch();
     w.app->CloseWorkbook(w.book);
     EXPECT_THROW(r.Call(QStringLiteral("Rows")), EOleError);
+    EXPECT_THROW(book.Get(QStringLiteral("Name")), EOleError);
 }

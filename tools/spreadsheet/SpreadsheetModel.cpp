@@ -4,6 +4,8 @@
 
 #include <QRegularExpression>
 
+#include <limits>
+
 namespace {
 
 bool Is(const QString& name, const char* member)
@@ -14,6 +16,11 @@ bool Is(const QString& name, const char* member)
 [[noreturn]] void ObjectError()
 {
     throw EOleError(QStringLiteral("Application-defined or object-defined error"));
+}
+
+[[noreturn]] void Disconnected()
+{
+    throw EOleError(QStringLiteral("Object has been disconnected from its clients"));
 }
 
 [[noreturn]] void ReadOnly(const QString& name)
@@ -78,18 +85,23 @@ QString CellAddress(int row, int column, bool rowAbsolute, bool columnAbsolute)
 
 // A rectangle of one sheet's cells. A range taken with Rows or Columns
 // counts its rows or its columns; any other range counts its cells.
-class TRangeModel : public IAutomationObject {
+class TRangeModel : public TModelObject {
 public:
     enum class Counting { Cells, Rows, Columns };
 
-    TRangeModel(std::shared_ptr<TSheetModel> sheet, int top, int left, int rows, int columns,
+    // The place and size are checked in 64 bits: offsets and sizes come from
+    // the caller and may be any 32-bit number.
+    TRangeModel(std::shared_ptr<TSheetModel> sheet, int64_t top, int64_t left, int64_t rows, int64_t columns,
                 Counting counting = Counting::Cells)
-        : FSheet(std::move(sheet)), FTop(top), FLeft(left), FRows(rows), FColumns(columns),
-          FCounting(counting)
+        : FSheet(std::move(sheet)), FCounting(counting)
     {
-        if (FRows < 1 || FColumns < 1 || FTop < 1 || FLeft < 1
-            || FTop + FRows - 1 > TSheetModel::MaxRows || FLeft + FColumns - 1 > TSheetModel::MaxColumns)
+        if (rows < 1 || columns < 1 || top < 1 || left < 1 || top + rows - 1 > TSheetModel::MaxRows
+            || left + columns - 1 > TSheetModel::MaxColumns)
             ObjectError();
+        FTop = int(top);
+        FLeft = int(left);
+        FRows = int(rows);
+        FColumns = int(columns);
     }
 
     TDispatchValue Get(const QString& name, const TDispatchArgs& args) override
@@ -108,7 +120,7 @@ public:
             switch (FCounting) {
             case Counting::Rows: return int32_t(FRows);
             case Counting::Columns: return int32_t(FColumns);
-            case Counting::Cells: return int32_t(FRows * FColumns);
+            case Counting::Cells: return CellCount();
             }
         }
         if (Is(name, "Resize")) {
@@ -117,13 +129,13 @@ public:
         }
         if (Is(name, "Offset")) {
             ExpectArgs(name, args, 2);
-            return Make(FTop + IntArg(args, 0, 0), FLeft + IntArg(args, 1, 0), FRows, FColumns);
+            return Make(int64_t(FTop) + IntArg(args, 0, 0), int64_t(FLeft) + IntArg(args, 1, 0), FRows, FColumns);
         }
         if (Is(name, "Item")) {
             ExpectArgs(name, args, 2);
             const int row = RequiredIntArg(name, args, 0);
             const int column = RequiredIntArg(name, args, 1);
-            return Make(FTop + row - 1, FLeft + column - 1, 1, 1);
+            return Make(int64_t(FTop) + row - 1, int64_t(FLeft) + column - 1, 1, 1);
         }
         if (Is(name, "Address")) {
             ExpectArgs(name, args, 5);
@@ -155,18 +167,27 @@ public:
         FSheet->WriteValue(FTop, FLeft, value.AsVariant());
     }
 
-    TDispatchValue Call(const QString& name, const TDispatchArgs& args) override { return Get(name, args); }
-
 private:
-    TDispatch Make(int top, int left, int rows, int columns, Counting counting = Counting::Cells) const
+    TDispatch Make(int64_t top, int64_t left, int64_t rows, int64_t columns,
+                   Counting counting = Counting::Cells) const
     {
         return TDispatch(std::make_shared<TRangeModel>(FSheet, top, left, rows, columns, counting));
+    }
+
+    // A spreadsheet's cell count is a 32-bit integer; a larger range, such as
+    // a whole sheet, fails to count its cells.
+    int32_t CellCount() const
+    {
+        const int64_t cells = int64_t(FRows) * FColumns;
+        if (cells > std::numeric_limits<int32_t>::max())
+            throw EOleError(QStringLiteral("Overflow"));
+        return int32_t(cells);
     }
 
     void CheckOpen() const
     {
         if (FSheet->IsClosed())
-            throw EOleError(QStringLiteral("Object has been disconnected from its clients"));
+            Disconnected();
     }
 
     void RequireOneCell() const
@@ -205,7 +226,7 @@ private:
     }
 
     std::shared_ptr<TSheetModel> FSheet;
-    int FTop, FLeft, FRows, FColumns;
+    int FTop = 0, FLeft = 0, FRows = 0, FColumns = 0;
     Counting FCounting;
 };
 
@@ -255,7 +276,7 @@ void TSheetModel::WriteValue(int Row, int Column, const TVariant& Value)
 TDispatchValue TSheetModel::Get(const QString& Name, const TDispatchArgs& Args)
 {
     if (FClosed)
-        throw EOleError(QStringLiteral("Object has been disconnected from its clients"));
+        Disconnected();
     ExpectArgs(Name, Args, 0);
     if (Is(Name, "Name"))
         return FName;
@@ -273,11 +294,6 @@ void TSheetModel::Put(const QString& Name, const TDispatchArgs&, const TDispatch
     RaiseUnknownName(Name);
 }
 
-TDispatchValue TSheetModel::Call(const QString& Name, const TDispatchArgs& Args)
-{
-    return Get(Name, Args);
-}
-
 // --- TWorkbookModel
 
 std::shared_ptr<TSheetModel> TWorkbookModel::AddSheet(const QString& Name)
@@ -288,12 +304,15 @@ std::shared_ptr<TSheetModel> TWorkbookModel::AddSheet(const QString& Name)
 
 void TWorkbookModel::Close()
 {
+    FClosed = true;
     for (const auto& sheet : FSheets)
         sheet->Close();
 }
 
 TDispatchValue TWorkbookModel::Get(const QString& Name, const TDispatchArgs& Args)
 {
+    if (FClosed)
+        Disconnected();
     ExpectArgs(Name, Args, 0);
     if (Is(Name, "Name"))
         return FName;
@@ -305,11 +324,6 @@ void TWorkbookModel::Put(const QString& Name, const TDispatchArgs&, const TDispa
     if (Is(Name, "Name"))
         ReadOnly(Name);
     RaiseUnknownName(Name);
-}
-
-TDispatchValue TWorkbookModel::Call(const QString& Name, const TDispatchArgs& Args)
-{
-    return Get(Name, Args);
 }
 
 // --- TSpreadsheetModel
@@ -350,9 +364,4 @@ void TSpreadsheetModel::Put(const QString& Name, const TDispatchArgs&, const TDi
     if (Is(Name, "Selection") || Is(Name, "ActiveWorkbook"))
         ReadOnly(Name);
     RaiseUnknownName(Name);
-}
-
-TDispatchValue TSpreadsheetModel::Call(const QString& Name, const TDispatchArgs& Args)
-{
-    return Get(Name, Args);
 }

@@ -21,7 +21,14 @@
 
 class TWorkbookModel;
 
-class TSheetModel : public IAutomationObject, public std::enable_shared_from_this<TSheetModel> {
+// Every object of the model answers a method call as the property read of
+// the same name.
+class TModelObject : public IAutomationObject {
+public:
+    TDispatchValue Call(const QString& Name, const TDispatchArgs& Args) override { return Get(Name, Args); }
+};
+
+class TSheetModel : public TModelObject, public std::enable_shared_from_this<TSheetModel> {
 public:
     static constexpr int MaxRows = 1048576;
     static constexpr int MaxColumns = 16384;
@@ -56,7 +63,6 @@ public:
 
     TDispatchValue Get(const QString& Name, const TDispatchArgs& Args) override;
     void Put(const QString& Name, const TDispatchArgs& Args, const TDispatchValue& Value) override;
-    TDispatchValue Call(const QString& Name, const TDispatchArgs& Args) override;
 
 private:
     QString FName;
@@ -69,28 +75,28 @@ private:
     int FValueReads = 0;
 };
 
-class TWorkbookModel : public IAutomationObject, public std::enable_shared_from_this<TWorkbookModel> {
+class TWorkbookModel : public TModelObject, public std::enable_shared_from_this<TWorkbookModel> {
 public:
     explicit TWorkbookModel(const QString& Name) : FName(Name) {}
 
     const QString& Name() const { return FName; }
     std::shared_ptr<TSheetModel> AddSheet(const QString& Name);
     const std::vector<std::shared_ptr<TSheetModel>>& Sheets() const { return FSheets; }
-    // Every sheet refuses its automation calls from now on, as the objects
-    // of a closed workbook do.
+    // The workbook and every sheet refuse their automation calls from now
+    // on, as the objects of a closed workbook do.
     void Close();
     TDispatch AsDispatch() { return TDispatch(shared_from_this()); }
 
     TDispatchValue Get(const QString& Name, const TDispatchArgs& Args) override;
     void Put(const QString& Name, const TDispatchArgs& Args, const TDispatchValue& Value) override;
-    TDispatchValue Call(const QString& Name, const TDispatchArgs& Args) override;
 
 private:
     QString FName;
     std::vector<std::shared_ptr<TSheetModel>> FSheets;
+    bool FClosed = false;
 };
 
-class TSpreadsheetModel : public IAutomationObject, public std::enable_shared_from_this<TSpreadsheetModel> {
+class TSpreadsheetModel : public TModelObject, public std::enable_shared_from_this<TSpreadsheetModel> {
 public:
     // The new workbook becomes the active one.
     std::shared_ptr<TWorkbookModel> AddWorkbook(const QString& Name);
@@ -104,7 +110,6 @@ public:
 
     TDispatchValue Get(const QString& Name, const TDispatchArgs& Args) override;
     void Put(const QString& Name, const TDispatchArgs& Args, const TDispatchValue& Value) override;
-    TDispatchValue Call(const QString& Name, const TDispatchArgs& Args) override;
 
 private:
     std::vector<std::shared_ptr<TWorkbookModel>> FWorkbooks;
