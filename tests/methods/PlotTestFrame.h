@@ -8,10 +8,7 @@
 
 #include "QuorData/QuorAppProperties.h"
 #include "QuorMethodBase.h"
-#include "support/Gestures.h"
 #include "usagelog/Evaluation.h"
-
-#include <QCoreApplication>
 
 #include <QLabel>
 #include <QMdiArea>
@@ -68,64 +65,6 @@ public:
     }
     TData& Data;
 };
-
-// A scripted gesture whose steps are spaced by idle polling rounds, so
-// that the press handler sees the button held before the release comes, as
-// with a real hand.
-class TPacedGesture {
-public:
-    explicit TPacedGesture(QWidget* Target, Qt::KeyboardModifiers Modifiers = Qt::NoModifier)
-        : FGesture(Target, Qt::LeftButton, Modifiers)
-    {
-        Idle();
-    }
-    TPacedGesture& MoveTo(QPoint Pos)
-    {
-        FGesture.MoveTo(Pos);
-        Idle();
-        return *this;
-    }
-    TPacedGesture& Release(QPoint Pos)
-    {
-        FGesture.Release(Pos);
-        Idle();
-        return *this;
-    }
-    void Press(QPoint Pos) { FGesture.Press(Pos); }
-
-private:
-    void Idle()
-    {
-        for (int i = 0; i < 100; ++i)
-            FGesture.Then([] {});
-    }
-
-    TGesture FGesture;
-};
-
-// The mouse comes to Pos without a button: the plot's hover runs.
-inline void Hover(QWidget* Target, QPoint Pos)
-{
-    PostMouseEvent(Target, QEvent::MouseMove, Pos, Qt::NoButton, Qt::NoButton);
-    QCoreApplication::processEvents();
-}
-
-inline void Click(QWidget* Target, QPoint Pos, Qt::KeyboardModifiers Modifiers = Qt::NoModifier)
-{
-    Hover(Target, Pos);
-    TPacedGesture(Target, Modifiers).Release(Pos).Press(Pos);
-}
-
-// A press at From, moves through Path and the release at its end.
-inline void Drag(QWidget* Target, QPoint From, const std::vector<QPoint>& Path,
-                 Qt::KeyboardModifiers Modifiers = Qt::NoModifier)
-{
-    Hover(Target, From);
-    TPacedGesture gesture(Target, Modifiers);
-    for (const QPoint& p : Path)
-        gesture.MoveTo(p);
-    gesture.Release(Path.empty() ? From : Path.back()).Press(From);
-}
 
 class TPlotTestFrame {
 public:

@@ -102,7 +102,7 @@ protected:
             [&](TGOScatterAxisLabel* l) { return l->IsRowLabel == Row && l->Position == Position; });
     }
 
-    void Hover(QPoint Pos) { ::Hover(Edit(), Pos); }
+    void Hover(QPoint Pos) { HoverGesture(Edit(), Pos); }
 
     TMethodsTestData T;
     TPlotTestFrame F;
@@ -342,7 +342,7 @@ TEST_F(ScatterplotmatrixTest, ClickOnADotSelectsTheItemForEveryoneButTheMatrixIt
     Open();
     Listen();
     TGraphicObject* first = Edit()->GetObjects();
-    Click(Edit(), Dot(3, 1, 3));
+    PacedClickGesture(Edit(), Dot(3, 1, 3));
     EXPECT_TRUE(T.Data.IsPointSelected(3));
     EXPECT_EQ(T.Data.SelectedPointCount(), 1);
     EXPECT_EQ(Notices.Notices, QStringList{QStringLiteral("PointSelection 3 1")});
@@ -357,13 +357,13 @@ TEST_F(ScatterplotmatrixTest, ClickOnADotSelectsTheItemForEveryoneButTheMatrixIt
 
     // A plain click on another dot moves the selection, deselection first.
     Notices.Notices.clear();
-    Click(Edit(), Dot(2, 0, 1));
+    PacedClickGesture(Edit(), Dot(2, 0, 1));
     EXPECT_FALSE(T.Data.IsPointSelected(3));
     EXPECT_TRUE(T.Data.IsPointSelected(2));
     EXPECT_EQ(Notices.Notices,
               (QStringList{QStringLiteral("PointSelection 3 0"), QStringLiteral("PointSelection 2 1")}));
     // Ctrl-click adds.
-    Click(Edit(), Dot(0, 0, 1), Qt::ControlModifier);
+    PacedClickGesture(Edit(), Dot(0, 0, 1), Qt::ControlModifier);
     EXPECT_TRUE(T.Data.IsPointSelected(0));
     EXPECT_TRUE(T.Data.IsPointSelected(2));
 }
@@ -374,7 +374,7 @@ TEST_F(ScatterplotmatrixTest, EditsWhileTheDataIsLockedWriteNothing)
     Listen();
     TOtherWriter holder(T.Data);
     T.Data.BeginWrite(&holder, false);
-    Click(Edit(), Dot(3, 1, 3));
+    PacedClickGesture(Edit(), Dot(3, 1, 3));
     T.Data.EndWrite(&holder);
     EXPECT_FALSE(T.Data.IsPointSelected(3));
     EXPECT_TRUE(Notices.Notices.isEmpty());
@@ -394,7 +394,7 @@ TEST_F(ScatterplotmatrixTest, RubberBandSelectsTheDotsWhoseCentresItHolds)
     // (10, 0) bottom right. A band from the cell's top left over b's centre.
     const TRect cell = L().CellRect(0, 1);
     const QPoint b = Dot(1, 0, 1);
-    Drag(Edit(), QPoint(cell.Left + 6, cell.Top + 15), {QPoint(cell.Left + 7, cell.Top + 16), b + QPoint(1, 1)});
+    PacedDragGesture(Edit(), QPoint(cell.Left + 6, cell.Top + 15), {QPoint(cell.Left + 7, cell.Top + 16), b + QPoint(1, 1)});
     EXPECT_TRUE(T.Data.IsPointSelected(1));
     EXPECT_FALSE(T.Data.IsPointSelected(0)); // a's centre lies above the band
     EXPECT_FALSE(T.Data.IsPointSelected(2));
@@ -410,7 +410,7 @@ TEST_F(ScatterplotmatrixTest, HiddenItemsCanBeNeitherHitNorBandSelected)
     const auto* item = Find<TGOScatterDataPoint>([](TGOScatterDataPoint* p) { return p->Point == 1; });
     EXPECT_FALSE(item->ContainsPoint(ToTPoint(b)));
     EXPECT_FALSE(item->InsideRect(L().PlotRect));
-    Click(Edit(), b);
+    PacedClickGesture(Edit(), b);
     EXPECT_FALSE(T.Data.IsPointSelected(1));
     // Hidden dots are not drawn.
     EXPECT_EQ(Pixel(b.x(), b.y() - 1), Pixel(b.x() - 20, b.y() - 20));
@@ -437,7 +437,7 @@ TEST_F(ScatterplotmatrixTest, DroppingALabelOnAnotherExchangesTheDimensions)
     const TGOScatterAxisLabel* to = Label(true, 2);
     const QPoint start((from->LabelRect.Left + from->LabelRect.Right) / 2, from->Centre);
     const int dy = to->Centre - from->Centre;
-    Drag(Edit(), start, {start + QPoint(0, 1), start + QPoint(0, 1 + dy)});
+    PacedDragGesture(Edit(), start, {start + QPoint(0, 1), start + QPoint(0, 1 + dy)});
     EXPECT_EQ(T.Data.GetDimName(0), QStringLiteral("C"));
     EXPECT_EQ(T.Data.GetDimName(2), QStringLiteral("A"));
     EXPECT_TRUE(Notices.Notices.contains(QStringLiteral("DimExchange 0 2")));
@@ -456,7 +456,7 @@ TEST_F(ScatterplotmatrixTest, LabelDroppedOutsideEveryLabelSnapsBack)
     const QPoint start((home.Left + home.Right) / 2, from->Centre);
     // Into the gap between the rows of positions 0 and 1.
     const int gapY = L().RowBottom(0) + 3;
-    Drag(Edit(), start, {start + QPoint(0, 1), QPoint(start.x() + 40, gapY + 1)});
+    PacedDragGesture(Edit(), start, {start + QPoint(0, 1), QPoint(start.x() + 40, gapY + 1)});
     QCoreApplication::processEvents();
     Paint();
     EXPECT_EQ(T.Data.GetDimName(0), QStringLiteral("A"));
@@ -531,7 +531,7 @@ TEST_F(ScatterplotmatrixTest, ClickOnARowLabelSelectsTheDimension)
     Open();
     Listen();
     const TGOScatterAxisLabel* row = Label(true, 3);
-    Click(Edit(), QPoint((row->LabelRect.Left + row->LabelRect.Right) / 2, row->Centre));
+    PacedClickGesture(Edit(), QPoint((row->LabelRect.Left + row->LabelRect.Right) / 2, row->Centre));
     EXPECT_TRUE(T.Data.IsDimSelected(3));
     EXPECT_EQ(Notices.Notices, QStringList{QStringLiteral("DimSelection 3 1")});
 }
