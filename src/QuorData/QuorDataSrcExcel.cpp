@@ -50,10 +50,16 @@ void TExcelOleDataSrc::SetCell(int Col, int Row, const TVariant& Value)
 
 void TExcelOleDataSrc::SetRange(const TDispatch& Range)
 {
+    // Everything is asked of the range before anything is kept: a range that
+    // fails leaves the grid as it was, its counts matching its cache.
+    const int colCount = Count(Range, QStringLiteral("Columns"));
+    const int rowCount = Count(Range, QStringLiteral("Rows"));
+    const TVariant address =
+        Range.Get(QStringLiteral("Address"), {false, false, int32_t(1), true, TDispatchValue()}).AsVariant();
     FRange = Range;
-    SetColCount(Count(FRange, QStringLiteral("Columns")));
-    SetRowCount(Count(FRange, QStringLiteral("Rows")));
-    FAddress = FRange.Get(QStringLiteral("Address"), {false, false, int32_t(1), true, TDispatchValue()}).AsVariant();
+    SetColCount(colCount);
+    SetRowCount(rowCount);
+    FAddress = address;
     Refresh();
 }
 

@@ -16,7 +16,7 @@ public:
     // spreadsheet are ignored.
     void SetCell(int Col, int Row, const TVariant& Value) override;
     // Takes the range's size and address, then refreshes; an automation
-    // error passes to the caller.
+    // error passes to the caller and leaves the grid as it was.
     virtual void SetRange(const TDispatch& Range);
     // Reads every cell of the range again into the cache, when cached. The
     // size is not read again.

@@ -32,6 +32,23 @@ public:
     TDispatchValue Call(const QString& n, const TDispatchArgs& a) override { return Get(n, a); }
 };
 
+// A range that gives its size but refuses its address.
+class TNoAddress : public IAutomationObject {
+public:
+    explicit TNoAddress(const TDispatch& range) : FRange(range) {}
+    TDispatchValue Get(const QString& n, const TDispatchArgs& a) override
+    {
+        if (n == QLatin1String("Address"))
+            throw EOleError(QStringLiteral("refused"));
+        return FRange.Get(n, a);
+    }
+    void Put(const QString& n, const TDispatchArgs& a, const TDispatchValue& v) override { FRange.Put(n, a, v); }
+    TDispatchValue Call(const QString& n, const TDispatchArgs& a) override { return Get(n, a); }
+
+private:
+    TDispatch FRange;
+};
+
 } // namespace
 
 TEST(ExcelOleDataSrc, SetRangeTakesSizeAndAddress)
@@ -123,6 +140,17 @@ TEST(ExcelOleDataSrc, FailedSetRangePassesToTheCaller)
     EXPECT_THROW(src.SetRange(TDispatch(std::make_shared<TRefusing>())), EOleError);
     EXPECT_THROW(src.SetRange(TDispatch()), EOleError);
     Sheet s;
+    // A cached grid given a larger range that fails half-way keeps its
+    // range, size, address and cells.
+    TExcelOleDataSrc cached;
+    cached.SetRange(s.range);
+    cached.SetCached(true);
+    EXPECT_THROW(cached.SetRange(TDispatch(std::make_shared<TNoAddress>(s.sheet->Range(1, 1, 9, 9)))), EOleError);
+    EXPECT_TRUE(cached.Range() == s.range);
+    EXPECT_EQ(cached.ColCount(), 4);
+    EXPECT_EQ(cached.RowCount(), 6);
+    EXPECT_EQ(cached.Address(), TVariant("[Book1]Sheet1!B2:E7"));
+    EXPECT_EQ(cached.Cell(3, 5), TVariant(705.0));
     s.app->CloseWorkbook(s.book);
     EXPECT_THROW(src.SetRange(s.range), EOleError);
 }
