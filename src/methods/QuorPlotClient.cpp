@@ -400,20 +400,24 @@ void TQuorPlotClient::SetNeedsLayout()
 void TQuorPlotClient::ShowHint(TObject* /*Sender*/, TSelectionEntry* Objects, const TPoint& /*Pt*/)
 {
     try {
-        QString text;
-        if (Objects && !Objects->Next) {
-            text = Objects->Object->GetHint();
-        } else if (Objects) {
-            QStringList captions;
-            for (const TSelectionEntry* entry = Objects; entry; entry = entry->Next.get())
-                captions << entry->Object->GetCaption();
-            text = captions.join(QStringLiteral(", ")) + QStringLiteral(" [Click to cycle through items]");
-        }
+        const QString text = HintText(Objects);
         if (FManager && FManager->PanelHint)
             FManager->PanelHint->setText(text);
     } catch (const std::exception&) {
         // A hint is not worth an error dialog.
     }
+}
+
+QString TQuorPlotClient::HintText(const TSelectionEntry* Objects) const
+{
+    if (!Objects)
+        return QString();
+    if (!Objects->Next)
+        return Objects->Object->GetHint();
+    QStringList captions;
+    for (const TSelectionEntry* entry = Objects; entry; entry = entry->Next.get())
+        captions << entry->Object->GetCaption();
+    return captions.join(QStringLiteral(", ")) + QStringLiteral(" [Click to cycle through items]");
 }
 
 // ---- write-through --------------------------------------------------------------------------

@@ -106,7 +106,7 @@ public:
 
     // The editor's hover hook: the hint of what lies under the mouse, in the
     // status bar's hint panel.
-    virtual void ShowHint(TObject* Sender, TSelectionEntry* Objects, const TPoint& Pt);
+    void ShowHint(TObject* Sender, TSelectionEntry* Objects, const TPoint& Pt);
     // Swaps the white background with black drawing and the black
     // background with white drawing.
     virtual void InvertBackground() = 0;
@@ -164,6 +164,9 @@ protected:
     virtual void SyncSelection() = 0;
     // The editor's smallest client size, insets included.
     virtual TSize GetMinEditorSize() const = 0;
+    // The hover text for the objects under the mouse, topmost first: empty
+    // for none, the hint of one, the captions of several.
+    virtual QString HintText(const TSelectionEntry* Objects) const;
 
     // The picture of the editor's chosen parts at its size.
     TMetafile MakeMetafile(TGOEParts Parts) const;

@@ -6,7 +6,6 @@
 #include "QuorData/Utility.h"
 #include "platform/Exceptions.h"
 
-#include <QLabel>
 #include <QPainter>
 #include <QRect>
 #include <QStringList>
@@ -700,29 +699,22 @@ void TScatterplotmatrix::SyncSelection()
     editor->SelectionChanged(false, false);
 }
 
-void TScatterplotmatrix::ShowHint(TObject* Sender, TSelectionEntry* Objects, const TPoint& Pt)
+QString TScatterplotmatrix::HintText(const TSelectionEntry* Objects) const
 {
-    if (!Objects || !Objects->Next) {
-        TQuorPlotClient::ShowHint(Sender, Objects, Pt);
-        return;
+    if (!Objects || !Objects->Next)
+        return TQuorPlotClient::HintText(Objects);
+    QString prefix;
+    QStringList captions;
+    for (const TSelectionEntry* entry = Objects; entry; entry = entry->Next.get()) {
+        if (dynamic_cast<const TGOSubChartArea*>(entry->Object))
+            prefix = entry->Object->GetHint() + QStringLiteral(": ");
+        else
+            captions << entry->Object->GetCaption();
     }
-    try {
-        QString prefix;
-        QStringList captions;
-        for (const TSelectionEntry* entry = Objects; entry; entry = entry->Next.get()) {
-            if (dynamic_cast<const TGOSubChartArea*>(entry->Object))
-                prefix = entry->Object->GetHint() + QStringLiteral(": ");
-            else
-                captions << entry->Object->GetCaption();
-        }
-        QString text = prefix + captions.join(QStringLiteral(", "));
-        if (captions.size() > 1)
-            text += QStringLiteral(" [Click to cycle through items]");
-        if (ClientManager() && ClientManager()->PanelHint)
-            ClientManager()->PanelHint->setText(text);
-    } catch (const std::exception&) {
-        // A hint is not worth an error dialog.
-    }
+    QString text = prefix + captions.join(QStringLiteral(", "));
+    if (captions.size() > 1)
+        text += QStringLiteral(" [Click to cycle through items]");
+    return text;
 }
 
 void TScatterplotmatrix::ExchangeDims(int A, int B)

@@ -172,7 +172,6 @@ public:
 
     void Attach() override;
     void InvertBackground() override;
-    void ShowHint(TObject* Sender, TSelectionEntry* Objects, const TPoint& Pt) override;
 
     // The dot side and ring width in pixels; the plot is rebuilt.
     void SetDotSize(int Value);
@@ -208,6 +207,8 @@ protected:
     void UpdateObjectGeometry(TGraphicObject* Object) override;
     void SyncSelection() override;
     TSize GetMinEditorSize() const override;
+    // Several objects: the captions behind the hint of the cell they lie in.
+    QString HintText(const TSelectionEntry* Objects) const override;
 
 private:
     void SetDefaults();
