@@ -106,6 +106,42 @@ void BM_ReadGrids(benchmark::State& state)
     state.SetBytesProcessed(int64_t(state.iterations()) * QFile(path).size());
 }
 
+// The steps of reading on their own: parsing and counting, the values, the
+// labels.
+void BM_Open(benchmark::State& state)
+{
+    const QString path = FileOf(state.range(0) != 0);
+    for (auto _ : state) {
+        TXMLFile file;
+        if (!file.Open(path))
+            state.SkipWithError("no data");
+    }
+}
+
+void BM_LoadValues(benchmark::State& state)
+{
+    TXMLFile file;
+    if (!file.Open(FileOf(state.range(0) != 0)))
+        state.SkipWithError("no data");
+    for (auto _ : state) {
+        TXMLDataSrc values;
+        values.Load(file);
+        benchmark::DoNotOptimize(values.RowCount());
+    }
+}
+
+void BM_LoadLabels(benchmark::State& state)
+{
+    TXMLFile file;
+    if (!file.Open(FileOf(state.range(0) != 0)))
+        state.SkipWithError("no data");
+    for (auto _ : state) {
+        TXMLTextSrc labels;
+        labels.LoadLabels(file);
+        benchmark::DoNotOptimize(labels.ColCount());
+    }
+}
+
 // The stored properties, which are read by opening the file again.
 void BM_ReadAttributes(benchmark::State& state)
 {
@@ -121,6 +157,9 @@ void BM_ReadAttributes(benchmark::State& state)
 BENCHMARK(BM_Write)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareParse)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadGrids)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Open)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadValues)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadLabels)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadAttributes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -389,12 +389,18 @@ void TXMLTextSrc::LoadTexts(pugi::xml_node Parent, int Count, const char* Name, 
     FCompact = false;
     FNotNumbers.clear();
     int i = 0;
-    for (pugi::xml_node n = NextElement(Parent.first_child()); n && i < Count; n = NextElement(n.next_sibling()), ++i) {
-        QString text = GetAttributeText(n, Name);
-        if (text.isEmpty() && Fallback)
-            text = GetAttributeText(n, Fallback);
-        Columns[size_t(i)] = TVariant(text);
-    }
+    for (pugi::xml_node n = NextElement(Parent.first_child()); n && i < Count; n = NextElement(n.next_sibling()), ++i)
+        SetText(i, n, Name, Fallback);
+}
+
+// Decided on the attribute's bytes, so that each cell makes one string and
+// copies none; the labels of a large file are a good part of reading it.
+void TXMLTextSrc::SetText(int i, pugi::xml_node Node, const char* Name, const char* Fallback)
+{
+    const char* text = Node.attribute(Name).value();
+    if (!*text && Fallback)
+        text = Node.attribute(Fallback).value();
+    Columns[size_t(i)] = TVariant(Utf8(text));
 }
 
 void TXMLTextSrc::LoadNames(const TXMLFile& XMLFile)

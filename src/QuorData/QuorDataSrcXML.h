@@ -87,6 +87,7 @@ public:
 
 private:
     void LoadTexts(pugi::xml_node Parent, int Count, const char* Name, const char* Fallback);
+    void SetText(int i, pugi::xml_node Node, const char* Name, const char* Fallback);
 };
 
 // Applies the hidden flags of the variables and the colours and hidden flags
