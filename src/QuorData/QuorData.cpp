@@ -61,7 +61,7 @@ int CompareValue(double A, double B, double Epsilon)
 
 // The client operation each data-event class is delivered to; classes not
 // listed reach no client.
-enum class TDispatch {
+enum class TClientCall {
     None,
     DataSrcChange,
     ValueChange,
@@ -79,57 +79,57 @@ enum class TDispatch {
     PointExchange,
 };
 
-TDispatch DispatchOf(const TClass* Class)
+TClientCall DispatchOf(const TClass* Class)
 {
-    static const std::pair<const TClass*, TDispatch> table[] = {
-        {TQuorDataEventDataSrcChange::StaticClass(), TDispatch::DataSrcChange},
-        {TQuorDataEventValueChange::StaticClass(), TDispatch::ValueChange},
-        {TQuorDataEventDimModifications::StaticClass(), TDispatch::DimModifications},
-        {TQuorDataEventPointModifications::StaticClass(), TDispatch::PointModifications},
-        {TQuorDataEventDimSliderChange::StaticClass(), TDispatch::DimSliderChange},
-        {TQuorDataEventDimLBoundChange::StaticClass(), TDispatch::DimBoundChange},
-        {TQuorDataEventDimUBoundChange::StaticClass(), TDispatch::DimBoundChange},
-        {TQuorDataEventDimSelectionChange::StaticClass(), TDispatch::DimSelectionChange},
-        {TQuorDataEventDimVisibilityChange::StaticClass(), TDispatch::DimVisibilityChange},
-        {TQuorDataEventDimExchange::StaticClass(), TDispatch::DimExchange},
-        {TQuorDataEventDimMove::StaticClass(), TDispatch::DimMove},
-        {TQuorDataEventPointSelectionChange::StaticClass(), TDispatch::PointSelectionChange},
-        {TQuorDataEventPointVisibilityChange::StaticClass(), TDispatch::PointVisibilityChange},
-        {TQuorDataEventPointColorChange::StaticClass(), TDispatch::PointColorChange},
-        {TQuorDataEventPointExchange::StaticClass(), TDispatch::PointExchange},
+    static const std::pair<const TClass*, TClientCall> table[] = {
+        {TQuorDataEventDataSrcChange::StaticClass(), TClientCall::DataSrcChange},
+        {TQuorDataEventValueChange::StaticClass(), TClientCall::ValueChange},
+        {TQuorDataEventDimModifications::StaticClass(), TClientCall::DimModifications},
+        {TQuorDataEventPointModifications::StaticClass(), TClientCall::PointModifications},
+        {TQuorDataEventDimSliderChange::StaticClass(), TClientCall::DimSliderChange},
+        {TQuorDataEventDimLBoundChange::StaticClass(), TClientCall::DimBoundChange},
+        {TQuorDataEventDimUBoundChange::StaticClass(), TClientCall::DimBoundChange},
+        {TQuorDataEventDimSelectionChange::StaticClass(), TClientCall::DimSelectionChange},
+        {TQuorDataEventDimVisibilityChange::StaticClass(), TClientCall::DimVisibilityChange},
+        {TQuorDataEventDimExchange::StaticClass(), TClientCall::DimExchange},
+        {TQuorDataEventDimMove::StaticClass(), TClientCall::DimMove},
+        {TQuorDataEventPointSelectionChange::StaticClass(), TClientCall::PointSelectionChange},
+        {TQuorDataEventPointVisibilityChange::StaticClass(), TClientCall::PointVisibilityChange},
+        {TQuorDataEventPointColorChange::StaticClass(), TClientCall::PointColorChange},
+        {TQuorDataEventPointExchange::StaticClass(), TClientCall::PointExchange},
     };
     for (const auto& [cls, kind] : table)
         if (cls == Class)
             return kind;
-    return TDispatch::None;
+    return TClientCall::None;
 }
 
-void Deliver(IQuorDataClient* Client, TDispatch Kind, const TQuorDataEvent& E)
+void Deliver(IQuorDataClient* Client, TClientCall Kind, const TQuorDataEvent& E)
 {
     switch (Kind) {
-    case TDispatch::None: break;
-    case TDispatch::DataSrcChange: Client->DataSrcChange(E.Data, E.Actor); break;
-    case TDispatch::ValueChange: Client->ValueChange(E.Data, E.Actor); break;
-    case TDispatch::DimModifications: Client->DimModifications(E.Data, E.Actor); break;
-    case TDispatch::PointModifications: Client->PointModifications(E.Data, E.Actor); break;
-    case TDispatch::DimSliderChange: Client->DimSliderChange(E.Data, E.Actor, E.Index); break;
-    case TDispatch::DimBoundChange: Client->DimBoundChange(E.Data, E.Actor, E.Index); break;
-    case TDispatch::DimSelectionChange:
+    case TClientCall::None: break;
+    case TClientCall::DataSrcChange: Client->DataSrcChange(E.Data, E.Actor); break;
+    case TClientCall::ValueChange: Client->ValueChange(E.Data, E.Actor); break;
+    case TClientCall::DimModifications: Client->DimModifications(E.Data, E.Actor); break;
+    case TClientCall::PointModifications: Client->PointModifications(E.Data, E.Actor); break;
+    case TClientCall::DimSliderChange: Client->DimSliderChange(E.Data, E.Actor, E.Index); break;
+    case TClientCall::DimBoundChange: Client->DimBoundChange(E.Data, E.Actor, E.Index); break;
+    case TClientCall::DimSelectionChange:
         Client->DimSelectionChange(E.Data, E.Actor, E.Index, E.Flag);
         break;
-    case TDispatch::DimVisibilityChange:
+    case TClientCall::DimVisibilityChange:
         Client->DimVisibilityChange(E.Data, E.Actor, E.Index, E.Flag);
         break;
-    case TDispatch::DimExchange: Client->DimExchange(E.Data, E.Actor, E.Index, E.Index2); break;
-    case TDispatch::DimMove: Client->DimMove(E.Data, E.Actor, E.Index, E.Index2); break;
-    case TDispatch::PointSelectionChange:
+    case TClientCall::DimExchange: Client->DimExchange(E.Data, E.Actor, E.Index, E.Index2); break;
+    case TClientCall::DimMove: Client->DimMove(E.Data, E.Actor, E.Index, E.Index2); break;
+    case TClientCall::PointSelectionChange:
         Client->PointSelectionChange(E.Data, E.Actor, E.Index, E.Flag);
         break;
-    case TDispatch::PointVisibilityChange:
+    case TClientCall::PointVisibilityChange:
         Client->PointVisibilityChange(E.Data, E.Actor, E.Index, E.Flag);
         break;
-    case TDispatch::PointColorChange: Client->PointColorChange(E.Data, E.Actor, E.Index); break;
-    case TDispatch::PointExchange: Client->PointExchange(E.Data, E.Actor, E.Index, E.Index2); break;
+    case TClientCall::PointColorChange: Client->PointColorChange(E.Data, E.Actor, E.Index); break;
+    case TClientCall::PointExchange: Client->PointExchange(E.Data, E.Actor, E.Index, E.Index2); break;
     }
 }
 
@@ -926,14 +926,14 @@ void TData::DeliverPass(int& Count)
         for (TObject* client : clients)
             interfaces.push_back(ClientInterface(client));
         const TClass* lastClass = nullptr;
-        TDispatch kind = TDispatch::None;
+        TClientCall kind = TClientCall::None;
         for (const auto& event : batch) {
             ++Count;
             if (event->ClassType() != lastClass) {
                 lastClass = event->ClassType();
                 kind = DispatchOf(lastClass);
             }
-            if (kind == TDispatch::None)
+            if (kind == TClientCall::None)
                 continue;
             const size_t n = FClients.size();
             for (size_t i = 0; i < n && i < FClients.size(); ++i) {
