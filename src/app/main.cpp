@@ -1,5 +1,6 @@
 // Quorbel: start-up. Until the main window exists this opens an empty main
 // window titled "Quorbel" over the generated one-by-one table.
+#include "ObjectEditor/StockObjects.h"
 #include "QuorData/QuorDataSrcTest.h"
 #include "platform/Application.h"
 
@@ -9,6 +10,8 @@ int main(int argc, char** argv)
 {
     TApplication app(argc, argv);
     TApplication::setApplicationName(QStringLiteral("Quorbel"));
+    // The shared pens, brushes and pattern exist before any window draws.
+    InitStockObjects();
 
     TTestDataSrc values;
     values.Generate(1, 1);
