@@ -15,53 +15,56 @@
 
 namespace {
 
-// Fills the squares of one dot layer. Within a paint on a canvas that maps
-// one to one, the squares of a layer go to the painter in one call: a paint
-// brings its whole area to the screen, so nothing need be told of them, and
-// the dots are most of what the matrix draws. Otherwise each goes through
-// the canvas.
-class TDotPainter {
+// The squares of one dot layer, gathered over every cell so that they are
+// filled together.
+class TDotSquares {
 public:
-    TDotPainter(TCanvas& Canvas, bool InPaint) : FCanvas(Canvas)
-    {
-        FDirect = InPaint && Canvas.Painter() && Canvas.MapMode() == TMapMode::mmText
-               && Canvas.WindowOrg() == TPoint{} && Canvas.ViewportOrg() == TPoint{};
-        if (FDirect) {
-            QPainter* painter = Canvas.Painter();
-            painter->setCompositionMode(QPainter::CompositionMode_Source);
-            painter->setPen(Qt::NoPen);
-        } else {
-            Canvas.SetPen(ClearPen());
-        }
-    }
-
     void Add(const TRect& Square) { FSquares.push_back(Square); }
 
-    void Fill(TColor Color)
+    // Each square through the canvas, which tells the window what it drew.
+    void FillThroughCanvas(TCanvas& Canvas, TColor Color)
     {
-        if (FDirect) {
-            FRects.clear();
-            for (const TRect& r : FSquares)
-                FRects.emplace_back(r.Left, r.Top, r.Width(), r.Height());
-            if (!FRects.empty()) {
-                QPainter* painter = FCanvas.Painter();
-                painter->setBrush(ToQColor(Color));
-                painter->drawRects(FRects.data(), int(FRects.size()));
-            }
-        } else {
-            FCanvas.Brush().SetColor(Color);
-            for (const TRect& r : FSquares)
-                FCanvas.FillRect(r);
+        Canvas.SetPen(ClearPen());
+        Canvas.Brush().SetColor(Color);
+        for (const TRect& r : FSquares)
+            Canvas.FillRect(r);
+        FSquares.clear();
+    }
+
+    // The one drawing of the matrix that goes past the canvas, for speed:
+    // the dots are most of what it draws, and one call for all squares of a
+    // layer saves a canvas call for each. It fills exactly as the canvas's
+    // FillRect does (copy mode, no outline, the canvas's clip, which is the
+    // painter's), so it may only run where logical units are device pixels,
+    // and only within a paint, which brings its whole area to the screen
+    // without being told of each figure.
+    void FillPastCanvas(QPainter& Painter, TColor Color)
+    {
+        FRects.clear();
+        for (const TRect& r : FSquares)
+            FRects.emplace_back(r.Left, r.Top, r.Width(), r.Height());
+        if (!FRects.empty()) {
+            Painter.setCompositionMode(QPainter::CompositionMode_Source);
+            Painter.setPen(Qt::NoPen);
+            Painter.setBrush(ToQColor(Color));
+            Painter.drawRects(FRects.data(), int(FRects.size()));
         }
         FSquares.clear();
     }
 
 private:
-    TCanvas& FCanvas;
-    bool FDirect = false;
     std::vector<TRect> FSquares;
     std::vector<QRect> FRects;
 };
+
+// The painter to fill dot squares on past the canvas (see FillPastCanvas),
+// or nullptr when they must go through the canvas.
+QPainter* PainterForDots(const TCanvas& Canvas, bool InPaint)
+{
+    const bool oneToOne = Canvas.MapMode() == TMapMode::mmText && Canvas.WindowOrg() == TPoint{}
+                       && Canvas.ViewportOrg() == TPoint{};
+    return InPaint && oneToOne ? Canvas.Painter() : nullptr;
+}
 
 TRect Union(const TRect& A, const TRect& B)
 {
@@ -230,7 +233,7 @@ void TGOScatterDataPoint::DotCentres() const
     }
 }
 
-bool TGOScatterDataPoint::ContainsPoint(const TPoint& Pt) const
+bool TGOScatterDataPoint::AnyDotCentre(const std::function<bool(const TPoint&)>& Test) const
 {
     if (Data->IsPointHidden(Point))
         return false;
@@ -238,22 +241,19 @@ bool TGOScatterDataPoint::ContainsPoint(const TPoint& Pt) const
     const int n = int(DotX.size());
     for (int c = 0; c < n; ++c)
         for (int r = c + 1; r < n; ++r)
-            if (PointsNear(Pt, ::Point(DotX[size_t(c)], DotY[size_t(r)]), 3))
+            if (Test(::Point(DotX[size_t(c)], DotY[size_t(r)])))
                 return true;
     return false;
 }
 
+bool TGOScatterDataPoint::ContainsPoint(const TPoint& Pt) const
+{
+    return AnyDotCentre([&](const TPoint& centre) { return PointsNear(Pt, centre, 3); });
+}
+
 bool TGOScatterDataPoint::InsideRect(const TRect& R) const
 {
-    if (Data->IsPointHidden(Point))
-        return false;
-    DotCentres();
-    const int n = int(DotX.size());
-    for (int c = 0; c < n; ++c)
-        for (int r = c + 1; r < n; ++r)
-            if (PtInRect(R, ::Point(DotX[size_t(c)], DotY[size_t(r)])))
-                return true;
-    return false;
+    return AnyDotCentre([&](const TPoint& centre) { return PtInRect(R, centre); });
 }
 
 void TGOScatterDataPoint::PaintPoint(TCanvas& Canvas, bool WithSelection)
@@ -276,7 +276,8 @@ void TGOScatterDataPoint::PaintLayers(TCanvas& Canvas, bool WithSelection, bool 
     DotCentres();
     const TScatterplotLayout& L = Layout();
     const int n = int(DotX.size());
-    TDotPainter painter(Canvas, InPaint);
+    QPainter* direct = PainterForDots(Canvas, InPaint);
+    TDotSquares squares;
     // Cells do not overlap, so each layer can go into every cell before the
     // next inner one.
     for (int layer = int(Layers.size()) - 1; layer >= 0; --layer) {
@@ -293,10 +294,13 @@ void TGOScatterDataPoint::PaintLayers(TCanvas& Canvas, bool WithSelection, bool 
                 const int top = std::max(y - L.DotHalf - spread, L.RowTop(r) + 1);
                 const int bottom = std::min(y + L.DotRest + 1 + spread, L.RowBottom(r));
                 if (bottom > top)
-                    painter.Add(Rect(left, top, right, bottom));
+                    squares.Add(Rect(left, top, right, bottom));
             }
         }
-        painter.Fill(Layers[size_t(layer)]);
+        if (direct)
+            squares.FillPastCanvas(*direct, Layers[size_t(layer)]);
+        else
+            squares.FillThroughCanvas(Canvas, Layers[size_t(layer)]);
     }
 }
 

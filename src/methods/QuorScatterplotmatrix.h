@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 class TScatterplotmatrix;
@@ -95,8 +96,11 @@ public:
 private:
     // The dot centre in every visible column (DotX) and row (DotY).
     void DotCentres() const;
-    // PaintPoint; InPaint tells that a paint runs, which brings what is
-    // drawn to the screen by itself.
+    // Whether the item is shown and Test holds for its dot centre in some cell.
+    bool AnyDotCentre(const std::function<bool(const TPoint&)>& Test) const;
+    // PaintPoint; InPaint tells that the editor's paint (on screen or onto
+    // another canvas) runs, which brings what is drawn to the screen by
+    // itself, so the dots may be filled past the canvas.
     void PaintLayers(TCanvas& Canvas, bool WithSelection, bool InPaint);
 
     mutable std::vector<int> DotX;

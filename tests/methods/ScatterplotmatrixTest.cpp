@@ -214,6 +214,46 @@ TEST_F(ScatterplotmatrixTest, SelectedDotInTwoSlidersShowsItsRingsFromOutsideIn)
     EXPECT_EQ(Pixel(d.x(), d.y() - 2), qRgb(255, 255, 255));
 }
 
+TEST_F(ScatterplotmatrixTest, DotsFilledInAPaintMatchDotsDrawnThroughTheCanvas)
+{
+    T.Data.SetPointSelected(1, true);
+    Open();
+    // Bands in mask mode below, then every dot, under a clip that cuts
+    // through cells: by a paint's Draw, and by the canvas routine that marks
+    // use outside paints.
+    const TRect plot = L().PlotRect;
+    const TRect clip = Rect(plot.Left + 37, plot.Top + 23, plot.Right - 41, plot.Bottom - 19);
+    auto render = [&](const TPoint& Origin, bool ThroughPaint) {
+        QImage image(Edit()->size(), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        TCanvas canvas(&image);
+        canvas.SetViewportOrg(Origin.x, Origin.y);
+        canvas.IntersectClipRect(clip);
+        for (TGraphicObject* o = Edit()->GetObjects(); o; o = o->Next)
+            if (dynamic_cast<TGOScatterSlider*>(o))
+                o->Draw(canvas);
+        for (TGraphicObject* o = Edit()->GetObjects(); o; o = o->Next)
+            if (auto* item = dynamic_cast<TGOScatterDataPoint*>(o)) {
+                if (ThroughPaint)
+                    item->Draw(canvas);
+                else
+                    item->PaintPoint(canvas, false);
+            }
+        return image;
+    };
+    const QImage painted = render(TPoint{}, true);
+    EXPECT_EQ(painted, render(TPoint{}, false));
+    // Something of the dots was drawn, and clipped.
+    const QPoint b = Dot(1, 0, 2);
+    ASSERT_TRUE(PtInRect(clip, ToTPoint(b)));
+    EXPECT_EQ(painted.pixel(b), Rgb(F.Props.GetValueColor(15)));
+    EXPECT_EQ(painted.pixel(plot.Left + 36, plot.Top + 60), qRgb(255, 255, 255));
+    // A mapped canvas: the same picture, moved.
+    const QImage moved = render(TPoint{7, 5}, true);
+    EXPECT_EQ(moved.copy(7, 5, painted.width() - 7, painted.height() - 5),
+              painted.copy(0, 0, painted.width() - 7, painted.height() - 5));
+}
+
 TEST_F(ScatterplotmatrixTest, DotOutsideTheBoundsIsClippedToTheCellLessOnePixel)
 {
     Open();
