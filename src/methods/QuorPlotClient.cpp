@@ -70,16 +70,14 @@ TQuorPlotClient::TQuorPlotClient(QWidget* AOwner, const TPlotClientInfo& AInfo)
 TQuorPlotClient::~TQuorPlotClient()
 {
     // Normally Detach has let everything go; a plot freed without it must
-    // still leave no window calling back into it.
+    // still leave no window calling back into it. The editor goes with the
+    // plot: its objects and its paint would reach into the freed plot.
     if (FForm) {
         FForm->OnClose = nullptr;
         FForm->OnActivate = nullptr;
     }
     delete FResizeWatcher.data();
-    if (FEditor) {
-        FEditor->OnPaint = nullptr;
-        FEditor->OnObjectHover = nullptr;
-    }
+    delete FEditor.data();
 }
 
 void TQuorPlotClient::InstallEditor(TGOEdit* AEditor)

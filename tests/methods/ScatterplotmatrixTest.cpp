@@ -807,6 +807,23 @@ TEST_F(ScatterplotmatrixTest, ClosingByTheToggleGoesThroughDetachAlone)
     EXPECT_EQ(F.CountLog(QStringLiteral("close 3")), 1);
 }
 
+TEST_F(ScatterplotmatrixTest, FreedWithoutDetachItLeavesNoEditorBehind)
+{
+    Open();
+    QPointer<TQuorMethodBaseForm> form = Plot->Form();
+    QPointer<TGOEdit> editor = Edit();
+    T.Data.UnregisterClient(Plot);
+    // Deleted without Detach: the editor's objects and paint would reach
+    // into the freed plot.
+    F.Manager->DeleteClient(QStringLiteral("ScatterplotMatrix"));
+    EXPECT_TRUE(editor.isNull());
+    ASSERT_FALSE(form.isNull());
+    form->repaint();
+    form->close();
+    EXPECT_EQ(F.CountLog(QStringLiteral("close 3")), 0);
+    delete form.data();
+}
+
 TEST_F(ScatterplotmatrixTest, ActivatingTheWindowLogsFocusEachTime)
 {
     Open();
@@ -833,6 +850,31 @@ protected:
 };
 
 } // namespace
+
+namespace {
+
+// A matrix whose rebuild ends in the silent abort.
+class TAbortingMatrix : public TScatterplotmatrix {
+public:
+    using TScatterplotmatrix::TScatterplotmatrix;
+
+protected:
+    void BuildObjects() override { Abort(); }
+};
+
+} // namespace
+
+TEST_F(ScatterplotmatrixTest, ASilentAbortInsideAnUpdateEndsItWithoutAMessage)
+{
+    ScopedResponder responder;
+    auto plot = std::make_unique<TAbortingMatrix>(&F.Area);
+    TAbortingMatrix* aborting = plot.get();
+    F.Manager->AddClient(QStringLiteral("ScatterplotMatrix"), QStringLiteral("Scatterplot Matrix"), std::move(plot));
+    EXPECT_TRUE(responder->Texts().isEmpty());
+    EXPECT_EQ(aborting->UpdateLevel, 0);
+    EXPECT_NO_THROW(aborting->DoUpdates());
+    EXPECT_TRUE(responder->Texts().isEmpty());
+}
 
 TEST_F(ScatterplotmatrixTest, AFailedUpdateIsShownAndThePlotStaysUsable)
 {
