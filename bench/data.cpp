@@ -2,6 +2,7 @@
 // transaction, against a plain loop over the same cells.
 #include "QuorData/QuorData.h"
 #include "QuorData/QuorDataSrcTest.h"
+#include "support/DataClients.h"
 
 #include <benchmark/benchmark.h>
 
@@ -30,26 +31,10 @@ TGrids& Grids()
 }
 
 // A client that does nothing, so that the delivery itself is measured.
-class TNoOpClient : public TObject, public IQuorDataClient {
+class TNoOpClient : public TObject, public TNoOpDataClient {
 public:
     int Calls = 0;
-    void BeginEvents() override {}
-    void EndEvents() override {}
-    void PointModifications(TData*, TObject*) override {}
-    void PointColorChange(TData*, TObject*, int) override {}
     void PointSelectionChange(TData*, TObject*, int, bool) override { ++Calls; }
-    void PointVisibilityChange(TData*, TObject*, int, bool) override {}
-    void PointExchange(TData*, TObject*, int, int) override {}
-    void DimSelectionChange(TData*, TObject*, int, bool) override {}
-    void DimExchange(TData*, TObject*, int, int) override {}
-    void DimMove(TData*, TObject*, int, int) override {}
-    void DimVisibilityChange(TData*, TObject*, int, bool) override {}
-    void DimSliderChange(TData*, TObject*, int) override {}
-    void DimBoundChange(TData*, TObject*, int) override {}
-    void DimModifications(TData*, TObject*) override {}
-    void ValueChange(TData*, TObject*) override {}
-    void DataSrcChange(TData*, TObject*) override {}
-    void CustomEvent(TQuorDataCustomEvent*) override {}
 };
 
 class TActor : public TObject {};

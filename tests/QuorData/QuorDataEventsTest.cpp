@@ -2,6 +2,7 @@
 #include "QuorData/QuorData.h"
 #include "QuorData/QuorDataSrcTest.h"
 #include "platform/Exceptions.h"
+#include "support/DataClients.h"
 #include "support/TestSupport.h"
 
 #include <QTimer>
@@ -144,17 +145,6 @@ struct TFixture {
         return names;
     }
 };
-
-template <class F>
-QString AssertionText(F f)
-{
-    try {
-        f();
-    } catch (const EAssertionFailed& e) {
-        return e.Message();
-    }
-    return QStringLiteral("<no assertion>");
-}
 
 QString Expected(const char* text)
 {
@@ -790,26 +780,7 @@ public:
 };
 QString TLeavingBase::Message;
 
-class TLeavingClient : public TLeavingBase, public IQuorDataClient {
-public:
-    void BeginEvents() override {}
-    void EndEvents() override {}
-    void PointModifications(TData*, TObject*) override {}
-    void PointColorChange(TData*, TObject*, int) override {}
-    void PointSelectionChange(TData*, TObject*, int, bool) override {}
-    void PointVisibilityChange(TData*, TObject*, int, bool) override {}
-    void PointExchange(TData*, TObject*, int, int) override {}
-    void DimSelectionChange(TData*, TObject*, int, bool) override {}
-    void DimExchange(TData*, TObject*, int, int) override {}
-    void DimMove(TData*, TObject*, int, int) override {}
-    void DimVisibilityChange(TData*, TObject*, int, bool) override {}
-    void DimSliderChange(TData*, TObject*, int) override {}
-    void DimBoundChange(TData*, TObject*, int) override {}
-    void DimModifications(TData*, TObject*) override {}
-    void ValueChange(TData*, TObject*) override {}
-    void DataSrcChange(TData*, TObject*) override {}
-    void CustomEvent(TQuorDataCustomEvent*) override {}
-};
+class TLeavingClient : public TLeavingBase, public TNoOpDataClient {};
 } // namespace
 
 TEST(DataClients, DeliveryToAnObjectWithoutTheInterfaceFails)

@@ -70,17 +70,6 @@ struct TTable {
 
 class TActor : public TObject {};
 
-template <class F>
-QString AssertionText(F f)
-{
-    try {
-        f();
-    } catch (const EAssertionFailed& e) {
-        return e.Message();
-    }
-    return QStringLiteral("<no assertion>");
-}
-
 QString Expected(const char* text)
 {
     return QString::fromUtf8(text) + QStringLiteral(" (QuorData, line ");

@@ -3,6 +3,8 @@
 #include "QuorData/QuorDataSrcXML.h"
 #include "support/TestSupport.h"
 
+#include "XMLTestSupport.h"
+
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -11,18 +13,9 @@
 
 namespace {
 
-class XMLHostile : public ::testing::Test {
+class XMLHostile : public TXMLFolderTest {
 protected:
-    QTemporaryDir dir;
-
-    QString Write(const QByteArray& content, const QString& name = QStringLiteral("hostile.xml"))
-    {
-        const QString path = dir.filePath(name);
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(content);
-        return path;
-    }
+    XMLHostile() : TXMLFolderTest(QStringLiteral("hostile.xml")) {}
 
     // Opening fails with an error that names the file and says why.
     void ExpectUnreadable(const QString& path, const char* reason)
@@ -142,46 +135,36 @@ TEST_F(XMLHostile, AFailedLoadKeepsTheFormerDocument)
 
 TEST_F(XMLHostile, AttributesThatAreNoIntegersFailAfterTheOnesBefore)
 {
-    TTestDataSrc values;
-    values.Generate(1, 3);
-    TTestTextSrc names, labels;
-    names.GenerateText(1, 1, QStringLiteral("d"));
-    labels.GenerateText(1, 3, QStringLiteral("p"));
-    TData data;
-    data.SetDataSrc(&values, &names, &labels);
+    TGeneratedTable t(1, 3, QStringLiteral("d"), QStringLiteral("p"));
+    t.Set();
     const QString path = Write("<q><data><variables><realvariable hide=\"yes\"/></variables><records>"
                                "<record color=\" 7 \" hide=\"0\"/><record color=\"-3\"/><record color=\"red\" hide=\"1\"/>"
                                "<record color=\"9\"/></records></data></q>");
     try {
-        ReadXMLAttributes(path, data);
+        ReadXMLAttributes(path, t.data);
         FAIL() << "no error";
     } catch (const EVariantError& e) {
         EXPECT_TRUE(e.Message().contains(QLatin1String("'red'")));
     }
-    EXPECT_TRUE(data.IsDimHidden(0)); // any text but "0" hides
-    EXPECT_EQ(data.GetPointColor(0), 7);
-    EXPECT_EQ(data.GetPointColor(1), -3); // stored unchanged
-    EXPECT_FALSE(data.IsPointHidden(2));  // not reached
+    EXPECT_TRUE(t.data.IsDimHidden(0)); // any text but "0" hides
+    EXPECT_EQ(t.data.GetPointColor(0), 7);
+    EXPECT_EQ(t.data.GetPointColor(1), -3); // stored unchanged
+    EXPECT_FALSE(t.data.IsPointHidden(2));  // not reached
     // More entries in the file than the data object has are left alone.
     EXPECT_NO_THROW(ReadXMLAttributes(Write("<q><data><variables><realvariable/><realvariable hide=\"1\"/></variables>"
                                             "<records><record/><record/><record/><record hide=\"1\"/></records></data></q>"),
-                                      data));
+                                      t.data));
 }
 
 TEST_F(XMLHostile, TheDataObjectKeepsItsSourcesWhenAFileFails)
 {
-    TTestDataSrc values;
-    values.Generate(2, 2);
-    TTestTextSrc names, labels;
-    names.GenerateText(2, 1, QStringLiteral("d"));
-    labels.GenerateText(1, 2, QStringLiteral("p"));
-    TData data;
-    data.SetDataSrc(&values, &names, &labels);
+    TGeneratedTable t(2, 2, QStringLiteral("d"), QStringLiteral("p"));
+    t.Set();
     const QString bad = Write("<q><data><variables><realvariable", QStringLiteral("cut.xml"));
     // The steps of a load, as far as they get.
     TXMLFile file;
     EXPECT_THROW(file.Open(bad), EXMLError);
-    EXPECT_THROW(ReadXMLAttributes(bad, data), EXMLError);
-    EXPECT_EQ(data.DataSrc(), &values);
-    EXPECT_EQ(data.GetDimName(1), QStringLiteral("d2"));
+    EXPECT_THROW(ReadXMLAttributes(bad, t.data), EXMLError);
+    EXPECT_EQ(t.data.DataSrc(), &t.values);
+    EXPECT_EQ(t.data.GetDimName(1), QStringLiteral("d2"));
 }

@@ -1,6 +1,8 @@
 #include "QuorData/QuorDataSrcXML.h"
 #include "support/TestSupport.h"
 
+#include "XMLTestSupport.h"
+
 #include <QFile>
 #include <QLocale>
 #include <QRandomGenerator>
@@ -12,19 +14,9 @@
 
 namespace {
 
-// Files in a folder of their own, removed with the fixture.
-class XMLRead : public ::testing::Test {
+class XMLRead : public TXMLFolderTest {
 protected:
-    QTemporaryDir dir;
-
-    QString Write(const QByteArray& content, const QString& name = QStringLiteral("t.xml"))
-    {
-        const QString path = dir.filePath(name);
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(content);
-        return path;
-    }
+    XMLRead() : TXMLFolderTest(QStringLiteral("t.xml")) {}
 
     // A file of three variables and one record per text.
     QString Records(const QList<QByteArray>& texts, int variables = 3)

@@ -3,6 +3,8 @@
 #include "QuorData/QuorDataSrcXML.h"
 #include "support/TestSupport.h"
 
+#include "XMLTestSupport.h"
+
 #include <QFile>
 #include <QLocale>
 #include <QRandomGenerator>
@@ -15,22 +17,7 @@
 
 namespace {
 
-// A data object over generated grids whose cells the test sets. The grids
-// are declared first so that they outlive the data object.
-struct Table {
-    TTestDataSrc values;
-    TTestTextSrc names;
-    TTestTextSrc labels;
-    TData data;
-
-    Table(int dims, int points)
-    {
-        values.Generate(dims, points);
-        names.GenerateText(dims, 1, QStringLiteral("Dim "));
-        labels.GenerateText(1, points, QStringLiteral("Item "));
-    }
-    void Set() { data.SetDataSrc(&values, &names, &labels); }
-};
+using Table = TGeneratedTable;
 
 // A file read the way the main window reads one.
 struct ReadBack {

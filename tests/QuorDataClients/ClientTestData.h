@@ -6,15 +6,32 @@
 #include "QuorData/QuorData.h"
 #include "QuorData/QuorDataSrcTest.h"
 #include "QuorMethodBase.h"
+#include "support/DataClients.h"
 
 #include <QStringList>
 
 #include <functional>
 #include <memory>
 
-// Notes every notice as text; as a client of the manager it registers with
-// the data object in Attach like the real clients.
-class TNoticeRecorder : public TObject, public IQuorClient, public IQuorDataClient {
+// A client of the manager that registers with the data object in Attach like
+// the real clients, and otherwise does nothing.
+class TTestClient : public TObject, public IQuorClient, public TNoOpDataClient {
+public:
+    void SetClientManager(TQuorClientManager* Manager) override { FManager = Manager; }
+    void Attach() override { FManager->Data->RegisterClient(this); }
+    void Detach() override { FManager->Data->UnregisterClient(this); }
+    TQuorClientCapabilities GetCapabilities() override { return {}; }
+    void CopyToClipboard(QClipboard*) override {}
+    void Print(QPrinter*) override {}
+    int ShowCopyOptions(QClipboard*) override { return 0; }
+    int ShowPrintOptions(QPrinter*) override { return 0; }
+
+private:
+    TQuorClientManager* FManager = nullptr;
+};
+
+// Notes every notice as text.
+class TNoticeRecorder : public TTestClient {
 public:
     void BeginEvents() override { Notices << "Begin"; }
     void EndEvents() override { Notices << "End"; }
@@ -47,20 +64,8 @@ public:
         }
     }
 
-    void SetClientManager(TQuorClientManager* Manager) override { FManager = Manager; }
-    void Attach() override { FManager->Data->RegisterClient(this); }
-    void Detach() override { FManager->Data->UnregisterClient(this); }
-    TQuorClientCapabilities GetCapabilities() override { return {}; }
-    void CopyToClipboard(QClipboard*) override {}
-    void Print(QPrinter*) override {}
-    int ShowCopyOptions(QClipboard*) override { return 0; }
-    int ShowPrintOptions(QPrinter*) override { return 0; }
-
     QStringList Notices;
     TQDCESubSelection LastSubSelection;
-
-private:
-    TQuorClientManager* FManager = nullptr;
 };
 
 class TClientTestData {

@@ -16,37 +16,7 @@ namespace {
 
 // A stand-in for a plot: the form data client knows the plots by the keys
 // they are held under, whatever their class.
-class TFakePlot : public TObject, public IQuorClient, public IQuorDataClient {
-public:
-    void BeginEvents() override {}
-    void EndEvents() override {}
-    void PointModifications(TData*, TObject*) override {}
-    void PointColorChange(TData*, TObject*, int) override {}
-    void PointSelectionChange(TData*, TObject*, int, bool) override {}
-    void PointVisibilityChange(TData*, TObject*, int, bool) override {}
-    void PointExchange(TData*, TObject*, int, int) override {}
-    void DimSelectionChange(TData*, TObject*, int, bool) override {}
-    void DimExchange(TData*, TObject*, int, int) override {}
-    void DimMove(TData*, TObject*, int, int) override {}
-    void DimVisibilityChange(TData*, TObject*, int, bool) override {}
-    void DimSliderChange(TData*, TObject*, int) override {}
-    void DimBoundChange(TData*, TObject*, int) override {}
-    void DimModifications(TData*, TObject*) override {}
-    void ValueChange(TData*, TObject*) override {}
-    void DataSrcChange(TData*, TObject*) override {}
-    void CustomEvent(TQuorDataCustomEvent*) override {}
-    void SetClientManager(TQuorClientManager* Manager) override { FManager = Manager; }
-    void Attach() override { FManager->Data->RegisterClient(this); }
-    void Detach() override { FManager->Data->UnregisterClient(this); }
-    TQuorClientCapabilities GetCapabilities() override { return {}; }
-    void CopyToClipboard(QClipboard*) override {}
-    void Print(QPrinter*) override {}
-    int ShowCopyOptions(QClipboard*) override { return 0; }
-    int ShowPrintOptions(QPrinter*) override { return 0; }
-
-private:
-    TQuorClientManager* FManager = nullptr;
-};
+class TFakePlot : public TTestClient {};
 
 class FormDataClientTest : public ::testing::Test, public TClientTestData {
 protected:

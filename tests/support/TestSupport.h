@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/DialogService.h"
+#include "platform/Exceptions.h"
 
 #include <QString>
 
@@ -37,3 +38,15 @@ bool ProcessEventsUntil(const std::function<bool()>& condition, int boundMs = 50
 // The responder that the test main installs for every test, so that no test
 // can wait on a real modal window.
 TScriptedResponder& DefaultTestResponder();
+
+// The message of the assertion that the call fails with, or "<no assertion>".
+template <class F>
+QString AssertionText(F f)
+{
+    try {
+        f();
+    } catch (const EAssertionFailed& e) {
+        return e.Message();
+    }
+    return QStringLiteral("<no assertion>");
+}
