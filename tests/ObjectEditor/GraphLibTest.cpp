@@ -1,34 +1,17 @@
 #include "ObjectEditor/GraphLib.h"
 #include "ObjectEditor/StockObjects.h"
+#include "support/Images.h"
 
 #include <QLocale>
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <set>
 #include <utility>
 
 namespace {
 
 using TPixel = std::pair<int, int>;
-
-QImage WhiteImage(int w, int h)
-{
-    QImage image(w, h, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    return image;
-}
-
-QImage NoisyImage(int w, int h)
-{
-    QImage image(w, h, QImage::Format_RGB32);
-    std::mt19937 random(99);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            image.setPixel(x, y, 0xFF000000u | (random() & 0xFFFFFFu));
-    return image;
-}
 
 std::set<TPixel> InkedPixels(const QImage& image)
 {
@@ -38,15 +21,6 @@ std::set<TPixel> InkedPixels(const QImage& image)
             if ((image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF)
                 inked.insert({x, y});
     return inked;
-}
-
-int CountDifferent(const QImage& a, const QImage& b)
-{
-    int count = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            count += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
-    return count;
 }
 
 // The rubber band of the editor: four dash lines sharing one pattern.
@@ -139,7 +113,7 @@ TEST(GraphLib, RubberBandKeepsItsRhythmAroundTheCorners)
 
 TEST(GraphLib, RubberBandDrawnTwiceInExclusiveOrRestoresEveryPixel)
 {
-    const QImage original = NoisyImage(50, 40);
+    const QImage original = NoisyImage(50, 40, 99);
     QImage image = original;
     TCanvas canvas(&image);
     canvas.SetPen(XorPen());
@@ -147,10 +121,10 @@ TEST(GraphLib, RubberBandDrawnTwiceInExclusiveOrRestoresEveryPixel)
     for (const TRect& band : {Rect(5, 5, 45, 35), Rect(40, 30, 3, 2), Rect(7, 7, 8, 30)}) {
         TDashPattern first = RubberBandPattern();
         DrawBand(canvas, band, first);
-        EXPECT_GT(CountDifferent(original, image), 0);
+        EXPECT_GT(CountChanged(original, image), 0);
         TDashPattern second = RubberBandPattern();
         DrawBand(canvas, band, second);
-        EXPECT_EQ(CountDifferent(original, image), 0);
+        EXPECT_EQ(CountChanged(original, image), 0);
     }
 }
 
@@ -254,7 +228,7 @@ TEST(GraphLib, AxisTooShortForTwoLabelsHasOnlyItsLineAndEndTicks)
     // (10 + 0) / (10 + 0) gives one interval less one: none.
     const QImage drawn = DrawnHorizontal(80, 80, AxisX1 + 10, true, 0, 1, 0);
     const QImage expected = ExpectedHorizontal(80, 80, AxisX1 + 10, 4, {}, {}, 2);
-    EXPECT_EQ(CountDifferent(drawn, expected), 0);
+    EXPECT_EQ(CountChanged(drawn, expected), 0);
     EXPECT_EQ(InkedPixels(drawn).size(), 11u + 8u);
 }
 
@@ -265,7 +239,7 @@ TEST(GraphLib, AxisWithOneIntervalLabelsBothEndsInward)
     const int x2 = AxisX1 + 25;
     const QImage drawn = DrawnHorizontal(100, 80, x2, true, 1.5, 2.5, 0);
     const QImage expected = ExpectedHorizontal(100, 80, x2, 4, {}, {{AxisX1, 1.5}, {x2 - 10, 2.5}}, 2);
-    EXPECT_EQ(CountDifferent(drawn, expected), 0);
+    EXPECT_EQ(CountChanged(drawn, expected), 0);
 }
 
 TEST(GraphLib, AxisSpreadsTicksAndLabelsEvenly)
@@ -283,7 +257,7 @@ TEST(GraphLib, AxisSpreadsTicksAndLabelsEvenly)
         labels.push_back({AxisX1 + at[size_t(i)] - shift[size_t(i)], 0.0 + i * (3.0 - 0.0) / 6});
     }
     const QImage below = DrawnHorizontal(160, 80, x2, true, 0.0, 3.0, 5);
-    EXPECT_EQ(CountDifferent(below, ExpectedHorizontal(160, 80, x2, 4, inner, labels, 2)), 0);
+    EXPECT_EQ(CountChanged(below, ExpectedHorizontal(160, 80, x2, 4, inner, labels, 2)), 0);
 
     // Labels above: the ticks point up and the text ends four pixels above.
     QImage aboveDrawn = WhiteImage(160, 80);
@@ -335,7 +309,7 @@ TEST(GraphLib, VerticalAxisRightAlignsLabelsLeftOfTheLine)
             canvas.TextOut(x - 4 - canvas.TextWidth(text), y - shift[i], text);
         }
     }
-    EXPECT_EQ(CountDifferent(drawn, expected), 0);
+    EXPECT_EQ(CountChanged(drawn, expected), 0);
 }
 
 TEST(GraphLib, AxisRoundsTickPositionsAndLabelShiftsHalvesToEven)
@@ -373,7 +347,7 @@ TEST(GraphLib, AxisRoundsTickPositionsAndLabelShiftsHalvesToEven)
             canvas.TextOut(x + 4, y - shift[i], FloatLabelText(0.5 * i));
         }
     }
-    EXPECT_EQ(CountDifferent(drawn, expected), 0);
+    EXPECT_EQ(CountChanged(drawn, expected), 0);
 }
 
 TEST(GraphLib, AxisUsesThePenFontAndBrushItIsGiven)

@@ -1,11 +1,11 @@
 #include "ObjectEditor/GraphicObject.h"
 
 #include "ObjectEditor/StockObjects.h"
+#include "support/Images.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <random>
 #include <vector>
 
 namespace {
@@ -36,16 +36,6 @@ public:
 private:
     TGraphicObject* FHead;
 };
-
-QImage NoisyImage(int w, int h)
-{
-    QImage image(w, h, QImage::Format_RGB32);
-    std::mt19937 random(7);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            image.setPixel(x, y, 0xFF000000u | (random() & 0xFFFFFFu));
-    return image;
-}
 
 QImage ImageAtDpi(int w, int h, int dpi)
 {
@@ -209,7 +199,7 @@ TEST(GraphicObject, MovingAndResizing)
 
 TEST(GraphicObject, HandlesAndMarksDrawnTwiceRestoreTheScreen)
 {
-    const QImage original = NoisyImage(60, 70);
+    const QImage original = NoisyImage(60, 70, 7);
     QImage image = original;
     TCanvas canvas(&image);
     const THandleList handles(CreateHandles(gofSizeX | gofSizeY, 10, 10, R));

@@ -17,22 +17,15 @@ namespace {
 
 constexpr uint32_t gofAllSizes = gofSelectable | gofSizeX | gofSizeY;
 
-class ObjectEditorPress : public ::testing::Test {
+class ObjectEditorPress : public TEditorFixture {
 protected:
     void SetUp() override
     {
         Editor.resize(240, 180);
         Editor.show();
         Editor.Update();
-        Editor.OnSelectionChange = [this](TObject*, TSelectionEntry* List) {
-            Notices.push_back(ListedObjects(List));
-        };
+        NoteSelectionChanges();
     }
-
-    QRgb Pixel(int x, int y) const { return Editor.BackingImage().pixel(x, y); }
-
-    TTestEditor Editor;
-    std::vector<std::vector<TGraphicObject*>> Notices;
 };
 
 } // namespace

@@ -17,22 +17,15 @@ const QRgb Blue = qRgb(0, 0, 200);
 const QRgb InvertedBlue = qRgb(255, 255, 55);
 const QRgb Red = qRgb(200, 0, 0);
 
-class ObjectEditor : public ::testing::Test {
+class ObjectEditor : public TEditorFixture {
 protected:
     void SetUp() override
     {
         Editor.resize(200, 150);
         Editor.show();
         Editor.Repaint();
-        Editor.OnSelectionChange = [this](TObject*, TSelectionEntry* List) {
-            Notices.push_back(ListedObjects(List));
-        };
+        NoteSelectionChanges();
     }
-
-    QRgb Pixel(int x, int y) const { return Editor.BackingImage().pixel(x, y); }
-
-    TTestEditor Editor;
-    std::vector<std::vector<TGraphicObject*>> Notices;
 };
 
 } // namespace

@@ -8,6 +8,8 @@
 
 #include <QImage>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <memory>
 #include <vector>
@@ -105,6 +107,23 @@ inline std::vector<TGraphicObject*> ListedObjects(const TSelectionEntry* List)
         objects.push_back(e->Object);
     return objects;
 }
+
+// A test's editor, with each selection change noted as the list of objects it
+// carried.
+class TEditorFixture : public ::testing::Test {
+protected:
+    void NoteSelectionChanges()
+    {
+        Editor.OnSelectionChange = [this](TObject*, TSelectionEntry* List) {
+            Notices.push_back(ListedObjects(List));
+        };
+    }
+
+    QRgb Pixel(int x, int y) const { return Editor.BackingImage().pixel(x, y); }
+
+    TTestEditor Editor;
+    std::vector<std::vector<TGraphicObject*>> Notices;
+};
 
 // Moves the mouse to Pos outside any press; the editor runs its hover test.
 inline void Hover(TGOEdit& Editor, QPoint Pos)

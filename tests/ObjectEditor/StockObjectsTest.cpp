@@ -1,15 +1,7 @@
 #include "ObjectEditor/StockObjects.h"
+#include "support/Images.h"
 
 #include <gtest/gtest.h>
-
-namespace {
-
-TColor PixelColor(const QImage& image, int x, int y)
-{
-    return ToTColor(QColor(image.pixel(x, y)));
-}
-
-} // namespace
 
 TEST(StockObjects, HatchBitmapIsACheckerboardWhiteOnEvenSums)
 {

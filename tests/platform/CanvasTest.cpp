@@ -1,5 +1,7 @@
 #include "platform/Canvas.h"
 
+#include "support/Images.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 #include <QFileInfo>
@@ -9,33 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
-
 namespace {
-
-// An image with a different colour in every pixel, so that a pixel that is
-// changed and not restored shows.
-QImage NoisyImage(int w, int h)
-{
-    QImage image(w, h, QImage::Format_RGB32);
-    std::mt19937 random(4711);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            image.setPixel(x, y, 0xFF000000u | (random() & 0xFFFFFFu));
-    return image;
-}
-
-QImage WhiteImage(int w, int h)
-{
-    QImage image(w, h, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    return image;
-}
-
-TColor PixelColor(const QImage& image, int x, int y)
-{
-    return ToTColor(QColor(image.pixel(x, y)));
-}
 
 // The set pixels (not white) of a row or column, as a string of '#' and '.'.
 std::string Row(const QImage& image, int y, int from, int to)
@@ -52,15 +28,6 @@ std::string Column(const QImage& image, int x, int from, int to)
     for (int y = from; y < to; ++y)
         s += PixelColor(image, x, y) == 0xFFFFFF ? '.' : '#';
     return s;
-}
-
-int CountChanged(const QImage& a, const QImage& b)
-{
-    int count = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            count += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
-    return count;
 }
 
 QRect InkBounds(const QImage& image)
@@ -115,7 +82,7 @@ TEST(Canvas, DiagonalLineFollowsBresenhamWithTiesToTheMinorAxis)
 
 TEST(Canvas, ExclusiveOrFiguresDrawnTwiceRestoreEveryPixel)
 {
-    const QImage original = NoisyImage(60, 50);
+    const QImage original = NoisyImage(60, 50, 4711);
     QImage image = original;
     const TPoint polygon[] = {{5, 5}, {40, 8}, {30, 45}, {12, 30}, {50, 20}};
     const TPoint polyline[] = {{1, 1}, {58, 3}, {3, 48}, {57, 47}, {1, 1}};
@@ -186,7 +153,7 @@ TEST(Canvas, RectangleOutlineAndClearPenInside)
 
 TEST(Canvas, FillRectCopiesWhateverThePenMode)
 {
-    QImage image = NoisyImage(10, 10);
+    QImage image = NoisyImage(10, 10, 4711);
     {
         TCanvas canvas(&image);
         canvas.SetPen(XorWhite);
@@ -421,7 +388,7 @@ TEST(Canvas, WordTooLongForTheLineIsCutWithAnEllipsis)
 
 TEST(Canvas, PictureRecordsFiguresThatPlayBackExactly)
 {
-    const QImage ground = NoisyImage(40, 30);
+    const QImage ground = NoisyImage(40, 30, 4711);
     auto draw = [](TCanvas& canvas) {
         canvas.SetBrush(TBrush(0x00FFFF));
         canvas.SetPen(TPen(0x0000FF));

@@ -1,5 +1,6 @@
 #include "platform/CustomControl.h"
 
+#include "support/Images.h"
 #include "support/TestSupport.h"
 
 #include <QContextMenuEvent>
@@ -12,11 +13,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-TColor PixelColor(const QImage& image, int x, int y)
-{
-    return ToTColor(QColor(image.pixel(x, y)));
-}
 
 // Paints its whole client area in one colour and records what it was asked.
 class TPaintRecorder : public TCustomControl {

@@ -110,23 +110,27 @@ TEST(MouseQueue, WorkDeferredDuringPollingRunsAfterwards)
     ASSERT_TRUE(ProcessEventsUntil([&] { return runs == 2; }));
 }
 
+namespace {
+// A press handler that polls until the release, as the drag loops do.
+class TDragger : public QWidget {
+public:
+    std::vector<QPoint> Moves;
+    bool Released = false;
+
+protected:
+    void mousePressEvent(QMouseEvent*) override
+    {
+        for (int round = 0; round < 100 && !Released; ++round)
+            MouseQueue::PumpMouseOrPaint();
+    }
+    void mouseMoveEvent(QMouseEvent* e) override { Moves.push_back(e->position().toPoint()); }
+    void mouseReleaseEvent(QMouseEvent*) override { Released = true; }
+};
+} // namespace
+
 TEST(MouseQueue, ScriptedGestureRunsInsideThePressHandler)
 {
-    // A press handler that polls until the release, as the drag loops do.
-    class TDragger : public QWidget {
-    public:
-        std::vector<QPoint> Moves;
-        bool Released = false;
-
-    protected:
-        void mousePressEvent(QMouseEvent*) override
-        {
-            for (int round = 0; round < 100 && !Released; ++round)
-                MouseQueue::PumpMouseOrPaint();
-        }
-        void mouseMoveEvent(QMouseEvent* e) override { Moves.push_back(e->position().toPoint()); }
-        void mouseReleaseEvent(QMouseEvent*) override { Released = true; }
-    } widget;
+    TDragger widget;
     widget.setMouseTracking(true);
     widget.resize(50, 50);
     TGesture(&widget).MoveTo({10, 12}).MoveTo({20, 22}).Release({20, 22}).MoveTo({30, 30}, Qt::NoButton).Press({5, 5});
@@ -139,20 +143,7 @@ TEST(MouseQueue, ScriptedGestureRunsInsideThePressHandler)
 
 TEST(MouseQueue, ScriptedStepRunsInItsTurn)
 {
-    class TDragger : public QWidget {
-    public:
-        std::vector<QPoint> Moves;
-        bool Released = false;
-
-    protected:
-        void mousePressEvent(QMouseEvent*) override
-        {
-            for (int round = 0; round < 100 && !Released; ++round)
-                MouseQueue::PumpMouseOrPaint();
-        }
-        void mouseMoveEvent(QMouseEvent* e) override { Moves.push_back(e->position().toPoint()); }
-        void mouseReleaseEvent(QMouseEvent*) override { Released = true; }
-    } widget;
+    TDragger widget;
     widget.resize(50, 50);
     size_t movesBeforeStep = 99;
     TGesture(&widget)
