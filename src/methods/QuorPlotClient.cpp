@@ -224,8 +224,10 @@ void TQuorPlotClient::FormClose(TQuorMethodBaseForm* /*Sender*/, TCloseAction& A
 {
     LogEvent(QStringLiteral("close %1").arg(FInfo.Number));
     Action = TCloseAction::caFree;
-    // Frees this plot: nothing of it may be touched afterwards.
-    FManager->RemoveClient(FInfo.Key);
+    // Frees this plot: nothing of it may be touched afterwards, its key
+    // included, which the manager still reads after the plot is gone.
+    const QString key = FInfo.Key;
+    FManager->RemoveClient(key);
 }
 
 void TQuorPlotClient::FormActivate(TQuorMethodBaseForm* /*Sender*/)
