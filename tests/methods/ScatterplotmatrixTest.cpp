@@ -17,7 +17,9 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPointer>
+#include <QPageSize>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QMdiSubWindow>
 
@@ -762,20 +764,57 @@ TEST_F(ScatterplotmatrixTest, PrintsToAPdfAfterTheDialogAndNothingWhenCancelled)
     EXPECT_TRUE(pdf.readAll().startsWith("%PDF"));
 }
 
+namespace {
+
+// The width of the picture printed into a PDF file and its height, summed
+// over the bands it was drawn in: the images' sizes in the file.
+QSize PrintedImageSize(const QString& File)
+{
+    QFile pdf(File);
+    if (!pdf.open(QIODevice::ReadOnly))
+        return {};
+    const QString content = QString::fromLatin1(pdf.readAll());
+    static const QRegularExpression image(
+        QStringLiteral("/Subtype\\s*/Image[^>]*?/Width\\s+(\\d+)[^>]*?/Height\\s+(\\d+)"));
+    QSize size(0, 0);
+    for (auto it = image.globalMatch(content); it.hasNext();) {
+        const auto m = it.next();
+        size.setWidth(std::max(size.width(), m.captured(1).toInt()));
+        size.setHeight(size.height() + m.captured(2).toInt());
+    }
+    return size;
+}
+
+} // namespace
+
 TEST_F(ScatterplotmatrixTest, PrintFitsThePlotIntoThePageKeepingItsAspect)
 {
     Open();
-    QPrinter printer(QPrinter::HighResolution);
-    const QSize page = PrinterPageSize(printer);
     const QSize plot = Edit()->size();
-    // The plot is wider than high relative to an upright page: as wide as the page.
-    const TSize fitted = FitSizeKeepAspect(ToTSize(plot), ToTSize(page));
-    EXPECT_EQ(fitted.cx, page.width());
-    EXPECT_LE(fitted.cy, page.height());
-    // A landscape page wider than the plot's aspect: as high as the page.
-    const TSize wide = FitSizeKeepAspect(ToTSize(plot), TSize{page.height() * 3, page.height()});
-    EXPECT_EQ(wide.cy, page.height());
-    EXPECT_LT(wide.cx, page.height() * 3);
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ScopedResponder responder;
+    auto print = [&](const QString& Name, const QPageSize& Page) {
+        QPrinter printer(QPrinter::ScreenResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath(Name));
+        printer.setPageSize(Page);
+        printer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        responder->Push(true);
+        Plot->Print(&printer);
+        return std::make_pair(PrinterPageSize(printer), PrintedImageSize(dir.filePath(Name)));
+    };
+    // A narrow page: as wide as the page, the height scaled alike.
+    const auto [narrow, narrowPrint] = print(QStringLiteral("narrow.pdf"), QPageSize(QPageSize::A4));
+    EXPECT_EQ(narrowPrint.width(), narrow.width());
+    EXPECT_EQ(narrowPrint.height(), RoundToPixel(double(plot.height()) * narrow.width() / plot.width()));
+    EXPECT_LT(narrowPrint.height(), narrow.height());
+    // A page wider than the plot's aspect: as high as the page, narrower.
+    const auto [wide, widePrint] =
+        print(QStringLiteral("wide.pdf"), QPageSize(QSizeF(400, 100), QPageSize::Millimeter));
+    EXPECT_EQ(widePrint.height(), wide.height());
+    EXPECT_EQ(widePrint.width(), RoundToPixel(double(plot.width()) * wide.height() / plot.height()));
+    EXPECT_LT(widePrint.width(), wide.width());
 }
 
 // ---- window --------------------------------------------------------------------------------
