@@ -80,18 +80,23 @@ TQuorPlotClient::~TQuorPlotClient()
     delete FEditor.data();
 }
 
-void TQuorPlotClient::InstallEditor(TGOEdit* AEditor)
+void TQuorPlotClient::InstallControl(QWidget* Control)
 {
-    // The window's widget holds the tool bar at its left and the editor
+    // The window's widget holds the tool bar at its left and the control
     // filling the rest.
     auto* area = new QWidget;
     FClientLayout = new QHBoxLayout(area);
     FClientLayout->setContentsMargins(0, 0, 0, 0);
     FClientLayout->setSpacing(0);
-    FClientLayout->addWidget(AEditor, 1);
+    FClientLayout->addWidget(Control, 1);
     FClientArea = area;
-    FEditor = AEditor;
     FForm->setWidget(area);
+}
+
+void TQuorPlotClient::InstallEditor(TGOEdit* AEditor)
+{
+    InstallControl(AEditor);
+    FEditor = AEditor;
     FResizeWatcher = new TResizeWatcher(AEditor, [this] { SetNeedsLayout(); });
     AEditor->installEventFilter(FResizeWatcher);
 }
@@ -115,12 +120,14 @@ void TQuorPlotClient::Attach()
 {
     FData = FManager->Data;
     FAppProperties = FManager->AppProperties;
-    FEditor->SetPopupMenu(FManager->PointListContextMenu);
-    FEditor->OnPaint = [this](TObject*) { Update(); };
-    FEditor->OnObjectHover = [this](TObject* Sender, TSelectionEntry* Hits, const TPoint& Pt) {
-        ShowHint(Sender, Hits, Pt);
-    };
-    FEditor->Invalidate();
+    if (FEditor) {
+        FEditor->SetPopupMenu(FManager->PointListContextMenu);
+        FEditor->OnPaint = [this](TObject*) { Update(); };
+        FEditor->OnObjectHover = [this](TObject* Sender, TSelectionEntry* Hits, const TPoint& Pt) {
+            ShowHint(Sender, Hits, Pt);
+        };
+        FEditor->Invalidate();
+    }
     FData->RegisterClient(this);
     DockToolBar();
     FForm->show();

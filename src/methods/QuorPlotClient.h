@@ -55,7 +55,8 @@ class TQuorPlotClient : public TObject, public IQuorClient, public IQuorDataClie
 public:
     // Makes the plot window (a child of the owner's window area), captioned
     // and hooked to FormClose and FormActivate. The plot's constructor then
-    // makes its editor and hands it to InstallEditor.
+    // makes its editor and hands it to InstallEditor (a plot that is its own
+    // drawing control hands that to InstallControl).
     TQuorPlotClient(QWidget* AOwner, const TPlotClientInfo& AInfo);
     ~TQuorPlotClient() override;
     TQuorPlotClient(const TQuorPlotClient&) = delete;
@@ -139,8 +140,11 @@ public:
     int PaintLevel = 0;
 
 protected:
-    // Puts the editor into the plot window, filling it; the window's widget
-    // tree owns it from then on, and Detach frees it.
+    // Puts the plot's drawing control into the plot window, filling it
+    // beside the tool bar; the window's widget tree owns it from then on.
+    void InstallControl(QWidget* Control);
+    // InstallControl for the editor, which the plot drives (paint, resize
+    // and hover hooks) and Detach frees.
     void InstallEditor(TGOEdit* AEditor);
     // The editor's smallest size for the plot's minimum (SetNeedsLayout).
     void ApplyMinSize();
@@ -168,8 +172,9 @@ protected:
     // for none, the hint of one, the captions of several.
     virtual QString HintText(const TSelectionEntry* Objects) const;
 
-    // The picture of the editor's chosen parts at its size.
-    TMetafile MakeMetafile(TGOEParts Parts) const;
+    // The picture of the editor's chosen parts at its size, for the
+    // clipboard and the printer.
+    virtual TMetafile MakeMetafile(TGOEParts Parts) const;
     // Logs the plot's close code, removes it from the manager (which frees
     // it) and lets the window go.
     void FormClose(TQuorMethodBaseForm* Sender, TCloseAction& Action);
