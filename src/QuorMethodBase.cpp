@@ -66,16 +66,19 @@ void TQuorClientManager::AddClient(const QString& Key, const QString& Caption,
 
 void TQuorClientManager::DeleteClient(const QString& Key)
 {
-    Clients->Delete(Key);
-    Captions->Delete(Key);
+    // The key may belong to the client about to be freed.
+    const QString key = Key;
+    Clients->Delete(key);
+    Captions->Delete(key);
 }
 
 void TQuorClientManager::RemoveClient(const QString& Key)
 {
     auto* client = dynamic_cast<IQuorClient*>(Clients->Item(Key));
     QUOR_ASSERT(client, "RemoveClient: client does not implement interface IQuorClient");
+    const QString key = Key; // the key may belong to the client
     client->Detach();
-    DeleteClient(Key);
+    DeleteClient(key);
 }
 
 TObject* TQuorClientManager::GetClient(const QString& Key)
@@ -222,6 +225,14 @@ TQuorMethodBaseForm::TQuorMethodBaseForm(QWidget* Owner)
         if (OnActivate)
             OnActivate(this);
     });
+}
+
+TQuorMethodBaseForm::~TQuorMethodBaseForm()
+{
+    // The sub-window reports state changes while it is being destroyed,
+    // after this part of it is gone.
+    disconnect(this, &QMdiSubWindow::windowStateChanged, this,
+               &TQuorMethodBaseForm::WindowStateChanged);
 }
 
 void TQuorMethodBaseForm::Release()

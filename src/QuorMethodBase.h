@@ -151,6 +151,7 @@ public:
     // Becomes a child window of the owner's MDI area (the owner itself, or
     // the first MDI area among its children).
     explicit TQuorMethodBaseForm(QWidget* Owner);
+    ~TQuorMethodBaseForm() override;
 
     // Decides how a close request ends; the action starts as caMinimize, as
     // for every child window that has a minimize button.
