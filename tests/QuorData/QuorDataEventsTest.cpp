@@ -137,9 +137,9 @@ struct TFixture {
         data.EndWrite(&actor);
         return data.SendEvents();
     }
-    std::vector<const char*> Queued() const
+    std::vector<std::string> Queued() const
     {
-        std::vector<const char*> names;
+        std::vector<std::string> names;
         for (const auto& e : data.Events())
             names.push_back(e->ClassType()->Name());
         return names;
@@ -226,7 +226,7 @@ TEST(DataCoalescing, MoreSpecificEventIsDropped)
     f.data.AdjustForValueChange();
     f.data.SetPointSelected(2, true);
     f.data.ExchangeDims(0, 1);
-    EXPECT_EQ(f.Queued(), (std::vector<const char*>{"TQuorDataEventValueChange"}));
+    EXPECT_EQ(f.Queued(), (std::vector<std::string>{"TQuorDataEventValueChange"}));
     EXPECT_TRUE(f.data.Events()[0]->IsGeneric);
     f.data.EndWrite(&f.actor);
 }
@@ -238,9 +238,9 @@ TEST(DataCoalescing, MoreGeneralEventReplacesTheQueue)
     f.data.SetPointColor(0, 3);
     f.data.SetPointColor(1, 3);
     f.data.AddEvent(TQuorDataEventPointModifications::Create());
-    EXPECT_EQ(f.Queued(), (std::vector<const char*>{"TQuorDataEventPointModifications"}));
+    EXPECT_EQ(f.Queued(), (std::vector<std::string>{"TQuorDataEventPointModifications"}));
     f.data.AdjustForValueChange();
-    EXPECT_EQ(f.Queued(), (std::vector<const char*>{"TQuorDataEventValueChange"}));
+    EXPECT_EQ(f.Queued(), (std::vector<std::string>{"TQuorDataEventValueChange"}));
     f.data.EndWrite(&f.actor);
 }
 
@@ -618,7 +618,7 @@ TEST(DataDelivery, FailureRestoresTheBatchMergedWithWhatCameMeanwhile)
     f.data.EndWrite(&f.actor);
     EXPECT_THROW(f.data.SendEvents(), std::runtime_error);
     // As if both had been queued in order: one generic value change.
-    EXPECT_EQ(f.Queued(), (std::vector<const char*>{"TQuorDataEventValueChange"}));
+    EXPECT_EQ(f.Queued(), (std::vector<std::string>{"TQuorDataEventValueChange"}));
     EXPECT_TRUE(f.data.Events()[0]->IsGeneric);
     a.OnData = nullptr;
     f.data.UnregisterClient(&a);

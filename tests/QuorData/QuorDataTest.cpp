@@ -12,6 +12,7 @@
 #include <limits>
 #include <optional>
 #include <random>
+#include <string>
 
 namespace {
 
@@ -75,9 +76,9 @@ QString Expected(const char* text)
     return QString::fromUtf8(text) + QStringLiteral(" (QuorData, line ");
 }
 
-std::vector<const char*> QueuedClassNames(const TData& data)
+std::vector<std::string> QueuedClassNames(const TData& data)
 {
-    std::vector<const char*> names;
+    std::vector<std::string> names;
     for (const auto& e : data.Events())
         names.push_back(e->ClassType()->Name());
     return names;
@@ -254,7 +255,7 @@ TEST(DataTable, TransposingSwapsRolesAndResets)
     d.SetTransposed(true);
     EXPECT_TRUE(d.Events().empty());
     d.SetTransposed(false);
-    EXPECT_EQ(QueuedClassNames(d), (std::vector<const char*>{"TQuorDataEventDataSrcChange"}));
+    EXPECT_EQ(QueuedClassNames(d), (std::vector<std::string>{"TQuorDataEventDataSrcChange"}));
     d.EndWrite(&actor);
     EXPECT_EQ(d.GetDimName(1), QStringLiteral("D1"));
 }
@@ -491,7 +492,7 @@ TEST(DataProps, SeveralChangesOfOneDimensionCoalesce)
     p.Selected = true;
     p.LBound = -5;
     t.data.SetDimProps(0, p);
-    EXPECT_EQ(QueuedClassNames(t.data), (std::vector<const char*>{"TQuorDataEventDimModifications"}));
+    EXPECT_EQ(QueuedClassNames(t.data), (std::vector<std::string>{"TQuorDataEventDimModifications"}));
     EXPECT_TRUE(t.data.Events()[0]->IsGeneric);
     t.data.EndWrite(&actor);
 }
