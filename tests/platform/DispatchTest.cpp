@@ -71,6 +71,8 @@ TEST(Dispatch, ArgumentsKeepTheirKindsAndOmissions)
     EXPECT_EQ(object->lastArgs[2].AsVariant(), TVariant("text"));
     EXPECT_TRUE(object->lastArgs[3].IsMissing());
     EXPECT_TRUE(object->lastArgs[4].AsDispatch() == d);
+    // The kept arguments hold the object itself: break the cycle so it is freed.
+    object->lastArgs.clear();
 }
 
 TEST(Dispatch, EveryFailureIsAnAutomationError)
