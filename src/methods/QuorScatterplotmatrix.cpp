@@ -6,65 +6,12 @@
 #include "QuorData/Utility.h"
 #include "platform/Exceptions.h"
 
-#include <QPainter>
-#include <QRect>
 #include <QStringList>
 
 #include <algorithm>
 #include <array>
 
 namespace {
-
-// The squares of one dot layer, gathered over every cell so that they are
-// filled together.
-class TDotSquares {
-public:
-    void Add(const TRect& Square) { FSquares.push_back(Square); }
-
-    // Each square through the canvas, which tells the window what it drew.
-    void FillThroughCanvas(TCanvas& Canvas, TColor Color)
-    {
-        Canvas.SetPen(ClearPen());
-        Canvas.Brush().SetColor(Color);
-        for (const TRect& r : FSquares)
-            Canvas.FillRect(r);
-        FSquares.clear();
-    }
-
-    // The one drawing of the matrix that goes past the canvas, for speed:
-    // the dots are most of what it draws, and one call for all squares of a
-    // layer saves a canvas call for each. It fills exactly as the canvas's
-    // FillRect does (copy mode, no outline, the canvas's clip, which is the
-    // painter's), so it may only run where logical units are device pixels,
-    // and only within a paint, which brings its whole area to the screen
-    // without being told of each figure.
-    void FillPastCanvas(QPainter& Painter, TColor Color)
-    {
-        FRects.clear();
-        for (const TRect& r : FSquares)
-            FRects.emplace_back(r.Left, r.Top, r.Width(), r.Height());
-        if (!FRects.empty()) {
-            Painter.setCompositionMode(QPainter::CompositionMode_Source);
-            Painter.setPen(Qt::NoPen);
-            Painter.setBrush(ToQColor(Color));
-            Painter.drawRects(FRects.data(), int(FRects.size()));
-        }
-        FSquares.clear();
-    }
-
-private:
-    std::vector<TRect> FSquares;
-    std::vector<QRect> FRects;
-};
-
-// The painter to fill dot squares on past the canvas (see FillPastCanvas),
-// or nullptr when they must go through the canvas.
-QPainter* PainterForDots(const TCanvas& Canvas, bool InPaint)
-{
-    const bool oneToOne = Canvas.MapMode() == TMapMode::mmText && Canvas.WindowOrg() == TPoint{}
-                       && Canvas.ViewportOrg() == TPoint{};
-    return InPaint && oneToOne ? Canvas.Painter() : nullptr;
-}
 
 TRect Union(const TRect& A, const TRect& B)
 {
@@ -258,11 +205,6 @@ bool TGOScatterDataPoint::InsideRect(const TRect& R) const
 
 void TGOScatterDataPoint::PaintPoint(TCanvas& Canvas, bool WithSelection)
 {
-    PaintLayers(Canvas, WithSelection, false);
-}
-
-void TGOScatterDataPoint::PaintLayers(TCanvas& Canvas, bool WithSelection, bool InPaint)
-{
     if (Data->IsPointHidden(Point))
         return;
     const TQuorAppProperties& props = *Plot->AppProperties();
@@ -276,8 +218,8 @@ void TGOScatterDataPoint::PaintLayers(TCanvas& Canvas, bool WithSelection, bool 
     DotCentres();
     const TScatterplotLayout& L = Layout();
     const int n = int(DotX.size());
-    QPainter* direct = PainterForDots(Canvas, InPaint);
-    TDotSquares squares;
+    std::vector<TRect> squares;
+    squares.reserve(size_t(n * (n - 1) / 2));
     // Cells do not overlap, so each layer can go into every cell before the
     // next inner one.
     for (int layer = int(Layers.size()) - 1; layer >= 0; --layer) {
@@ -294,20 +236,20 @@ void TGOScatterDataPoint::PaintLayers(TCanvas& Canvas, bool WithSelection, bool 
                 const int top = std::max(y - L.DotHalf - spread, L.RowTop(r) + 1);
                 const int bottom = std::min(y + L.DotRest + 1 + spread, L.RowBottom(r));
                 if (bottom > top)
-                    squares.Add(Rect(left, top, right, bottom));
+                    squares.push_back(Rect(left, top, right, bottom));
             }
         }
-        if (direct)
-            squares.FillPastCanvas(*direct, Layers[size_t(layer)]);
-        else
-            squares.FillThroughCanvas(Canvas, Layers[size_t(layer)]);
+        // The dots are most of what the matrix draws: one batch per layer.
+        Canvas.Brush().SetColor(Layers[size_t(layer)]);
+        Canvas.FillRects(squares);
+        squares.clear();
     }
 }
 
 void TGOScatterDataPoint::Draw(TCanvas& Canvas)
 {
     // Objects are drawn by paints only (the editor adds them undrawn).
-    PaintLayers(Canvas, false, true);
+    PaintPoint(Canvas, false);
 }
 
 void TGOScatterDataPoint::DrawSelectionMark(TCanvas& Canvas, bool Selected)

@@ -98,10 +98,6 @@ private:
     void DotCentres() const;
     // Whether the item is shown and Test holds for its dot centre in some cell.
     bool AnyDotCentre(const std::function<bool(const TPoint&)>& Test) const;
-    // PaintPoint; InPaint tells that the editor's paint (on screen or onto
-    // another canvas) runs, which brings what is drawn to the screen by
-    // itself, so the dots may be filled past the canvas.
-    void PaintLayers(TCanvas& Canvas, bool WithSelection, bool InPaint);
 
     mutable std::vector<int> DotX;
     mutable std::vector<int> DotY;

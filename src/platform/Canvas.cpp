@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 
@@ -265,19 +266,24 @@ void TCanvas::FillSpans(const TSpans& Spans, TColor Color, TPenMode Mode)
 
 void TCanvas::FillSpansWithBrush(const TSpans& Spans, TPenMode Mode)
 {
+    FillWithBrush(Spans.Rects(), Spans.Bounds(), Mode);
+}
+
+void TCanvas::FillWithBrush(std::span<const QRect> DeviceRects, const QRect& Bounds, TPenMode Mode)
+{
     const TBrush& brush = FState.Brush;
-    if (!Ready() || Spans.Rects().empty() || brush.Style() == TBrushStyle::bsClear)
+    if (!Ready() || DeviceRects.empty() || brush.Style() == TBrushStyle::bsClear)
         return;
+    FPainter->setCompositionMode(CompositionFor(Mode));
+    FPainter->setPen(Qt::NoPen);
     if (brush.Style() == TBrushStyle::bsPattern && !brush.Bitmap().isNull()) {
-        FPainter->setCompositionMode(CompositionFor(Mode));
-        FPainter->setPen(Qt::NoPen);
         FPainter->setBrush(QBrush(brush.Bitmap()));
         FPainter->setBrushOrigin(0, 0);
-        FPainter->drawRects(Spans.Rects().data(), int(Spans.Rects().size()));
-        Notify(Spans.Bounds());
-        return;
+    } else {
+        FPainter->setBrush(ToQColor(brush.Color()));
     }
-    FillSpans(Spans, brush.Color(), Mode);
+    FPainter->drawRects(DeviceRects.data(), int(DeviceRects.size()));
+    Notify(Bounds);
 }
 
 void TCanvas::StrokeWide(std::span<const TPoint> DevicePoints, bool Closed)
@@ -369,6 +375,39 @@ void TCanvas::FillRect(const TRect& R)
     TSpans spans;
     spans.Add(r.Left, r.Top, r.Width(), r.Height());
     FillSpansWithBrush(spans, TPenMode::pmCopy);
+}
+
+void TCanvas::FillRects(std::span<const TRect> Rects)
+{
+    if (!Ready() || FState.Brush.Style() == TBrushStyle::bsClear)
+        return;
+    FBatch.clear();
+    int left = INT_MAX;
+    int top = INT_MAX;
+    int right = INT_MIN;
+    int bottom = INT_MIN;
+    auto add = [&](const TRect& r) {
+        if (r.Right <= r.Left || r.Bottom <= r.Top)
+            return;
+        FBatch.emplace_back(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+        left = std::min(left, r.Left);
+        top = std::min(top, r.Top);
+        right = std::max(right, r.Right);
+        bottom = std::max(bottom, r.Bottom);
+    };
+    const TState& s = FState;
+    if (s.WindowExt == s.ViewportExt) {
+        // A shift only, as in nearly every paint: no scaling per corner.
+        const int dx = s.ViewportOrg.x - s.WindowOrg.x;
+        const int dy = s.ViewportOrg.y - s.WindowOrg.y;
+        for (const TRect& R : Rects)
+            add({std::min(R.Left, R.Right) + dx, std::min(R.Top, R.Bottom) + dy, std::max(R.Left, R.Right) + dx,
+                 std::max(R.Top, R.Bottom) + dy});
+    } else {
+        for (const TRect& R : Rects)
+            add(LPtoDP(R));
+    }
+    FillWithBrush(FBatch, QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)), TPenMode::pmCopy);
 }
 
 void TCanvas::Polygon(std::span<const TPoint> Points)

@@ -216,16 +216,17 @@ TEST_F(ScatterplotmatrixTest, SelectedDotInTwoSlidersShowsItsRingsFromOutsideIn)
     EXPECT_EQ(Pixel(d.x(), d.y() - 2), qRgb(255, 255, 255));
 }
 
-TEST_F(ScatterplotmatrixTest, DotsFilledInAPaintMatchDotsDrawnThroughTheCanvas)
+TEST_F(ScatterplotmatrixTest, DotsFilledInBatchesMatchSquaresFilledOneByOne)
 {
     T.Data.SetPointSelected(1, true);
     Open();
     // Bands in mask mode below, then every dot, under a clip that cuts
-    // through cells: by a paint's Draw, and by the canvas routine that marks
-    // use outside paints.
-    const TRect plot = L().PlotRect;
+    // through cells: as the matrix draws them, and as squares filled one by
+    // one, outermost ring first, each cut to its cell less the frame pixel.
+    const TScatterplotLayout& l = L();
+    const TRect plot = l.PlotRect;
     const TRect clip = Rect(plot.Left + 37, plot.Top + 23, plot.Right - 41, plot.Bottom - 19);
-    auto render = [&](const TPoint& Origin, bool ThroughPaint) {
+    auto render = [&](const TPoint& Origin, bool ByMatrix) {
         QImage image(Edit()->size(), QImage::Format_RGB32);
         image.fill(Qt::white);
         TCanvas canvas(&image);
@@ -234,13 +235,31 @@ TEST_F(ScatterplotmatrixTest, DotsFilledInAPaintMatchDotsDrawnThroughTheCanvas)
         for (TGraphicObject* o = Edit()->GetObjects(); o; o = o->Next)
             if (dynamic_cast<TGOScatterSlider*>(o))
                 o->Draw(canvas);
-        for (TGraphicObject* o = Edit()->GetObjects(); o; o = o->Next)
-            if (auto* item = dynamic_cast<TGOScatterDataPoint*>(o)) {
-                if (ThroughPaint)
-                    item->Draw(canvas);
-                else
-                    item->PaintPoint(canvas, false);
+        for (TGraphicObject* o = Edit()->GetObjects(); o; o = o->Next) {
+            auto* item = dynamic_cast<TGOScatterDataPoint*>(o);
+            if (!item)
+                continue;
+            if (ByMatrix) {
+                item->Draw(canvas);
+                continue;
             }
+            TCanvas layersOnly; // draws nothing; gives the item its layers
+            item->PaintPoint(layersOnly, false);
+            for (int layer = int(item->Layers.size()) - 1; layer >= 0; --layer) {
+                canvas.Brush().SetColor(item->Layers[size_t(layer)]);
+                const int spread = l.RingWidth * layer;
+                for (int c = 0; c < l.GridCount(); ++c)
+                    for (int r = c + 1; r < l.GridCount(); ++r) {
+                        const QPoint dot = Dot(item->Point, c, r);
+                        const QRect square = QRect(QPoint(dot.x() - l.DotHalf - spread, dot.y() - l.DotHalf - spread),
+                                                   QPoint(dot.x() + l.DotRest + spread, dot.y() + l.DotRest + spread))
+                                                 .intersected(QRect(QPoint(l.ColumnLeft(c) + 1, l.RowTop(r) + 1),
+                                                                    QPoint(l.ColumnRight(c) - 1, l.RowBottom(r) - 1)));
+                        if (!square.isEmpty())
+                            canvas.FillRect(ToTRect(square));
+                    }
+            }
+        }
         return image;
     };
     const QImage painted = render(TPoint{}, true);
@@ -250,8 +269,9 @@ TEST_F(ScatterplotmatrixTest, DotsFilledInAPaintMatchDotsDrawnThroughTheCanvas)
     ASSERT_TRUE(PtInRect(clip, ToTPoint(b)));
     EXPECT_EQ(painted.pixel(b), Rgb(F.Props.GetValueColor(15)));
     EXPECT_EQ(painted.pixel(plot.Left + 36, plot.Top + 60), qRgb(255, 255, 255));
-    // A mapped canvas: the same picture, moved.
+    // A mapped canvas: the same picture, moved, both ways.
     const QImage moved = render(TPoint{7, 5}, true);
+    EXPECT_EQ(moved, render(TPoint{7, 5}, false));
     EXPECT_EQ(moved.copy(7, 5, painted.width() - 7, painted.height() - 5),
               painted.copy(0, 0, painted.width() - 7, painted.height() - 5));
 }

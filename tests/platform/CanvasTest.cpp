@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 namespace {
 
 // The set pixels (not white) of a row or column, as a string of '#' and '.'.
@@ -164,6 +167,149 @@ TEST(Canvas, FillRectCopiesWhateverThePenMode)
         for (int x = 2; x < 5; ++x)
             EXPECT_EQ(PixelColor(image, x, y), 0x123456u);
     }
+}
+
+// ---- Batched fills ------------------------------------------------------------------
+
+namespace {
+
+// Overlapping, empty, reversed, one-pixel and partly off-device rectangles
+// for a 40 x 30 device.
+const std::vector<TRect> kBatch = {Rect(2, 3, 12, 9),   Rect(8, 6, 20, 15),   Rect(30, 2, 30, 10),
+                                   Rect(25, 20, 18, 14), Rect(-5, -5, 4, 3),   Rect(35, 25, 50, 40),
+                                   Rect(1, 27, 2, 28),   Rect(22, 1, 23, 29)};
+
+using TCanvasSetup = std::function<void(TCanvas&)>;
+
+// The batch filled by FillRects or by one FillRect for each rectangle, onto
+// the device as Setup prepared the canvas; the drawing reported goes into
+// Reported.
+void FillBatch(TCanvas& Canvas, bool Batched, std::vector<QRect>& Reported)
+{
+    Canvas.SetOnDraw([&](const QRect& r) { Reported.push_back(r); });
+    if (Batched) {
+        Canvas.FillRects(kBatch);
+    } else {
+        for (const TRect& r : kBatch)
+            Canvas.FillRect(r);
+    }
+}
+
+QImage FillOnNoise(const TCanvasSetup& Setup, bool Batched, std::vector<QRect>& Reported)
+{
+    QImage image = NoisyImage(40, 30, 99);
+    TCanvas canvas(&image);
+    Setup(canvas);
+    FillBatch(canvas, Batched, Reported);
+    return image;
+}
+
+QImage FillIntoPicture(const TCanvasSetup& Setup, bool Batched)
+{
+    QPicture picture;
+    picture.setBoundingRect(QRect(0, 0, 40, 30));
+    {
+        TCanvas canvas(&picture);
+        Setup(canvas);
+        std::vector<QRect> reported;
+        FillBatch(canvas, Batched, reported);
+    }
+    return RenderPicture(picture, QSize(40, 30));
+}
+
+QRect Bounds(const std::vector<QRect>& Rects)
+{
+    QRect bounds;
+    for (const QRect& r : Rects)
+        bounds = bounds.united(r);
+    return bounds;
+}
+
+// Every pen mode, with and without a clip, under the identity, a shifted and
+// a scaled mapping.
+std::vector<std::pair<std::string, TCanvasSetup>> FillSetups()
+{
+    const std::vector<std::pair<std::string, TCanvasSetup>> mappings = {
+        {"identity", [](TCanvas&) {}},
+        {"shifted",
+         [](TCanvas& c) {
+             c.SetWindowOrg(3, -2);
+             c.SetViewportOrg(-1, 4);
+         }},
+        {"scaled", [](TCanvas& c) {
+             c.SetMapMode(TMapMode::mmAnisotropic);
+             c.SetWindowExt(3, 4);
+             c.SetViewportExt(5, 3);
+             c.SetViewportOrg(1, 2);
+         }}};
+    const std::vector<std::pair<std::string, TPenMode>> modes = {
+        {"copy", TPenMode::pmCopy}, {"xor", TPenMode::pmXor}, {"mask", TPenMode::pmMask}};
+    std::vector<std::pair<std::string, TCanvasSetup>> setups;
+    for (const auto& [mapName, map] : mappings)
+        for (const auto& [modeName, mode] : modes)
+            for (const bool clipped : {false, true}) {
+                const std::string name = mapName + " " + modeName + (clipped ? " clipped" : "");
+                setups.emplace_back(name, [map, mode, clipped](TCanvas& c) {
+                    map(c);
+                    c.SetPen(TPen(0xFFFFFF, mode));
+                    c.SetBrush(TBrush(RGB(0x3C, 0x81, 0xF0)));
+                    if (clipped)
+                        c.IntersectClipRect(Rect(5, 4, 19, 23));
+                });
+            }
+    return setups;
+}
+
+} // namespace
+
+TEST(Canvas, FillRectsFillsAsFillRectDoesOneByOne)
+{
+    for (const auto& [name, setup] : FillSetups()) {
+        SCOPED_TRACE(name);
+        std::vector<QRect> single;
+        std::vector<QRect> batch;
+        const QImage expected = FillOnNoise(setup, false, single);
+        const QImage filled = FillOnNoise(setup, true, batch);
+        EXPECT_EQ(CountChanged(expected, filled), 0);
+        EXPECT_GT(CountChanged(expected, NoisyImage(40, 30, 99)), 0);
+        // One report for the batch, covering what FillRect reports one by one.
+        ASSERT_EQ(batch.size(), 1u);
+        EXPECT_EQ(batch[0], Bounds(single));
+        // Recorded and played back, the same again.
+        const QImage played = FillIntoPicture(setup, true);
+        EXPECT_EQ(CountChanged(FillIntoPicture(setup, false), played), 0);
+        EXPECT_GT(CountChanged(played, WhiteImage(40, 30)), 0);
+    }
+}
+
+TEST(Canvas, FillRectsUsesAPatternBrushAndLeavesAClearOneUndrawn)
+{
+    QImage tile(8, 8, QImage::Format_RGB32);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            tile.setPixel(x, y, (x * 3 + y) % 5 == 0 ? 0xFF000000u : 0xFFFFFFFFu);
+    const TCanvasSetup pattern = [&](TCanvas& c) {
+        c.SetViewportOrg(3, 1);
+        TBrush brush;
+        brush.SetBitmap(tile);
+        c.SetBrush(brush);
+    };
+    std::vector<QRect> reported;
+    EXPECT_EQ(CountChanged(FillOnNoise(pattern, false, reported), FillOnNoise(pattern, true, reported)), 0);
+
+    const TCanvasSetup clear = [](TCanvas& c) { c.SetBrush(TBrush(0, TBrushStyle::bsClear)); };
+    reported.clear();
+    EXPECT_EQ(CountChanged(FillOnNoise(clear, true, reported), NoisyImage(40, 30, 99)), 0);
+    EXPECT_TRUE(reported.empty());
+
+    // Nothing to fill: nothing reported.
+    QImage image = WhiteImage(10, 10);
+    TCanvas canvas(&image);
+    canvas.SetOnDraw([&](const QRect& r) { reported.push_back(r); });
+    const TRect empty[] = {Rect(3, 3, 3, 8), Rect(2, 5, 9, 5)};
+    canvas.FillRects(empty);
+    canvas.FillRects({});
+    EXPECT_TRUE(reported.empty());
 }
 
 TEST(Canvas, MaskModeCombinesByAnd)
