@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -122,7 +124,6 @@ struct TFixture {
     TTestTextSrc pointNames;
     TData data;
     TActor actor;
-    std::vector<std::string> log;
 
     TFixture()
     {
@@ -152,6 +153,46 @@ QString Expected(const char* text)
 }
 
 using Lines = std::vector<std::string>;
+
+// The data object with two recorders "A" and "B" sharing one log, and a
+// second writer. A test lets the recorders join as it needs; those still
+// registered leave at the end, with their hooks silenced first so that
+// leaving neither throws nor acts.
+class TDataEventsTest : public ::testing::Test {
+protected:
+    TFixture f;
+    Lines log;
+    TRecorder a{"A", log};
+    TRecorder b{"B", log};
+    TActor other;
+
+    // Registers the clients in the given order and forgets their welcome.
+    void Join(std::initializer_list<TRecorder*> clients)
+    {
+        for (TRecorder* client : clients)
+            f.data.RegisterClient(client);
+        log.clear();
+    }
+
+    void TearDown() override
+    {
+        for (TRecorder* client : {&b, &a}) {
+            client->OnBegin = nullptr;
+            client->OnEnd = nullptr;
+            client->OnCustom = nullptr;
+            client->OnData = nullptr;
+            const auto& clients = f.data.Clients();
+            if (std::find(clients.begin(), clients.end(), client) != clients.end())
+                f.data.UnregisterClient(client);
+        }
+    }
+};
+
+using DataCoalescing = TDataEventsTest;
+using DataCustomEvents = TDataEventsTest;
+using DataDelivery = TDataEventsTest;
+using DataLock = TDataEventsTest;
+using DataClients = TDataEventsTest;
 
 } // namespace
 
@@ -191,9 +232,8 @@ TEST(DataEvents, ConstructorsAndClassTree)
 
 // --- coalescing ---------------------------------------------------------------------
 
-TEST(DataCoalescing, SpecificEventsOfTheQueuedClassAreAppendedInOrder)
+TEST_F(DataCoalescing, SpecificEventsOfTheQueuedClassAreAppendedInOrder)
 {
-    TFixture f;
     f.Begin();
     f.data.SetPointSelected(4, true);
     f.data.SetPointSelected(4, false);
@@ -206,9 +246,8 @@ TEST(DataCoalescing, SpecificEventsOfTheQueuedClassAreAppendedInOrder)
     f.data.EndWrite(&f.actor);
 }
 
-TEST(DataCoalescing, GenericEventOfTheQueuedClassIsDropped)
+TEST_F(DataCoalescing, GenericEventOfTheQueuedClassIsDropped)
 {
-    TFixture f;
     f.Begin();
     f.data.SetPointSelected(2, true);
     f.data.AddEvent(TQuorDataEventPointSelectionChange::Create());
@@ -219,9 +258,8 @@ TEST(DataCoalescing, GenericEventOfTheQueuedClassIsDropped)
     f.data.EndWrite(&f.actor);
 }
 
-TEST(DataCoalescing, MoreSpecificEventIsDropped)
+TEST_F(DataCoalescing, MoreSpecificEventIsDropped)
 {
-    TFixture f;
     f.Begin();
     f.data.AdjustForValueChange();
     f.data.SetPointSelected(2, true);
@@ -231,9 +269,8 @@ TEST(DataCoalescing, MoreSpecificEventIsDropped)
     f.data.EndWrite(&f.actor);
 }
 
-TEST(DataCoalescing, MoreGeneralEventReplacesTheQueue)
+TEST_F(DataCoalescing, MoreGeneralEventReplacesTheQueue)
 {
-    TFixture f;
     f.Begin();
     f.data.SetPointColor(0, 3);
     f.data.SetPointColor(1, 3);
@@ -244,7 +281,7 @@ TEST(DataCoalescing, MoreGeneralEventReplacesTheQueue)
     f.data.EndWrite(&f.actor);
 }
 
-TEST(DataCoalescing, OtherKindsBecomeOneGenericEventOfTheNearestCommonClass)
+TEST_F(DataCoalescing, OtherKindsBecomeOneGenericEventOfTheNearestCommonClass)
 {
     struct TCase {
         const char* name;
@@ -265,6 +302,7 @@ TEST(DataCoalescing, OtherKindsBecomeOneGenericEventOfTheNearestCommonClass)
          [](TData& d) { d.SetPointColor(0, 1); d.ExchangePoints(0, 1); d.MoveDim(0, 3); },
          "TQuorDataEventValueChange"},
     };
+    // Each case on a data object of its own.
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TFixture f;
@@ -280,13 +318,9 @@ TEST(DataCoalescing, OtherKindsBecomeOneGenericEventOfTheNearestCommonClass)
     }
 }
 
-TEST(DataCoalescing, NewDataSourceSwallowsEveryDataEventButNotCustomOnes)
+TEST_F(DataCoalescing, NewDataSourceSwallowsEveryDataEventButNotCustomOnes)
 {
-    TFixture f;
-    std::vector<std::string> log;
-    TRecorder client("A", log);
-    f.data.RegisterClient(&client);
-    log.clear();
+    Join({&a});
 
     f.Begin();
     f.data.SetPointSelected(1, true);
@@ -297,14 +331,12 @@ TEST(DataCoalescing, NewDataSourceSwallowsEveryDataEventButNotCustomOnes)
     EXPECT_EQ(f.EndAndSend(), 2);
     EXPECT_EQ(log, (Lines{"A: BeginEvents", "A: DataSrcChange", "A: CustomEvent TQDCELiveTracking",
                           "A: EndEvents"}));
-    f.data.UnregisterClient(&client);
 }
 
 // --- custom events -------------------------------------------------------------------
 
-TEST(DataCustomEvents, SameGenericEventOfOneActorIsQueuedOnce)
+TEST_F(DataCustomEvents, SameGenericEventOfOneActorIsQueuedOnce)
 {
-    TFixture f;
     f.Begin();
     f.data.AddCustomEvent(TQDCELiveTracking::Create());
     f.data.AddCustomEvent(TQDCELiveTracking::Create());
@@ -315,7 +347,6 @@ TEST(DataCustomEvents, SameGenericEventOfOneActorIsQueuedOnce)
     EXPECT_EQ(f.data.CustomEvents().size(), 1u);
     f.data.EndWrite(&f.actor);
 
-    TActor other;
     f.data.BeginWrite(&other, false);
     f.data.AddCustomEvent(TQDCELiveTracking::Create());
     EXPECT_EQ(f.data.CustomEvents().size(), 2u);
@@ -326,9 +357,8 @@ TEST(DataCustomEvents, SameGenericEventOfOneActorIsQueuedOnce)
     f.data.EndWrite(&other);
 }
 
-TEST(DataCustomEvents, SpecificOrOtherClassesAreAlwaysAppended)
+TEST_F(DataCustomEvents, SpecificOrOtherClassesAreAlwaysAppended)
 {
-    TFixture f;
     f.Begin();
     auto set = TQDCESubSelection::Create();
     set->IsGeneric = false;
@@ -347,46 +377,33 @@ TEST(DataCustomEvents, SpecificOrOtherClassesAreAlwaysAppended)
 
 // --- delivery -------------------------------------------------------------------------
 
-TEST(DataDelivery, NothingQueuedCallsNoClient)
+TEST_F(DataDelivery, NothingQueuedCallsNoClient)
 {
-    TFixture f;
-    std::vector<std::string> log;
-    TRecorder client("A", log);
-    f.data.RegisterClient(&client);
-    log.clear();
+    Join({&a});
     EXPECT_EQ(f.data.SendEvents(), 0);
     f.Begin();
     EXPECT_EQ(f.EndAndSend(), 0);
     EXPECT_TRUE(log.empty());
-    f.data.UnregisterClient(&client);
 }
 
-TEST(DataDelivery, EventsQueuedWithoutClientsReachTheFirstOneToRegister)
+TEST_F(DataDelivery, EventsQueuedWithoutClientsReachTheFirstOneToRegister)
 {
-    TFixture f;
     f.Begin();
     f.data.SetPointSelected(3, true);
     f.data.SetPointSelected(5, true);
     EXPECT_EQ(f.EndAndSend(), 0);
     EXPECT_EQ(f.data.Events().size(), 2u);
 
-    std::vector<std::string> log;
-    TRecorder client("A", log);
-    f.data.RegisterClient(&client);
+    f.data.RegisterClient(&a);
     EXPECT_EQ(log, (Lines{"A: BeginEvents", "A: PointSelectionChange 3 true",
                           "A: PointSelectionChange 5 true", "A: CustomEvent TQDCEDataClientAdded A",
                           "A: EndEvents"}));
-    EXPECT_EQ(client.LastActor, &client); // the registration's actor is the client
+    EXPECT_EQ(a.LastActor, &a); // the registration's actor is the client
     EXPECT_TRUE(f.data.Events().empty());
-    f.data.UnregisterClient(&client);
 }
 
-TEST(DataDelivery, OnePassInRegistrationOrderWithEveryArgument)
+TEST_F(DataDelivery, OnePassInRegistrationOrderWithEveryArgument)
 {
-    TFixture f;
-    std::vector<std::string> log;
-    TRecorder a("A", log);
-    TRecorder b("B", log);
     f.data.RegisterClient(&a);
     f.data.RegisterClient(&b);
     f.data.RegisterClient(&a); // already there: not twice
@@ -404,11 +421,9 @@ TEST(DataDelivery, OnePassInRegistrationOrderWithEveryArgument)
                           "B: CustomEvent TQDCELiveTracking", "A: EndEvents", "B: EndEvents"}));
     EXPECT_EQ(b.LastData, &f.data);
     EXPECT_EQ(b.LastActor, &f.actor);
-    f.data.UnregisterClient(&b);
-    f.data.UnregisterClient(&a);
 }
 
-TEST(DataDelivery, EveryClassReachesItsOperation)
+TEST_F(DataDelivery, EveryClassReachesItsOperation)
 {
     struct TCase {
         std::function<void(TData&)> write;
@@ -431,6 +446,7 @@ TEST(DataDelivery, EveryClassReachesItsOperation)
         {[](TData& d) { d.AdjustForValueChange(); }, "ValueChange"},
         {[](TData& d) { d.DataSrcChanged(); }, "DataSrcChange"},
     };
+    // Each case on a data object and a recorder of its own.
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expected);
         TFixture f;
@@ -446,29 +462,18 @@ TEST(DataDelivery, EveryClassReachesItsOperation)
     }
 }
 
-TEST(DataDelivery, EventOfAnUnlistedClassIsCountedButReachesNoClient)
+TEST_F(DataDelivery, EventOfAnUnlistedClassIsCountedButReachesNoClient)
 {
-    TFixture f;
-    std::vector<std::string> log;
-    TRecorder client("A", log);
-    f.data.RegisterClient(&client);
-    log.clear();
+    Join({&a});
     f.Begin();
     f.data.AddEvent(TQuorDataEvent::Create(1));
     EXPECT_EQ(f.EndAndSend(), 1);
     EXPECT_EQ(log, (Lines{"A: BeginEvents", "A: EndEvents"}));
-    f.data.UnregisterClient(&client);
 }
 
-TEST(DataDelivery, CustomEventQueuedFromCustomEventJoinsThePass)
+TEST_F(DataDelivery, CustomEventQueuedFromCustomEventJoinsThePass)
 {
-    TFixture f;
-    std::vector<std::string> log;
-    TRecorder a("A", log);
-    TRecorder b("B", log);
-    f.data.RegisterClient(&a);
-    f.data.RegisterClient(&b);
-    log.clear();
+    Join({&a, &b});
     bool answered = false;
     b.OnCustom = [&](TQuorDataCustomEvent* e) {
         if (answered || e->ClassType() != TQDCELiveTracking::StaticClass())
@@ -488,19 +493,11 @@ TEST(DataDelivery, CustomEventQueuedFromCustomEventJoinsThePass)
                           "B: CustomEvent TQDCESubSelection", "A: EndEvents", "B: EndEvents"}));
     EXPECT_EQ(a.LastActor, &b);
     EXPECT_FALSE(f.data.Sending());
-    f.data.UnregisterClient(&b);
-    f.data.UnregisterClient(&a);
 }
 
-TEST(DataDelivery, WriteFromEndEventsRunsAnotherPass)
+TEST_F(DataDelivery, WriteFromEndEventsRunsAnotherPass)
 {
-    TFixture f;
-    std::vector<std::string> log;
-    TRecorder a("A", log);
-    TRecorder b("B", log);
-    f.data.RegisterClient(&a);
-    f.data.RegisterClient(&b);
-    log.clear();
+    Join({&a, &b});
     int passes = 0;
     a.OnEnd = [&] {
         if (++passes != 1)
@@ -520,19 +517,11 @@ TEST(DataDelivery, WriteFromEndEventsRunsAnotherPass)
                           "B: DimSelectionChange 1 true", "A: CustomEvent TQDCELiveTracking",
                           "B: CustomEvent TQDCELiveTracking", "A: EndEvents", "B: EndEvents"}));
     EXPECT_EQ(passes, 2);
-    f.data.UnregisterClient(&b);
-    f.data.UnregisterClient(&a);
 }
 
-TEST(DataDelivery, ThrowingClientResetsSendingAndKeepsTheQueue)
+TEST_F(DataDelivery, ThrowingClientResetsSendingAndKeepsTheQueue)
 {
-    TFixture f;
-    std::vector<std::string> log;
-    TRecorder a("A", log);
-    TRecorder b("B", log);
-    f.data.RegisterClient(&a);
-    f.data.RegisterClient(&b);
-    log.clear();
+    Join({&a, &b});
 
     bool fail = true;
     b.OnData = [&] {
@@ -568,20 +557,13 @@ TEST(DataDelivery, ThrowingClientResetsSendingAndKeepsTheQueue)
     EXPECT_THROW(f.data.SendEvents(), std::runtime_error);
     EXPECT_FALSE(f.data.Sending());
     EXPECT_EQ(f.data.CustomEvents().size(), 1u);
-    b.OnCustom = nullptr;
-    f.data.UnregisterClient(&b);
-    f.data.UnregisterClient(&a);
 }
 
-TEST(DataDelivery, WriteFromADataChangeIsKeptForTheNextPass)
+TEST_F(DataDelivery, WriteFromADataChangeIsKeptForTheNextPass)
 {
     // Outside the clients' contract; the change must neither corrupt the
     // delivery nor get lost.
-    TFixture f;
-    std::vector<std::string> log;
-    TRecorder a("A", log);
-    f.data.RegisterClient(&a);
-    log.clear();
+    Join({&a});
     bool wrote = false;
     a.OnData = [&] {
         if (wrote)
@@ -598,15 +580,11 @@ TEST(DataDelivery, WriteFromADataChangeIsKeptForTheNextPass)
     EXPECT_EQ(log, (Lines{"A: BeginEvents", "A: PointSelectionChange 0 true",
                           "A: PointSelectionChange 1 true", "A: EndEvents", "A: BeginEvents",
                           "A: ValueChange", "A: EndEvents"}));
-    f.data.UnregisterClient(&a);
 }
 
-TEST(DataDelivery, FailureRestoresTheBatchMergedWithWhatCameMeanwhile)
+TEST_F(DataDelivery, FailureRestoresTheBatchMergedWithWhatCameMeanwhile)
 {
-    TFixture f;
-    std::vector<std::string> log;
-    TRecorder a("A", log);
-    f.data.RegisterClient(&a);
+    Join({&a});
     a.OnData = [&] {
         f.data.BeginWrite(&a, false);
         f.data.SetDimSelected(0, true);
@@ -620,16 +598,12 @@ TEST(DataDelivery, FailureRestoresTheBatchMergedWithWhatCameMeanwhile)
     // As if both had been queued in order: one generic value change.
     EXPECT_EQ(f.Queued(), (std::vector<std::string>{"TQuorDataEventValueChange"}));
     EXPECT_TRUE(f.data.Events()[0]->IsGeneric);
-    a.OnData = nullptr;
-    f.data.UnregisterClient(&a);
 }
 
 // --- lock -------------------------------------------------------------------------------
 
-TEST(DataLock, BusyWithoutWaitingLeavesTheHolder)
+TEST_F(DataLock, BusyWithoutWaitingLeavesTheHolder)
 {
-    TFixture f;
-    TActor other;
     f.Begin();
     EXPECT_TRUE(f.data.Locked());
     EXPECT_TRUE(f.data.BeginWrite(&other, false));
@@ -639,13 +613,11 @@ TEST(DataLock, BusyWithoutWaitingLeavesTheHolder)
     EXPECT_EQ(f.data.Actor(), nullptr);
 }
 
-TEST(DataLock, WaitingPumpsMessagesUntilTheHolderLetsGo)
+TEST_F(DataLock, WaitingPumpsMessagesUntilTheHolderLetsGo)
 {
     // The holder is a writer that runs from the event loop: one message
     // takes the lock, a later one writes and lets go. The waiting writer
     // must keep pumping while nothing is due yet.
-    TFixture f;
-    TActor other;
     QTimer::singleShot(0, [&] {
         f.Begin();
         QTimer::singleShot(30, [&] {
@@ -663,10 +635,8 @@ TEST(DataLock, WaitingPumpsMessagesUntilTheHolderLetsGo)
     f.data.EndWrite(&other);
 }
 
-TEST(DataLock, EndWriteAssertions)
+TEST_F(DataLock, EndWriteAssertions)
 {
-    TFixture f;
-    TActor other;
     EXPECT_TRUE(AssertionText([&] { f.data.EndWrite(&f.actor); })
                     .startsWith(Expected("EndWrite called but Data object is not locked")));
     f.Begin();
@@ -679,9 +649,8 @@ TEST(DataLock, EndWriteAssertions)
     f.data.EndWrite(&f.actor);
 }
 
-TEST(DataLock, QueueingWhileUnlockedIsRefused)
+TEST_F(DataLock, QueueingWhileUnlockedIsRefused)
 {
-    TFixture f;
     EXPECT_TRUE(AssertionText([&] { f.data.AddEvent(TQuorDataEventValueChange::Create()); })
                     .startsWith(Expected("AddEvent method called on non-locked object")));
     EXPECT_TRUE(AssertionText([&] { f.data.AddCustomEvent(TQDCELiveTracking::Create()); })
@@ -692,12 +661,8 @@ TEST(DataLock, QueueingWhileUnlockedIsRefused)
 
 // --- clients -------------------------------------------------------------------------------
 
-TEST(DataClients, RegisteringTellsEveryClientAndUnregisteringTheLeaverToo)
+TEST_F(DataClients, RegisteringTellsEveryClientAndUnregisteringTheLeaverToo)
 {
-    TFixture f;
-    std::vector<std::string> log;
-    TRecorder a("A", log);
-    TRecorder b("B", log);
     f.data.RegisterClient(&a);
     f.data.RegisterClient(&b);
     EXPECT_EQ(log, (Lines{"A: BeginEvents", "A: CustomEvent TQDCEDataClientAdded A", "A: EndEvents",
@@ -720,17 +685,11 @@ TEST(DataClients, RegisteringTellsEveryClientAndUnregisteringTheLeaverToo)
     EXPECT_TRUE(f.data.Clients().empty());
 }
 
-TEST(DataClients, ClientRemovedDuringTheDataPhaseIsNotCalledAgain)
+TEST_F(DataClients, ClientRemovedDuringTheDataPhaseIsNotCalledAgain)
 {
     // Outside the clients' contract, but a client that has left (and may be
     // freed) must not be called.
-    TFixture f;
-    std::vector<std::string> log;
-    TRecorder a("A", log);
-    TRecorder b("B", log);
-    f.data.RegisterClient(&a);
-    f.data.RegisterClient(&b);
-    log.clear();
+    Join({&a, &b});
     a.OnData = [&] {
         if (f.data.Clients().size() == 2)
             f.data.UnregisterClient(&b);
@@ -742,24 +701,19 @@ TEST(DataClients, ClientRemovedDuringTheDataPhaseIsNotCalledAgain)
     EXPECT_EQ(log, (Lines{"A: BeginEvents", "B: BeginEvents", "A: PointSelectionChange 0 true",
                           "A: PointSelectionChange 1 true",
                           "A: CustomEvent TQDCEDataClientBeingRemoved B", "A: EndEvents"}));
-    f.data.UnregisterClient(&a);
 }
 
-TEST(DataClients, LeaverIsRemovedEvenWhenItsNoticeFails)
+TEST_F(DataClients, LeaverIsRemovedEvenWhenItsNoticeFails)
 {
-    TFixture f;
-    std::vector<std::string> log;
-    TRecorder a("A", log);
-    f.data.RegisterClient(&a);
+    Join({&a});
     a.OnCustom = [](TQuorDataCustomEvent*) { throw std::runtime_error("failed"); };
     EXPECT_THROW(f.data.UnregisterClient(&a), std::runtime_error);
     EXPECT_TRUE(f.data.Clients().empty());
     EXPECT_FALSE(f.data.Sending());
 }
 
-TEST(DataClients, ObjectsWithoutTheInterfaceAreRefused)
+TEST_F(DataClients, ObjectsWithoutTheInterfaceAreRefused)
 {
-    TFixture f;
     TActor notAClient;
     EXPECT_TRUE(AssertionText([&] { f.data.RegisterClient(&notAClient); })
                     .startsWith(Expected("RegisterClient: client does not implement interface IQuorDataClient")));
@@ -783,9 +737,8 @@ QString TLeavingBase::Message;
 class TLeavingClient : public TLeavingBase, public TNoOpDataClient {};
 } // namespace
 
-TEST(DataClients, DeliveryToAnObjectWithoutTheInterfaceFails)
+TEST_F(DataClients, DeliveryToAnObjectWithoutTheInterfaceFails)
 {
-    TFixture f;
     {
         TLeavingClient client;
         client.Data = &f.data;
