@@ -69,6 +69,15 @@ struct TTable {
     void Load() { data.SetDataSrc(&values, dimNames.get(), pointNames.get()); }
 };
 
+// The table with its values already loaded into the data object.
+struct TLoadedTable : TTable {
+    TLoadedTable(int dims, int points)
+        : TTable(dims, points)
+    {
+        Load();
+    }
+};
+
 class TActor : public TObject {};
 
 QString Expected(const char* text)
@@ -152,8 +161,7 @@ TEST(DataTable, LoadingResetsEverything)
 
 TEST(DataTable, ReloadingResetsPropertiesAndOrder)
 {
-    TTable t(3, 4);
-    t.Load();
+    TLoadedTable t(3, 4);
     t.data.SetDimHidden(1, true);
     t.data.SetPointSelected(2, true);
     t.data.ExchangeDims(0, 2);
@@ -167,8 +175,7 @@ TEST(DataTable, ReloadingResetsPropertiesAndOrder)
 
 TEST(DataTable, SetSizeKeepsEntriesAndZeroesNewOnes)
 {
-    TTable t(2, 2);
-    t.Load();
+    TLoadedTable t(2, 2);
     t.data.SetPointColor(1, 7);
     t.data.SetSize(4, 3);
     EXPECT_EQ(t.data.GetPointColor(1), 7);
@@ -221,8 +228,7 @@ TEST(DataTable, DirectReadRaisesForCellsWithoutNumbers)
 
 TEST(DataTable, ErrorsOfTheGridItselfPass)
 {
-    TTable t(1, 2);
-    t.Load();
+    TLoadedTable t(1, 2);
     t.values.FailWith = QStringLiteral("grid gone");
     try {
         t.data.GetValue(0, 0);
@@ -234,8 +240,7 @@ TEST(DataTable, ErrorsOfTheGridItselfPass)
 
 TEST(DataTable, TransposingSwapsRolesAndResets)
 {
-    TTable t(2, 3);
-    t.Load();
+    TLoadedTable t(2, 3);
     t.data.SetDimSelected(0, true);
     t.data.SetTransposed(true);
     TData& d = t.data;
@@ -298,8 +303,7 @@ TEST(DataAdjust, NoNumberAtAllGivesMeanZero)
 
 TEST(DataAdjust, FiniteBoundsStayUnsetOnesFollow)
 {
-    TTable t(2, 3);
-    t.Load();
+    TLoadedTable t(2, 3);
     TData& d = t.data;
     d.SetLBound(0, 1);
     d.SetUBound(1, Inf);
@@ -318,8 +322,7 @@ TEST(DataAdjust, FiniteBoundsStayUnsetOnesFollow)
 
 TEST(DataAdjust, LowerBoundAtOrAboveUpperLiftsUpper)
 {
-    TTable t(1, 3);
-    t.Load();
+    TLoadedTable t(1, 3);
     t.data.SetLBound(0, 7);
     t.data.SetUBound(0, 7);
     t.data.AdjustForValueChange();
@@ -332,8 +335,7 @@ TEST(DataAdjust, LowerBoundAtOrAboveUpperLiftsUpper)
 
 TEST(DataAdjust, ActiveSlidersArePulledInInactiveOnesUntouched)
 {
-    TTable t(3, 3); // dims: 0..2, 100..102, 200..202
-    t.Load();
+    TLoadedTable t(3, 3); // dims: 0..2, 100..102, 200..202
     TData& d = t.data;
     d.SetSliderOff(0, false);
     d.SetSliderLow(0, -10);
@@ -377,8 +379,7 @@ TEST(DataAdjust, Assertions)
 
 TEST(DataProps, UnlockedWritesQueueNothing)
 {
-    TTable t(2, 2);
-    t.Load();
+    TLoadedTable t(2, 2);
     t.data.SetDimSelected(0, true);
     t.data.SetPointHidden(1, true);
     t.data.ExchangeDims(0, 1);
@@ -420,8 +421,7 @@ TEST(DataProps, EachChangeQueuesItsEvent)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TTable t(2, 3);
-        t.Load();
+        TLoadedTable t(2, 3);
         TActor actor;
         t.data.BeginWrite(&actor, false);
         c.write(t.data);
@@ -439,8 +439,7 @@ TEST(DataProps, EachChangeQueuesItsEvent)
 
 TEST(DataProps, ShowingAndDeselectingTellTheNewState)
 {
-    TTable t(2, 3);
-    t.Load();
+    TLoadedTable t(2, 3);
     t.data.SetDimHidden(0, true);
     t.data.SetPointSelected(1, true);
     TActor actor;
@@ -455,8 +454,7 @@ TEST(DataProps, ShowingAndDeselectingTellTheNewState)
 
 TEST(DataProps, UnchangedValuesAndSliderValuesWhileOffQueueNothing)
 {
-    TTable t(2, 3);
-    t.Load();
+    TLoadedTable t(2, 3);
     TData& d = t.data;
     TActor actor;
     d.BeginWrite(&actor, false);
@@ -483,8 +481,7 @@ TEST(DataProps, UnchangedValuesAndSliderValuesWhileOffQueueNothing)
 
 TEST(DataProps, SeveralChangesOfOneDimensionCoalesce)
 {
-    TTable t(2, 3);
-    t.Load();
+    TLoadedTable t(2, 3);
     TActor actor;
     t.data.BeginWrite(&actor, false);
     TDimProps p = t.data.GetDimProps(0);
@@ -499,8 +496,7 @@ TEST(DataProps, SeveralChangesOfOneDimensionCoalesce)
 
 TEST(DataProps, CountersFollowSelection)
 {
-    TTable t(3, 5);
-    t.Load();
+    TLoadedTable t(3, 5);
     TData& d = t.data;
     d.SetPointSelected(1, true);
     d.SetPointSelected(3, true);
@@ -519,8 +515,7 @@ TEST(DataProps, CountersFollowSelection)
 
 TEST(DataOrder, ExchangeAndMoveKeepPermutationsInverse)
 {
-    TTable t(5, 2);
-    t.Load();
+    TLoadedTable t(5, 2);
     TData& d = t.data;
     d.ExchangeDims(0, 3);
     d.MoveDim(4, 1);
@@ -532,8 +527,7 @@ TEST(DataOrder, ExchangeAndMoveKeepPermutationsInverse)
 
 TEST(DataOrder, MoveShiftsTheOnesBetween)
 {
-    TTable t(5, 2);
-    t.Load();
+    TLoadedTable t(5, 2);
     TData& d = t.data;
     TActor actor;
     d.BeginWrite(&actor, false);
@@ -564,8 +558,7 @@ TEST(DataOrder, MoveShiftsTheOnesBetween)
 
 TEST(DataOrder, ExchangeEventsCarryFormerSourceIndices)
 {
-    TTable t(4, 4);
-    t.Load();
+    TLoadedTable t(4, 4);
     TData& d = t.data;
     d.ExchangeDims(0, 1); // 1 0 2 3
     TActor actor;
@@ -590,8 +583,7 @@ TEST(DataOrder, ExchangeEventsCarryFormerSourceIndices)
 
 TEST(DataOrder, PointExchangeEventsCarryFormerSourceIndices)
 {
-    TTable t(1, 4);
-    t.Load();
+    TLoadedTable t(1, 4);
     TData& d = t.data;
     d.ExchangePoints(2, 3); // 0 1 3 2
     TActor actor;
@@ -611,8 +603,7 @@ TEST(DataOrder, PointExchangeEventsCarryFormerSourceIndices)
 
 TEST(DataOrder, VisibleListFollowsReordering)
 {
-    TTable t(5, 2);
-    t.Load();
+    TLoadedTable t(5, 2);
     TData& d = t.data;
     d.SetDimHidden(1, true);
     d.SetDimHidden(3, true);
@@ -794,8 +785,7 @@ void RunRandomVisibility(Side side, bool canMove, unsigned seed)
 TEST(DataVisibleLists, RandomDimensionChangesMatchTheModel)
 {
     for (unsigned seed : {1u, 2u, 3u}) {
-        TTable t(17, 2);
-        t.Load();
+        TLoadedTable t(17, 2);
         RunRandomVisibility(TDimSide{t.data}, true, seed);
     }
 }
@@ -803,16 +793,14 @@ TEST(DataVisibleLists, RandomDimensionChangesMatchTheModel)
 TEST(DataVisibleLists, RandomPointChangesMatchTheModel)
 {
     for (unsigned seed : {4u, 5u, 6u}) {
-        TTable t(1, 23);
-        t.Load();
+        TLoadedTable t(1, 23);
         RunRandomVisibility(TPointSide{t.data}, false, seed);
     }
 }
 
 TEST(DataVisibleLists, ShowingTheOnlyHiddenOneRestoresItsPlace)
 {
-    TTable t(1, 6);
-    t.Load();
+    TLoadedTable t(1, 6);
     t.data.SetPointHidden(3, true);
     t.data.SetVisiblePoint(0, 0); // explicit list: kept entry by entry
     EXPECT_EQ(VisiblePoints(t.data), (std::vector<int>{0, 1, 2, 4, 5}));
@@ -883,7 +871,6 @@ TEST(DataSliders, DimsInSliderRangeAtTheTolerance)
 
 TEST(DataSliders, NoActiveSliderGivesEmpty)
 {
-    TTable t(3, 2);
-    t.Load();
+    TLoadedTable t(3, 2);
     EXPECT_TRUE(t.data.DimsInSliderRange(1).empty());
 }
