@@ -49,6 +49,9 @@ protected:
                          Qt::NoModifier);
         QCoreApplication::sendEvent(Form, &move);
         QTest::mouseDClick(Form, Qt::LeftButton, Qt::NoModifier, pos);
+        // QTest keeps the button held after a double click, which would turn
+        // every later mouse move of the run into a drag.
+        QTest::mouseRelease(Form, Qt::LeftButton, Qt::NoModifier, pos);
     }
 
     QAction* SystemMenuAction(const QString& text) const
@@ -142,6 +145,9 @@ TEST_F(PlotWindowTest, SystemMenuCommandsAreLogged)
 TEST_F(PlotWindowTest, MenuBarButtonsOfTheMaximizedWindowAreLogged)
 {
     Main.menuBar()->addMenu(QStringLiteral("File"));
+    // A menu bar added to a shown main window shows itself from the event
+    // loop; a hidden one gets no buttons of a maximized window.
+    ASSERT_TRUE(ProcessEventsUntil([&] { return Main.menuBar()->isVisible(); }));
     Area->setActiveSubWindow(Form);
     ChooseFromSystemMenu("Maximize");
     QWidget* buttons = Main.menuBar()->cornerWidget(Qt::TopRightCorner);
