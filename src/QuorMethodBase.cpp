@@ -127,6 +127,19 @@ IQuorClient* TQuorClientManager::ChooseClient(TCopyBoxForm& Chooser, TQuorClient
     return ClientInterface(keys[size_t(chosen)], Failure);
 }
 
+void TQuorClientManager::RegisterFactory(const QString& Key, TQuorClientFactory Factory)
+{
+    FFactories.insert(Key, std::move(Factory));
+}
+
+std::unique_ptr<TObject> TQuorClientManager::CreateClient(const QString& Key) const
+{
+    const auto found = FFactories.constFind(Key);
+    if (found == FFactories.constEnd())
+        return nullptr;
+    return (*found)(FOwner);
+}
+
 void TQuorClientManager::CopyToClipboard()
 {
     // Each request gets its own chooser.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFlags>
+#include <QHash>
 #include <QMdiSubWindow>
 #include <QString>
 
@@ -51,6 +52,52 @@ public:
     virtual int ShowPrintOptions(QPrinter* Printer) = 0;
 };
 
+// The IQuorClient operations that a client without a picture leaves empty:
+// it offers nothing to copy or print. Such a client derives from it and
+// states only how it joins and leaves the manager.
+class TQuorNoOpClient : public IQuorClient {
+public:
+    TQuorClientCapabilities GetCapabilities() override { return {}; }
+    void CopyToClipboard(QClipboard*) override {}
+    void Print(QPrinter*) override {}
+    int ShowCopyOptions(QClipboard*) override { return 0; }
+    int ShowPrintOptions(QPrinter*) override { return 0; }
+};
+
+// The scale setting that three clients keep in step, each finding the others
+// by client key through the manager. They stand in different libraries of one
+// floor, so they meet here.
+//
+// The clustering panel, "ClusteringFrame": its "Normalize all scales" box
+// follows the plot that changed.
+class IQuorScaleSync {
+public:
+    virtual ~IQuorScaleSync() = default;
+    virtual void SyncScalesFromPC() = 0;
+    virtual void SyncScalesFromPM() = 0;
+};
+
+// The permutation matrix, "PermutationMatrix".
+class IQuorConstantDimExtent {
+public:
+    virtual ~IQuorConstantDimExtent() = default;
+    virtual bool GetConstantDimExtent() const = 0;
+    virtual void SetConstantDimExtent(bool Value) = 0;
+};
+
+// Parallel coordinates, "ParallelCoordinates".
+class IQuorFullScale {
+public:
+    virtual ~IQuorFullScale() = default;
+    virtual bool GetFullScale() const = 0;
+    virtual void SetFullScale(bool Value) = 0;
+};
+
+// Makes a client of a library above this one (the plots) for a client of
+// this floor (the action client's toggles); the program registers one per
+// key with the manager.
+using TQuorClientFactory = std::function<std::unique_ptr<TObject>(QWidget* Owner)>;
+
 // Holds every plot and tool of a main window under a key, hands them the
 // shared data object and the main window's controls, and routes the copy
 // and print commands to a client the user picks.
@@ -79,6 +126,11 @@ public:
     virtual void Initialize();
     virtual void CopyToClipboard();
     virtual void Print();
+    // The factory that makes the client of the key, replacing an earlier one.
+    void RegisterFactory(const QString& Key, TQuorClientFactory Factory);
+    // A new client of the key, made with the owner as its owner; nullptr when
+    // no factory is registered for the key. Not yet added.
+    std::unique_ptr<TObject> CreateClient(const QString& Key) const;
 
     QWidget* Owner() const { return FOwner; }
 
@@ -133,6 +185,7 @@ private:
 
     std::unique_ptr<TObjectHash> Clients; // key -> client, owning
     std::unique_ptr<TStringHash> Captions; // key -> caption
+    QHash<QString, TQuorClientFactory> FFactories;
     QWidget* FOwner;
     // The application's printer: made on first use, so that the user's
     // choices carry over from one printout to the next.

@@ -6,6 +6,8 @@
 #include "platform/Messages.h"
 #include "platform/Variant.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -791,6 +793,17 @@ void TData::ExchangeSourcePoints(int SrcA, int SrcB)
 
 // ---------------------------------------------------------------------------
 // Write lock and event queues
+
+void TData::WriteTransaction(TObject* Actor, const std::function<void()>& Changes)
+{
+    BeginWrite(Actor, true);
+    {
+        // The lock must not outlive a failed change, or every writer waits.
+        auto unlock = qScopeGuard([&] { EndWrite(Actor); });
+        Changes();
+    }
+    SendEvents();
+}
 
 bool TData::BeginWrite(TObject* Actor, bool Wait)
 {

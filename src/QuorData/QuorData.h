@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -181,6 +182,29 @@ public:
     virtual void CustomEvent(TQuorDataCustomEvent* Event) = 0;
 };
 
+// Ignores every notice: a data client derives from it and overrides only the
+// notices it acts on.
+class TQuorNoOpDataClient : public IQuorDataClient {
+public:
+    void BeginEvents() override {}
+    void EndEvents() override {}
+    void PointModifications(TData*, TObject*) override {}
+    void PointColorChange(TData*, TObject*, int) override {}
+    void PointSelectionChange(TData*, TObject*, int, bool) override {}
+    void PointVisibilityChange(TData*, TObject*, int, bool) override {}
+    void PointExchange(TData*, TObject*, int, int) override {}
+    void DimSelectionChange(TData*, TObject*, int, bool) override {}
+    void DimExchange(TData*, TObject*, int, int) override {}
+    void DimMove(TData*, TObject*, int, int) override {}
+    void DimVisibilityChange(TData*, TObject*, int, bool) override {}
+    void DimSliderChange(TData*, TObject*, int) override {}
+    void DimBoundChange(TData*, TObject*, int) override {}
+    void DimModifications(TData*, TObject*) override {}
+    void ValueChange(TData*, TObject*) override {}
+    void DataSrcChange(TData*, TObject*) override {}
+    void CustomEvent(TQuorDataCustomEvent*) override {}
+};
+
 // ---------------------------------------------------------------------------
 // The one data object that every plot and tool of a main window shares: a
 // table of points by dimensions read from three cell grids, with view orders,
@@ -221,6 +245,10 @@ public:
     // The number of events delivered; -1 when a delivery is already running;
     // 0 when there is no client or nothing is queued.
     virtual int SendEvents();
+    // One write transaction with the actor: takes the lock (waiting), runs
+    // the changes, releases the lock even when a change raises, then
+    // delivers the queued events. Every tool and plot writes through this.
+    void WriteTransaction(TObject* Actor, const std::function<void()>& Changes);
     // Clients are borrowed and must implement IQuorDataClient.
     virtual void RegisterClient(TObject* Client);
     virtual void UnregisterClient(TObject* Client);

@@ -41,15 +41,7 @@ void TQuorSubSelection::EndEvents()
     Dirty = false;
     // Inside the running delivery: the clearing notice reaches every client
     // in a further pass of it.
-    Data->BeginWrite(this, true);
-    try {
-        ClearSubSelection();
-    } catch (...) {
-        Data->EndWrite(this);
-        throw;
-    }
-    Data->EndWrite(this);
-    Data->SendEvents();
+    Data->WriteTransaction(this, [this] { ClearSubSelection(); });
 }
 
 void TQuorSubSelection::PointModifications(TData*, TObject*)

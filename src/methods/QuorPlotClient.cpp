@@ -431,16 +431,7 @@ QString TQuorPlotClient::HintText(const TSelectionEntry* Objects) const
 
 void TQuorPlotClient::WriteTransaction(const std::function<void()>& Changes)
 {
-    FData->BeginWrite(this, true);
-    try {
-        Changes();
-    } catch (...) {
-        // The lock must not outlive a failed change, or every writer waits.
-        FData->EndWrite(this);
-        throw;
-    }
-    FData->EndWrite(this);
-    FData->SendEvents();
+    FData->WriteTransaction(this, Changes);
 }
 
 void TQuorPlotClient::WritePointSelected(int Point, bool Selected)
