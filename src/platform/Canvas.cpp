@@ -710,10 +710,13 @@ void TCanvas::ApplyClip()
 {
     if (!Ready())
         return;
+    // The clip is dropped rather than switched off: the raster engine keeps
+    // a switched-off clip and reuses it, still off, for the next
+    // non-rectangular region, which then clips nothing.
     if (FState.Clip)
         FPainter->setClipRegion(*FState.Clip);
     else
-        FPainter->setClipping(false);
+        FPainter->setClipRegion(QRegion(), Qt::NoClip);
 }
 
 TRect TCanvas::ClipRect() const

@@ -3,6 +3,8 @@
 
 #include "ObjectEditorTestObjects.h"
 
+#include "support/Images.h"
+
 #include "platform/Application.h"
 #include "platform/Exceptions.h"
 
@@ -270,6 +272,26 @@ TEST_F(ObjectEditorPress, PressAndDragOnAnUnselectedMovableObjectMovesItAtOnce)
     // Dragging the selected object again moves it through its move frame.
     Drag(Editor, {35, 30}, {{36, 30}, {46, 40}});
     EXPECT_EQ(m->Bounds, Rect(40, 35, 60, 55));
+}
+
+TEST_F(ObjectEditorPress, SmallMoveRepaintsOnlyTheTouchedAreaAndLeavesOtherObjectsAlone)
+{
+    TTestObject* m = Editor.Add(Rect(20, 20, 40, 40), gofSelectable | gofMovable);
+    TTestObject* still = Editor.Add(Rect(150, 100, 190, 140), gofSelectable, 0x00A050);
+    Editor.Repaint();
+    const QImage before = Editor.BackingImage().copy();
+
+    // Old and new place overlap, so the area to repaint is not a rectangle.
+    Drag(Editor, {25, 25}, {{28, 25}, {33, 28}, {35, 30}});
+    ASSERT_EQ(m->Bounds, Rect(27, 25, 47, 45));
+    for (int y = 90; y < 150; ++y)
+        for (int x = 140; x < 200; ++x)
+            ASSERT_EQ(Pixel(x, y), before.pixel(x, y)) << x << "," << y;
+
+    // Its selection mark inverts the object's own colour, not a blank area.
+    Click(Editor, {170, 120});
+    ASSERT_EQ(Editor.SelectedObjects(), (std::vector<TGraphicObject*>{still}));
+    EXPECT_EQ(PixelColor(Editor.BackingImage(), 170, 120), 0x00A050u ^ 0xFFFFFFu);
 }
 
 TEST_F(ObjectEditorPress, DragFromAnObjectWithoutMoveFrameBecomesARubberBand)

@@ -60,6 +60,32 @@ TEST(CustomControl, UpdatePaintsTheInvalidRegionOnlyAfterErasingIt)
     EXPECT_EQ(control.Paints, 2);
 }
 
+TEST(CustomControl, UpdateRepaintsANonRectangularRegionAndNothingElse)
+{
+    TPaintRecorder control;
+    control.resize(40, 30);
+    control.Update();
+    // Outside Paint: a noisy picture, so that any pixel painted by mistake shows.
+    control.Canvas().Draw(0, 0, NoisyImage(40, 30, 7));
+    const QImage before = control.BackingImage().copy();
+
+    // Two overlapping rectangles make an L-shaped invalid region.
+    control.Fill = 0x0000FF;
+    const QRegion invalid = QRegion(5, 5, 10, 10) + QRegion(10, 10, 20, 12);
+    control.InvalidateRect(Rect(5, 5, 15, 15), true);
+    control.InvalidateRect(Rect(10, 10, 30, 22), true);
+    control.Update();
+
+    const QImage& image = control.BackingImage();
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) {
+            if (invalid.contains(QPoint(x, y)))
+                ASSERT_EQ(PixelColor(image, x, y), 0x0000FFu) << x << "," << y;
+            else
+                ASSERT_EQ(image.pixel(x, y), before.pixel(x, y)) << x << "," << y;
+        }
+}
+
 TEST(CustomControl, InvalidAreaIsErasedWithTheControlsBrush)
 {
     class TNothing : public TCustomControl {
