@@ -31,7 +31,7 @@ TGrids& Grids()
 }
 
 // A client that does nothing, so that the delivery itself is measured.
-class TNoOpClient : public TObject, public TNoOpDataClient {
+class TNoOpClient : public TObject, public TQuorNoOpDataClient {
 public:
     int Calls = 0;
     void PointSelectionChange(TData*, TObject*, int, bool) override { ++Calls; }

@@ -90,6 +90,7 @@ void TQuorPlotClient::InstallControl(QWidget* Control)
     FClientLayout->setSpacing(0);
     FClientLayout->addWidget(Control, 1);
     FClientArea = area;
+    FControl = Control;
     FForm->setWidget(area);
 }
 
@@ -204,6 +205,7 @@ int TQuorPlotClient::ShowPrintOptions(QPrinter* /*Printer*/)
 TMetafile TQuorPlotClient::MakeMetafile(TGOEParts Parts) const
 {
     TGOEdit* editor = FEditor;
+    QUOR_ASSERT(editor, "a plot without an editor makes its own picture");
     return TMetafile(QSize(editor->width(), editor->height()),
                      [editor, Parts](TCanvas& Canvas) { editor->PaintTo(Canvas, Parts); });
 }
@@ -243,6 +245,10 @@ void TQuorPlotClient::FormActivate(TQuorMethodBaseForm* /*Sender*/)
 }
 
 // ---- client of the data object -----------------------------------------------------------
+
+void TQuorPlotClient::Changed(TDataChange /*Change*/)
+{
+}
 
 void TQuorPlotClient::ChangedBy(TObject* Actor, TDataChange Change)
 {
@@ -362,8 +368,13 @@ void TQuorPlotClient::DoUpdates()
 
 void TQuorPlotClient::RunUpdateSteps()
 {
-    if (!FEditor || !FData)
+    if (!FData)
         return;
+    if (!FEditor) {
+        if (FControl)
+            UpdateControl();
+        return;
+    }
     if (!HasEnoughData()) {
         if (FEditor->GetObjects())
             FEditor->ClearAll();
@@ -394,6 +405,18 @@ void TQuorPlotClient::RunUpdateSteps()
         NeedsRepaint = false;
         FEditor->Invalidate();
     }
+}
+
+void TQuorPlotClient::UpdateControl()
+{
+    NeedsRepaint = false;
+    FControl->update();
+}
+
+void TQuorPlotClient::Rebuild()
+{
+    NeedsRebuild = NeedsLayout = NeedsRepaint = true;
+    DoUpdates();
 }
 
 void TQuorPlotClient::SetNeedsLayout()
@@ -444,4 +467,25 @@ void TQuorPlotClient::WriteDimSelected(int Dim, bool Selected)
 {
     if (!IsBusy())
         WriteTransaction([&] { FData->SetDimSelected(Dim, Selected); });
+}
+
+void TQuorPlotClient::WriteExchange(const std::function<void()>& Changes)
+{
+    WriteTransaction(Changes);
+    Rebuild();
+    Abort();
+}
+
+void TQuorPlotClient::ExchangeDims(int A, int B)
+{
+    if (A == B)
+        return;
+    WriteExchange([&] { FData->ExchangeDims(FData->GetVisibleDim(A), FData->GetVisibleDim(B)); });
+}
+
+void TQuorPlotClient::ExchangePoints(int A, int B)
+{
+    if (A == B)
+        return;
+    WriteExchange([&] { FData->ExchangePoints(FData->GetVisiblePoint(A), FData->GetVisiblePoint(B)); });
 }

@@ -45,18 +45,28 @@ struct TPlotClientInfo {
     QToolBar* TQuorClientManager::*ToolBar = nullptr; // the plot's tool bar
 };
 
-// The frame every editor-based plot shares: a client of the client manager
-// and of the data object that owns a plot window with a graphic-object
-// editor in it. Data changes only set the change flags; one guarded update
-// works them off (rebuild, layout, selection, repaint) through the hooks
-// the plots fill in. The plot writes the user's edits back, shows hover
-// texts in the status bar, and copies and prints itself as a picture.
+// The frame of every plot: a client of the client manager and of the data
+// object that owns a plot window, docks the plot's tool bar, logs its close
+// and focus codes, and copies and prints the plot as a picture. Inside the
+// window a plot either drives a graphic-object editor (InstallEditor) or is
+// its own drawing control (InstallControl).
+//
+// Data changes only set the change flags (Changed); one guarded update
+// works them off. With an editor the update runs the steps rebuild, layout,
+// selection and repaint through the hooks below; a plot that is its own
+// control gets UpdateControl instead. Edits go back to the data object in
+// one write transaction each (WriteTransaction, WritePointSelected,
+// WriteDimSelected); a dropped exchange of dimensions or data items is
+// ExchangeDims / ExchangePoints. Hover texts go to the status bar.
+//
+// A new plot states its TPlotClientInfo, its InvertBackground and the steps
+// it draws with; every other hook does nothing until a plot overrides it.
 class TQuorPlotClient : public TObject, public IQuorClient, public IQuorDataClient {
 public:
     // Makes the plot window (a child of the owner's window area), captioned
     // and hooked to FormClose and FormActivate. The plot's constructor then
-    // makes its editor and hands it to InstallEditor (a plot that is its own
-    // drawing control hands that to InstallControl).
+    // makes its editor and hands it to InstallEditor, or hands itself as a
+    // drawing control to InstallControl.
     TQuorPlotClient(QWidget* AOwner, const TPlotClientInfo& AInfo);
     ~TQuorPlotClient() override;
     TQuorPlotClient(const TQuorPlotClient&) = delete;
@@ -119,10 +129,22 @@ public:
     // One write transaction with the plot as actor (waiting for the lock),
     // then the delivery of its events.
     void WriteTransaction(const std::function<void()>& Changes);
+    // The drop of a dragged object: writes Changes in one transaction,
+    // rebuilds (the plot ignores its own notices), and ends the drag with
+    // the silent abort, because the rebuild freed the dragged object.
+    [[noreturn]] void WriteExchange(const std::function<void()>& Changes);
+    // WriteExchange of the dimensions or data items at two visible
+    // positions; nothing happens when they are the same.
+    void ExchangeDims(int A, int B);
+    void ExchangePoints(int A, int B);
+    // Sets the flags of a full rebuild and updates. Plots with flags of
+    // their own (a range, statistics) add them.
+    virtual void Rebuild();
 
     const TPlotClientInfo& Info() const { return FInfo; }
     TQuorMethodBaseForm* Form() const { return FForm; }
     TGOEdit* Editor() const { return FEditor; }
+    QWidget* Control() const { return FControl; } // the editor or the plot's own control
     TQuorClientManager* ClientManager() const { return FManager; }
     TData* Data() const { return FData; }
     TQuorAppProperties* AppProperties() const { return FAppProperties; }
@@ -150,30 +172,37 @@ protected:
     void ApplyMinSize();
 
     // ---- hooks of the update ----
-    // Sets the flags a change of others calls for.
-    virtual void Changed(TDataChange Change) = 0;
+    // Sets the flags a change of others calls for. Default: none (a plot
+    // that draws straight from the data object only repaints).
+    virtual void Changed(TDataChange Change);
     // Enough visible data to draw anything (two visible dimensions).
     virtual bool HasEnoughData() const;
-    // Runs before the four common steps (statistics, ranges).
+    // Runs before the four common steps (statistics, ranges). Default: nothing.
     virtual void BeforeUpdateSteps() {}
     // The rebuild step: the plot's frame geometry, then every graphic
     // object made anew and added to the editor without drawing.
-    virtual void CalcFrameGeometry() = 0;
-    virtual void BuildObjects() = 0;
+    // Default: nothing.
+    virtual void CalcFrameGeometry() {}
+    virtual void BuildObjects() {}
     // The layout step: plot rectangle and geometry, then every object's
-    // bounds.
-    virtual void CalcLayout() = 0;
-    virtual void UpdateObjectGeometry(TGraphicObject* Object) = 0;
+    // bounds. Default: nothing.
+    virtual void CalcLayout() {}
+    virtual void UpdateObjectGeometry(TGraphicObject* /*Object*/) {}
     // The selection step: the editor's selection follows the data object.
-    virtual void SyncSelection() = 0;
-    // The editor's smallest client size, insets included.
-    virtual TSize GetMinEditorSize() const = 0;
+    // Default: nothing.
+    virtual void SyncSelection() {}
+    // The editor's smallest client size, insets included. Default: none.
+    virtual TSize GetMinEditorSize() const { return {}; }
+    // The update of a plot that is its own drawing control, in place of the
+    // editor's steps. Default: repaints the control.
+    virtual void UpdateControl();
     // The hover text for the objects under the mouse, topmost first: empty
     // for none, the hint of one, the captions of several.
     virtual QString HintText(const TSelectionEntry* Objects) const;
 
     // The picture of the editor's chosen parts at its size, for the
-    // clipboard and the printer.
+    // clipboard and the printer. A plot that is its own control paints its
+    // own picture.
     virtual TMetafile MakeMetafile(TGOEParts Parts) const;
     // Logs the plot's close code, removes it from the manager (which frees
     // it) and lets the window go.
@@ -191,7 +220,8 @@ private:
     QPointer<TQuorMethodBaseForm> FForm; // freed by Qt once released
     QPointer<QWidget> FClientArea;       // the window's widget: tool bar and editor
     QBoxLayout* FClientLayout = nullptr;
-    QPointer<TGOEdit> FEditor;           // owned by the window's widget tree
+    QPointer<QWidget> FControl;          // owned by the window's widget tree
+    QPointer<TGOEdit> FEditor;           // FControl when the plot has an editor
     QPointer<QObject> FResizeWatcher;    // on the editor, calling back into the plot
     TQuorClientManager* FManager = nullptr;
     TData* FData = nullptr;

@@ -663,33 +663,18 @@ QString TScatterplotmatrix::HintText(const TSelectionEntry* Objects) const
     return text;
 }
 
-void TScatterplotmatrix::ExchangeDims(int A, int B)
-{
-    if (A == B)
-        return;
-    TData* data = Data();
-    WriteTransaction([&] { data->ExchangeDims(data->GetVisibleDim(A), data->GetVisibleDim(B)); });
-    // The plot ignores its own exchange notice, so it rebuilds itself here.
-    NeedsRebuild = NeedsLayout = NeedsRepaint = true;
-    DoUpdates();
-    // The dragged label is gone: end the drag quietly.
-    Abort();
-}
-
 void TScatterplotmatrix::SetDotSize(int Value)
 {
     Layout.DotSize = Value;
     Layout.CalcInsets();
-    NeedsRebuild = NeedsLayout = NeedsRepaint = true;
-    DoUpdates();
+    Rebuild();
 }
 
 void TScatterplotmatrix::SetRingWidth(int Value)
 {
     Layout.RingWidth = Value;
     Layout.CalcInsets();
-    NeedsRebuild = NeedsLayout = NeedsRepaint = true;
-    DoUpdates();
+    Rebuild();
 }
 
 void TScatterplotmatrix::InvertBackground()

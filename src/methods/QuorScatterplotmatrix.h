@@ -176,10 +176,6 @@ public:
     // The dot side and ring width in pixels; the plot is rebuilt.
     void SetDotSize(int Value);
     void SetRingWidth(int Value);
-    // Exchanges the dimensions at two visible positions in the data object,
-    // rebuilds, and ends the drag that asked for it with the silent abort.
-    void ExchangeDims(int A, int B);
-
     TGOScatterEdit* ScatterEdit() const;
     TScatterplotLayout Layout;
 

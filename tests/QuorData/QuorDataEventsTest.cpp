@@ -635,6 +635,26 @@ TEST_F(DataLock, WaitingPumpsMessagesUntilTheHolderLetsGo)
     f.data.EndWrite(&other);
 }
 
+TEST_F(DataLock, ATransactionWhoseChangeRaisesLeavesTheObjectUnlocked)
+{
+    Join({&a});
+    EXPECT_THROW(f.data.WriteTransaction(&f.actor,
+                                         [&] {
+                                             f.data.SetPointSelected(0, true);
+                                             throw std::runtime_error("change failed");
+                                         }),
+                 std::runtime_error);
+    EXPECT_FALSE(f.data.Locked());
+    EXPECT_EQ(f.data.Actor(), nullptr);
+    EXPECT_TRUE(log.empty());
+
+    // The change made before the failure is still delivered, with the next
+    // writer's, and the next writer does not wait.
+    f.data.WriteTransaction(&other, [&] { f.data.SetPointSelected(2, true); });
+    EXPECT_EQ(log, Lines({"A: BeginEvents", "A: PointSelectionChange 0 true",
+                          "A: PointSelectionChange 2 true", "A: EndEvents"}));
+}
+
 TEST_F(DataLock, EndWriteAssertions)
 {
     EXPECT_TRUE(AssertionText([&] { f.data.EndWrite(&f.actor); })
@@ -734,7 +754,7 @@ public:
 };
 QString TLeavingBase::Message;
 
-class TLeavingClient : public TLeavingBase, public TNoOpDataClient {};
+class TLeavingClient : public TLeavingBase, public TQuorNoOpDataClient {};
 } // namespace
 
 TEST_F(DataClients, DeliveryToAnObjectWithoutTheInterfaceFails)

@@ -15,7 +15,7 @@
 
 // A client of the manager that registers with the data object in Attach like
 // the real clients, and otherwise does nothing.
-class TTestClient : public TObject, public IQuorClient, public TNoOpDataClient {
+class TTestClient : public TObject, public IQuorClient, public TQuorNoOpDataClient {
 public:
     void SetClientManager(TQuorClientManager* Manager) override { FManager = Manager; }
     void Attach() override { FManager->Data->RegisterClient(this); }

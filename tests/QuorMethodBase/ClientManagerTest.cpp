@@ -308,3 +308,28 @@ TEST_F(ClientManagerTest, WithNoPlotOpenOnlyTheItemListCanBeCopied)
     EXPECT_EQ(offered, QStringList({"Data items Editor"}));
     EXPECT_EQ(Responder->Texts().last(), QStringLiteral("No printable content available."));
 }
+
+TEST_F(ClientManagerTest, FactoriesMakeClientsOfTheirKeyWithTheOwnerAndTheLastOneHolds)
+{
+    QWidget owner;
+    TQuorClientManager manager(&owner);
+    QWidget* madeFor = nullptr;
+    manager.RegisterFactory(QStringLiteral("ScatterplotMatrix"), [&](QWidget* Owner) {
+        madeFor = Owner;
+        return std::make_unique<TJournalClient>(QStringLiteral("first"), Journal);
+    });
+    manager.RegisterFactory(QStringLiteral("ScatterplotMatrix"), [&](QWidget* Owner) {
+        madeFor = Owner;
+        return std::make_unique<TJournalClient>(QStringLiteral("second"), Journal);
+    });
+
+    EXPECT_EQ(manager.CreateClient(QStringLiteral("AndrewsCurves")), nullptr);
+    std::unique_ptr<TObject> made = manager.CreateClient(QStringLiteral("ScatterplotMatrix"));
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(madeFor, &owner);
+    EXPECT_EQ(static_cast<TJournalClient*>(made.get())->Name, QStringLiteral("second"));
+    // Made, not added: the manager holds nothing until the caller adds it.
+    EXPECT_FALSE(manager.HasClient(QStringLiteral("ScatterplotMatrix")));
+    manager.AddClient(QStringLiteral("ScatterplotMatrix"), QStringLiteral("Scatterplot Matrix"), std::move(made));
+    EXPECT_TRUE(manager.HasClient(QStringLiteral("ScatterplotMatrix")));
+}

@@ -14,14 +14,23 @@
 
 namespace {
 
-// A plot that is its own drawing control, without an editor: it paints a
-// black square into its pictures.
+// A drawing control that counts its paints.
+class TCountingControl : public QWidget {
+public:
+    int Paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent*) override { ++Paints; }
+};
+
+// A plot that is its own drawing control, without an editor: it states only
+// what every plot must and paints a black square into its pictures.
 class TControlPlot : public TQuorPlotClient {
 public:
     explicit TControlPlot(QWidget* AOwner) : TQuorPlotClient(AOwner, Info())
     {
-        Control = new QWidget;
-        InstallControl(Control);
+        Canvas = new TCountingControl;
+        InstallControl(Canvas);
     }
 
     static TPlotClientInfo Info()
@@ -36,19 +45,12 @@ public:
     }
 
     void InvertBackground() override {}
-    QPointer<QWidget> Control;
+    QPointer<TCountingControl> Canvas;
 
 protected:
-    void Changed(TDataChange) override {}
-    void CalcFrameGeometry() override {}
-    void BuildObjects() override {}
-    void CalcLayout() override {}
-    void UpdateObjectGeometry(TGraphicObject*) override {}
-    void SyncSelection() override {}
-    TSize GetMinEditorSize() const override { return {}; }
     TMetafile MakeMetafile(TGOEParts) const override
     {
-        return TMetafile(Control->size(), [](TCanvas& C) {
+        return TMetafile(Canvas->size(), [](TCanvas& C) {
             C.SetBrush(TBrush(0x000000));
             C.FillRect(Rect(2, 2, 6, 6));
         });
@@ -66,17 +68,18 @@ TEST(PlotClientFrame, APlotThatIsItsOwnControlSharesWindowToolBarLogCodesAndCopy
     TControlPlot* plot = owned.get();
     F.Manager->AddClient(QStringLiteral("AndrewsCurves"), QStringLiteral("Andrews' Curves"), std::move(owned));
     EXPECT_EQ(plot->Form()->windowTitle(), QStringLiteral("Andrews' Curves"));
-    EXPECT_TRUE(plot->Form()->isAncestorOf(plot->Control));
+    EXPECT_TRUE(plot->Form()->isAncestorOf(plot->Canvas));
     EXPECT_TRUE(plot->Form()->isAncestorOf(F.ToolBar));
     EXPECT_TRUE(std::find(test.Data.Clients().begin(), test.Data.Clients().end(), plot) != test.Data.Clients().end());
     EXPECT_EQ(plot->Editor(), nullptr);
+    EXPECT_EQ(plot->Control(), plot->Canvas.data());
     EXPECT_NO_THROW(plot->DoUpdates());
 
     plot->Form()->resize(200, 150);
     plot->CopyToClipboard(QGuiApplication::clipboard());
     QImage png;
     ASSERT_TRUE(png.loadFromData(QGuiApplication::clipboard()->mimeData()->data(QStringLiteral("image/png")), "PNG"));
-    EXPECT_EQ(png.size(), plot->Control->size());
+    EXPECT_EQ(png.size(), plot->Canvas->size());
     EXPECT_EQ(png.pixel(3, 3), qRgb(0, 0, 0));
 
     QPointer<TQuorMethodBaseForm> form = plot->Form();
@@ -85,4 +88,48 @@ TEST(PlotClientFrame, APlotThatIsItsOwnControlSharesWindowToolBarLogCodesAndCopy
     EXPECT_FALSE(F.Manager->HasClient(QStringLiteral("AndrewsCurves")));
     EXPECT_EQ(F.ToolBar->parentWidget(), &F.ToolBarHome);
     EXPECT_TRUE(ProcessEventsUntil([&] { return form.isNull(); }, 2000));
+}
+
+TEST(PlotClientFrame, APlotThatIsItsOwnControlRepaintsAfterChangesOfOthers)
+{
+    auto test = TMethodsTestData::Standard();
+    TPlotTestFrame F(test);
+    auto owned = std::make_unique<TControlPlot>(&F.Area);
+    TControlPlot* plot = owned.get();
+    F.Manager->AddClient(QStringLiteral("AndrewsCurves"), QStringLiteral("Andrews' Curves"), std::move(owned));
+    plot->Form()->resize(200, 150);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return plot->Canvas->Paints > 0; }));
+    const int before = plot->Canvas->Paints;
+
+    TOtherWriter(test.Data).Write([](TData& D) { D.SetPointColor(1, 3); });
+    EXPECT_TRUE(ProcessEventsUntil([&] { return plot->Canvas->Paints > before; }));
+}
+
+TEST(PlotClientFrame, AnExchangeIsOneTransactionThatRebuildsAndEndsTheDragSilently)
+{
+    auto test = TMethodsTestData::Standard();
+    TPlotTestFrame F(test);
+    auto owned = std::make_unique<TControlPlot>(&F.Area);
+    TControlPlot* plot = owned.get();
+    F.Manager->AddClient(QStringLiteral("AndrewsCurves"), QStringLiteral("Andrews' Curves"), std::move(owned));
+    TNoticeClient others;
+    test.Data.RegisterClient(&others);
+    others.Notices.clear();
+    others.Deliveries = 0;
+
+    plot->ExchangePoints(1, 1);
+    plot->ExchangeDims(2, 2);
+    EXPECT_EQ(others.Deliveries, 0);
+
+    test.Data.SetPointHidden(0, true);
+    EXPECT_THROW(plot->ExchangePoints(0, 2), EAbort); // visible positions: items b and d
+    EXPECT_EQ(test.Data.GetPointName(1), QStringLiteral("d"));
+    EXPECT_EQ(test.Data.GetPointName(3), QStringLiteral("b"));
+    EXPECT_THROW(plot->ExchangeDims(0, 3), EAbort);
+    EXPECT_EQ(test.Data.GetDimName(0), QStringLiteral("D"));
+    EXPECT_EQ(others.Deliveries, 2);
+    EXPECT_EQ(others.Notices, QStringList({"PointExchange", "DimExchange 0 3"}));
+    EXPECT_FALSE(test.Data.Locked());
+    EXPECT_EQ(plot->UpdateLevel, 0);
+    test.Data.UnregisterClient(&others);
 }
