@@ -1,0 +1,286 @@
+#include "ClusterTable.h"
+#include "QuorDataClients/ClientTestData.h"
+#include "clustering/Algo_GUI.h"
+#include "clustering/ClusteringFrame.h"
+#include "clustering/DimPropertiesFrame.h"
+#include "support/TestSupport.h"
+#include "usagelog/Evaluation.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTableWidget>
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace {
+
+const QString KeyFrame = QStringLiteral("ClusteringFrame");
+
+// The permutation matrix's side of the scale rules, as the plot behaves: it
+// takes the value and lets the panel follow.
+class TMatrixStandIn : public TTestClient, public IQuorConstantDimExtent {
+public:
+    explicit TMatrixStandIn(TQuorClientManager& Manager) : FManager(Manager) {}
+    bool GetConstantDimExtent() const override { return Extent; }
+    void SetConstantDimExtent(bool Value) override
+    {
+        Extent = Value;
+        dynamic_cast<IQuorScaleSync*>(FManager.GetClient(KeyFrame))->SyncScalesFromPM();
+    }
+    bool Extent = true;
+
+private:
+    TQuorClientManager& FManager;
+};
+
+// Parallel coordinates' side.
+class TCoordinatesStandIn : public TTestClient, public IQuorFullScale {
+public:
+    explicit TCoordinatesStandIn(TQuorClientManager& Manager) : FManager(Manager) {}
+    bool GetFullScale() const override { return FullScale; }
+    void SetFullScale(bool Value) override
+    {
+        FullScale = Value;
+        dynamic_cast<IQuorScaleSync*>(FManager.GetClient(KeyFrame))->SyncScalesFromPC();
+    }
+    bool FullScale = false;
+
+private:
+    TQuorClientManager& FManager;
+};
+
+// The panel as the main window sets it up, over a 10 x 4 table, with a
+// recorder for what reaches the other clients.
+class ClusterFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        auto frame = std::make_unique<TClusterFrame>();
+        Frame = frame.get();
+        Frame->Init();
+        Frame->Data = &T.Data;
+        Recorder = T.AddRecorder();
+        T.Manager->AddClient(KeyFrame, QStringLiteral("Clustering Algorithm"), std::move(frame));
+        LogStart = GetLog().size();
+    }
+
+    void OpenPlots()
+    {
+        auto matrix = std::make_unique<TMatrixStandIn>(*T.Manager);
+        Matrix = matrix.get();
+        T.Manager->AddClient(QStringLiteral("PermutationMatrix"), QString(), std::move(matrix));
+        auto coordinates = std::make_unique<TCoordinatesStandIn>(*T.Manager);
+        Coordinates = coordinates.get();
+        T.Manager->AddClient(QStringLiteral("ParallelCoordinates"), QString(), std::move(coordinates));
+    }
+
+    QStringList NewLogCodes() const
+    {
+        QStringList codes;
+        for (qsizetype i = LogStart; i < GetLog().size(); ++i)
+            codes << GetLog()[i].section(QLatin1Char(','), 1);
+        return codes;
+    }
+
+    ScopedResponder Responder;
+    TClientTestData T;
+    TClusterFrame* Frame = nullptr;
+    TNoticeRecorder* Recorder = nullptr;
+    TMatrixStandIn* Matrix = nullptr;
+    TCoordinatesStandIn* Coordinates = nullptr;
+    qsizetype LogStart = 0;
+};
+
+TEST_F(ClusterFrameTest, StartsAsTheUserFirstSeesIt)
+{
+    EXPECT_TRUE(Frame->Button1->isHidden());
+    EXPECT_EQ(Frame->MeasureIndex(), TClusterFrame::miEuclidean);
+    EXPECT_EQ(Frame->AlgorithmIndex(), -1);
+    EXPECT_EQ(Frame->ClusterEdit->text(), QStringLiteral("3"));
+    EXPECT_TRUE(Frame->ClusterButton->isChecked());
+    EXPECT_TRUE(Frame->OnlyVisibleDims && Frame->OnlyVisiblePoints && Frame->Normalize);
+    EXPECT_TRUE(NewLogCodes().isEmpty());
+}
+
+TEST_F(ClusterFrameTest, RefreshClustersEveryItemAndTellsEveryClient)
+{
+    Frame->refreshKMeans->click();
+
+    EXPECT_EQ(NewLogCodes(), QStringList({QStringLiteral("10 Points"), QStringLiteral("WE_HN_VD_VP_3C")}));
+    std::set<int> colors;
+    for (int p = 0; p < T.Data.PointCount(); ++p)
+        colors.insert(T.Data.GetPointColor(p));
+    EXPECT_EQ(colors.size(), 3u);
+    // Colours and order change together: one notice of the common kind.
+    EXPECT_TRUE(Recorder->Notices.contains(QStringLiteral("PointModifications"))) << Recorder->Notices.join(' ').toStdString();
+    EXPECT_FALSE(T.Data.Locked());
+}
+
+TEST_F(ClusterFrameTest, SettingsCodeFollowsEveryControl)
+{
+    Frame->DimCheckBox->setChecked(false);
+    Frame->PointCheckBox->setChecked(false);
+    Frame->SelectedPointButton->setChecked(true);
+    Frame->SetAlgorithmIndex(TClusterFrame::aiKMeans);
+    EXPECT_EQ(NewLogCodes().last(), QStringLiteral("WE_KM_AD_AP_1P"));
+
+    Frame->ScalesCheckBox->setChecked(false);
+    Frame->SetAlgorithmIndex(TClusterFrame::aiFurthest);
+    EXPECT_EQ(NewLogCodes().last(), QStringLiteral("E_HF_AD_AP_1P"));
+}
+
+TEST_F(ClusterFrameTest, TooFewItemsWarnsAndStillLogs)
+{
+    TClusterTable one(Line({5.0}));
+    TClusterFrame frame;
+    frame.Init();
+    frame.Data = &one.Data;
+    const int before = one.Data.GetPointColor(0);
+
+    frame.refreshKMeans->click();
+
+    EXPECT_EQ(Responder->Texts(),
+              QStringList(QStringLiteral("INFORMATION: There are not enough Points or Dimensions")));
+    EXPECT_EQ(one.Data.GetPointColor(0), before);
+    EXPECT_EQ(NewLogCodes(), QStringList(QStringLiteral("WE_HN_VD_VP_3C")));
+    EXPECT_FALSE(one.Data.Locked());
+}
+
+TEST_F(ClusterFrameTest, ClusterCountThatIsNoNumberRunsNothing)
+{
+    Frame->ClusterEdit->setText(QStringLiteral("three"));
+    const int before = T.Data.GetPointColor(0);
+
+    Frame->refreshKMeans->click();
+
+    EXPECT_EQ(Responder->Texts(), QStringList(QStringLiteral("You did not specify the number of Clusters")));
+    EXPECT_EQ(NewLogCodes(), QStringList(QStringLiteral("WE_HN_VD_VP_")));
+    EXPECT_EQ(T.Data.GetPointColor(0), before);
+    EXPECT_FALSE(T.Data.Locked());
+}
+
+TEST_F(ClusterFrameTest, ManhattanChecksTheScalesBoxFirst)
+{
+    OpenPlots();
+    Frame->ScalesCheckBox->setChecked(false);
+    ASSERT_FALSE(Matrix->Extent);
+    ASSERT_TRUE(Coordinates->FullScale);
+    LogStart = GetLog().size();
+
+    Frame->SetMeasureIndex(TClusterFrame::miManhattan);
+
+    EXPECT_TRUE(Frame->ScalesCheckBox->isChecked());
+    EXPECT_TRUE(Matrix->Extent);
+    EXPECT_FALSE(Coordinates->FullScale);
+    EXPECT_EQ(NewLogCodes(), QStringList({QStringLiteral("Clustering equalscale"), QStringLiteral("10 Points"),
+                                          QStringLiteral("WM_HN_VD_VP_3C")}));
+}
+
+TEST_F(ClusterFrameTest, ScaleChangesSettleWithOneLineEach)
+{
+    OpenPlots();
+
+    Coordinates->SetFullScale(true);
+    EXPECT_FALSE(Frame->ScalesCheckBox->isChecked());
+    EXPECT_FALSE(Matrix->Extent);
+    EXPECT_EQ(NewLogCodes(), QStringList(QStringLiteral("Clustering nonequalScale")));
+
+    Coordinates->SetFullScale(true);
+    EXPECT_EQ(NewLogCodes().size(), 1);
+
+    Matrix->SetConstantDimExtent(true);
+    EXPECT_TRUE(Frame->ScalesCheckBox->isChecked());
+    EXPECT_FALSE(Coordinates->FullScale);
+    EXPECT_EQ(NewLogCodes().last(), QStringLiteral("Clustering equalscale"));
+    EXPECT_EQ(NewLogCodes().size(), 2);
+
+    // After a delivery the box follows the matrix again.
+    Matrix->Extent = false;
+    T.Write([&] { T.Data.SetPointSelected(0, true); });
+    EXPECT_FALSE(Frame->ScalesCheckBox->isChecked());
+}
+
+TEST_F(ClusterFrameTest, ScalesBoxWithoutPlotsOnlyLogs)
+{
+    Frame->ScalesCheckBox->click();
+    EXPECT_FALSE(Frame->Normalize);
+    EXPECT_EQ(NewLogCodes(), QStringList(QStringLiteral("Clustering nonequalScale")));
+}
+
+TEST(AlgorithmGuiTest, RadioPartnersAndCountFailure)
+{
+    ScopedResponder responder;
+    TClusterTable table(2, 6);
+    TAlgorithm_GUI dialog;
+    dialog.SetData(&table.Data);
+    EXPECT_FALSE(dialog.isVisible());
+
+    dialog.HirarchicalRadioButton->click();
+    EXPECT_FALSE(dialog.MeanRadioButton->isChecked());
+    dialog.max->click();
+    dialog.average->click();
+    EXPECT_FALSE(dialog.max->isChecked());
+    EXPECT_TRUE(dialog.average->isChecked());
+    dialog.average->click();
+    EXPECT_TRUE(dialog.average->isChecked());
+
+    dialog.clusterNumber->setText(QString());
+    dialog.Button1Click();
+    EXPECT_EQ(responder->Texts(), QStringList(QStringLiteral("You did not specify the number of Clusters")));
+    EXPECT_FALSE(table.Data.Locked());
+
+    dialog.clusterNumber->setText(QStringLiteral("2"));
+    dialog.Button1Click();
+    std::set<int> colors;
+    for (int p = 0; p < table.Data.PointCount(); ++p)
+        colors.insert(table.Data.GetPointColor(p));
+    EXPECT_EQ(colors.size(), 2u);
+
+    dialog.setProperties(false);
+    dialog.readButtonClick();
+    EXPECT_TRUE(dialog.AlgoMemo->isVisibleTo(&dialog));
+    EXPECT_TRUE(dialog.AlgoMemo->toPlainText().startsWith(
+        QStringLiteral("The hierarchical Algorithm does the following:\nIt starts with one group for each "
+                       "point and combines the nearest groups until there are 3 groups left.")));
+    EXPECT_TRUE(dialog.AlgoMemo->toPlainText().contains(QStringLiteral("wheigted differences")));
+}
+
+TEST(DimPropertyFrameTest, ControlRules)
+{
+    TDimPropertyFrame frame;
+    TClusterTable table(3, 2);
+    frame.Data = &table.Data;
+    frame.FillLists();
+    EXPECT_EQ(frame.DimensionBox->count(), 3);
+    EXPECT_EQ(frame.DimensionBox->itemText(2), table.Data.GetDimName(2));
+
+    frame.DifferenceBox->click();
+    frame.CategorieBox->click();
+    EXPECT_TRUE(frame.CategorieBox->isChecked());
+    EXPECT_FALSE(frame.DifferenceBox->isChecked());
+    frame.CategorieBox->click();
+    EXPECT_TRUE(frame.CategorieBox->isChecked());
+
+    frame.DimTypeBox->setCurrentIndex(1);
+    frame.DimTypeBoxSelect();
+    EXPECT_FALSE(frame.CategoriesTable->isHidden());
+    frame.DimTypeBox->setCurrentIndex(0);
+    frame.DimTypeBoxSelect();
+    EXPECT_TRUE(frame.DifferenceBox->isHidden());
+    EXPECT_TRUE(frame.CategorieBox->isHidden());
+    EXPECT_FALSE(frame.CategoriesTable->isHidden());
+
+    frame.NotConsiderBox->click();
+    EXPECT_FALSE(frame.ImportanceBar->isEnabled());
+    frame.NotConsiderBox->click();
+    EXPECT_TRUE(frame.ImportanceBar->isEnabled());
+}
+
+} // namespace
