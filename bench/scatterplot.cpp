@@ -89,10 +89,17 @@ public:
     TScatterplotmatrix* Plot = nullptr;
 };
 
-TMatrixBench& Bench(int Items)
+// The fixtures by item count, built on first use. main frees them while the
+// application object still stands: their windows cannot outlive it.
+std::map<int, std::unique_ptr<TMatrixBench>>& Benches()
 {
     static std::map<int, std::unique_ptr<TMatrixBench>> benches;
-    auto& bench = benches[Items];
+    return benches;
+}
+
+TMatrixBench& Bench(int Items)
+{
+    auto& bench = Benches()[Items];
     if (!bench)
         bench = std::make_unique<TMatrixBench>(Items);
     return *bench;
@@ -161,5 +168,6 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    Benches().clear();
     return 0;
 }

@@ -407,6 +407,8 @@ void TCanvas::FillRects(std::span<const TRect> Rects)
         for (const TRect& R : Rects)
             add(LPtoDP(R));
     }
+    if (FBatch.empty())
+        return;
     FillWithBrush(FBatch, QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)), TPenMode::pmCopy);
 }
 

@@ -31,6 +31,11 @@ auto Invoke(const std::shared_ptr<IAutomationObject>& object, const QString& nam
 
 TDispatch::TDispatch(std::shared_ptr<IAutomationObject> Object) : FObject(std::move(Object)) {}
 
+TDispatchValue TDispatch::Get(const QString& Name) const
+{
+    return Get(Name, {});
+}
+
 TDispatchValue TDispatch::Get(const QString& Name, const TDispatchArgs& Args) const
 {
     return Invoke(FObject, Name, [&](IAutomationObject& o) { return o.Get(Name, Args); });
@@ -39,6 +44,11 @@ TDispatchValue TDispatch::Get(const QString& Name, const TDispatchArgs& Args) co
 void TDispatch::Put(const QString& Name, const TDispatchArgs& Args, const TDispatchValue& Value) const
 {
     Invoke(FObject, Name, [&](IAutomationObject& o) { o.Put(Name, Args, Value); });
+}
+
+TDispatchValue TDispatch::Call(const QString& Name) const
+{
+    return Call(Name, {});
 }
 
 TDispatchValue TDispatch::Call(const QString& Name, const TDispatchArgs& Args) const

@@ -29,12 +29,16 @@ public:
     // Same object, not merely equal members.
     bool operator==(const TDispatch& Other) const { return FObject == Other.FObject; }
 
-    // Property read with optional arguments (an indexed property).
-    TDispatchValue Get(const QString& Name, const TDispatchArgs& Args = {}) const;
+    // Property read with optional arguments (an indexed property). The
+    // calls without arguments are overloads rather than default arguments:
+    // an empty TDispatchArgs cannot be made while TDispatchValue is incomplete.
+    TDispatchValue Get(const QString& Name) const;
+    TDispatchValue Get(const QString& Name, const TDispatchArgs& Args) const;
     // Property write; Args are the property's indices.
     void Put(const QString& Name, const TDispatchArgs& Args, const TDispatchValue& Value) const;
     // Method call with result (an empty value when the method has none).
-    TDispatchValue Call(const QString& Name, const TDispatchArgs& Args = {}) const;
+    TDispatchValue Call(const QString& Name) const;
+    TDispatchValue Call(const QString& Name, const TDispatchArgs& Args) const;
 
 private:
     std::shared_ptr<IAutomationObject> FObject;

@@ -81,7 +81,10 @@ public:
             return false;
         std::unique_ptr<QEvent> copy(event->clone());
         // An event class that cannot copy itself passes rather than being lost.
-        if (!copy || typeid(*copy) != typeid(*event))
+        if (!copy)
+            return false;
+        const QEvent& copied = *copy;
+        if (typeid(copied) != typeid(*event))
             return false;
         FHeld.push_back({QPointer<QObject>(watched), std::move(copy), mouse, {}});
         return true;

@@ -176,11 +176,15 @@ protected:
 
     void TearDown() override
     {
+        // All hooks go before anyone leaves: a leaving client's notice
+        // reaches the other, whose hooks point into the finished test.
         for (TRecorder* client : {&b, &a}) {
             client->OnBegin = nullptr;
             client->OnEnd = nullptr;
             client->OnCustom = nullptr;
             client->OnData = nullptr;
+        }
+        for (TRecorder* client : {&b, &a}) {
             const auto& clients = f.data.Clients();
             if (std::find(clients.begin(), clients.end(), client) != clients.end())
                 f.data.UnregisterClient(client);
