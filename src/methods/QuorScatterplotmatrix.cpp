@@ -4,6 +4,7 @@
 #include "ObjectEditor/StockObjects.h"
 #include "QuorData/QuorAppProperties.h"
 #include "QuorData/Utility.h"
+#include "methods/ItemColorLayers.h"
 #include "platform/Exceptions.h"
 
 #include <QStringList>
@@ -207,13 +208,7 @@ void TGOScatterDataPoint::PaintPoint(TCanvas& Canvas, bool WithSelection)
 {
     if (Data->IsPointHidden(Point))
         return;
-    const TQuorAppProperties& props = *Plot->AppProperties();
-    Layers.clear();
-    Layers.push_back(props.GetValueColor(Data->GetPointColor(Point)));
-    for (int d : Data->DimsInSliderRange(Point))
-        Layers.push_back(props.GetValueColor(Data->GetDimPerm(d) % props.ValueColorCount()));
-    if (WithSelection && Data->IsPointSelected(Point))
-        Layers.push_back(Layout().SelectionColor);
+    ItemColorLayers(*Data, *Plot->AppProperties(), Point, WithSelection, Layout().SelectionColor, Layers);
 
     DotCentres();
     const TScatterplotLayout& L = Layout();
