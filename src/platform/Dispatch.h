@@ -26,6 +26,8 @@ public:
     explicit TDispatch(std::shared_ptr<IAutomationObject> Object);
 
     bool IsAssigned() const { return FObject != nullptr; }
+    // The object itself, for the layer that carries calls across processes.
+    const std::shared_ptr<IAutomationObject>& Object() const { return FObject; }
     // Same object, not merely equal members.
     bool operator==(const TDispatch& Other) const { return FObject == Other.FObject; }
 

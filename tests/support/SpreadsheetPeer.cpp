@@ -1,0 +1,81 @@
+#include "support/SpreadsheetPeer.h"
+
+#include "platform/Exceptions.h"
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
+
+namespace {
+int NextPeer = 0;
+}
+
+TSpreadsheetPeer::TSpreadsheetPeer()
+{
+    RegisterAutomationTypes();
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    FName = QStringLiteral("org.quorbel.TestSpreadsheet.p%1_%2")
+                .arg(QCoreApplication::applicationPid())
+                .arg(++NextPeer);
+    FProcess.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    FProcess.start(QStringLiteral(QUORBEL_SPREADSHEET_PEER), {QStringLiteral("--name"), FName});
+    FStarted = ProcessEventsUntil([&] {
+        return FProcess.state() == QProcess::Running &&
+               bus.interface()->isServiceRegistered(FName).value();
+    });
+}
+
+TSpreadsheetPeer::~TSpreadsheetPeer()
+{
+    if (FProcess.state() != QProcess::NotRunning) {
+        FProcess.terminate();
+        if (!FProcess.waitForFinished(5000))
+            FProcess.kill();
+        FProcess.waitForFinished(5000);
+    }
+}
+
+TDBusObjectRef TSpreadsheetPeer::Application() const
+{
+    return {FName, QDBusObjectPath(QStringLiteral("/Application"))};
+}
+
+QVariant TSpreadsheetPeer::Control(const QString& Member, const QVariantList& Args)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(FName, QStringLiteral("/Control"),
+                                                       QStringLiteral("org.quorbel.SpreadsheetControl"), Member);
+    call.setArguments(Args);
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(call);
+    if (reply.type() == QDBusMessage::ErrorMessage)
+        throw EOleError(reply.errorMessage());
+    return reply.arguments().isEmpty() ? QVariant() : reply.arguments().constFirst();
+}
+
+void TSpreadsheetPeer::AddTable(const QString& Book, int Rows, int Columns)
+{
+    Control(QStringLiteral("AddWorkbook"), {Book});
+    for (int r = 1; r <= Rows; ++r)
+        for (int c = 1; c <= Columns; ++c) {
+            QVariant value;
+            if (r == 1 && c == 1)
+                value = QString();
+            else if (r == 1)
+                value = QStringLiteral("Dim %1").arg(c - 1);
+            else if (c == 1)
+                value = QStringLiteral("Item %1").arg(r - 1);
+            else
+                value = double(r * 10 + c);
+            Control(QStringLiteral("SetCell"), {Book, r, c, QVariant::fromValue(QDBusVariant(value))});
+        }
+    Control(QStringLiteral("Select"), {Book, 1, 1, Rows, Columns});
+}
+
+void TSpreadsheetPeer::Kill()
+{
+    FProcess.kill();
+    FProcess.waitForFinished(5000);
+}
