@@ -5,6 +5,7 @@
 #include "QuorData/QuorAppProperties.h"
 #include "QuorData/Utility.h"
 #include "methods/ItemColorLayers.h"
+#include "methods/PlotLabels.h"
 #include "platform/Exceptions.h"
 
 #include <QStringList>
@@ -305,10 +306,7 @@ void TGOScatterAxisLabel::UpdateGeometry()
 
 void TGOScatterAxisLabel::SetLabelRect()
 {
-    if (IsRowLabel)
-        LabelRect = Rect(Edge - Depth, Centre - Length / 2, Edge + 1, Centre + Length / 2 + 1);
-    else
-        LabelRect = Rect(Centre - Length / 2, Edge, Centre + Length / 2 + 1, Edge + Depth + 1);
+    LabelRect = AxisLabelRect(IsRowLabel, Centre, Edge, Length, Depth);
     Bounds = LabelRect;
 }
 
@@ -327,35 +325,16 @@ void TGOScatterAxisLabel::Draw(TCanvas& Canvas)
     if (Data->IsDimHidden(Dim))
         return;
     const QString name = Data->GetDimName(Dim);
-    Canvas.SetPen(BlackPen());
-    Canvas.SetBrush(ClearBrush());
-    if (IsRowLabel) {
-        Canvas.SetFont(Plot->Font15Turned);
-        QString text = name;
-        // Cut the name until it fits the row; "..." alone when nothing does.
-        for (int cut = 1; Canvas.TextWidth(text) > Length && cut <= name.size(); ++cut)
-            text = name.left(name.size() - cut) + QStringLiteral("...");
-        const TSize extent = Canvas.TextExtent(text);
-        const int top = Centre - extent.cx / 2;
-        const TRect r = Rect(Edge - extent.cy, top, Edge, top + extent.cx);
-        Canvas.TextRect(r, r.Left, r.Bottom, text);
-    } else {
-        Canvas.SetFont(Plot->Font15);
-        const int left = Centre - Length / 2;
-        TRect r = Rect(left, Edge, left + Length, Edge + Depth);
-        Canvas.DrawText(name, r,
-                        dtCenter | dtWordBreak | dtEndEllipsis | dtWordEllipsis | dtEditControl | dtNoPrefix
-                            | dtExternalLeading);
-    }
+    if (IsRowLabel)
+        DrawRowLabelText(Canvas, Plot->Font15Turned, name, Edge, Centre, Length);
+    else
+        DrawColumnLabelText(Canvas, Plot->Font15, name, Edge, Centre, Length, Depth);
     SetLabelRect();
 }
 
 void TGOScatterAxisLabel::DrawSelectionMark(TCanvas& Canvas, bool /*Selected*/)
 {
-    Canvas.SetPen(XorPen());
-    Canvas.Pen().SetColor(0x808080);
-    Canvas.SetBrush(ClearBrush());
-    Canvas.Rectangle(LabelRect);
+    DrawLabelSelectionMark(Canvas, LabelRect);
 }
 
 void TGOScatterAxisLabel::SetSelected(bool Selected)
@@ -365,9 +344,7 @@ void TGOScatterAxisLabel::SetSelected(bool Selected)
 
 void TGOScatterAxisLabel::ShowDragFeedback(TCanvas& Canvas, TDragFeedback /*Style*/)
 {
-    Canvas.SetPen(XorPen());
-    Canvas.SetBrush(WhiteBrush());
-    Canvas.Rectangle(LabelRect);
+    DrawLabelDragFeedback(Canvas, LabelRect);
 }
 
 void TGOScatterAxisLabel::HideDragFeedback(TCanvas& Canvas, TDragFeedback Style)
@@ -378,19 +355,10 @@ void TGOScatterAxisLabel::HideDragFeedback(TCanvas& Canvas, TDragFeedback Style)
 void TGOScatterAxisLabel::MoveBy(int DX, int DY)
 {
     const TRect& plot = Layout().PlotRect;
-    if (IsRowLabel) {
-        Centre += DY;
-        const int clamped = std::clamp(Centre, plot.Top, plot.Bottom);
-        const int moved = DY - (Centre - clamped);
-        Centre = clamped;
-        TGOScat::MoveBy(0, moved);
-    } else {
-        Centre += DX;
-        const int clamped = std::clamp(Centre, plot.Left, plot.Right);
-        const int moved = DX - (Centre - clamped);
-        Centre = clamped;
-        TGOScat::MoveBy(moved, 0);
-    }
+    if (IsRowLabel)
+        TGOScat::MoveBy(0, MoveCenterWithin(Centre, DY, plot.Top, plot.Bottom));
+    else
+        TGOScat::MoveBy(MoveCenterWithin(Centre, DX, plot.Left, plot.Right), 0);
     SetLabelRect();
 }
 
@@ -402,17 +370,8 @@ void TGOScatterAxisLabel::BeginDrag(uint32_t /*Kind*/, TDragFeedback /*Style*/)
 void TGOScatterAxisLabel::EndDrag(uint32_t Kind, TDragFeedback Style)
 {
     TGOScat::EndDrag(Kind, Style);
-    const TPoint centre = ::Point((Bounds.Left + Bounds.Right) / 2, (Bounds.Top + Bounds.Bottom) / 2);
-    TGOScatterAxisLabel* target = nullptr;
-    {
-        const TSelectionList hits =
-            Plot->Editor()->ObjectsAt(centre, IsRowLabel ? gofScatRowLabel : gofScatColumnLabel);
-        for (const TSelectionEntry* entry = hits.get(); entry; entry = entry->Next.get())
-            if (entry->Object != this) {
-                target = dynamic_cast<TGOScatterAxisLabel*>(entry->Object);
-                break;
-            }
-    }
+    auto* target = dynamic_cast<TGOScatterAxisLabel*>(
+        DropTargetOf(*Plot->Editor(), *this, IsRowLabel ? gofScatRowLabel : gofScatColumnLabel));
     if (target) {
         // Rebuilds the plot, which frees this label, and ends with the
         // silent abort: nothing of the label may be touched afterwards.
@@ -424,12 +383,7 @@ void TGOScatterAxisLabel::EndDrag(uint32_t Kind, TDragFeedback Style)
 
 TGraphicObject* TGOScatterAxisLabel::CreateHandles(uint32_t AFlags, int, int)
 {
-    if (!HasFlags(AFlags, gofMovable))
-        return nullptr;
-    auto* frame = new TRectElement(LabelRect);
-    frame->Flags = gofSelectable | gokMoveFrame;
-    frame->Cursor = crHSplit;
-    return frame;
+    return CreateLabelMoveFrame(AFlags, LabelRect);
 }
 
 QString TGOScatterAxisLabel::GetHint() const
