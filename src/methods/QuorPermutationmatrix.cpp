@@ -6,6 +6,7 @@
 #include "QuorData/QuorAppProperties.h"
 #include "QuorData/Utility.h"
 #include "QuorDataClients/QuorSubSelection.h"
+#include "methods/ItemColorLayers.h"
 #include "methods/PlotLabels.h"
 #include "platform/DialogService.h"
 #include "platform/Exceptions.h"
@@ -100,10 +101,7 @@ void TGOPermDataCell::Draw(TCanvas& Canvas)
     TPermutationmatrixLayout& L = Layout();
     const TQuorAppProperties& props = *Owner->AppProperties();
     Canvas.SetPen(Owner->CellPen);
-    Colors.clear();
-    Colors.push_back(props.GetValueColor(Data->GetPointColor(ViewPosition)));
-    for (int d : Data->DimsInSliderRange(ViewPosition))
-        Colors.push_back(props.GetValueColor(Data->GetDimPerm(d)));
+    ItemColorLayers(*Data, props, ViewPosition, false, 0, Colors);
     const bool selected =
         Data->IsPointSelected(ViewPosition) && Owner->ScreenParts.testFlag(goepSelection);
     Canvas.SetBrush(Owner->BackgroundBrush);
