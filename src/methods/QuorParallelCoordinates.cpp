@@ -1,0 +1,803 @@
+#include "methods/QuorParallelCoordinates.h"
+
+#include "ObjectEditor/GraphLib.h"
+#include "ObjectEditor/StockObjects.h"
+#include "QuorData/QuorAppProperties.h"
+#include "QuorData/Utility.h"
+#include "methods/ScatterplotLayout.h"
+#include "platform/Exceptions.h"
+
+#include <cmath>
+
+namespace {
+
+const QString kClusteringFrame = QStringLiteral("ClusteringFrame");
+
+} // namespace
+
+// ---- graphic objects: base ----------------------------------------------------------
+
+TGOPar::TGOPar(TParallelCoordinates* AOwner, int AIndex, TData* AData)
+    : Index(AIndex), Owner(AOwner), Data(AData)
+{
+}
+
+const TParallelCoordinatesLayout& TGOPar::Layout() const
+{
+    return Owner->Layout;
+}
+
+// ---- polyline ------------------------------------------------------------------------
+
+TGOParDataPoint::TGOParDataPoint(TParallelCoordinates* AOwner, int AIndex, TData* AData)
+    : TGOPar(AOwner, AIndex, AData)
+{
+    Flags = gofSelectable;
+    Cursor = crHandPoint;
+    HitWidth = Layout().HaloStep + 1;
+    UpdateGeometry();
+}
+
+void TGOParDataPoint::UpdateGeometry()
+{
+    ColorLayers.resize(size_t(Layout().AxisCount() + 2));
+    // A polyline that cannot be placed keeps its earlier bounds.
+    if (!Layout().CalcVertices(*Data, Index, Vertices) || Vertices.empty())
+        return;
+    const std::vector<TPoint> points = Points();
+    TRect r = Rect(points[0].x, points[0].y, points[0].x, points[0].y);
+    for (size_t k = 1; k < points.size(); ++k)
+        r = ExtendRectToPoint(points[k], r);
+    Bounds = Rect(r.Left - HitWidth, r.Top - HitWidth, r.Right + HitWidth + 1, r.Bottom + HitWidth + 1);
+}
+
+std::vector<TPoint> TGOParDataPoint::Points() const
+{
+    std::vector<TPoint> points;
+    points.reserve(Vertices.size());
+    for (const TVertexF& v : Vertices)
+        points.push_back(Point(RoundToPixel(v.x), RoundToPixel(v.y)));
+    return points;
+}
+
+bool TGOParDataPoint::ContainsPoint(const TPoint& Pt) const
+{
+    if (Data->IsPointHidden(Index) || Vertices.size() < 2)
+        return false;
+    const std::vector<TPoint> points = Points();
+    for (size_t k = 1; k < points.size(); ++k)
+        if (PointNearSegment(Pt, points[k - 1], points[k], 3))
+            return true;
+    return false;
+}
+
+bool TGOParDataPoint::CrossesSegment(const TPoint& A, const TPoint& B) const
+{
+    if (Data->IsPointHidden(Index))
+        return false;
+    return PolylineCrossesStroke(Points(), A, B);
+}
+
+void TGOParDataPoint::PaintLines(TCanvas& Canvas, bool WithSelection)
+{
+    if (Data->IsPointHidden(Index))
+        return;
+    const TQuorAppProperties& props = *Owner->AppProperties();
+    const TParallelCoordinatesLayout& L = Layout();
+    const std::vector<TGOParSlider*>& sliders = Owner->Sliders();
+    Canvas.SetPen(Owner->LinePen);
+    ColorLayers.resize(std::max(ColorLayers.size(), sliders.size() + 2));
+    size_t count = 0;
+    ColorLayers[count++] = props.GetValueColor(Data->GetPointColor(Index));
+    const size_t n = std::min(sliders.size(), Vertices.size());
+    for (size_t i = 0; i < n; ++i) {
+        const TGOParSlider* s = sliders[i];
+        if (s->Parked)
+            continue;
+        const TSliderEnds bar = s->EffectiveEnds();
+        const double y = Vertices[i].y;
+        const double tolerance = std::fabs(1e-11 * y);
+        if (bar.HighY - tolerance <= y && y <= bar.LowY + tolerance)
+            ColorLayers[count++] = props.GetValueColor(s->ColorIndex);
+    }
+    if (WithSelection && Data->IsPointSelected(Index))
+        ColorLayers[count++] = L.SelectionColor;
+    HitWidth = (L.HaloStep - 1) * int(count) + 1;
+    Canvas.SetBrush(Owner->LineBrush());
+    const std::vector<TPoint> points = Points();
+    // Widest first, so that every inner layer shows on top of the outer ones.
+    for (size_t k = count; k-- > 0;) {
+        Canvas.Pen().SetColor(ColorLayers[k]);
+        Canvas.Pen().SetWidth(L.HaloStep * int(k) + 1);
+        Canvas.Polyline(points);
+    }
+}
+
+void TGOParDataPoint::Draw(TCanvas& Canvas)
+{
+    PaintLines(Canvas, false);
+}
+
+void TGOParDataPoint::DrawSelectionMark(TCanvas& Canvas, bool Selected)
+{
+    if (Selected)
+        PaintLines(Canvas, true);
+    else
+        Invalidate(Canvas);
+}
+
+void TGOParDataPoint::SetSelected(bool Selected)
+{
+    Owner->WritePointSelected(Index, Selected);
+}
+
+QString TGOParDataPoint::GetHint() const
+{
+    return QStringLiteral("Data item: ") + Data->GetPointName(Index)
+         + QStringLiteral(" [Click to select / Ctrl-Click to add or remove]");
+}
+
+QString TGOParDataPoint::GetCaption() const
+{
+    return Data->GetPointName(Index);
+}
+
+// ---- axis ---------------------------------------------------------------------------------
+
+TGOParAxis::TGOParAxis(TParallelCoordinates* AOwner, int AVisibleIndex, TData* AData)
+    : TGOPar(AOwner, AData->GetVisibleDim(AVisibleIndex), AData), VisibleIndex(AVisibleIndex)
+{
+    Flags = gofSelectable | gofMovable;
+    Cursor = crHSplit;
+    UpdateGeometry();
+}
+
+void TGOParAxis::UpdateGeometry()
+{
+    const TParallelCoordinatesLayout& L = Layout();
+    X = L.AxisPos(VisibleIndex);
+    SnapDistance = L.SnapDistance();
+    NameBoxSize = TSize{L.NameBoxWidth(), L.NameBoxHeight};
+    CalcRects();
+}
+
+void TGOParAxis::CalcRects()
+{
+    const TAxisRects r = Layout().AxisRects(X, UpperLabelSize, LowerLabelSize, NameBoxSize);
+    UpperLabelRect = r.UpperLabel;
+    LineRect = r.Line;
+    NameRect = r.Name;
+    LowerLabelRect = r.LowerLabel;
+    Bounds = r.Bounds;
+}
+
+bool TGOParAxis::ContainsPoint(const TPoint& Pt) const
+{
+    return PtInRect(UpperLabelRect, Pt) || PtInRect(LineRect, Pt) || PtInRect(NameRect, Pt)
+        || PtInRect(LowerLabelRect, Pt);
+}
+
+bool TGOParAxis::CanSelectWith(const TGraphicObject* Other) const
+{
+    return dynamic_cast<const TGOParAxis*>(Other) != nullptr;
+}
+
+void TGOParAxis::Draw(TCanvas& Canvas)
+{
+    if (Data->IsDimHidden(Index))
+        return;
+    const TParallelCoordinatesLayout& L = Layout();
+    const int t = L.PlotRect.Top;
+    const int b = L.PlotRect.Bottom;
+    Canvas.SetPen(Owner->AxisPen());
+    Canvas.SetBrush(Owner->AxisBrush);
+    Canvas.SetFont(Owner->ValueFont);
+    Canvas.MoveTo(X, t);
+    Canvas.LineTo(X, b);
+    const int tick = L.EndTickHalfWidth;
+    Canvas.MoveTo(X - tick, t);
+    Canvas.LineTo(X + tick + 1, t);
+    Canvas.MoveTo(X - tick, b);
+    Canvas.LineTo(X + tick + 1, b);
+    const int middle = (t + b) / 2;
+    Canvas.MoveTo(X, middle);
+    Canvas.LineTo(X + L.MidTickLength, middle);
+
+    Canvas.SetBrush(ClearBrush());
+    QString text;
+    LowerLabelSize = FloatLabelExtent(Canvas, L.AxisLo(VisibleIndex), text);
+    Canvas.TextOut(X - LowerLabelSize.cx / 2, b, text);
+    UpperLabelSize = FloatLabelExtent(Canvas, L.AxisHi(VisibleIndex), text);
+    Canvas.TextOut(X - UpperLabelSize.cx / 2, t - UpperLabelSize.cy, text);
+
+    Canvas.SetFont(Owner->NameFont);
+    const int left = X - NameBoxSize.cx / 2;
+    const int top = t - UpperLabelSize.cy - NameBoxSize.cy;
+    TRect box = Rect(left, top, left + NameBoxSize.cx, top + NameBoxSize.cy);
+    Canvas.DrawText(Data->GetDimName(Index), box,
+                    dtCenter | dtWordBreak | dtExternalLeading | dtNoPrefix | dtEditControl | dtEndEllipsis
+                        | dtWordEllipsis);
+    CalcRects();
+}
+
+void TGOParAxis::DrawSelectionMark(TCanvas& Canvas, bool /*Selected*/)
+{
+    Canvas.SetPen(XorPen());
+    Canvas.Pen().SetColor(0x808080);
+    Canvas.SetBrush(ClearBrush());
+    Canvas.Rectangle(NameRect);
+    Canvas.Rectangle(UpperLabelRect);
+    Canvas.Rectangle(LineRect);
+    Canvas.Rectangle(LowerLabelRect);
+}
+
+void TGOParAxis::SetSelected(bool Selected)
+{
+    Owner->WriteDimSelected(Index, Selected);
+}
+
+void TGOParAxis::ShowDragFeedback(TCanvas& Canvas, TDragFeedback /*Style*/)
+{
+    Canvas.SetPen(XorPen());
+    Canvas.SetBrush(WhiteBrush());
+    Canvas.Rectangle(LineRect);
+}
+
+void TGOParAxis::HideDragFeedback(TCanvas& Canvas, TDragFeedback Style)
+{
+    ShowDragFeedback(Canvas, Style);
+}
+
+void TGOParAxis::MoveBy(int DX, int /*DY*/)
+{
+    const TRect& plot = Layout().PlotRect;
+    X = std::clamp(X + DX, plot.Left, plot.Right);
+    CalcRects();
+}
+
+void TGOParAxis::BeginDrag(uint32_t /*Kind*/, TDragFeedback /*Style*/)
+{
+    SavedX = X;
+}
+
+void TGOParAxis::EndDrag(uint32_t Kind, TDragFeedback Style)
+{
+    TGOPar::EndDrag(Kind, Style);
+    const int target = Layout().AxisNear(X, SnapDistance);
+    if (target >= 0 && target != VisibleIndex) {
+        // Rebuilds the plot, which frees this axis, and ends with the
+        // silent abort: nothing of the axis may be touched afterwards.
+        Owner->ExchangeDims(VisibleIndex, target);
+        return;
+    }
+    // Back home; the editor repaints where the axis stands now, so the
+    // place it was dropped at is repainted here.
+    Owner->Editor()->InvalidateArea(Bounds, true);
+    X = SavedX;
+    CalcRects();
+}
+
+TGraphicObject* TGOParAxis::CreateHandles(uint32_t AFlags, int /*W*/, int /*H*/)
+{
+    if (!HasFlags(AFlags, gofMovable))
+        return nullptr;
+    // Grabbing either label, the line or the name moves the axis.
+    TGraphicObject* head = nullptr;
+    TGraphicObject** link = &head;
+    for (const TRect& r : {UpperLabelRect, LineRect, LowerLabelRect, NameRect}) {
+        auto* frame = new TRectElement(r);
+        frame->Flags = gofSelectable | gokMoveFrame;
+        frame->Cursor = crHSplit;
+        *link = frame;
+        link = &frame->Next;
+    }
+    return head;
+}
+
+QString TGOParAxis::GetHint() const
+{
+    return QStringLiteral("Dimension: ") + Data->GetDimName(Index)
+         + QStringLiteral(" [Drag it over another dimension to exchange them]");
+}
+
+QString TGOParAxis::GetCaption() const
+{
+    return QStringLiteral("Dimension ") + Data->GetDimName(Index);
+}
+
+// ---- slider --------------------------------------------------------------------------------
+
+TGOParSlider::TGOParSlider(TParallelCoordinates* AOwner, int AVisibleIndex, TData* AData)
+    : TGOPar(AOwner, AData->GetVisibleDim(AVisibleIndex), AData), VisibleIndex(AVisibleIndex)
+{
+    Flags = gofSelectable | gofMovable | gofSizeY;
+    Cursor = crVSplit;
+    ReadValues();
+    ValuesToPosition();
+    CalcBounds();
+}
+
+void TGOParSlider::ReadValues()
+{
+    LowValue = Data->GetSliderLow(Index);
+    HighValue = Data->GetSliderHigh(Index);
+    Parked = Data->GetSliderOff(Index);
+}
+
+void TGOParSlider::UpdateGeometry()
+{
+    ReadValues();
+    ValuesToPosition();
+    CalcBounds();
+}
+
+bool TGOParSlider::Frozen() const
+{
+    return Dragging && !Owner->LiveTracking;
+}
+
+TSliderEnds TGOParSlider::EffectiveEnds() const
+{
+    return Frozen() ? TSliderEnds{SavedLowY, SavedHighY} : TSliderEnds{LowY, HighY};
+}
+
+double TGOParSlider::EffectiveLowValue() const
+{
+    return Frozen() ? SavedLowValue : LowValue;
+}
+
+double TGOParSlider::EffectiveHighValue() const
+{
+    return Frozen() ? SavedHighValue : HighValue;
+}
+
+void TGOParSlider::ValuesToPosition()
+{
+    TSliderEnds ends;
+    if (Parked || !Layout().ValuesToEnds(VisibleIndex, EffectiveLowValue(), EffectiveHighValue(), ends)) {
+        Park();
+        return;
+    }
+    LowY = ends.LowY;
+    HighY = ends.HighY;
+}
+
+void TGOParSlider::PositionToValues()
+{
+    double low = 0;
+    double high = 0;
+    if (!Layout().EndsToValues(VisibleIndex, TSliderEnds{LowY, HighY}, low, high)) {
+        Park();
+        return;
+    }
+    LowValue = low;
+    HighValue = high;
+    if (!Owner->LiveTracking)
+        return;
+    // Every step of the drag reaches the other clients at once; the notice
+    // tells them that more steps follow.
+    Owner->WriteTransaction([this] {
+        Data->AddCustomEvent(TQDCELiveTracking::Create());
+        Data->SetSliderLow(Index, EffectiveLowValue());
+        Data->SetSliderHigh(Index, EffectiveHighValue());
+        Data->SetSliderOff(Index, Parked);
+    });
+}
+
+void TGOParSlider::Park()
+{
+    const TSliderEnds ends = Layout().ParkedEnds();
+    LowY = ends.LowY;
+    HighY = ends.HighY;
+    Parked = true;
+    CalcBounds();
+}
+
+bool TGOParSlider::IsParked() const
+{
+    return Layout().IsParked(TSliderEnds{LowY, HighY});
+}
+
+void TGOParSlider::CalcBounds()
+{
+    const TParallelCoordinatesLayout& L = Layout();
+    const TSliderRects r =
+        L.SliderRects(L.AxisPos(VisibleIndex), TSliderEnds{LowY, HighY}, LowLabelSize, HighLabelSize, LabelPadding);
+    BarRect = r.Bar;
+    LowLabelRect = r.LowLabel;
+    HighLabelRect = r.HighLabel;
+    Bounds = r.Bounds;
+}
+
+void TGOParSlider::SetDragging(bool Value)
+{
+    Dragging = Value;
+    SavedLowY = LowY;
+    SavedHighY = HighY;
+    SavedLowValue = LowValue;
+    SavedHighValue = HighValue;
+}
+
+bool TGOParSlider::ContainsPoint(const TPoint& Pt) const
+{
+    return PtInRect(Bounds, Pt);
+}
+
+bool TGOParSlider::CanSelectWith(const TGraphicObject* Other) const
+{
+    return Other == this;
+}
+
+void TGOParSlider::Draw(TCanvas& Canvas)
+{
+    Canvas.SetFont(Owner->SliderFont);
+    Canvas.SetPen(Owner->SliderHandlePen);
+    Canvas.SetBrush(Owner->SliderHandleBrush);
+    if (Parked || std::isnan(LowValue) || std::isnan(HighValue)) {
+        LowLabelSize = TSize{};
+        HighLabelSize = TSize{};
+        CalcBounds();
+    } else {
+        QString high;
+        QString low;
+        HighLabelSize = FloatLabelExtent(Canvas, HighValue, high);
+        LowLabelSize = FloatLabelExtent(Canvas, LowValue, low);
+        CalcBounds();
+        const int p = LabelPadding;
+        Canvas.Rectangle(HighLabelRect);
+        Canvas.TextOut(HighLabelRect.Left + p, HighLabelRect.Top + p, high);
+        Canvas.Rectangle(LowLabelRect);
+        Canvas.TextOut(LowLabelRect.Left + p, LowLabelRect.Top + p, low);
+    }
+    Canvas.SetPen(Owner->SliderBarPen);
+    Canvas.SetBrush(Owner->SliderBarBrush);
+    Canvas.Brush().SetColor(Owner->AppProperties()->GetValueColor(ColorIndex));
+    Canvas.Rectangle(BarRect);
+}
+
+void TGOParSlider::DrawSelectionMark(TCanvas& Canvas, bool /*Selected*/)
+{
+    Canvas.SetPen(XorPen());
+    Canvas.SetBrush(WhiteBrush());
+    Canvas.Rectangle(BarRect);
+}
+
+void TGOParSlider::ShowDragFeedback(TCanvas& /*Canvas*/, TDragFeedback /*Style*/)
+{
+    // The halos of the polylines follow the bar: the whole plot repaints.
+    Owner->Editor()->Invalidate();
+}
+
+void TGOParSlider::HideDragFeedback(TCanvas& /*Canvas*/, TDragFeedback /*Style*/)
+{
+}
+
+void TGOParSlider::MoveBy(int /*DX*/, int DY)
+{
+    const TSliderEnds moved = Layout().MovedEnds(TSliderEnds{LowY, HighY}, DY);
+    LowY = moved.LowY;
+    HighY = moved.HighY;
+    Parked = IsParked();
+    PositionToValues();
+    CalcBounds();
+}
+
+void TGOParSlider::ResizeBy(int /*DW*/, int DH)
+{
+    const int low = RoundToPixel(LowY);
+    const int high = RoundToPixel(HighY);
+    const int moved = low + DH;
+    if (moved < high) {
+        // The lower end passed the upper one: the bar now runs from the
+        // mouse down to the former upper end.
+        MoveBy(0, moved - high);
+        ResizeBy(0, 2 * (high - low) - DH);
+        return;
+    }
+    LowY = moved;
+    PositionToValues();
+    CalcBounds();
+}
+
+void TGOParSlider::BeginDrag(uint32_t /*Kind*/, TDragFeedback /*Style*/)
+{
+    SetDragging(true);
+}
+
+void TGOParSlider::EndDrag(uint32_t /*Kind*/, TDragFeedback /*Style*/)
+{
+    SetDragging(false);
+    if (Parked)
+        Park();
+    Owner->WriteTransaction([this] {
+        if (Owner->LiveTracking) {
+            // Live tracking has written these values already; a change in
+            // between makes the batch carry a slider change all the same.
+            Data->SetSliderLow(Index, LowValue - 1);
+            Data->SetSliderHigh(Index, HighValue - 1);
+            Data->SetSliderOff(Index, !Parked);
+        }
+        Data->SetSliderLow(Index, LowValue);
+        Data->SetSliderHigh(Index, HighValue);
+        Data->SetSliderOff(Index, Parked);
+    });
+    Owner->Editor()->Invalidate();
+}
+
+QString TGOParSlider::GetHint() const
+{
+    return QStringLiteral("Slider [Drag it onto the axis to mark a range]");
+}
+
+QString TGOParSlider::GetCaption() const
+{
+    return QStringLiteral("Slider");
+}
+
+// ---- editor ---------------------------------------------------------------------------------
+
+TGOParEdit::TGOParEdit(QWidget* Owner)
+    : TGOEdit(Owner)
+{
+}
+
+TGraphicObject* TGOParEdit::CreateSelectionHandles(const TSelectionEntry* SelList)
+{
+    if (SelList && SelList->Next)
+        return nullptr;
+    return TGOEdit::CreateSelectionHandles(SelList);
+}
+
+void TGOParEdit::DrawRubberBand(const TRect& R)
+{
+    TDashPattern pattern{2, 4, 0, 2, 2};
+    TCanvas& canvas = Canvas();
+    canvas.SetPen(XorPen());
+    canvas.SetBrush(ClearBrush());
+    DrawPatternLine(canvas, R.Left, R.Top, R.Right, R.Bottom, pattern);
+}
+
+TSelectionList TGOParEdit::SelectInRect(TGraphicObject* AObjects, const TRect& R, bool Additive,
+                                        TSelectionList SelList)
+{
+    const TPoint a = R.TopLeft();
+    const TPoint b = R.BottomRight();
+    if (a == b)
+        return SelList;
+    for (TGraphicObject* o = AObjects; o; o = o->Next) {
+        auto* line = dynamic_cast<TGOParDataPoint*>(o);
+        if (!line || !HasFlags(o->Flags, gofSelectable) || !line->CrossesSegment(a, b)
+            || !SelectionCompatible(SelList.get(), o))
+            continue;
+        const bool listed = SelectionContains(o, SelList.get());
+        if (Additive && listed) {
+            o->SetSelected(false);
+            SelList = RemoveSelectionEntry(o, std::move(SelList));
+        } else {
+            o->SetSelected(true);
+            // One entry per object: a second one would cancel its mark.
+            if (!listed)
+                SelList = NewSelectionEntry(o, std::move(SelList));
+        }
+    }
+    return SelList;
+}
+
+// ---- plot -----------------------------------------------------------------------------------
+
+TPlotClientInfo TParallelCoordinates::PlotInfo()
+{
+    TPlotClientInfo info;
+    info.Number = 1;
+    info.Key = QStringLiteral("ParallelCoordinates");
+    info.Caption = QStringLiteral("Parallel Coordinates");
+    info.PrinterTitle = QStringLiteral("Parallel Coordinates Plot");
+    info.UpdateFailureText = QStringLiteral("Exception in DoUpdate-Handler. ClassName: ");
+    info.ToolBar = &TQuorClientManager::ActionToolBarPCoord;
+    return info;
+}
+
+TParallelCoordinates::TParallelCoordinates(QWidget* AOwner)
+    : TQuorPlotClient(AOwner, PlotInfo())
+{
+    InstallEditor(new TGOParEdit);
+    CreateDrawingTools();
+    Editor()->SetBrush(WhiteBrush());
+    ApplyMinSize();
+}
+
+TParallelCoordinates::~TParallelCoordinates() = default;
+
+TGOParEdit* TParallelCoordinates::ParEdit() const
+{
+    return static_cast<TGOParEdit*>(Editor());
+}
+
+void TParallelCoordinates::CreateDrawingTools()
+{
+    LinePen = TPen(0x000000);
+    SliderBarPen = TPen(0x808080, TPenMode::pmMask);
+    SliderHandlePen = TPen(0x808080);
+    ValueFont = TFont(QStringLiteral("Sans Serif"), 12, 0x000000);
+    NameFont = TFont(QStringLiteral("Sans Serif"), 15, 0x000000);
+    SliderFont = TFont(QStringLiteral("Sans Serif"), 12, 0x113380);
+    AxisBrush = TBrush(0xFFFFFF);
+    SliderBarBrush = TBrush(0x3399FF);
+    SliderHandleBrush = TBrush(0x80CCFF);
+}
+
+TPen& TParallelCoordinates::AxisPen() const
+{
+    return BlackPen();
+}
+
+TSize TParallelCoordinates::GetMinEditorSize() const
+{
+    return Layout.MinEditorSize();
+}
+
+void TParallelCoordinates::SetOptions(const TQuorAppProperties& Properties)
+{
+    // The editor always draws through its backing image, so the double
+    // buffering switch has nothing left to choose.
+    LiveTracking = Properties.LiveTracking;
+}
+
+void TParallelCoordinates::Attach()
+{
+    if (ClientManager()->AppProperties)
+        SetOptions(*ClientManager()->AppProperties);
+    TQuorPlotClient::Attach();
+}
+
+void TParallelCoordinates::Changed(TDataChange Change)
+{
+    switch (Change) {
+    case TDataChange::PointModifications:
+    case TDataChange::PointExchange:
+        NeedsSelection = NeedsLayout = NeedsRepaint = true;
+        break;
+    case TDataChange::PointColorChange:
+        NeedsRepaint = true;
+        break;
+    case TDataChange::PointSelectionChange:
+    case TDataChange::PointVisibilityChange:
+    case TDataChange::DimSelectionChange:
+        NeedsSelection = NeedsRepaint = true;
+        break;
+    case TDataChange::DimExchange:
+    case TDataChange::DimMove:
+        NeedsRebuild = NeedsLayout = NeedsRepaint = true;
+        break;
+    case TDataChange::DimSliderChange:
+        NeedsLayout = NeedsRepaint = true;
+        break;
+    case TDataChange::DimBoundChange:
+        NeedsLayout = NeedsRange = NeedsRepaint = true;
+        break;
+    case TDataChange::DimVisibilityChange:
+    case TDataChange::DimModifications:
+    case TDataChange::ValueChange:
+    case TDataChange::DataSrcChange:
+        NeedsRebuild = NeedsLayout = NeedsRange = NeedsRepaint = true;
+        break;
+    }
+}
+
+void TParallelCoordinates::BeforeUpdateSteps()
+{
+    if (NeedsRange) {
+        NeedsRange = false;
+        Layout.CalcGlobalRange(*Data());
+    }
+}
+
+void TParallelCoordinates::CalcAxisPositions()
+{
+    Layout.CalcAxisPositions(*Data(), Editor()->ClientWidth(), Editor()->ClientHeight());
+}
+
+void TParallelCoordinates::AllocateAxes()
+{
+    // Every entry holds a slider until BuildObjects puts the real ones in.
+    FPlaceholderSlider = std::make_unique<TGOParSlider>(this, 0, Data());
+    FPlaceholderSlider->ColorIndex = 0;
+    FSliders.assign(size_t(Data()->VisibleDimCount()), FPlaceholderSlider.get());
+}
+
+void TParallelCoordinates::CalcFrameGeometry()
+{
+    // The placeholder slider needs the axes' places.
+    CalcAxisPositions();
+    AllocateAxes();
+}
+
+void TParallelCoordinates::CalcLayout()
+{
+    CalcAxisPositions();
+}
+
+void TParallelCoordinates::BuildObjects()
+{
+    TGOEdit* editor = Editor();
+    TData* data = Data();
+    const int colors = AppProperties()->ValueColorCount();
+    for (int i = 0; i < data->VisibleDimCount(); ++i) {
+        auto slider = std::make_unique<TGOParSlider>(this, i, data);
+        slider->ColorIndex = data->GetDimPerm(data->GetVisibleDim(i)) % colors;
+        FSliders[size_t(i)] = slider.get();
+        editor->AddObject(std::move(slider), false);
+        editor->AddObject(std::make_unique<TGOParAxis>(this, i, data), false);
+    }
+    // Added last, so first in the list: painted under the axes and sliders.
+    for (int p = 0; p < data->PointCount(); ++p)
+        editor->AddObject(std::make_unique<TGOParDataPoint>(this, p, data), false);
+}
+
+void TParallelCoordinates::UpdateObjectGeometry(TGraphicObject* Object)
+{
+    if (auto* object = dynamic_cast<TGOPar*>(Object))
+        object->UpdateGeometry();
+}
+
+void TParallelCoordinates::SyncSelection()
+{
+    TGOEdit* editor = Editor();
+    TData* data = Data();
+    // The objects' SetSelected writes nothing here: the plot is updating.
+    editor->Deselect();
+    for (TGraphicObject* object = editor->GetObjects(); object; object = object->Next) {
+        bool selected = false;
+        if (auto* line = dynamic_cast<TGOParDataPoint*>(object))
+            selected = data->IsPointSelected(line->Index);
+        else if (auto* axis = dynamic_cast<TGOParAxis*>(object))
+            selected = data->IsDimSelected(axis->Index);
+        // The selection started empty and every object comes once: joining
+        // it needs no search through it.
+        if (selected)
+            editor->Selection = NewSelectionEntry(object, std::move(editor->Selection));
+    }
+    editor->SelectionChanged(false, false);
+}
+
+void TParallelCoordinates::SetFullScale(bool Value)
+{
+    Layout.FullScale = Value;
+    NeedsLayout = NeedsRange = true;
+    Editor()->Invalidate();
+    TQuorClientManager* manager = ClientManager();
+    if (manager && manager->HasClient(kClusteringFrame))
+        if (auto* panel = dynamic_cast<IQuorScaleSync*>(manager->GetClient(kClusteringFrame)))
+            panel->SyncScalesFromPC();
+}
+
+void TParallelCoordinates::Rebuild()
+{
+    NeedsRange = true;
+    TQuorPlotClient::Rebuild();
+}
+
+int TParallelCoordinates::SelectedSliderDim()
+{
+    const TSelectionEntry* selection = Editor()->GetSelection();
+    const auto* slider = selection ? dynamic_cast<const TGOParSlider*>(selection->Object) : nullptr;
+    return slider ? slider->Index : -1;
+}
+
+void TParallelCoordinates::InvertBackground()
+{
+    const bool toDark = NameFont.Color() == 0x000000;
+    const TColor ink = toDark ? 0xFFFFFF : 0x000000;
+    LinePen.SetColor(ink);
+    NameFont.SetColor(ink);
+    SliderFont.SetColor(ink);
+    AxisBrush.SetColor(ink);
+    ValueFont.SetColor(ink);
+    SliderHandlePen.SetColor(ink);
+    SliderBarPen.SetColor(ink);
+    AxisPen().SetColor(ink);
+    SliderHandleBrush.SetColor(toDark ? 0xFF0000 : 0x80CCFF);
+    Editor()->SetBrush(toDark ? BlackBrush() : WhiteBrush());
+    NeedsSelection = true;
+    TQuorPlotClient::Rebuild();
+}

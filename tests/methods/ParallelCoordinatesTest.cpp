@@ -1,0 +1,471 @@
+#include "PlotTestFrame.h"
+
+#include "ObjectEditor/StockObjects.h"
+#include "methods/QuorParallelCoordinates.h"
+#include "platform/Exceptions.h"
+#include "support/Gestures.h"
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+namespace {
+
+QRgb Rgb(TColor c)
+{
+    return qRgb(GetRValue(c), GetGValue(c), GetBValue(c));
+}
+
+// Notes what the live-tracking notices find in the data object: the slider
+// flag of one dimension as each notice arrives.
+class TLiveTrackingWatch : public TObject, public TQuorNoOpDataClient {
+public:
+    TLiveTrackingWatch(TData& AData, int ADim) : Data(AData), Dim(ADim) {}
+    void CustomEvent(TQuorDataCustomEvent* Event) override
+    {
+        if (dynamic_cast<TQDCELiveTracking*>(Event))
+            SliderOff.push_back(Data.GetSliderOff(Dim));
+    }
+    TData& Data;
+    int Dim;
+    std::vector<bool> SliderOff;
+};
+
+// The clustering panel as the plot sees it.
+class TScalesPanel : public TObject, public TQuorNoOpClient, public IQuorScaleSync {
+public:
+    void SetClientManager(TQuorClientManager*) override {}
+    void Attach() override {}
+    void Detach() override {}
+    void SyncScalesFromPC() override { ++FromPC; }
+    void SyncScalesFromPM() override {}
+    int FromPC = 0;
+};
+
+class ParallelCoordinatesTest : public ::testing::Test {
+protected:
+    ParallelCoordinatesTest()
+        : T(TMethodsTestData::Standard()), F(T)
+    {
+        T.SetSlider(0, 2, 6);
+        T.SetSlider(2, 1, 5);
+        T.Data.SetSliderOff(1, true);
+        T.Data.SetSliderOff(3, true);
+        CreateLog();
+    }
+
+    ~ParallelCoordinatesTest() override
+    {
+        for (TObject* client : Listeners)
+            T.Data.UnregisterClient(client);
+    }
+
+    void Listen(TObject* Client)
+    {
+        T.Data.RegisterClient(Client);
+        Listeners.push_back(Client);
+        Notices.Notices.clear();
+        Notices.Deliveries = 0;
+    }
+
+    TParallelCoordinates* Open()
+    {
+        auto plot = std::make_unique<TParallelCoordinates>(&F.Area);
+        Plot = plot.get();
+        F.Manager->AddClient(QStringLiteral("ParallelCoordinates"), QStringLiteral("Parallel Coordinates"),
+                             std::move(plot));
+        Plot->Form()->resize(560, 540);
+        QCoreApplication::processEvents();
+        Paint();
+        return Plot;
+    }
+
+    void Paint() { Edit()->Repaint(); }
+    TGOEdit* Edit() const { return Plot->Editor(); }
+    const TParallelCoordinatesLayout& L() const { return Plot->Layout; }
+    QRgb Pixel(int x, int y) const { return Edit()->BackingImage().pixel(x, y); }
+    int AxisX(int i) const { return L().AxisPos(i); }
+    // The pixel row of a value on the axis at visible position i.
+    int Y(int i, double Value) const
+    {
+        const TRect& r = L().PlotRect;
+        return int(std::nearbyint(r.Bottom - (Value - L().AxisLo(i)) / L().AxisRange(i) * (r.Bottom - r.Top)));
+    }
+
+    template <typename C> C* Find(std::function<bool(C*)> Match = nullptr) const
+    {
+        for (TGraphicObject* o = Edit()->GetObjects(); o; o = o->Next)
+            if (auto* c = dynamic_cast<C*>(o); c && (!Match || Match(c)))
+                return c;
+        return nullptr;
+    }
+    TGOParSlider* Slider(int i) const { return Plot->Sliders()[size_t(i)]; }
+    TGOParAxis* Axis(int i) const
+    {
+        return Find<TGOParAxis>([i](TGOParAxis* a) { return a->VisibleIndex == i; });
+    }
+    TGOParDataPoint* Line(int Item) const
+    {
+        return Find<TGOParDataPoint>([Item](TGOParDataPoint* p) { return p->Index == Item; });
+    }
+
+    TMethodsTestData T;
+    TPlotTestFrame F;
+    TNoticeClient Notices;
+    TLiveTrackingWatch Watch{T.Data, 0};
+    std::vector<TObject*> Listeners;
+    TOtherWriter Other{T.Data};
+    TParallelCoordinates* Plot = nullptr;
+};
+
+} // namespace
+
+// ---- frame and drawing ---------------------------------------------------------------
+
+TEST_F(ParallelCoordinatesTest, OpensWithPolylinesUnderAxesAndSliders)
+{
+    Open();
+    EXPECT_EQ(Plot->GetCapabilities(), TQuorClientCapabilities::fromInt(15));
+    EXPECT_EQ(Plot->Form()->windowTitle(), QStringLiteral("Parallel Coordinates"));
+    EXPECT_EQ(TParallelCoordinates::PlotInfo().PrinterTitle, QStringLiteral("Parallel Coordinates Plot"));
+    EXPECT_TRUE(F.ToolBar->isVisible());
+    EXPECT_TRUE(Plot->LiveTracking);
+    EXPECT_EQ(Edit()->minimumWidth(), 71);
+    EXPECT_EQ(Edit()->minimumHeight(), 111);
+    EXPECT_EQ(L().PlotRect, Rect(35, 50, Edit()->width() - 35, Edit()->height() - 60));
+
+    // The polylines lie first in the list, so they are painted first; the
+    // slider of the first axis is painted last.
+    std::vector<TGraphicObject*> objects;
+    for (TGraphicObject* o = Edit()->GetObjects(); o; o = o->Next)
+        objects.push_back(o);
+    ASSERT_EQ(objects.size(), 12u);
+    for (int k = 0; k < 4; ++k)
+        EXPECT_NE(dynamic_cast<TGOParDataPoint*>(objects[size_t(k)]), nullptr) << k;
+    EXPECT_EQ(objects.back(), Slider(0));
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(Slider(i)->ColorIndex, i);
+        EXPECT_EQ(Axis(i)->X, L().PlotRect.Left + L().AxisX[size_t(i)]);
+    }
+    EXPECT_EQ(Axis(0)->X, L().PlotRect.Left);
+    EXPECT_EQ(Axis(3)->X, L().PlotRect.Right);
+    EXPECT_TRUE(Slider(1)->Parked);
+    EXPECT_FALSE(Slider(0)->Parked);
+    EXPECT_FALSE(Plot->NeedsRebuild || Plot->NeedsLayout || Plot->NeedsRange || Plot->NeedsSelection
+                 || Plot->NeedsRepaint);
+}
+
+TEST_F(ParallelCoordinatesTest, ChangesOfOthersSetTheirFlags)
+{
+    Open();
+    struct TCase {
+        const char* Name;
+        std::function<void(IQuorDataClient&, TData*, TObject*)> Notice;
+        bool Rebuild, Layout, Range, Selection;
+    };
+    const TCase cases[] = {
+        {"PointModifications", [](auto& c, auto d, auto a) { c.PointModifications(d, a); }, false, true, false, true},
+        {"PointColor", [](auto& c, auto d, auto a) { c.PointColorChange(d, a, 0); }, false, false, false, false},
+        {"PointSelection", [](auto& c, auto d, auto a) { c.PointSelectionChange(d, a, 0, true); }, false, false, false, true},
+        {"PointExchange", [](auto& c, auto d, auto a) { c.PointExchange(d, a, 0, 1); }, false, true, false, true},
+        {"DimExchange", [](auto& c, auto d, auto a) { c.DimExchange(d, a, 0, 1); }, true, true, false, false},
+        {"DimVisibility", [](auto& c, auto d, auto a) { c.DimVisibilityChange(d, a, 0, true); }, true, true, true, false},
+        {"DimSlider", [](auto& c, auto d, auto a) { c.DimSliderChange(d, a, 0); }, false, true, false, false},
+        {"DimBound", [](auto& c, auto d, auto a) { c.DimBoundChange(d, a, 0); }, false, true, true, false},
+        {"ValueChange", [](auto& c, auto d, auto a) { c.ValueChange(d, a); }, true, true, true, false},
+    };
+    for (const TCase& c : cases) {
+        c.Notice(*Plot, &T.Data, &Other);
+        EXPECT_EQ(Plot->NeedsRebuild, c.Rebuild) << c.Name;
+        EXPECT_EQ(Plot->NeedsLayout, c.Layout) << c.Name;
+        EXPECT_EQ(Plot->NeedsRange, c.Range) << c.Name;
+        EXPECT_EQ(Plot->NeedsSelection, c.Selection) << c.Name;
+        EXPECT_TRUE(Plot->NeedsRepaint) << c.Name;
+        Plot->DoUpdates();
+        // Its own changes set nothing.
+        c.Notice(*Plot, &T.Data, Plot);
+        EXPECT_FALSE(Plot->NeedsRebuild || Plot->NeedsLayout || Plot->NeedsRange || Plot->NeedsSelection
+                     || Plot->NeedsRepaint)
+            << c.Name;
+    }
+}
+
+TEST_F(ParallelCoordinatesTest, SelectedItemInTwoSlidersShowsItsHalosWidestOutside)
+{
+    T.Data.SetPointSelected(1, true);
+    Open();
+    // Item b runs level from A = 5 to B = 5; a quarter of the way along,
+    // no other polyline comes near.
+    const int x = AxisX(0) + (AxisX(1) - AxisX(0)) / 4;
+    const int y = Y(0, 5);
+    const QRgb own = Rgb(F.Props.GetValueColor(15));
+    const QRgb first = Rgb(F.Props.GetValueColor(0));  // slider of A
+    const QRgb second = Rgb(F.Props.GetValueColor(2)); // slider of C
+    const QRgb selection = Rgb(0x80FFFF);
+    const QRgb white = qRgb(255, 255, 255);
+    // Rows y - 5 to y + 6: widths 10, 7, 4 and 1 about the line, the even
+    // widths one pixel further below it than above.
+    const std::vector<QRgb> expected{white, selection, second, second, first,     own,
+                                     first, first,     second, selection, selection, white};
+    for (int k = 0; k < int(expected.size()); ++k)
+        EXPECT_EQ(Pixel(x, y - 5 + k), expected[size_t(k)]) << "row " << k - 5;
+    EXPECT_EQ(Line(1)->HitWidth, 9); // as last painted, with its selection
+
+    // Item d lies in no slider (A = 8, C = 7) and is not selected: one pixel.
+    const TGOParDataPoint* d = Line(3);
+    const TPoint p = Point(int(d->Vertices[2].x), int(std::nearbyint(d->Vertices[2].y)));
+    EXPECT_EQ(Pixel(p.x + 1, p.y - 1), white);
+    EXPECT_EQ(Pixel(p.x - 12, p.y), white);
+    EXPECT_EQ(d->HitWidth, 3);
+}
+
+TEST_F(ParallelCoordinatesTest, SliderBarsDarkenInMaskModeAndShowTheirValues)
+{
+    Open();
+    const TGOParSlider* s = Slider(0);
+    EXPECT_EQ(s->BarRect, Rect(AxisX(0) - 8, Y(0, 6), AxisX(0) + 8, Y(0, 2)));
+    const int y = Y(0, 3);
+    // Over white the bar's colour, over the black axis line black, the
+    // grey outline as it is over white.
+    EXPECT_EQ(Pixel(AxisX(0) - 6, y), Rgb(F.Props.GetValueColor(0)));
+    EXPECT_EQ(Pixel(AxisX(0), y), qRgb(0, 0, 0));
+    EXPECT_EQ(Pixel(AxisX(0) - 8, y), qRgb(128, 128, 128));
+    // Value labels above and below the bar, on the handle colour.
+    EXPECT_EQ(s->HighLabelRect.Bottom, s->BarRect.Top);
+    EXPECT_EQ(s->LowLabelRect.Top, s->BarRect.Bottom);
+    EXPECT_EQ(Pixel(s->HighLabelRect.Left + 1, s->HighLabelRect.Top + 1), Rgb(0x80CCFF));
+    // A parked slider shows its bar below the axis, without labels.
+    const TGOParSlider* parked = Slider(1);
+    EXPECT_EQ(parked->BarRect, Rect(AxisX(1) - 8, L().PlotRect.Bottom + 11, AxisX(1) + 8, L().PlotRect.Bottom + 41));
+    EXPECT_EQ(parked->LowLabelRect.Bottom - parked->LowLabelRect.Top, 4);
+    EXPECT_EQ(Pixel(AxisX(1) - 6, L().PlotRect.Bottom + 20), Rgb(F.Props.GetValueColor(1)));
+}
+
+TEST_F(ParallelCoordinatesTest, FewerThanTwoDimensionsEmptyThePlotUntilOneReturns)
+{
+    Open();
+    Other.Write([](TData& d) {
+        d.SetDimHidden(1, true);
+        d.SetDimHidden(2, true);
+        d.SetDimHidden(3, true);
+    });
+    EXPECT_EQ(Edit()->GetObjects(), nullptr);
+    Other.Write([](TData& d) { d.SetDimHidden(2, false); });
+    ASSERT_NE(Axis(1), nullptr);
+    EXPECT_EQ(Axis(1)->Index, 2);
+    EXPECT_EQ(Axis(1)->X, L().PlotRect.Right);
+    EXPECT_EQ(Plot->Sliders().size(), 2u);
+}
+
+TEST_F(ParallelCoordinatesTest, FullScalePutsEveryAxisOnTheCommonRangeAndTellsThePanel)
+{
+    Open();
+    Other.Write([](TData& d) { d.SetUBound(1, 20); });
+    Paint();
+    // b has 5 on A and B: level only when both axes span 0 to 20.
+    EXPECT_NE(Line(1)->Vertices[0].y, Line(1)->Vertices[1].y);
+    Plot->SetFullScale(true); // no panel yet: nothing to tell
+    Paint();
+    EXPECT_EQ(Line(1)->Vertices[0].y, Line(1)->Vertices[1].y);
+    EXPECT_EQ(L().AxisHi(0), 20);
+
+    auto panel = std::make_unique<TScalesPanel>();
+    TScalesPanel* p = panel.get();
+    F.Manager->AddClient(QStringLiteral("ClusteringFrame"), QStringLiteral("Clustering"), std::move(panel));
+    Plot->SetFullScale(false);
+    EXPECT_EQ(p->FromPC, 1);
+    EXPECT_FALSE(Plot->GetFullScale());
+    Paint();
+    EXPECT_NE(Line(1)->Vertices[0].y, Line(1)->Vertices[1].y);
+}
+
+TEST_F(ParallelCoordinatesTest, InvertingTwiceLeavesEverythingBlackOnWhite)
+{
+    Open();
+    Plot->InvertBackground();
+    Paint();
+    EXPECT_EQ(BlackPen().Color(), 0xFFFFFFu);
+    EXPECT_EQ(Pixel(5, 5), qRgb(0, 0, 0));
+    EXPECT_EQ(Pixel(AxisX(1), Y(1, 9)), qRgb(255, 255, 255));
+    Plot->InvertBackground();
+    Paint();
+    EXPECT_EQ(BlackPen().Color(), 0x000000u);
+    EXPECT_EQ(Plot->SliderFont.Color(), 0x000000u);
+    EXPECT_EQ(Plot->NameFont.Color(), 0x000000u);
+    EXPECT_EQ(Plot->SliderHandleBrush.Color(), 0x80CCFFu);
+    EXPECT_EQ(Pixel(5, 5), qRgb(255, 255, 255));
+    EXPECT_EQ(Pixel(AxisX(1), Y(1, 9)), qRgb(0, 0, 0));
+}
+
+// ---- selecting -------------------------------------------------------------------------
+
+TEST_F(ParallelCoordinatesTest, StrokedLineSelectsTheVisiblePolylinesItCrosses)
+{
+    Open();
+    Other.Write([](TData& d) { d.SetPointHidden(2, true); });
+    Listen(&Notices);
+    const int x = AxisX(0) + (AxisX(1) - AxisX(0)) / 4;
+    // From a point back to itself: nothing.
+    const QPoint start(x, L().PlotRect.Top - 5);
+    PacedDragGesture(Edit(), start, {start + QPoint(30, 0), start});
+    EXPECT_EQ(T.Data.SelectedPointCount(), 0);
+    // Down across all four; c is hidden.
+    PacedDragGesture(Edit(), start, {start + QPoint(0, 1), QPoint(x, L().PlotRect.Bottom + 5)});
+    EXPECT_TRUE(T.Data.IsPointSelected(0));
+    EXPECT_TRUE(T.Data.IsPointSelected(1));
+    EXPECT_FALSE(T.Data.IsPointSelected(2));
+    EXPECT_TRUE(T.Data.IsPointSelected(3));
+    EXPECT_EQ(Notices.Notices.size(), 3);
+    // With Ctrl a short stroke across b alone takes it out again.
+    const int yb = Y(0, 5);
+    PacedDragGesture(Edit(), QPoint(x, yb - 8), {QPoint(x, yb - 7), QPoint(x, yb + 8)}, Qt::ControlModifier);
+    EXPECT_TRUE(T.Data.IsPointSelected(0));
+    EXPECT_FALSE(T.Data.IsPointSelected(1));
+    EXPECT_TRUE(T.Data.IsPointSelected(3));
+    EXPECT_EQ(Plot->SelectedSliderDim(), -1);
+    EXPECT_EQ(Edit()->Handles, nullptr); // several selected: no handles
+    // The stroke left no pixel behind.
+    Paint();
+    const QImage painted = Edit()->BackingImage();
+    Edit()->Invalidate();
+    Paint();
+    EXPECT_EQ(Edit()->BackingImage(), painted);
+}
+
+TEST_F(ParallelCoordinatesTest, ClicksSelectItemsAxesAndSliders)
+{
+    Open();
+    Listen(&Notices);
+    const int x = AxisX(0) + (AxisX(1) - AxisX(0)) / 4;
+    PacedClickGesture(Edit(), QPoint(x, Y(0, 5)));
+    EXPECT_TRUE(T.Data.IsPointSelected(1));
+    EXPECT_EQ(Plot->SelectedSliderDim(), -1);
+    PacedClickGesture(Edit(), QPoint(AxisX(2), Y(2, 9)));
+    EXPECT_TRUE(T.Data.IsDimSelected(2));
+    EXPECT_FALSE(T.Data.IsPointSelected(1));
+    EXPECT_EQ(Plot->SelectedSliderDim(), -1);
+    PacedClickGesture(Edit(), QPoint(AxisX(2) - 6, Y(2, 4)));
+    EXPECT_FALSE(T.Data.IsDimSelected(2));
+    EXPECT_EQ(Plot->SelectedSliderDim(), 2);
+    EXPECT_EQ(Notices.Notices, (QStringList{QStringLiteral("PointSelection 1 1"), QStringLiteral("PointSelection 1 0"),
+                                            QStringLiteral("DimSelection 2 1"), QStringLiteral("DimSelection 2 0")}));
+}
+
+// ---- dragging axes ---------------------------------------------------------------------
+
+TEST_F(ParallelCoordinatesTest, AxisDroppedNearAnotherExchangesTheDimensions)
+{
+    Open();
+    Listen(&Notices);
+    struct TCase {
+        int From;
+        int DropX; // relative to the axis at position To
+        int To;
+        bool Exchanges;
+    };
+    const TCase cases[] = {
+        {0, 3, 0, false},   // near its own place
+        {0, 9, 1, false},   // beyond the snap distance
+        {0, -8, 1, true},   // within it
+        {1, -500, 0, true}, // past the plot's edge: stops on the first axis
+    };
+    for (const TCase& c : cases) {
+        Notices.Notices.clear();
+        const QString fromName = T.Data.GetDimName(T.Data.GetVisibleDim(c.From));
+        const QString toName = T.Data.GetDimName(T.Data.GetVisibleDim(c.To));
+        const QPoint start(AxisX(c.From), Y(c.From, 9));
+        const int dx = AxisX(c.To) + c.DropX - start.x();
+        PacedDragGesture(Edit(), start, {start + QPoint(1, 0), start + QPoint(1 + dx, 0)});
+        QCoreApplication::processEvents();
+        Paint();
+        EXPECT_EQ(T.Data.GetDimName(T.Data.GetVisibleDim(c.To)), c.Exchanges ? fromName : toName) << c.DropX;
+        EXPECT_EQ(Notices.Notices.contains(QStringLiteral("DimExchange %1 %2").arg(c.From).arg(c.To))
+                      || Notices.Notices.contains(QStringLiteral("DimExchange %1 %2").arg(c.To).arg(c.From)),
+                  c.Exchanges)
+            << c.DropX;
+        EXPECT_EQ(Axis(c.From)->X, AxisX(c.From)) << c.DropX;
+        EXPECT_EQ(Edit()->Mode, emIdle);
+        EXPECT_EQ(Plot->UpdateLevel, 0);
+    }
+    // Rebuilt in the new order: B, A, C, D, then A and B again.
+    EXPECT_EQ(Axis(0)->GetCaption(), QStringLiteral("Dimension A"));
+    EXPECT_EQ(Axis(1)->GetCaption(), QStringLiteral("Dimension B"));
+}
+
+// ---- sliders ---------------------------------------------------------------------------
+
+TEST_F(ParallelCoordinatesTest, SliderPushedUpStopsAtTheTopAndTracksLive)
+{
+    Open();
+    Listen(&Notices);
+    Listen(&Watch);
+    TGraphicObject* first = Edit()->GetObjects();
+    const QPoint start(AxisX(0) - 6, Y(0, 4));
+    PacedDragGesture(Edit(), start, {start + QPoint(0, -1), start + QPoint(0, -40), QPoint(start.x(), 2)});
+    const TGOParSlider* s = Slider(0);
+    EXPECT_EQ(s->HighY, L().PlotRect.Top);
+    EXPECT_EQ(s->LowY - s->HighY, Y(0, 2) - Y(0, 6));
+    EXPECT_DOUBLE_EQ(T.Data.GetSliderHigh(0), 10);
+    EXPECT_NEAR(T.Data.GetSliderLow(0), 6, 0.1);
+    EXPECT_FALSE(T.Data.GetSliderOff(0));
+    // One live write per step, then the release's batch; each carries a
+    // slider change.
+    EXPECT_GE(Watch.SliderOff.size(), 2u);
+    EXPECT_EQ(Notices.Deliveries, int(Watch.SliderOff.size()) + 1);
+    EXPECT_GE(Notices.Notices.count(QStringLiteral("DimSlider")), Notices.Deliveries);
+    // The plot ignored its own writes: nothing rebuilt, b's halo follows
+    // the bar it shows (A = 5 now lies below the bar).
+    EXPECT_EQ(Edit()->GetObjects(), first);
+    EXPECT_FALSE(Plot->NeedsRebuild || Plot->NeedsLayout);
+    Paint();
+    EXPECT_EQ(Pixel(AxisX(0) + (AxisX(1) - AxisX(0)) / 4, Y(0, 5) - 2), qRgb(255, 255, 255));
+}
+
+TEST_F(ParallelCoordinatesTest, LowerEndDraggedAboveTheUpperEndSwapsThem)
+{
+    Open();
+    PacedClickGesture(Edit(), QPoint(AxisX(0) - 6, Y(0, 4)));
+    ASSERT_EQ(Plot->SelectedSliderDim(), 0);
+    const TGraphicObject* bottom = nullptr;
+    for (TGraphicObject* h = Edit()->Handles; h; h = h->Next)
+        if (h->Kind() == gokBottom)
+            bottom = h;
+    ASSERT_NE(bottom, nullptr);
+    const QPoint start((bottom->Bounds.Left + bottom->Bounds.Right) / 2, (bottom->Bounds.Top + bottom->Bounds.Bottom) / 2);
+    const int high = Y(0, 6);
+    const int length = Y(0, 2) - high;
+    PacedDragGesture(Edit(), start, {start + QPoint(0, -1), start + QPoint(0, -1 - length - 20)});
+    const TGOParSlider* s = Slider(0);
+    EXPECT_EQ(s->LowY, high);
+    EXPECT_EQ(s->HighY, high - 20);
+    EXPECT_NEAR(T.Data.GetSliderLow(0), 6, 0.1);
+    EXPECT_GT(T.Data.GetSliderHigh(0), T.Data.GetSliderLow(0));
+}
+
+TEST_F(ParallelCoordinatesTest, SliderReleasedBelowTheAxisParksAndSwitchesOff)
+{
+    Open();
+    Listen(&Watch);
+    const QPoint start(AxisX(0) - 6, Y(0, 4));
+    const int below = L().PlotRect.Bottom + 5 - Y(0, 6);
+    PacedDragGesture(Edit(), start, {start + QPoint(0, 1), start + QPoint(0, 1 + below)});
+    EXPECT_TRUE(T.Data.GetSliderOff(0));
+    ASSERT_FALSE(Watch.SliderOff.empty());
+    EXPECT_TRUE(Watch.SliderOff.back()); // already while dragging
+    const TGOParSlider* s = Slider(0);
+    EXPECT_TRUE(s->Parked);
+    EXPECT_EQ(s->HighY, L().PlotRect.Bottom + 11);
+
+    // Dragged back up onto the axis it marks a range again.
+    const QPoint parked(AxisX(0) - 6, L().PlotRect.Bottom + 20);
+    PacedDragGesture(Edit(), parked, {parked + QPoint(0, -1), parked + QPoint(0, -41)});
+    EXPECT_FALSE(T.Data.GetSliderOff(0));
+    EXPECT_EQ(s, Slider(0));
+    EXPECT_FALSE(s->Parked);
+    EXPECT_EQ(s->HighY, L().PlotRect.Bottom - 29);
+    EXPECT_NEAR(T.Data.GetSliderHigh(0), 29.0 * 10 / (L().PlotRect.Bottom - L().PlotRect.Top), 1e-9);
+}
