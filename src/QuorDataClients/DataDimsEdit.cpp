@@ -78,6 +78,8 @@ TDataDimsEdit::TDataDimsEdit(QWidget* Owner) : QTableWidget(Owner)
     connect(horizontalHeader(), &QHeaderView::sectionMoved, this, &TDataDimsEdit::HeaderSectionMoved);
     connect(verticalHeader(), &QHeaderView::sectionMoved, this, &TDataDimsEdit::RowSectionMoved);
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this] { FollowEdit(); });
+    // Shown with its owner, also when the owner is on screen already.
+    show();
 }
 
 TDataDimsEdit::~TDataDimsEdit()

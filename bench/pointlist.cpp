@@ -1,0 +1,128 @@
+// The data-item list at 10,000 and 100,000 data items by 20 dimensions: a
+// full rebuild, and a transaction that selects or deselects every item as
+// it reaches the list.
+#include "QuorData/QuorAppProperties.h"
+#include "QuorData/QuorData.h"
+#include "QuorData/QuorDataSrcTest.h"
+#include "QuorDataClients/QuorPointList.h"
+#include "QuorMethodBase.h"
+#include "platform/Application.h"
+
+#include <QCoreApplication>
+#include <QWidget>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <map>
+#include <memory>
+
+namespace {
+
+constexpr int kDims = 20;
+
+// The list attached to generated data, as the main window adds it.
+class TPointListBench {
+public:
+    explicit TPointListBench(int Items)
+    {
+        Values.Generate(kDims, Items);
+        DimNames.GenerateText(kDims, 1, QStringLiteral("Dimension "));
+        ItemNames.GenerateText(1, Items, QStringLiteral("Item "));
+        Data.DefaultPointProps.Color = Props.DefaultColorIndex;
+        Data.SetDataSrc(&Values, &DimNames, &ItemNames);
+        Panel.resize(400, 800);
+        Panel.show();
+        Manager = std::make_unique<TQuorClientManager>(&Panel);
+        Manager->Data = &Data;
+        Manager->AppProperties = &Props;
+        auto list = std::make_unique<TPointListController>(&Panel);
+        List = list.get();
+        List->List()->resize(400, 800);
+        Manager->AddClient(QStringLiteral("PointEditor"), QStringLiteral("Data items Editor"),
+                           std::move(list));
+    }
+    ~TPointListBench() { Manager.reset(); }
+
+    // Every slider on over the lower half of its dimension's range, so that
+    // each item is tested against each slider; or every slider off.
+    void Sliders(bool On)
+    {
+        Data.WriteTransaction(&Writer, [&] {
+            for (int d = 0; d < kDims; ++d) {
+                Data.SetSliderOff(d, !On);
+                Data.SetSliderLow(d, Data.GetDimMin(d));
+                Data.SetSliderHigh(d, (Data.GetDimMin(d) + Data.GetDimMax(d)) / 2);
+            }
+        });
+    }
+
+    void SelectAll(bool Selected)
+    {
+        Data.WriteTransaction(&Writer, [&] {
+            for (int v = 0; v < Data.PointCount(); ++v)
+                Data.SetPointSelected(v, Selected);
+        });
+    }
+
+    TTestDataSrc Values;
+    TTestTextSrc DimNames;
+    TTestTextSrc ItemNames;
+    TQuorAppProperties Props;
+    TData Data;
+    TObject Writer;
+    QWidget Panel;
+    std::unique_ptr<TQuorClientManager> Manager;
+    TPointListController* List = nullptr;
+};
+
+TPointListBench& Bench(int Items)
+{
+    static std::map<int, std::unique_ptr<TPointListBench>> benches;
+    auto& bench = benches[Items];
+    if (!bench)
+        bench = std::make_unique<TPointListBench>(Items);
+    return *bench;
+}
+
+void BM_PointListRebuild(benchmark::State& State)
+{
+    TPointListBench& bench = Bench(int(State.range(0)));
+    bench.Sliders(State.range(1) != 0);
+    for (auto _ : State) {
+        bench.List->Rebuild();
+        // The view lays out and paints what it shows.
+        QCoreApplication::processEvents();
+    }
+}
+// Second argument: sliders on (1) or off (0).
+BENCHMARK(BM_PointListRebuild)
+    ->Args({10000, 0})
+    ->Args({10000, 1})
+    ->Args({100000, 0})
+    ->Args({100000, 1})
+    ->Unit(benchmark::kMillisecond);
+
+void BM_PointListSelectAll(benchmark::State& State)
+{
+    TPointListBench& bench = Bench(int(State.range(0)));
+    bool selected = false;
+    for (auto _ : State) {
+        selected = !selected;
+        bench.SelectAll(selected);
+        QCoreApplication::processEvents();
+    }
+}
+BENCHMARK(BM_PointListSelectAll)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    TApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
