@@ -1,29 +1,17 @@
-// Quorbel: start-up. Until the main window exists this opens an empty main
-// window titled "Quorbel" over the generated one-by-one table.
+// Quorbel: start-up. The shared drawing objects exist before any window; the
+// main window wires itself on its first showing and ends the run when it
+// closes.
 #include "ObjectEditor/StockObjects.h"
-#include "QuorData/QuorDataSrcTest.h"
+#include "app/StandaloneWindowUnit.h"
 #include "platform/Application.h"
-
-#include <QMainWindow>
 
 int main(int argc, char** argv)
 {
     TApplication app(argc, argv);
     TApplication::setApplicationName(QStringLiteral("Quorbel"));
-    // The shared pens, brushes and pattern exist before any window draws.
     InitStockObjects();
 
-    TTestDataSrc values;
-    values.Generate(1, 1);
-    TTestTextSrc dimNames;
-    dimNames.GenerateText(1, 1, QStringLiteral("Column "));
-    TTestTextSrc pointNames;
-    pointNames.GenerateText(1, 1, QStringLiteral("Row "));
-
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Quorbel"));
-    window.resize(800, 600);
+    TQuorbelWindow window;
     window.show();
-    QObject::connect(&app, &QGuiApplication::lastWindowClosed, [] { TApplication::Terminate(); });
     return app.exec();
 }

@@ -1,0 +1,193 @@
+#include "MainWindowFixture.h"
+
+#include "QuorData/QuorDataSrcXML.h"
+#include "QuorData/XMLTestSupport.h"
+#include "methods/QuorScatterplotmatrix.h"
+
+#include "platform/Application.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolBar>
+
+TEST_F(MainWindowTest, PlainStartShowsThePlaceholderAndLogsTheStart)
+{
+    ASSERT_EQ(Data().DimCount(), 1);
+    ASSERT_EQ(Data().PointCount(), 1);
+    EXPECT_EQ(Data().GetDimName(0), QStringLiteral("Column 1"));
+    EXPECT_EQ(Data().GetPointName(0), QStringLiteral("Row 1"));
+    EXPECT_EQ(Data().GetPointProps(0).Color, 15);
+    EXPECT_EQ(Codes().mid(0, 4), (QStringList{QStringLiteral("Quorbel Version August 2010"),
+                                              QStringLiteral("load Row 1"), QStringLiteral("usrtype student"),
+                                              QStringLiteral("usrid TEST0001")}));
+    EXPECT_EQ(Window->windowTitle(), QStringLiteral("Quorbel \u00ae"));
+    for (const char* key : {"SubSelection", "FormControl"})
+        EXPECT_TRUE(Manager().HasClient(QString::fromLatin1(key))) << key;
+    for (QToolBar* bar : {Window->ActionToolBarPCoord, Window->ActionToolBarPMatrix, Window->ActionToolBarSMatrix,
+                          Window->ActionToolBarACurves})
+        EXPECT_FALSE(bar->isVisible()) << bar->objectName().toStdString();
+    for (QMenu* menu : {Window->MenuItemPCoord, Window->MenuItemPMatrix, Window->MenuItemSMatrix,
+                        Window->MenuItemACurves})
+        EXPECT_FALSE(menu->menuAction()->isVisible()) << menu->objectName().toStdString();
+    // The form data client fills the panels.
+    EXPECT_EQ(Window->StatusPanels[0]->text(), QStringLiteral("data items: 1 / 1"));
+    // Sixteen colour items stand in both mark menus.
+    EXPECT_EQ(Window->MenuItemMarkPoints->actions().size(), 16);
+    EXPECT_EQ(Window->PLCMenuItemMarkPoints->actions().value(15)->text(), QStringLiteral("Color 16"));
+}
+
+TEST_F(MainWindowTest, SidePanelAndBottomPanelButtonsSetTheirSizes)
+{
+    Window->BitBtnMinimize->click();
+    EXPECT_EQ(Window->SubPanelWidth(), 1);
+    Window->BitBtnExpand->click();
+    EXPECT_EQ(Window->SubPanelWidth(), 400);
+    Window->BitBtnReduce->click();
+    EXPECT_EQ(Window->SubPanelWidth(), 70);
+    EXPECT_EQ(Window->BitBtnExpand->y(), 50);
+    Window->UpSplitterButton->click();
+    EXPECT_EQ(Window->BottomPanelHeight(), 205);
+    Window->DownSplitterButton->click();
+    EXPECT_EQ(Window->BottomPanelHeight(), 50);
+}
+
+TEST_F(MainWindowTest, NamesThatAreNoXMLFilesAreRefused)
+{
+    // Cancelled, and an ending that differs in letter case.
+    for (const QString& answer : {QString(), QStringLiteral("/tmp/data.XML")}) {
+        Responder->Clear();
+        Responder->Push(answer);
+        Window->LoadXMLFile();
+        EXPECT_EQ(Messages(), QStringList{QStringLiteral("invalid file")}) << answer.toStdString();
+        EXPECT_EQ(Data().GetPointName(0), QStringLiteral("Row 1"));
+    }
+}
+
+class MainWindowFileTest : public MainWindowTest {
+protected:
+    QString Write(const QByteArray& Content, const QString& Name)
+    {
+        const QString path = FDir.filePath(Name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(Content);
+        return path;
+    }
+
+    QTemporaryDir FDir;
+};
+
+TEST_F(MainWindowFileTest, LoadingAFileKeepsOpenPlotsAndLogsItsDimensions)
+{
+    TGeneratedTable table(3, 5);
+    table.Set();
+    const QString path = FDir.filePath(QStringLiteral("table.xml"));
+    WriteXMLFile(path, table.data);
+    OpenPlot(QStringLiteral("ScatterplotMatrix"));
+    auto* plot = dynamic_cast<TScatterplotmatrix*>(Manager().GetClient(QStringLiteral("ScatterplotMatrix")));
+    ASSERT_TRUE(plot);
+    plot->DoUpdates();
+
+    Responder->Push(path);
+    Window->Action(QStringLiteral("LoadXML1"))->trigger();
+
+    EXPECT_EQ(Data().DimCount(), 3);
+    EXPECT_EQ(Data().PointCount(), 5);
+    EXPECT_EQ(Data().GetPointProps(0).Color, table.data.GetPointProps(0).Color);
+    EXPECT_TRUE(Manager().HasClient(QStringLiteral("ScatterplotMatrix")));
+    // The plot shows the new table.
+    plot->DoUpdates();
+    EXPECT_EQ(plot->Layout.GridCount(), 3);
+    EXPECT_EQ(Codes().mid(Codes().size() - 6),
+              (QStringList{QStringLiteral("Addin.3"), QFileInfo(path).absoluteFilePath(),
+                           QStringLiteral("loadXML Item 1"), QStringLiteral("Dim0 Dim 1"),
+                           QStringLiteral("Dim1 Dim 2"), QStringLiteral("Dim2 Dim 3")}));
+    EXPECT_EQ(Window->StatusPanels[1]->text(), QStringLiteral("dimensions: 3 / 3"));
+}
+
+TEST_F(MainWindowFileTest, AFileThatFailsKeepsTheTable)
+{
+    Responder->Push(Write("<data><variables>", QStringLiteral("broken.xml")));
+    EXPECT_THROW(Window->LoadXMLFile(), EXMLError);
+    EXPECT_EQ(Data().GetPointName(0), QStringLiteral("Row 1"));
+
+    Responder->Push(Write("<data><variables><variable name=\"a\"/></variables><records/></data>",
+                          QStringLiteral("empty.xml")));
+    Window->LoadXMLFile();
+    EXPECT_EQ(Messages(), QStringList{QStringLiteral("your file does not contain Data")});
+    EXPECT_EQ(Data().GetPointName(0), QStringLiteral("Row 1"));
+}
+
+TEST_F(MainWindowFileTest, SavingWritesTheTableThatLoadsBack)
+{
+    const QString path = FDir.filePath(QStringLiteral("saved.xml"));
+    Responder->Push(path);
+    Window->Action(QStringLiteral("SavetoXML1"))->trigger();
+    EXPECT_EQ(LastCode(), QStringLiteral("Addin.4"));
+    TXMLFile file;
+    ASSERT_TRUE(file.Open(path));
+    EXPECT_EQ(file.RecordCount(), 1);
+}
+
+TEST_F(MainWindowTest, ClosingWithEveryPlotOpenFreesAllAndEndsTheRun)
+{
+    for (const char* key : {"ParallelCoordinates", "PermutationMatrix", "ScatterplotMatrix", "AndrewsCurves"})
+        if (Manager().CreateClient(QString::fromLatin1(key)))
+            OpenPlot(QString::fromLatin1(key));
+    EXPECT_TRUE(Window->close());
+    EXPECT_EQ(Terminations, 1);
+    EXPECT_FALSE(Window->ClientManager);
+    EXPECT_FALSE(Window->Data);
+    EXPECT_FALSE(Window->ValueSrc);
+    EXPECT_EQ(LastCode(), QStringLiteral("close Quorbel"));
+    // No server: the notice, then the log waits as a pending file.
+    EXPECT_EQ(PendingFiles(), 1);
+    // Every plot window went with its client; the tool bars stay with the window.
+    for (QMdiSubWindow* plotWindow : Window->MdiArea()->subWindowList())
+        EXPECT_FALSE(plotWindow->isVisible());
+    EXPECT_EQ(Window->ActionToolBarSMatrix->parent(), Window.get());
+}
+
+TEST_F(MainWindowTest, AClosingRequestKeepsTheWindowAndIsCalledOnce)
+{
+    int requests = 0;
+    Window->CloseRequest = [&](TQuorbelWindow* Sender) {
+        EXPECT_EQ(Sender, Window.get());
+        Window->CloseRequest = nullptr; // as the automation object clears it
+        ++requests;
+    };
+    EXPECT_FALSE(Window->close());
+    EXPECT_EQ(requests, 1);
+    EXPECT_TRUE(Window->isVisible());
+    EXPECT_TRUE(Window->ClientManager);
+    EXPECT_EQ(Terminations, 0);
+    // The next closing takes the plain path.
+    EXPECT_TRUE(Window->close());
+    EXPECT_EQ(Terminations, 1);
+    EXPECT_EQ(Codes().count(QStringLiteral("close Quorbel")), 2);
+}
+
+TEST_F(MainWindowTest, AbortInTheErrorDialogEndsWithoutUpload)
+{
+    Responder->Push(int(mrIgnore));
+    TApplication::HandleException(Exception(QStringLiteral("first")));
+    EXPECT_EQ(Terminations, 0);
+    EXPECT_EQ(Messages().value(0),
+              QStringLiteral("An Application error has occured. Sorry for your inconvenience. \n"
+                             "Do you want to abort or to ignore this error and continue?\n\n"
+                             "Error Details: Exception (first)"));
+    Responder->Push(int(mrAbort));
+    TApplication::HandleException(Exception(QStringLiteral("second")));
+    EXPECT_EQ(Terminations, 1);
+    EXPECT_FALSE(Codes().contains(QStringLiteral("close Quorbel")));
+    EXPECT_EQ(PendingFiles(), 0);
+    // The silent abort shows nothing.
+    Responder->Clear();
+    TApplication::HandleException(EAbort(QString()));
+    EXPECT_TRUE(Messages().isEmpty());
+}
