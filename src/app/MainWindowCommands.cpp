@@ -8,6 +8,7 @@
 #include "app/AboutBoxUnit.h"
 #include "app/HelpWindow.h"
 #include "app/WindowTiling.h"
+#include "methods/QuorAndrewsCurves.h"
 #include "methods/QuorPlotClient.h"
 #include "methods/QuorScatterplotmatrix.h"
 #include "platform/DialogService.h"
@@ -488,7 +489,13 @@ void TQuorbelWindow::ActionSMDotExecute(int Size, int RingWidth)
 
 void TQuorbelWindow::ActionACOmitHiddenDimsExecute()
 {
-    RevertCheck(QStringLiteral("ActionACOmitHiddenDims"));
+    auto* plot = OpenPlot<TAndrewsCurves>("AndrewsCurves");
+    if (!plot) {
+        RevertCheck(QStringLiteral("ActionACOmitHiddenDims"));
+        return;
+    }
+    plot->SetOmitHiddenDims(!plot->OmitHiddenDims());
+    Action(QStringLiteral("ActionACOmitHiddenDims"))->setChecked(plot->OmitHiddenDims());
 }
 
 void TQuorbelWindow::ActionPMConstantWeightExecute()

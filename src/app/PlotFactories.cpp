@@ -1,6 +1,7 @@
 #include "app/PlotFactories.h"
 
 #include "QuorMethodBase.h"
+#include "methods/QuorAndrewsCurves.h"
 #include "methods/QuorScatterplotmatrix.h"
 
 namespace {
@@ -16,4 +17,5 @@ void Register(TQuorClientManager& Manager, const char* Key)
 void RegisterPlotFactories(TQuorClientManager& Manager)
 {
     Register<TScatterplotmatrix>(Manager, "ScatterplotMatrix");
+    Register<TAndrewsCurves>(Manager, "AndrewsCurves");
 }

@@ -5,10 +5,13 @@
 #include "QuorData/QuorDataSrcExcel.h"
 #include "QuorData/QuorDataSrcTest.h"
 #include "QuorData/QuorDataSrcXML.h"
+#include "QuorDataClients/DataDimsEdit.h"
 #include "QuorDataClients/FormDataClient.h"
 #include "QuorDataClients/QuorSubSelection.h"
 #include "QuorMethodBase.h"
 #include "app/HelpWindow.h"
+#include "clustering/ClusteringFrame.h"
+#include "clustering/DimPropertiesFrame.h"
 #include "app/PlotFactories.h"
 #include "platform/Application.h"
 #include "platform/Color.h"
@@ -140,6 +143,14 @@ void TQuorbelWindow::BuildLayout()
     AlgoPage->setObjectName(QStringLiteral("AlgoPage"));
     auto* pageLayout = new QGridLayout(AlgoPage);
     pageLayout->setContentsMargins(0, 0, 0, 0);
+    ClusterFrame = new TClusterFrame(AlgoPage);
+    ClusterFrame->setObjectName(QStringLiteral("ClusterFrame"));
+    DimPropertyFrame = new TDimPropertyFrame(AlgoPage);
+    DimPropertyFrame->setObjectName(QStringLiteral("DimPropertyFrame"));
+    DimPropertyFrame->setVisible(false);
+    // Both fill the tab control's client area, one above the other.
+    pageLayout->addWidget(ClusterFrame, 0, 0);
+    pageLayout->addWidget(DimPropertyFrame, 0, 0);
     tabColumn->addWidget(AlgoControl);
     tabColumn->addWidget(AlgoPage, 1);
     bottomLayout->addLayout(tabColumn, 1);
@@ -242,17 +253,34 @@ void TQuorbelWindow::resizeEvent(QResizeEvent* Event)
 
 void TQuorbelWindow::SetupBottomTabs()
 {
+    ClusterFrame->Init();
     AlgoControl->blockSignals(true);
     AlgoControl->addTab(QStringLiteral("Clustering"));
     AlgoControl->addTab(QStringLiteral("Parameters"));
     AlgoControl->blockSignals(false);
+    ClusterFrame->setVisible(true);
+    ClusterFrame->raise();
+    ClusterFrame->Data = Data.get();
+    DimPropertyFrame->setVisible(false);
+    DimPropertyFrame->Data = Data.get();
+    DimPropertyFrame->FillLists();
 }
 
 void TQuorbelWindow::AlgoControlChange()
 {
     const QString caption = AlgoControl->tabText(AlgoControl->currentIndex());
-    if (caption == QLatin1String("Clustering"))
+    if (caption == QLatin1String("Clustering")) {
+        if (ClusterFrame) {
+            ClusterFrame->setVisible(true);
+            ClusterFrame->raise();
+        }
         SetBottomPanelHeight(BottomPanelMax);
+    } else if (ClusterFrame) {
+        ClusterFrame->setVisible(false);
+    }
+    // "Parameters" hides the clustering panel and shows nothing in its place.
+    if (caption != QLatin1String("Parameters"))
+        DimPropertyFrame->setVisible(false);
 }
 
 // ---- start-up -------------------------------------------------------------------
@@ -280,6 +308,9 @@ void TQuorbelWindow::FormShow()
                              std::make_unique<TQuorSubSelection>());
     ClientManager->AddClient(QStringLiteral("FormControl"), QStringLiteral("Form Control Object"),
                              std::make_unique<TFormDataClient>());
+    auto dimEditor = std::make_unique<TDataDimsEdit>(SubPanel);
+    SubPanel->layout()->addWidget(dimEditor.get());
+    ClientManager->AddClient(QStringLiteral("DimEditor"), QStringLiteral("Dimension Editor"), std::move(dimEditor));
     Randomize();
     SetupBottomTabs();
     PlaceSubPanelButtons();
@@ -287,6 +318,8 @@ void TQuorbelWindow::FormShow()
     LogEvent(QStringLiteral("load ") + Data->GetPointName(0));
     IdentifyUser();
     setWindowTitle(QStringLiteral("Quorbel \u00ae"));
+    ClientManager->AddClient(QStringLiteral("ClusteringFrame"), QStringLiteral("Clustering Algorithm"),
+                             std::unique_ptr<TObject>(ClusterFrame.data()));
 }
 
 void TQuorbelWindow::WireClientManager()
@@ -430,6 +463,7 @@ void TQuorbelWindow::LoadXMLFile()
     ReplaceSources(std::move(values), std::move(dimNames), std::move(pointNames),
                    [&] { ReadXMLAttributes(name, *Data); });
     LogEvent(QStringLiteral("loadXML ") + Data->GetPointName(0));
+    DimPropertyFrame->FillLists();
     LogDimensions();
 }
 
@@ -500,6 +534,8 @@ bool TQuorbelWindow::FormClose()
 void TQuorbelWindow::FreeAll()
 {
     ClientManager.reset();
+    if (DimPropertyFrame)
+        DimPropertyFrame->Data = nullptr;
     Data.reset();
     FreeSources();
     ExcelConnection.reset();

@@ -22,8 +22,11 @@ class QSplitter;
 class QTabBar;
 class QToolBar;
 class QWidget;
+class TClusterFrame;
 class TData;
+class TDataDimsEdit;
 class TDataSrc;
+class TDimPropertyFrame;
 class TQuorActionClient;
 class TQuorAppProperties;
 class TQuorClientManager;
@@ -114,6 +117,10 @@ public:
     QWidget* BottomSubPanel = nullptr;
     QTabBar* AlgoControl = nullptr;
     QWidget* AlgoPage = nullptr; // the tab control's client area
+    // A widget of the bottom panel and, from the end of the start-up, the
+    // client "ClusteringFrame", which the manager frees.
+    QPointer<TClusterFrame> ClusterFrame;
+    TDimPropertyFrame* DimPropertyFrame = nullptr;
     QPushButton* UpSplitterButton = nullptr;
     QPushButton* DownSplitterButton = nullptr;
     QLabel* StatusPanels[3] = {};
