@@ -9,6 +9,8 @@
 #include "app/HelpWindow.h"
 #include "app/WindowTiling.h"
 #include "methods/QuorAndrewsCurves.h"
+#include "methods/QuorParallelCoordinates.h"
+#include "methods/QuorPermutationmatrix.h"
 #include "methods/QuorPlotClient.h"
 #include "methods/QuorScatterplotmatrix.h"
 #include "platform/DialogService.h"
@@ -118,8 +120,8 @@ void TQuorbelWindow::BuildActions()
     on("ActionPMRotateView", [this] { ActionPMRotateViewExecute(); });
     const char* drawTypes[] = {"ActionPMDTBar", "ActionPMDTShade", "ActionPMDTShadeUserColors",
                                "ActionPMDTBar90", "ActionPMDTBarShade", "ActionPMDTBar90Shade"};
-    // The plot's display types in the order of its enumeration.
-    const int drawTypeValues[] = {0, 2, 3, 1, 4, 5};
+    const TPermDisplayType drawTypeValues[] = {pdtBar, pdtShade, pdtShadeUserColors,
+                                               pdtBar90, pdtBarShade, pdtBar90Shade};
     for (int i = 0; i < 6; ++i)
         on(drawTypes[i], [this, v = drawTypeValues[i]] { SetPMDrawType(v); });
     for (int i = 0; i < 6; ++i) {
@@ -383,6 +385,13 @@ void TQuorbelWindow::ActionFitBoundsExecute()
 
 void TQuorbelWindow::ActionSelectPointsUnderSliderExecute()
 {
+    auto* plot = OpenPlot<TParallelCoordinates>("ParallelCoordinates");
+    if (!plot)
+        return;
+    const int dim = plot->SelectedSliderDim();
+    if (dim < 0)
+        ShowMessage(QStringLiteral("Please select a slider, first."));
+    LogEvent(QStringLiteral("1.2"));
 }
 
 void TQuorbelWindow::ActionTransposeExecute()
@@ -436,7 +445,13 @@ void TQuorbelWindow::ActionFullScaleExecute()
 
 void TQuorbelWindow::ActionPMRotateViewExecute()
 {
-    RevertCheck(QStringLiteral("ActionPMRotateView"));
+    auto* plot = OpenPlot<TPermutationmatrix>("PermutationMatrix");
+    if (!plot) {
+        RevertCheck(QStringLiteral("ActionPMRotateView"));
+        return;
+    }
+    plot->SetRotateView(!plot->RotateView());
+    Action(QStringLiteral("ActionPMRotateView"))->setChecked(plot->RotateView());
 }
 
 void TQuorbelWindow::ActionPMConstantDimExtentExecute()
@@ -452,28 +467,52 @@ void TQuorbelWindow::ActionPMConstantDimExtentExecute()
 
 void TQuorbelWindow::SetPMDrawType(int Value)
 {
-    Q_UNUSED(Value);
-    RevertCheck(Action(QStringLiteral("ActionPMDTBar"))->actionGroup()->checkedAction()->objectName());
+    auto* plot = OpenPlot<TPermutationmatrix>("PermutationMatrix");
+    if (!plot) {
+        RevertCheck(Action(QStringLiteral("ActionPMDTBar"))->actionGroup()->checkedAction()->objectName());
+        return;
+    }
+    plot->SetDisplayType(TPermDisplayType(Value));
 }
 
 void TQuorbelWindow::SetPMScaleType(int Value)
 {
-    Q_UNUSED(Value);
-    RevertCheck(FPMScaleTypes->checkedAction()->objectName());
+    auto* plot = OpenPlot<TPermutationmatrix>("PermutationMatrix");
+    if (!plot) {
+        RevertCheck(FPMScaleTypes->checkedAction()->objectName());
+        return;
+    }
+    plot->SetScaleType(TPermScaleType(Value));
+    SyncPMMeanTypeActions();
 }
 
 void TQuorbelWindow::SetPMMeanType(int Value)
 {
-    Q_UNUSED(Value);
-    RevertCheck(FPMMeanTypes->checkedAction()->objectName());
+    auto* plot = OpenPlot<TPermutationmatrix>("PermutationMatrix");
+    if (!plot) {
+        RevertCheck(FPMMeanTypes->checkedAction()->objectName());
+        return;
+    }
+    plot->SetMeanType(TPermMeanType(Value));
+    SyncPMScaleTypeActions();
 }
 
 void TQuorbelWindow::SyncPMScaleTypeActions()
 {
+    if (auto* plot = OpenPlot<TPermutationmatrix>("PermutationMatrix")) {
+        QAction* action = FPMScaleTypes->actions().at(int(plot->ScaleType()));
+        action->setChecked(true);
+        FGroupChecks[FPMScaleTypes] = action;
+    }
 }
 
 void TQuorbelWindow::SyncPMMeanTypeActions()
 {
+    if (auto* plot = OpenPlot<TPermutationmatrix>("PermutationMatrix")) {
+        QAction* action = FPMMeanTypes->actions().at(int(plot->MeanType()));
+        action->setChecked(true);
+        FGroupChecks[FPMMeanTypes] = action;
+    }
 }
 
 void TQuorbelWindow::ActionSMDotExecute(int Size, int RingWidth)

@@ -2,6 +2,8 @@
 
 #include "QuorMethodBase.h"
 #include "methods/QuorAndrewsCurves.h"
+#include "methods/QuorParallelCoordinates.h"
+#include "methods/QuorPermutationmatrix.h"
 #include "methods/QuorScatterplotmatrix.h"
 
 namespace {
@@ -16,6 +18,8 @@ void Register(TQuorClientManager& Manager, const char* Key)
 
 void RegisterPlotFactories(TQuorClientManager& Manager)
 {
+    Register<TParallelCoordinates>(Manager, "ParallelCoordinates");
+    Register<TPermutationmatrix>(Manager, "PermutationMatrix");
     Register<TScatterplotmatrix>(Manager, "ScatterplotMatrix");
     Register<TAndrewsCurves>(Manager, "AndrewsCurves");
 }

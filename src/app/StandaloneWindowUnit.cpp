@@ -7,7 +7,9 @@
 #include "QuorData/QuorDataSrcXML.h"
 #include "QuorDataClients/DataDimsEdit.h"
 #include "QuorDataClients/FormDataClient.h"
+#include "QuorDataClients/QuorPointList.h"
 #include "QuorDataClients/QuorSubSelection.h"
+#include "QuorDataClients/XRExListview.h"
 #include "QuorMethodBase.h"
 #include "app/HelpWindow.h"
 #include "clustering/ClusteringFrame.h"
@@ -311,6 +313,10 @@ void TQuorbelWindow::FormShow()
     auto dimEditor = std::make_unique<TDataDimsEdit>(SubPanel);
     SubPanel->layout()->addWidget(dimEditor.get());
     ClientManager->AddClient(QStringLiteral("DimEditor"), QStringLiteral("Dimension Editor"), std::move(dimEditor));
+    auto pointEditor = std::make_unique<TPointListController>(SubPanel);
+    SubPanel->layout()->addWidget(pointEditor->List());
+    ClientManager->AddClient(QStringLiteral("PointEditor"), QStringLiteral("Data items Editor"),
+                             std::move(pointEditor));
     Randomize();
     SetupBottomTabs();
     PlaceSubPanelButtons();

@@ -1,8 +1,12 @@
 #include "MainWindowFixture.h"
 
 #include "app/MainWindowActions.h"
+#include "methods/QuorAndrewsCurves.h"
+#include "methods/QuorParallelCoordinates.h"
+#include "methods/QuorPermutationmatrix.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QKeySequence>
 #include <QSet>
 #include <QWhatsThis>
@@ -87,4 +91,39 @@ TEST_F(MainWindowTest, PlotSettingsLeaveTheirCheckMarkWhileThePlotIsClosed)
         action->trigger();
         EXPECT_EQ(action->isChecked(), checked) << name;
     }
+}
+
+TEST_F(MainWindowTest, PlotSettingsReachTheOpenPlot)
+{
+    for (const char* key : {"ParallelCoordinates", "PermutationMatrix", "ScatterplotMatrix", "AndrewsCurves"})
+        OpenPlot(QString::fromLatin1(key));
+    auto* pm = dynamic_cast<TPermutationmatrix*>(Manager().GetClient(QStringLiteral("PermutationMatrix")));
+    auto* pc = dynamic_cast<TParallelCoordinates*>(Manager().GetClient(QStringLiteral("ParallelCoordinates")));
+    auto* ac = dynamic_cast<TAndrewsCurves*>(Manager().GetClient(QStringLiteral("AndrewsCurves")));
+    ASSERT_TRUE(pm && pc && ac);
+
+    Window->Action(QStringLiteral("ActionPMRotateView"))->trigger();
+    EXPECT_TRUE(pm->RotateView());
+    EXPECT_TRUE(Window->Action(QStringLiteral("ActionPMRotateView"))->isChecked());
+    Window->Action(QStringLiteral("ActionPMDTBar90Shade"))->trigger();
+    EXPECT_EQ(pm->DisplayType(), pdtBar90Shade);
+    // A scale type that does not fit the mean type brings the mean actions along.
+    Window->Action(QStringLiteral("ActionPMSTColAll"))->trigger();
+    EXPECT_EQ(pm->ScaleType(), pstColAll);
+    EXPECT_EQ(Window->Action(QStringLiteral("ActionPMMTRowAll"))->actionGroup()->checkedAction()->data().toInt(),
+              int(pm->MeanType()));
+
+    const bool fullScale = pc->GetFullScale();
+    Window->Action(QStringLiteral("ActionFullScale"))->trigger();
+    EXPECT_NE(pc->GetFullScale(), fullScale);
+    EXPECT_EQ(Window->Action(QStringLiteral("ActionFullScale"))->isChecked(), pc->GetFullScale());
+
+    Responder->Clear();
+    Window->Action(QStringLiteral("ActionSelectPointsUnderSlider"))->trigger();
+    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Please select a slider, first.")});
+    EXPECT_EQ(LastCode(), QStringLiteral("1.2"));
+
+    Window->Action(QStringLiteral("ActionACOmitHiddenDims"))->trigger();
+    EXPECT_FALSE(ac->OmitHiddenDims());
+    EXPECT_FALSE(Window->Action(QStringLiteral("ActionACOmitHiddenDims"))->isChecked());
 }
