@@ -1,0 +1,97 @@
+// From the load of a 5,000 by 10 XML data file to the last of the four plots
+// painted: the main window loads the file, opens every plot, tiles them side
+// by side and renders itself. Goal: under one second.
+#include "ObjectEditor/StockObjects.h"
+#include "QuorData/QuorData.h"
+#include "QuorData/QuorDataSrcTest.h"
+#include "QuorData/QuorDataSrcXML.h"
+#include "QuorMethodBase.h"
+#include "app/StandaloneWindowUnit.h"
+#include "platform/Application.h"
+#include "platform/DialogService.h"
+#include "platform/Settings.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+constexpr int kItems = 5000;
+constexpr int kDims = 10;
+const char* const kPlots[] = {"ParallelCoordinates", "PermutationMatrix", "ScatterplotMatrix", "AndrewsCurves"};
+
+QString TableFile(const QTemporaryDir& Folder)
+{
+    TTestDataSrc values;
+    values.Generate(kDims, kItems);
+    TTestTextSrc names;
+    names.GenerateText(kDims, 1, QStringLiteral("Dimension "));
+    TTestTextSrc labels;
+    labels.GenerateText(1, kItems, QStringLiteral("Item "));
+    TData data;
+    data.SetDataSrc(&values, &names, &labels);
+    const QString path = Folder.filePath(QStringLiteral("table.xml"));
+    WriteXMLFile(path, data);
+    return path;
+}
+
+void BM_LoadOpenTileAndPaint(benchmark::State& State)
+{
+    QTemporaryDir folder;
+    const QString path = TableFile(folder);
+    TScriptedResponder responder;
+    Dialogs::SetResponder(&responder);
+    for (auto _ : State) {
+        State.PauseTiming();
+        auto window = std::make_unique<TQuorbelWindow>();
+        window->Terminate = [] {};
+        window->show();
+        QCoreApplication::processEvents();
+        responder.Push(path);
+        State.ResumeTiming();
+
+        window->Action(QStringLiteral("LoadXML1"))->trigger();
+        for (const char* key : kPlots) {
+            const QString k = QString::fromLatin1(key);
+            window->ClientManager->AddClient(k, k, window->ClientManager->CreateClient(k));
+        }
+        window->Action(QStringLiteral("WindowTileVertical"))->trigger();
+        const QImage picture = window->grab().toImage();
+        benchmark::DoNotOptimize(picture.constBits());
+
+        State.PauseTiming();
+        window.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        State.ResumeTiming();
+    }
+    Dialogs::SetResponder(nullptr);
+}
+BENCHMARK(BM_LoadOpenTileAndPaint)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QTemporaryDir configHome;
+    setenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit().constData(), 1);
+    TApplication app(argc, argv);
+    TApplication::setApplicationName(QStringLiteral("Quorbel"));
+    InitStockObjects();
+    {
+        TSettings settings;
+        settings.WriteString(QStringLiteral("usr_id"), QStringLiteral("BENCH001"));
+        settings.WriteString(QStringLiteral("usr_type"), QStringLiteral("others"));
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
