@@ -3,12 +3,10 @@
 // sample density, against a bare loop that draws the same polylines with
 // QPainter. The repaint's counters report the bare loop's time and the
 // ratio of the two.
-#include "QuorData/QuorAppProperties.h"
-#include "QuorData/QuorData.h"
-#include "QuorData/QuorDataSrcTest.h"
 #include "QuorMethodBase.h"
 #include "methods/QuorAndrewsCurves.h"
 #include "platform/Application.h"
+#include "support/GeneratedData.h"
 
 #include <QCoreApplication>
 #include <QImage>
@@ -29,15 +27,10 @@ namespace {
 constexpr int kDims = 10;
 
 // The plot open on generated data, as its toggle opens it.
-class TCurvesBench {
+class TCurvesBench : public TGeneratedData {
 public:
-    explicit TCurvesBench(int Items)
+    explicit TCurvesBench(int Items) : TGeneratedData(kDims, Items)
     {
-        Values.Generate(kDims, Items);
-        DimNames.GenerateText(kDims, 1, QStringLiteral("Dimension "));
-        ItemNames.GenerateText(1, Items, QStringLiteral("Item "));
-        Data.DefaultPointProps.Color = Props.DefaultColorIndex;
-        Data.SetDataSrc(&Values, &DimNames, &ItemNames);
         Area.resize(1100, 1000);
         Area.show();
         Manager = std::make_unique<TQuorClientManager>(&Area);
@@ -80,11 +73,6 @@ public:
 
     QSize Size() const { return Plot->CurvesControl()->size(); }
 
-    TTestDataSrc Values;
-    TTestTextSrc DimNames;
-    TTestTextSrc ItemNames;
-    TData Data;
-    TQuorAppProperties Props;
     QMdiArea Area;
     std::unique_ptr<TQuorClientManager> Manager;
     TAndrewsCurves* Plot = nullptr;

@@ -1,12 +1,10 @@
 // The data-item list at 10,000 and 100,000 data items by 20 dimensions: a
 // full rebuild, and a transaction that selects or deselects every item as
 // it reaches the list.
-#include "QuorData/QuorAppProperties.h"
-#include "QuorData/QuorData.h"
-#include "QuorData/QuorDataSrcTest.h"
 #include "QuorDataClients/QuorPointList.h"
 #include "QuorMethodBase.h"
 #include "platform/Application.h"
+#include "support/GeneratedData.h"
 
 #include <QCoreApplication>
 #include <QWidget>
@@ -22,15 +20,10 @@ namespace {
 constexpr int kDims = 20;
 
 // The list attached to generated data, as the main window adds it.
-class TPointListBench {
+class TPointListBench : public TGeneratedData {
 public:
-    explicit TPointListBench(int Items)
+    explicit TPointListBench(int Items) : TGeneratedData(kDims, Items)
     {
-        Values.Generate(kDims, Items);
-        DimNames.GenerateText(kDims, 1, QStringLiteral("Dimension "));
-        ItemNames.GenerateText(1, Items, QStringLiteral("Item "));
-        Data.DefaultPointProps.Color = Props.DefaultColorIndex;
-        Data.SetDataSrc(&Values, &DimNames, &ItemNames);
         Panel.resize(400, 800);
         Panel.show();
         Manager = std::make_unique<TQuorClientManager>(&Panel);
@@ -42,7 +35,6 @@ public:
         Manager->AddClient(QStringLiteral("PointEditor"), QStringLiteral("Data items Editor"),
                            std::move(list));
     }
-    ~TPointListBench() { Manager.reset(); }
 
     // Every slider on over the lower half of its dimension's range, so that
     // each item is tested against each slider; or every slider off.
@@ -65,11 +57,6 @@ public:
         });
     }
 
-    TTestDataSrc Values;
-    TTestTextSrc DimNames;
-    TTestTextSrc ItemNames;
-    TQuorAppProperties Props;
-    TData Data;
     TObject Writer;
     QWidget Panel;
     std::unique_ptr<TQuorClientManager> Manager;

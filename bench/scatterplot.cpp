@@ -2,12 +2,10 @@
 // dimensions and 1,000 to 50,000 data items, against a bare loop that fills
 // the same dot squares with QPainter. The repaint's counters report the bare
 // loop's time and the ratio of the two.
-#include "QuorData/QuorAppProperties.h"
-#include "QuorData/QuorData.h"
-#include "QuorData/QuorDataSrcTest.h"
 #include "QuorMethodBase.h"
 #include "methods/QuorScatterplotmatrix.h"
 #include "platform/Application.h"
+#include "support/GeneratedData.h"
 
 #include <QCoreApplication>
 #include <QImage>
@@ -28,15 +26,10 @@ namespace {
 constexpr int kDims = 8;
 
 // The matrix open on generated data, as its toggle opens it.
-class TMatrixBench {
+class TMatrixBench : public TGeneratedData {
 public:
-    explicit TMatrixBench(int Items)
+    explicit TMatrixBench(int Items) : TGeneratedData(kDims, Items)
     {
-        Values.Generate(kDims, Items);
-        DimNames.GenerateText(kDims, 1, QStringLiteral("Dimension "));
-        ItemNames.GenerateText(1, Items, QStringLiteral("Item "));
-        Data.DefaultPointProps.Color = Props.DefaultColorIndex;
-        Data.SetDataSrc(&Values, &DimNames, &ItemNames);
         Area.resize(1100, 1000);
         Area.show();
         Manager = std::make_unique<TQuorClientManager>(&Area);
@@ -79,11 +72,6 @@ public:
 
     QSize Size() const { return Plot->Editor()->size(); }
 
-    TTestDataSrc Values;
-    TTestTextSrc DimNames;
-    TTestTextSrc ItemNames;
-    TData Data;
-    TQuorAppProperties Props;
     QMdiArea Area;
     std::unique_ptr<TQuorClientManager> Manager;
     TScatterplotmatrix* Plot = nullptr;

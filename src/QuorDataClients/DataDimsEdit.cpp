@@ -69,6 +69,7 @@ TDataDimsEdit::TDataDimsEdit(QWidget* Owner) : QTableWidget(Owner)
     verticalHeader()->setSectionsMovable(true);
     horizontalHeader()->setSectionsMovable(true);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setHighlightSections(false);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     // Cells are never edited in place: the bounds go through the one editor.

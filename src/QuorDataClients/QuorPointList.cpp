@@ -125,7 +125,12 @@ void TPointListController::Rebuild()
     std::vector<QString> names(static_cast<size_t>(items));
     for (int i = 0; i < items; ++i)
         names[size_t(i)] = FData->GetPointName(FData->GetPointInvPerm(i));
-    FModel->Reset(captions, std::move(names));
+    {
+        // The view drops its selection with the old rows; the items keep theirs.
+        FShowingSelection = true;
+        auto done = qScopeGuard([this] { FShowingSelection = false; });
+        FModel->Reset(captions, std::move(names));
+    }
     const int widths[TPointListModel::FixedColumns] = {70, 100, 30, 40};
     for (int col = 0; col < captions.size(); ++col)
         FList->setColumnWidth(col, col < TPointListModel::FixedColumns ? widths[col] : 15);

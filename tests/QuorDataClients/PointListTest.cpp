@@ -85,9 +85,15 @@ TEST_F(PointListTest, RowsShowStateIndexColourAndFollowSelectionsMadeElsewhere)
 
 TEST_F(PointListTest, RebuildSortsByIdxThatIsInViewOrder)
 {
-    Write([this] { Data.ExchangePoints(0, 5); });
+    Write([this] {
+        Data.ExchangePoints(0, 5);
+        Data.SetPointSelected(3, true);
+    });
     List->ColumnClick(TPointListModel::ColorColumn);
     List->Rebuild();
+    // The items keep their selection through the new rows.
+    EXPECT_EQ(Data.SelectedPointCount(), 1);
+    EXPECT_TRUE(RowSelected(3));
     EXPECT_EQ(List->SortColumn(), TPointListModel::IdxColumn);
     ASSERT_EQ(List->ItemIds().size(), 10u);
     for (int row = 0; row < 10; ++row) {
