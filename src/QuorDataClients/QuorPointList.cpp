@@ -87,8 +87,10 @@ void TPointListController::Attach()
 {
     FData = FClientManager->Data;
     FAppProperties = FClientManager->AppProperties;
-    FDelegate->AppProperties = FAppProperties;
-    FList->PopupMenu = FClientManager->PointListContextMenu;
+    if (FDelegate)
+        FDelegate->AppProperties = FAppProperties;
+    if (FList)
+        FList->PopupMenu = FClientManager->PointListContextMenu;
     Rebuild();
     FData->RegisterClient(this);
 }
@@ -99,13 +101,11 @@ void TPointListController::Detach()
         FData->UnregisterClient(this);
     DisconnectList();
     delete FList.data();
-    FModel = nullptr;
-    FDelegate = nullptr;
 }
 
 void TPointListController::Rebuild()
 {
-    if (!FList || !FData)
+    if (!FList || !FModel || !FData)
         return;
     // Drawn again once, when the rows are in place.
     FList->setUpdatesEnabled(false);
@@ -301,7 +301,7 @@ void TPointListController::BeginEvents()
 
 void TPointListController::EndEvents()
 {
-    if (!FList) {
+    if (!FList || !FModel) {
         FNeedsRebuild = FNeedsRows = FNeedsSort = FNeedsColumns = FNeedsSelection = FNeedsRepaint = false;
         return;
     }

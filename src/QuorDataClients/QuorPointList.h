@@ -1,6 +1,7 @@
 #pragma once
 
 #include "QuorData/QuorData.h"
+#include "QuorDataClients/PointListModel.h"
 #include "QuorDataClients/XRExListview.h"
 #include "QuorMethodBase.h"
 
@@ -10,7 +11,6 @@
 #include <vector>
 
 class QItemSelection;
-class TPointListModel;
 class TQuorAppProperties;
 
 // Draws the "Color" and slider cells of the data-item list as small squares
@@ -101,8 +101,9 @@ private:
     int ItemOf(int Point) const;
 
     QPointer<TXRExListview> FList;
-    TPointListModel* FModel = nullptr;         // owned by FList
-    TPointListSwatchDelegate* FDelegate = nullptr; // owned by FList
+    // Both go with the list, also when its owner frees it first.
+    QPointer<TPointListModel> FModel;
+    QPointer<TPointListSwatchDelegate> FDelegate;
     std::vector<int> FItemIds;
     bool FLiveTracking = false;
     TQuorClientManager* FClientManager = nullptr;

@@ -257,3 +257,18 @@ TEST_F(PointListTest, HeaderReportsAColumnDividerDraggedByTheUser)
     QTest::mouseRelease(header, Qt::LeftButton, {}, QPoint(118, 5));
     EXPECT_EQ(events, QStringList({"begin 0 70", "track 0 100", "track 0 120", "end 0 120"}));
 }
+
+TEST_F(PointListTest, AListFreedWithItsPanelIgnoresLaterNotices)
+{
+    delete List->List();
+    EXPECT_EQ(List->List(), nullptr);
+    EXPECT_EQ(List->Model(), nullptr);
+    Write([this] {
+        Data.SetPointSelected(1, true);
+        Data.SetPointColor(2, 5);
+    });
+    Write([this] { Data.SetPointSelected(3, true); });
+    Write([this] { Data.ExchangePoints(0, 1); });
+    Manager->RemoveClient(QStringLiteral("PointEditor"));
+    EXPECT_FALSE(Manager->HasClient(QStringLiteral("PointEditor")));
+}
