@@ -282,10 +282,13 @@ void TQuorMethodBaseForm::mouseDoubleClickEvent(QMouseEvent* event)
 {
     const QPoint pos = event->position().toPoint();
     // Left of the title lies the system-menu button, whose double click closes.
-    const int titleBarHeight = contentsRect().top();
+    // A minimized window is its title bar alone.
+    const int titleBarHeight = isMinimized() ? height() : contentsRect().top();
     const bool onTitle = pos.y() >= 0 && pos.y() < titleBarHeight && pos.x() >= titleBarHeight;
-    if (parent() && isMaximized() && event->button() == Qt::LeftButton && onTitle
-        && windowFlags().testFlag(Qt::WindowMaximizeButtonHint)) {
+    const Qt::WindowFlags flags = windowFlags();
+    const bool restores = (isMaximized() && flags.testFlag(Qt::WindowMaximizeButtonHint))
+        || (isMinimized() && flags.testFlag(Qt::WindowMinimizeButtonHint));
+    if (parent() && restores && event->button() == Qt::LeftButton && onTitle) {
         showNormal();
         return;
     }

@@ -216,8 +216,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    // A double click on the title bar of the maximized window restores it,
-    // as it maximizes the normal one.
+    // A double click on the title bar of the maximized or minimized window
+    // restores it, as it maximizes the normal one.
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:

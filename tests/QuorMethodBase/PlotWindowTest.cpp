@@ -202,6 +202,16 @@ TEST_F(PlotWindowTest, TitleBarDoubleClickIsLoggedLikeTheButtons)
     EXPECT_EQ(Codes(), QStringList({"maximize", "undo max/min"}));
 }
 
+TEST_F(PlotWindowTest, TitleBarDoubleClickRestoresTheMinimizedWindow)
+{
+    Form->showMinimized();
+    ASSERT_TRUE(Form->isMinimized());
+    DoubleClick({Form->width() / 2, Form->height() / 2});
+    EXPECT_FALSE(Form->isMinimized());
+    EXPECT_FALSE(Form->isMaximized());
+    EXPECT_EQ(Codes(), QStringList({"undo max/min"}));
+}
+
 TEST_F(PlotWindowTest, ActivationAloneLogsNothing)
 {
     int activations = 0;
