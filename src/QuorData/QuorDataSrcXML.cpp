@@ -7,6 +7,11 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
@@ -14,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <string>
 
 namespace {
@@ -63,6 +69,64 @@ QString Utf8(const char* text)
 [[noreturn]] void ReadError(const QString& fileName, const QString& reason)
 {
     throw EXMLError(QStringLiteral("The data file \"%1\" cannot be read: %2").arg(fileName, reason));
+}
+
+[[noreturn]] void SystemReadError(const QString& fileName, int error)
+{
+    ReadError(fileName, QString::fromLocal8Bit(std::strerror(error)));
+}
+
+// Opens the file for reading, refusing anything but a regular file: a named
+// pipe would block the program for ever, a device may never end. The type is
+// asked before opening, and asked again of the opened file in case the name
+// was changed in between; the non-blocking open keeps that step from
+// waiting on a pipe.
+void OpenRegularFile(const QString& fileName, QFile& file)
+{
+    const QByteArray path = QFile::encodeName(fileName);
+    struct stat status {};
+    if (::stat(path.constData(), &status) != 0)
+        SystemReadError(fileName, errno);
+    const auto refuseOther = [&](mode_t mode) {
+        if (S_ISDIR(mode))
+            ReadError(fileName, QStringLiteral("it is a folder, not a file"));
+        if (!S_ISREG(mode))
+            ReadError(fileName, QStringLiteral("it is not a regular file"));
+    };
+    refuseOther(status.st_mode);
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        SystemReadError(fileName, errno);
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        const int error = errno;
+        ::close(fd);
+        if (S_ISREG(status.st_mode))
+            SystemReadError(fileName, error);
+        refuseOther(status.st_mode);
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        ReadError(fileName, file.errorString());
+    }
+}
+
+// The most cells a value grid may hold: 2^28 numbers take 2 GiB, far more
+// than the plots can show. A small hostile file can imply a table of
+// billions of empty cells; it is refused before anything is allocated.
+constexpr qint64 MaxTableCells = qint64(1) << 28;
+
+void CheckTableSize(const QString& fileName, int columns, int rows)
+{
+    if (qint64(columns) * qint64(rows) > MaxTableCells)
+        ReadError(fileName, QStringLiteral("its table of %1 variables by %2 records is too large for memory")
+                                .arg(columns)
+                                .arg(rows));
+}
+
+[[noreturn]] void OutOfMemory(const QString& fileName, int columns, int rows)
+{
+    ReadError(fileName,
+              QStringLiteral("not enough memory for its table of %1 variables by %2 records").arg(columns).arg(rows));
 }
 
 // Walks the element's descendants in document order without recursion, so
@@ -212,6 +276,9 @@ void ScanRecord(const char* s, int row, int rowCount, std::vector<double>& cells
 
 // ---- writing ----------------------------------------------------------------------
 
+// Stops at the first failed write. The file's reason for it is asked only
+// after a flush: a failed buffered write reports "Unknown error", and the
+// flush that tries the buffer again reports what the system said.
 class TSaveFileWriter : public pugi::xml_writer {
 public:
     explicit TSaveFileWriter(QSaveFile& file) : FFile(file) {}
@@ -220,12 +287,60 @@ public:
         if (FOk)
             FOk = FFile.write(static_cast<const char*>(data), qint64(size)) == qint64(size);
     }
-    bool Ok() const { return FOk; }
+    // Writes out what the file still buffers; the reason of a failure, empty
+    // when all went well.
+    QString Finish()
+    {
+        const bool flushed = FFile.flush();
+        return FOk && flushed ? QString() : FFile.errorString();
+    }
 
 private:
     QSaveFile& FFile;
     bool FOk = true;
 };
+
+[[noreturn]] void WriteError(const QString& fileName, const QString& reason)
+{
+    throw EXMLError(QStringLiteral("The data file \"%1\" cannot be written: %2").arg(fileName, reason));
+}
+
+bool IsXmlChar(char16_t u)
+{
+    return u == 0x9 || u == 0xA || u == 0xD || (u >= 0x20 && u < 0xD800) || (u > 0xDFFF && u < 0xFFFE);
+}
+
+// A name as XML 1.0 can hold it, in UTF-8. The characters it cannot hold
+// (the control characters but tab, line feed and carriage return, U+0000
+// among them, U+FFFE, U+FFFF and surrogates that are not part of a pair)
+// become U+FFFD, the replacement character, so that the file stays
+// readable and no name is cut short.
+QByteArray XmlText(const QString& text)
+{
+    const auto clean = [](const QString& t, qsizetype i) {
+        const char16_t u = t[i].unicode();
+        if (QChar::isHighSurrogate(u))
+            return i + 1 < t.size() && t[i + 1].isLowSurrogate() ? 2 : 0;
+        return IsXmlChar(u) ? 1 : 0;
+    };
+    qsizetype i = 0;
+    for (qsizetype n; i < text.size() && (n = clean(text, i)) > 0; i += n) {
+    }
+    if (i == text.size())
+        return text.toUtf8();
+    QString cleaned = text.left(i);
+    while (i < text.size()) {
+        const qsizetype n = clean(text, i);
+        if (n == 0) {
+            cleaned += QChar(QChar::ReplacementCharacter);
+            ++i;
+        } else {
+            cleaned += text.mid(i, n);
+            i += n;
+        }
+    }
+    return cleaned.toUtf8();
+}
 
 void AppendRecordValues(const TData& data, int point, int dimCount, std::string& out)
 {
@@ -261,9 +376,8 @@ TXMLFile::~TXMLFile() = default;
 
 void TXMLFile::Load(const QString& FileName)
 {
-    QFile file(FileName);
-    if (!file.open(QIODevice::ReadOnly))
-        ReadError(FileName, file.errorString());
+    QFile file;
+    OpenRegularFile(FileName, file);
     const qint64 size = file.size();
     if (size < 0 || quint64(size) >= quint64(SIZE_MAX))
         ReadError(FileName, QStringLiteral("the file is too large"));
@@ -290,6 +404,7 @@ void TXMLFile::Load(const QString& FileName)
         ReadError(FileName, QStringLiteral("no document element"));
     FDocument = std::move(document);
     FRoot = root;
+    FFileName = FileName;
     // Counted once here, so that the grids need not walk the records again.
     FVariableCount = CountVariables(FRoot);
     FRecordCount = CountRecords(FRoot);
@@ -353,23 +468,35 @@ void TXMLDataSrc::MakeGeneral()
 
 void TXMLDataSrc::Load(const TXMLFile& XMLFile)
 {
-    SetColCount(XMLFile.VariableCount());
-    SetRowCount(XMLFile.RecordCount());
-    Columns = std::vector<TVariant>();
-    Numbers.assign(size_t(FColCount) * size_t(FRowCount), 0.0);
-    FCompact = true;
-    FNotNumbers.clear();
-    FNotNumbers.resize(size_t(FColCount));
-    for (int c = 0; c < FColCount; ++c)
-        FNotNumbers[size_t(c)].Init(c);
+    const int columns = XMLFile.VariableCount();
+    const int rows = XMLFile.RecordCount();
+    CheckTableSize(XMLFile.FileName(), columns, rows);
+    // The new table is made aside and takes the grid's place only when it is
+    // complete, so that a failure leaves the grid as it was.
+    std::vector<double> numbers;
+    std::vector<TNotNumbers> notNumbers;
+    try {
+        numbers.assign(size_t(columns) * size_t(rows), 0.0);
+        notNumbers.resize(size_t(columns));
+        for (int c = 0; c < columns; ++c)
+            notNumbers[size_t(c)].Init(c);
 
-    // From the last record to the first, so that each registry lists its
-    // rows in that order.
-    std::string joined;
-    int r = FRowCount - 1;
-    for (pugi::xml_node record = PreviousElement(Records(XMLFile.Root()).last_child()); record && r >= 0;
-         record = PreviousElement(record.previous_sibling()), --r)
-        ScanRecord(ElementText(record, joined), r, FRowCount, Numbers, FNotNumbers);
+        // From the last record to the first, so that each registry lists its
+        // rows in that order.
+        std::string joined;
+        int r = rows - 1;
+        for (pugi::xml_node record = PreviousElement(Records(XMLFile.Root()).last_child()); record && r >= 0;
+             record = PreviousElement(record.previous_sibling()), --r)
+            ScanRecord(ElementText(record, joined), r, rows, numbers, notNumbers);
+    } catch (const std::bad_alloc&) {
+        OutOfMemory(XMLFile.FileName(), columns, rows);
+    }
+    SetColCount(columns);
+    SetRowCount(rows);
+    Columns = std::vector<TVariant>();
+    Numbers = std::move(numbers);
+    FNotNumbers = std::move(notNumbers);
+    FCompact = true;
 }
 
 // ---- TXMLTextSrc -------------------------------------------------------------------------
@@ -380,37 +507,46 @@ QString TXMLTextSrc::GetAttributeText(pugi::xml_node Node, const char* Name)
     return a ? Utf8(a.value()) : QString();
 }
 
-void TXMLTextSrc::LoadTexts(pugi::xml_node Parent, int Count, const char* Name, const char* Fallback)
+void TXMLTextSrc::LoadTexts(const TXMLFile& XMLFile, pugi::xml_node Parent, int Count, const char* Name,
+                            const char* Fallback)
 {
+    // Filled aside, as the values are, so that a failure leaves the grid as it was.
+    std::vector<TVariant> texts;
+    try {
+        texts.resize(size_t(Count));
+        int i = 0;
+        for (pugi::xml_node n = NextElement(Parent.first_child()); n && i < Count;
+             n = NextElement(n.next_sibling()), ++i)
+            texts[size_t(i)] = TextOf(n, Name, Fallback);
+    } catch (const std::bad_alloc&) {
+        OutOfMemory(XMLFile.FileName(), Count, 1);
+    }
     SetRowCount(1);
     SetColCount(Count);
-    Columns.assign(size_t(Count), TVariant());
+    Columns = std::move(texts);
     Numbers = std::vector<double>();
     FCompact = false;
     FNotNumbers.clear();
-    int i = 0;
-    for (pugi::xml_node n = NextElement(Parent.first_child()); n && i < Count; n = NextElement(n.next_sibling()), ++i)
-        SetText(i, n, Name, Fallback);
 }
 
 // Decided on the attribute's bytes, so that each cell makes one string and
 // copies none; the labels of a large file are a good part of reading it.
-void TXMLTextSrc::SetText(int i, pugi::xml_node Node, const char* Name, const char* Fallback)
+TVariant TXMLTextSrc::TextOf(pugi::xml_node Node, const char* Name, const char* Fallback)
 {
     const char* text = Node.attribute(Name).value();
     if (!*text && Fallback)
         text = Node.attribute(Fallback).value();
-    Columns[size_t(i)] = TVariant(Utf8(text));
+    return TVariant(Utf8(text));
 }
 
 void TXMLTextSrc::LoadNames(const TXMLFile& XMLFile)
 {
-    LoadTexts(Variables(XMLFile.Root()), XMLFile.VariableCount(), "name", nullptr);
+    LoadTexts(XMLFile, Variables(XMLFile.Root()), XMLFile.VariableCount(), "name", nullptr);
 }
 
 void TXMLTextSrc::LoadLabels(const TXMLFile& XMLFile)
 {
-    LoadTexts(Records(XMLFile.Root()), XMLFile.RecordCount(), "label", "id");
+    LoadTexts(XMLFile, Records(XMLFile.Root()), XMLFile.RecordCount(), "label", "id");
 }
 
 // ---- attributes, writing -----------------------------------------------------------------
@@ -459,7 +595,7 @@ void WriteXMLFile(QString FileName, const TData& Data)
     variables.append_attribute("count") = dimCount;
     for (int i = 0; i < dimCount; ++i) {
         pugi::xml_node v = variables.append_child("realvariable");
-        v.append_attribute("name") = Data.GetDimName(i).toUtf8().constData();
+        v.append_attribute("name") = XmlText(Data.GetDimName(i)).constData();
         v.append_attribute("hide") = Data.IsDimHidden(i) ? "1" : "0";
     }
 
@@ -471,7 +607,7 @@ void WriteXMLFile(QString FileName, const TData& Data)
     std::string values;
     for (int j = 0; j < pointCount; ++j) {
         pugi::xml_node r = records.append_child("record");
-        r.append_attribute("label") = Data.GetPointName(j).toUtf8().constData();
+        r.append_attribute("label") = XmlText(Data.GetPointName(j)).constData();
         r.append_attribute("color") = Data.GetPointColor(j);
         r.append_attribute("hide") = Data.IsPointHidden(j) ? "1" : "0";
         values.clear();
@@ -481,9 +617,15 @@ void WriteXMLFile(QString FileName, const TData& Data)
 
     QSaveFile file(FileName);
     if (!file.open(QIODevice::WriteOnly))
-        throw EXMLError(QStringLiteral("The data file \"%1\" cannot be written: %2").arg(FileName, file.errorString()));
+        WriteError(FileName, file.errorString());
     TSaveFileWriter writer(file);
     document.save(writer, "\t", pugi::format_default, pugi::encoding_utf8);
-    if (!writer.Ok() || !file.commit())
-        throw EXMLError(QStringLiteral("The data file \"%1\" cannot be written: %2").arg(FileName, file.errorString()));
+    // On failure the new file is dropped and a former one stays untouched.
+    const QString error = writer.Finish();
+    if (!error.isEmpty()) {
+        file.cancelWriting();
+        WriteError(FileName, error);
+    }
+    if (!file.commit())
+        WriteError(FileName, file.errorString());
 }

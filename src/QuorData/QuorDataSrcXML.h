@@ -27,7 +27,8 @@ public:
     ~TXMLFile() override;
 
     // Loads and parses the file and counts its variables and records;
-    // EXMLError when it cannot. The former document stays when loading fails.
+    // EXMLError when it cannot, or when the name is no regular file (a pipe,
+    // a folder, a device). The former document stays when loading fails.
     void Load(const QString& FileName);
     // Load; True when the file holds variables and records.
     bool Open(const QString& FileName);
@@ -37,6 +38,8 @@ public:
     static int CountRecords(pugi::xml_node Root);
 
     pugi::xml_node Root() const { return FRoot; }
+    // The name the document was loaded from, for messages.
+    const QString& FileName() const { return FFileName; }
     int VariableCount() const { return FVariableCount; }
     int RecordCount() const { return FRecordCount; }
 
@@ -45,6 +48,7 @@ private:
     std::unique_ptr<pugi::xml_document> FDocument;
     int FVariableCount = 0;
     int FRecordCount = 0;
+    QString FFileName;
 };
 
 // The value grid of a data file: one column per variable, one row per
@@ -54,7 +58,8 @@ class TXMLDataSrc : public TDataSrc {
 public:
     void GetCell(int Col, int Row, TVariant& Value) override;
     void SetCell(int Col, int Row, const TVariant& Value) override;
-    // Reads every record's values; the file can be freed afterwards.
+    // Reads every record's values; the file can be freed afterwards. A table
+    // too large for memory is an EXMLError, and the grid keeps what it held.
     virtual void Load(const TXMLFile& XMLFile);
 
     const TNotNumbers& NotNumbers(int Column) const { return FNotNumbers.at(size_t(Column)); }
@@ -86,8 +91,9 @@ public:
     static QString GetAttributeText(pugi::xml_node Node, const char* Name);
 
 private:
-    void LoadTexts(pugi::xml_node Parent, int Count, const char* Name, const char* Fallback);
-    void SetText(int i, pugi::xml_node Node, const char* Name, const char* Fallback);
+    void LoadTexts(const TXMLFile& XMLFile, pugi::xml_node Parent, int Count, const char* Name,
+                   const char* Fallback);
+    static TVariant TextOf(pugi::xml_node Node, const char* Name, const char* Fallback);
 };
 
 // Applies the hidden flags of the variables and the colours and hidden flags

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 class XMLHostile : public TXMLFolderTest {
@@ -167,4 +169,43 @@ TEST_F(XMLHostile, TheDataObjectKeepsItsSourcesWhenAFileFails)
     EXPECT_THROW(ReadXMLAttributes(bad, t.data), EXMLError);
     EXPECT_EQ(t.data.DataSrc(), &t.values);
     EXPECT_EQ(t.data.GetDimName(1), QStringLiteral("d2"));
+}
+
+TEST_F(XMLHostile, ATableTooLargeForMemoryIsRefusedAndTheGridKept)
+{
+    TXMLFile good;
+    ASSERT_TRUE(good.Open(Write("<q><data><variables><v/><v/></variables><records><r>1 2</r></records></data></q>",
+                                QStringLiteral("good.xml"))));
+    TXMLDataSrc values;
+    values.Load(good);
+
+    // Half a megabyte of empty elements implies a billion cells.
+    const QByteArray xml = "<q><data><variables>" + QByteArray("<v/>").repeated(100000) + "</variables><records>"
+                           + QByteArray("<r/>").repeated(10000) + "</records></data></q>";
+    TXMLFile huge;
+    const QString path = Write(xml, QStringLiteral("huge.xml"));
+    ASSERT_TRUE(huge.Open(path));
+    try {
+        values.Load(huge);
+        FAIL() << "no error";
+    } catch (const EXMLError& e) {
+        EXPECT_TRUE(e.Message().contains(path)) << e.Message().toStdString();
+        EXPECT_TRUE(e.Message().contains(QLatin1String("100000 variables by 10000 records")))
+            << e.Message().toStdString();
+    }
+    EXPECT_EQ(values.ColCount(), 2);
+    EXPECT_EQ(values.RowCount(), 1);
+    EXPECT_EQ(values.Cell(1, 0), TVariant(2.0));
+}
+
+TEST_F(XMLHostile, NamesThatAreNoRegularFilesAreRefusedWithoutWaiting)
+{
+    const QString pipe = dir.filePath(QStringLiteral("pipe.xml"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    ExpectUnreadable(pipe, "not a regular file");
+    ExpectUnreadable(QStringLiteral("/dev/null"), "not a regular file");
+    ExpectUnreadable(dir.path(), "folder");
+    TGeneratedTable t(1, 1);
+    t.Set();
+    EXPECT_THROW(ReadXMLAttributes(pipe, t.data), EXMLError);
 }

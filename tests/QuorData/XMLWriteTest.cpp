@@ -5,15 +5,23 @@
 
 #include "XMLTestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <cerrno>
 #include <cfloat>
 #include <cmath>
+#include <csignal>
+#include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -221,5 +229,77 @@ TEST(XMLWrite, AFileThatCannotBeWrittenIsAnErrorNamingIt)
         FAIL() << "no error";
     } catch (const EXMLError& e) {
         EXPECT_TRUE(e.Message().contains(path)) << e.Message().toStdString();
+    }
+}
+
+TEST(XMLWrite, AFailedWriteGivesTheSystemsReasonAndKeepsTheOldFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("kept.xml"));
+    {
+        QFile old(path);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old");
+    }
+    Table t(20, 200);
+    t.Set();
+    // A file size limit makes every write past 4 KB fail as a full disk does.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString message;
+    try {
+        WriteXMLFile(path, t.data);
+    } catch (const EXMLError& e) {
+        message = e.Message();
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_TRUE(message.contains(path)) << message.toStdString();
+    EXPECT_TRUE(message.contains(QString::fromLocal8Bit(std::strerror(EFBIG)))) << message.toStdString();
+    EXPECT_EQ(Contents(path), QByteArray("old"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({QStringLiteral("kept.xml")}));
+}
+
+TEST(XMLWrite, CharactersXml10CannotHoldAreReplacedAndTheFileReadsBack)
+{
+    const QChar replacement(QChar::ReplacementCharacter);
+    const struct {
+        QString Name;
+        QString Written;
+    } cases[] = {
+        {QStringLiteral("cut") + QChar(0) + QStringLiteral("short"), QStringLiteral("cut") + replacement + QStringLiteral("short")},
+        {QStringLiteral("bell\u0007 vt\u000b ff\u000c esc\u001b"),
+         QStringLiteral("bell") + replacement + QStringLiteral(" vt") + replacement + QStringLiteral(" ff") + replacement
+             + QStringLiteral(" esc") + replacement},
+        {QStringLiteral("not\ufffe chars\uffff"), QStringLiteral("not") + replacement + QStringLiteral(" chars") + replacement},
+        {QStringLiteral("high") + QChar(0xD800) + QStringLiteral(" low") + QChar(0xDC00),
+         QStringLiteral("high") + replacement + QStringLiteral(" low") + replacement},
+        {QString(QChar(0xDC00)) + QChar(0xD800), QString(replacement) + replacement},
+        {QStringLiteral("pair \U0001F600 tab\t lf\n cr\r del\u007f"), QStringLiteral("pair \U0001F600 tab\t lf\n cr\r del\u007f")},
+    };
+    const int n = int(std::size(cases));
+    Table t(n, n);
+    for (int i = 0; i < n; ++i) {
+        t.names.SetCellInARow(i, TVariant(cases[i].Name));
+        t.labels.SetCellInARow(i, TVariant(cases[i].Name));
+    }
+    t.Set();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("chars.xml"));
+    WriteXMLFile(path, t.data);
+
+    QXmlStreamReader xml(Contents(path));
+    while (!xml.atEnd())
+        xml.readNext();
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+
+    ReadBack back(path);
+    for (int i = 0; i < n; ++i) {
+        EXPECT_EQ(back.data.GetDimName(i), cases[i].Written) << i;
+        EXPECT_EQ(back.data.GetPointName(i), cases[i].Written) << i;
     }
 }
