@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QHelpEvent>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -63,7 +64,7 @@ int DefaultResult(TMsgDlgButtons buttons)
 // --- interactive -----------------------------------------------------------
 
 int TInteractiveResponder::MessageDlg(const QString& text, const QString& caption,
-                                      TMsgDlgType type, TMsgDlgButtons buttons, int)
+                                      TMsgDlgType type, TMsgDlgButtons buttons, int helpContext)
 {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     switch (type) {
@@ -85,6 +86,17 @@ int TInteractiveResponder::MessageDlg(const QString& text, const QString& captio
                                  b.result);
     if (results.empty())
         results.emplace_back(box.addButton(QMessageBox::Ok), mrOk);
+    // Help shows the box's topic and leaves the question open, as the other
+    // dialogs' Help buttons do: the application's help filter answers the
+    // request.
+    if (QAbstractButton* help = box.button(QMessageBox::Help); help && helpContext > 0) {
+        box.setProperty("helpContext", helpContext);
+        QObject::disconnect(help, &QAbstractButton::clicked, nullptr, nullptr);
+        QObject::connect(help, &QAbstractButton::clicked, &box, [&box] {
+            QHelpEvent request(QEvent::WhatsThis, QPoint(), box.mapToGlobal(QPoint()));
+            QCoreApplication::sendEvent(&box, &request);
+        });
+    }
     box.exec();
     for (const auto& [button, result] : results)
         if (box.clickedButton() == button)
