@@ -115,9 +115,15 @@ void TQuorbelWindow::BuildActions()
     on("ActionQuorPMatrix", [this] { ActionToggleExecute(pnPermutationMatrix); });
     on("ActionQuorSMatrix", [this] { ActionToggleExecute(pnScatterplotMatrix); });
     on("ActionQuorACurves", [this] { ActionToggleExecute(pnAndrewsCurves); });
-    on("ActionFullScale", [this] { ActionFullScaleExecute(); });
+    on("ActionFullScale", [this] {
+        FlipPlotSetting("ActionFullScale", "ParallelCoordinates", &IQuorFullScale::GetFullScale,
+                        &IQuorFullScale::SetFullScale);
+    });
     on("ActionSelectPointsUnderSlider", [this] { ActionSelectPointsUnderSliderExecute(); });
-    on("ActionPMRotateView", [this] { ActionPMRotateViewExecute(); });
+    on("ActionPMRotateView", [this] {
+        FlipPlotSetting("ActionPMRotateView", "PermutationMatrix", &TPermutationmatrix::RotateView,
+                        &TPermutationmatrix::SetRotateView);
+    });
     const char* drawTypes[] = {"ActionPMDTBar", "ActionPMDTShade", "ActionPMDTShadeUserColors",
                                "ActionPMDTBar90", "ActionPMDTBarShade", "ActionPMDTBar90Shade"};
     const TPermDisplayType drawTypeValues[] = {pdtBar, pdtShade, pdtShadeUserColors,
@@ -130,11 +136,17 @@ void TQuorbelWindow::BuildActions()
         connect(FPMScaleTypes->actions().at(i), &QAction::triggered, this, [this, i] { SetPMScaleType(i); });
         connect(FPMMeanTypes->actions().at(i), &QAction::triggered, this, [this, i] { SetPMMeanType(i); });
     }
-    on("ActionPMConstantDimExtent", [this] { ActionPMConstantDimExtentExecute(); });
+    on("ActionPMConstantDimExtent", [this] {
+        FlipPlotSetting("ActionPMConstantDimExtent", "PermutationMatrix", &IQuorConstantDimExtent::GetConstantDimExtent,
+                        &IQuorConstantDimExtent::SetConstantDimExtent);
+    });
     on("ActionSMDot1", [this] { ActionSMDotExecute(1, 1); });
     on("ActionSMDot2", [this] { ActionSMDotExecute(2, 2); });
     on("ActionSMDot3", [this] { ActionSMDotExecute(3, 2); });
-    on("ActionACOmitHiddenDims", [this] { ActionACOmitHiddenDimsExecute(); });
+    on("ActionACOmitHiddenDims", [this] {
+        FlipPlotSetting("ActionACOmitHiddenDims", "AndrewsCurves", &TAndrewsCurves::OmitHiddenDims,
+                        &TAndrewsCurves::SetOmitHiddenDims);
+    });
     on("WindowTileVertical", [this] { WindowTile(true); });
     on("WindowTileHorizontal", [this] { WindowTile(false); });
     on("WindowCascade", [this] { FMdiArea->cascadeSubWindows(); });
@@ -152,14 +164,13 @@ void TQuorbelWindow::BuildActions()
     }
 }
 
-void TQuorbelWindow::RevertCheck(const QString& Name)
+void TQuorbelWindow::RevertCheck(QAction* Clicked)
 {
-    QAction* action = Action(Name);
-    if (QActionGroup* group = action->actionGroup()) {
+    if (QActionGroup* group = Clicked->actionGroup()) {
         if (QAction* previous = FGroupChecks.value(group))
             previous->setChecked(true);
     } else {
-        action->setChecked(!action->isChecked());
+        Clicked->setChecked(!Clicked->isChecked());
     }
 }
 
@@ -425,6 +436,20 @@ void TQuorbelWindow::ActionRefreshExecute()
     }
 }
 
+template <class T>
+void TQuorbelWindow::FlipPlotSetting(const char* ActionName, const char* Key, bool (T::*Get)() const,
+                                     void (T::*Set)(bool))
+{
+    QAction* action = Action(QString::fromLatin1(ActionName));
+    T* plot = OpenPlot<T>(Key);
+    if (!plot) {
+        RevertCheck(action);
+        return;
+    }
+    (plot->*Set)(!(plot->*Get)());
+    action->setChecked((plot->*Get)());
+}
+
 void TQuorbelWindow::InvertBackground1Click()
 {
     for (const char* key : {"ScatterplotMatrix", "AndrewsCurves", "PermutationMatrix", "ParallelCoordinates"})
@@ -432,44 +457,11 @@ void TQuorbelWindow::InvertBackground1Click()
             plot->InvertBackground();
 }
 
-void TQuorbelWindow::ActionFullScaleExecute()
-{
-    auto* plot = OpenPlot<IQuorFullScale>("ParallelCoordinates");
-    if (!plot) {
-        RevertCheck(QStringLiteral("ActionFullScale"));
-        return;
-    }
-    plot->SetFullScale(!plot->GetFullScale());
-    Action(QStringLiteral("ActionFullScale"))->setChecked(plot->GetFullScale());
-}
-
-void TQuorbelWindow::ActionPMRotateViewExecute()
-{
-    auto* plot = OpenPlot<TPermutationmatrix>("PermutationMatrix");
-    if (!plot) {
-        RevertCheck(QStringLiteral("ActionPMRotateView"));
-        return;
-    }
-    plot->SetRotateView(!plot->RotateView());
-    Action(QStringLiteral("ActionPMRotateView"))->setChecked(plot->RotateView());
-}
-
-void TQuorbelWindow::ActionPMConstantDimExtentExecute()
-{
-    auto* plot = OpenPlot<IQuorConstantDimExtent>("PermutationMatrix");
-    if (!plot) {
-        RevertCheck(QStringLiteral("ActionPMConstantDimExtent"));
-        return;
-    }
-    plot->SetConstantDimExtent(!plot->GetConstantDimExtent());
-    Action(QStringLiteral("ActionPMConstantDimExtent"))->setChecked(plot->GetConstantDimExtent());
-}
-
 void TQuorbelWindow::SetPMDrawType(int Value)
 {
     auto* plot = OpenPlot<TPermutationmatrix>("PermutationMatrix");
     if (!plot) {
-        RevertCheck(Action(QStringLiteral("ActionPMDTBar"))->actionGroup()->checkedAction()->objectName());
+        RevertCheck(Action(QStringLiteral("ActionPMDTBar")));
         return;
     }
     plot->SetDisplayType(TPermDisplayType(Value));
@@ -479,7 +471,7 @@ void TQuorbelWindow::SetPMScaleType(int Value)
 {
     auto* plot = OpenPlot<TPermutationmatrix>("PermutationMatrix");
     if (!plot) {
-        RevertCheck(FPMScaleTypes->checkedAction()->objectName());
+        RevertCheck(FPMScaleTypes->checkedAction());
         return;
     }
     plot->SetScaleType(TPermScaleType(Value));
@@ -490,7 +482,7 @@ void TQuorbelWindow::SetPMMeanType(int Value)
 {
     auto* plot = OpenPlot<TPermutationmatrix>("PermutationMatrix");
     if (!plot) {
-        RevertCheck(FPMMeanTypes->checkedAction()->objectName());
+        RevertCheck(FPMMeanTypes->checkedAction());
         return;
     }
     plot->SetMeanType(TPermMeanType(Value));
@@ -499,42 +491,32 @@ void TQuorbelWindow::SetPMMeanType(int Value)
 
 void TQuorbelWindow::SyncPMScaleTypeActions()
 {
-    if (auto* plot = OpenPlot<TPermutationmatrix>("PermutationMatrix")) {
-        QAction* action = FPMScaleTypes->actions().at(int(plot->ScaleType()));
-        action->setChecked(true);
-        FGroupChecks[FPMScaleTypes] = action;
-    }
+    if (auto* plot = OpenPlot<TPermutationmatrix>("PermutationMatrix"))
+        CheckGroupEntry(FPMScaleTypes, int(plot->ScaleType()));
 }
 
 void TQuorbelWindow::SyncPMMeanTypeActions()
 {
-    if (auto* plot = OpenPlot<TPermutationmatrix>("PermutationMatrix")) {
-        QAction* action = FPMMeanTypes->actions().at(int(plot->MeanType()));
-        action->setChecked(true);
-        FGroupChecks[FPMMeanTypes] = action;
-    }
+    if (auto* plot = OpenPlot<TPermutationmatrix>("PermutationMatrix"))
+        CheckGroupEntry(FPMMeanTypes, int(plot->MeanType()));
+}
+
+void TQuorbelWindow::CheckGroupEntry(QActionGroup* Group, int Index)
+{
+    QAction* action = Group->actions().at(Index);
+    action->setChecked(true);
+    FGroupChecks[Group] = action;
 }
 
 void TQuorbelWindow::ActionSMDotExecute(int Size, int RingWidth)
 {
     auto* plot = OpenPlot<TScatterplotmatrix>("ScatterplotMatrix");
     if (!plot) {
-        RevertCheck(QStringLiteral("ActionSMDot1"));
+        RevertCheck(Action(QStringLiteral("ActionSMDot1")));
         return;
     }
     plot->SetDotSize(Size);
     plot->SetRingWidth(RingWidth);
-}
-
-void TQuorbelWindow::ActionACOmitHiddenDimsExecute()
-{
-    auto* plot = OpenPlot<TAndrewsCurves>("AndrewsCurves");
-    if (!plot) {
-        RevertCheck(QStringLiteral("ActionACOmitHiddenDims"));
-        return;
-    }
-    plot->SetOmitHiddenDims(!plot->OmitHiddenDims());
-    Action(QStringLiteral("ActionACOmitHiddenDims"))->setChecked(plot->OmitHiddenDims());
 }
 
 void TQuorbelWindow::ActionPMConstantWeightExecute()

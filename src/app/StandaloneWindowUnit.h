@@ -167,7 +167,12 @@ private:
     void FillWindowMenu();
     // Takes back the check mark that a click set on a plot setting whose
     // plot is closed.
-    void RevertCheck(const QString& Name);
+    void RevertCheck(QAction* Clicked);
+    void CheckGroupEntry(QActionGroup* Group, int Index);
+    // Flips an on/off setting of the open plot of the key; the action's
+    // check mark then shows the plot's new value.
+    template <class T>
+    void FlipPlotSetting(const char* ActionName, const char* Key, bool (T::*Get)() const, void (T::*Set)(bool));
 
     // Action handlers, one per command, each writing its log code first.
     void ActionFitBoundsExecute();
@@ -176,11 +181,7 @@ private:
     void ActionResetExecute();
     void ActionRefreshExecute();
     void InvertBackground1Click();
-    void ActionFullScaleExecute();
-    void ActionPMRotateViewExecute();
-    void ActionPMConstantDimExtentExecute();
     void ActionSMDotExecute(int Size, int RingWidth);
-    void ActionACOmitHiddenDimsExecute();
     void ActionPMConstantWeightExecute();
     void ActionPMMethodExecute(int ScoreMode);
     void WindowTile(bool Vertical);

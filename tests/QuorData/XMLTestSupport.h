@@ -11,20 +11,23 @@
 
 #include <gtest/gtest.h>
 
+// Writes the content as the file of the name in the folder; its path.
+inline QString WriteTestFile(const QTemporaryDir& Folder, const QByteArray& Content, const QString& Name)
+{
+    const QString path = Folder.filePath(Name);
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(Content);
+    return path;
+}
+
 // Files in a folder of their own, removed with the fixture.
 class TXMLFolderTest : public ::testing::Test {
 protected:
     explicit TXMLFolderTest(QString DefaultName) : FDefaultName(std::move(DefaultName)) {}
 
     QString Write(const QByteArray& content) { return Write(content, FDefaultName); }
-    QString Write(const QByteArray& content, const QString& name)
-    {
-        const QString path = dir.filePath(name);
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(content);
-        return path;
-    }
+    QString Write(const QByteArray& content, const QString& name) { return WriteTestFile(dir, content, name); }
 
     QTemporaryDir dir;
 

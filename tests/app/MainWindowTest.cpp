@@ -70,14 +70,7 @@ TEST_F(MainWindowTest, NamesThatAreNoXMLFilesAreRefused)
 
 class MainWindowFileTest : public MainWindowTest {
 protected:
-    QString Write(const QByteArray& Content, const QString& Name)
-    {
-        const QString path = FDir.filePath(Name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(Content);
-        return path;
-    }
+    QString Write(const QByteArray& Content, const QString& Name) { return WriteTestFile(FDir, Content, Name); }
 
     QTemporaryDir FDir;
 };
