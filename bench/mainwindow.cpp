@@ -3,13 +3,13 @@
 // by side and renders itself. Goal: under one second.
 #include "ObjectEditor/StockObjects.h"
 #include "QuorData/QuorData.h"
-#include "QuorData/QuorDataSrcTest.h"
 #include "QuorData/QuorDataSrcXML.h"
 #include "QuorMethodBase.h"
 #include "app/StandaloneWindowUnit.h"
 #include "platform/Application.h"
 #include "platform/DialogService.h"
 #include "platform/Settings.h"
+#include "support/GeneratedData.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -29,16 +29,9 @@ const char* const kPlots[] = {"ParallelCoordinates", "PermutationMatrix", "Scatt
 
 QString TableFile(const QTemporaryDir& Folder)
 {
-    TTestDataSrc values;
-    values.Generate(kDims, kItems);
-    TTestTextSrc names;
-    names.GenerateText(kDims, 1, QStringLiteral("Dimension "));
-    TTestTextSrc labels;
-    labels.GenerateText(1, kItems, QStringLiteral("Item "));
-    TData data;
-    data.SetDataSrc(&values, &names, &labels);
+    const TGeneratedData table(kDims, kItems);
     const QString path = Folder.filePath(QStringLiteral("table.xml"));
-    WriteXMLFile(path, data);
+    WriteXMLFile(path, table.Data);
     return path;
 }
 
