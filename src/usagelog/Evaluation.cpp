@@ -8,12 +8,15 @@
 #include "usagelog/Waiting.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 
 #include <curl/curl.h>
 
+#include <algorithm>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -292,8 +295,49 @@ const QStringList& PendingLogNames()
     return State().PendingNames;
 }
 
+namespace {
+
+// The time the uploads of one closing may take together: twice the time-out
+// of one upload, as the README promises, however many logs are pending.
+class TUploadBudget {
+public:
+    static TUploadBudget OfClosing(const TSettings& settings)
+    {
+        return TUploadBudget(2 * TimeoutSetting(settings, QStringLiteral("log_timeout_ms"), DefaultTimeoutMs));
+    }
+    static TUploadBudget Unlimited() { return TUploadBudget(std::numeric_limits<long>::max()); }
+
+    long RemainingMs() const { return FRemainingMs; }
+    void Spend(qint64 ms) { FRemainingMs -= long(std::min<qint64>(ms, FRemainingMs)); }
+
+private:
+    explicit TUploadBudget(long ms) : FRemainingMs(ms) {}
+    long FRemainingMs;
+};
+
+// One upload within the budget; the time it took is spent. Nothing is tried
+// when the budget is used up.
+bool UploadLogWithin(const QString& text, TUploadBudget& budget);
+
+// SendPendingLogs within the closing's budget. The first upload that fails
+// ends the round: a server that stopped answering would otherwise hold the
+// closing once for every pending log. Those left wait for the next success.
+void SendPendingLogsWithin(TUploadBudget& budget);
+
+} // namespace
+
 bool UploadLog(const QString& text)
 {
+    TUploadBudget unlimited = TUploadBudget::Unlimited();
+    return UploadLogWithin(text, unlimited);
+}
+
+namespace {
+
+bool UploadLogWithin(const QString& text, TUploadBudget& budget)
+{
+    if (budget.RemainingMs() <= 0)
+        return false;
     const TSettings settings;
     const QString url = UploadUrl(settings);
     if (url.isEmpty() || !CurlReady())
@@ -315,18 +359,26 @@ bool UploadLog(const QString& text)
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, request.Headers);
     curl_easy_setopt(h, CURLOPT_PROXY, "");
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    const long timeout =
+        std::min(budget.RemainingMs(), TimeoutSetting(settings, QStringLiteral("log_timeout_ms"), DefaultTimeoutMs));
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS,
-                     TimeoutSetting(settings, QStringLiteral("log_connect_timeout_ms"), DefaultConnectTimeoutMs));
-    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS,
-                     TimeoutSetting(settings, QStringLiteral("log_timeout_ms"), DefaultTimeoutMs));
+                     std::min(timeout, TimeoutSetting(settings, QStringLiteral("log_connect_timeout_ms"),
+                                                      DefaultConnectTimeoutMs)));
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, timeout);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, DiscardResponse);
-    if (curl_easy_perform(h) != CURLE_OK)
+    QElapsedTimer clock;
+    clock.start();
+    const CURLcode result = curl_easy_perform(h);
+    budget.Spend(clock.elapsed());
+    if (result != CURLE_OK)
         return false;
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
     // Only an accepted post counts: a pending log is deleted after success.
     return status >= 200 && status < 300;
 }
+
+} // namespace
 
 void SavePendingLog(const QString& text)
 {
@@ -346,6 +398,14 @@ void SavePendingLog(const QString& text)
 
 void SendPendingLogs()
 {
+    TUploadBudget unlimited = TUploadBudget::Unlimited();
+    SendPendingLogsWithin(unlimited);
+}
+
+namespace {
+
+void SendPendingLogsWithin(TUploadBudget& budget)
+{
     TSettings settings;
     settings.WriteString(QStringLiteral("log_pending"), QStringLiteral("false"));
     QString location = settings.ReadString(QStringLiteral("log_location"));
@@ -361,10 +421,15 @@ void SendPendingLogs()
         } catch (const Exception&) {
             continue; // unreadable now, perhaps not later: it stays
         }
-        if (!text.isEmpty() && UploadLog(text))
-            QFile::remove(fileName);
+        if (text.isEmpty())
+            continue;
+        if (!UploadLogWithin(text, budget))
+            break;
+        QFile::remove(fileName);
     }
 }
+
+} // namespace
 
 void SendLog()
 {
@@ -383,13 +448,14 @@ void SendLog()
     waiting->repaint();
 
     const QString text = GetLog().join(u';');
-    bool sent = UploadLog(text);
+    TUploadBudget budget = TUploadBudget::OfClosing(TSettings());
+    bool sent = UploadLogWithin(text, budget);
     if (!sent) {
         ShowMessage(LogNotice());
-        sent = UploadLog(text);
+        sent = UploadLogWithin(text, budget);
     }
     if (sent)
-        SendPendingLogs();
+        SendPendingLogsWithin(budget);
     else
         SavePendingLog(text);
     waiting->hide();

@@ -21,7 +21,8 @@ void LogEvent(const QString& code);
 
 // Sends the whole log with the waiting window shown: one notice and one
 // retry on failure, then the pending logs after a success, or the log stored
-// as a pending file after two failures.
+// as a pending file after two failures. All its uploads together take at most
+// twice the time-out of one.
 void SendLog();
 // One blocking multipart post of the text with the current user code; True
 // when the server accepted it.
@@ -29,7 +30,9 @@ bool UploadLog(const QString& text);
 // Stores the text as a new numbered file of the pending folder; never
 // overwrites an existing file. Raises Exception when it cannot be written.
 void SavePendingLog(const QString& text);
-// Uploads every readable, non-empty pending log and deletes each accepted one.
+// Uploads the readable, non-empty pending logs in turn and deletes each
+// accepted one. The first upload that fails ends the round; it and the logs
+// after it wait for the next successful upload.
 void SendPendingLogs();
 // Fills the pending-name list with the names of the folder's entries that
 // begin with "log" and returns their number (0 for a missing folder).
