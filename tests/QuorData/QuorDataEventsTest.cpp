@@ -3,6 +3,7 @@
 #include "QuorData/QuorDataSrcTest.h"
 #include "platform/Exceptions.h"
 #include "support/DataClients.h"
+#include "support/TestTable.h"
 #include "support/TestSupport.h"
 
 #include <QTimer>
@@ -20,128 +21,21 @@ namespace {
 
 class TActor : public TObject {};
 
-// Logs every call as a line of text into a log that several clients may
-// share; hooks let a test act from inside a delivery.
-class TRecorder : public TObject, public IQuorDataClient {
-public:
-    TRecorder(std::string name, std::vector<std::string>& log)
-        : Name(std::move(name)), Log(log) {}
-
-    std::string Name;
-    std::vector<std::string>& Log;
-    std::function<void()> OnBegin;
-    std::function<void()> OnEnd;
-    std::function<void(TQuorDataCustomEvent*)> OnCustom;
-    std::function<void()> OnData;
-    TData* LastData = nullptr;
-    TObject* LastActor = nullptr;
-
-    void BeginEvents() override
-    {
-        Add("BeginEvents");
-        if (OnBegin)
-            OnBegin();
-    }
-    void EndEvents() override
-    {
-        Add("EndEvents");
-        if (OnEnd)
-            OnEnd();
-    }
-    void PointModifications(TData* D, TObject* A) override { Data(D, A, "PointModifications"); }
-    void PointColorChange(TData* D, TObject* A, int P) override
-    {
-        Data(D, A, "PointColorChange " + std::to_string(P));
-    }
-    void PointSelectionChange(TData* D, TObject* A, int P, bool S) override
-    {
-        Data(D, A, "PointSelectionChange " + std::to_string(P) + " " + Bool(S));
-    }
-    void PointVisibilityChange(TData* D, TObject* A, int P, bool V) override
-    {
-        Data(D, A, "PointVisibilityChange " + std::to_string(P) + " " + Bool(V));
-    }
-    void PointExchange(TData* D, TObject* A, int X, int Y) override
-    {
-        Data(D, A, "PointExchange " + std::to_string(X) + " " + std::to_string(Y));
-    }
-    void DimSelectionChange(TData* D, TObject* A, int Dim, bool S) override
-    {
-        Data(D, A, "DimSelectionChange " + std::to_string(Dim) + " " + Bool(S));
-    }
-    void DimExchange(TData* D, TObject* A, int X, int Y) override
-    {
-        Data(D, A, "DimExchange " + std::to_string(X) + " " + std::to_string(Y));
-    }
-    void DimMove(TData* D, TObject* A, int X, int Y) override
-    {
-        Data(D, A, "DimMove " + std::to_string(X) + " " + std::to_string(Y));
-    }
-    void DimVisibilityChange(TData* D, TObject* A, int Dim, bool V) override
-    {
-        Data(D, A, "DimVisibilityChange " + std::to_string(Dim) + " " + Bool(V));
-    }
-    void DimSliderChange(TData* D, TObject* A, int Dim) override
-    {
-        Data(D, A, "DimSliderChange " + std::to_string(Dim));
-    }
-    void DimBoundChange(TData* D, TObject* A, int Dim) override
-    {
-        Data(D, A, "DimBoundChange " + std::to_string(Dim));
-    }
-    void DimModifications(TData* D, TObject* A) override { Data(D, A, "DimModifications"); }
-    void ValueChange(TData* D, TObject* A) override { Data(D, A, "ValueChange"); }
-    void DataSrcChange(TData* D, TObject* A) override { Data(D, A, "DataSrcChange"); }
-    void CustomEvent(TQuorDataCustomEvent* E) override
-    {
-        std::string line = std::string("CustomEvent ") + E->ClassType()->Name();
-        if (auto* c = dynamic_cast<TQDCEDataClientEvent*>(E))
-            line += " " + (c->Client ? static_cast<TRecorder*>(c->Client)->Name : "?");
-        Add(line);
-        LastData = E->Data;
-        LastActor = E->Actor;
-        if (OnCustom)
-            OnCustom(E);
-    }
-
-private:
-    static std::string Bool(bool b) { return b ? "true" : "false"; }
-    void Add(const std::string& what) { Log.push_back(Name + ": " + what); }
-    void Data(TData* D, TObject* A, const std::string& what)
-    {
-        LastData = D;
-        LastActor = A;
-        Add(what);
-        if (OnData)
-            OnData();
-    }
-};
-
 // A data object over a generated table of 4 dimensions and 6 points.
-struct TFixture {
-    TTestDataSrc values;
-    TTestTextSrc dimNames;
-    TTestTextSrc pointNames;
-    TData data;
+struct TFixture : TTestTable {
     TActor actor;
 
-    TFixture()
-    {
-        values.Generate(4, 6);
-        dimNames.GenerateText(4, 1, "Dim ");
-        pointNames.GenerateText(1, 6, "Item ");
-        data.SetDataSrc(&values, &dimNames, &pointNames);
-    }
-    void Begin() { ASSERT_FALSE(data.BeginWrite(&actor, false)); }
+    TFixture() : TTestTable(4, 6) {}
+    void Begin() { ASSERT_FALSE(Data.BeginWrite(&actor, false)); }
     int EndAndSend()
     {
-        data.EndWrite(&actor);
-        return data.SendEvents();
+        Data.EndWrite(&actor);
+        return Data.SendEvents();
     }
     std::vector<std::string> Queued() const
     {
         std::vector<std::string> names;
-        for (const auto& e : data.Events())
+        for (const auto& e : Data.Events())
             names.push_back(e->ClassType()->Name());
         return names;
     }
@@ -152,7 +46,7 @@ QString Expected(const char* text)
     return QString::fromUtf8(text) + QStringLiteral(" (QuorData, line ");
 }
 
-using Lines = std::vector<std::string>;
+using Lines = QStringList;
 
 // The data object with two recorders "A" and "B" sharing one log, and a
 // second writer. A test lets the recorders join as it needs; those still
@@ -162,15 +56,15 @@ class TDataEventsTest : public ::testing::Test {
 protected:
     TFixture f;
     Lines log;
-    TRecorder a{"A", log};
-    TRecorder b{"B", log};
+    TRecordingDataClient a{"A", &log};
+    TRecordingDataClient b{"B", &log};
     TActor other;
 
     // Registers the clients in the given order and forgets their welcome.
-    void Join(std::initializer_list<TRecorder*> clients)
+    void Join(std::initializer_list<TRecordingDataClient*> clients)
     {
-        for (TRecorder* client : clients)
-            f.data.RegisterClient(client);
+        for (TRecordingDataClient* client : clients)
+            f.Data.RegisterClient(client);
         log.clear();
     }
 
@@ -178,16 +72,16 @@ protected:
     {
         // All hooks go before anyone leaves: a leaving client's notice
         // reaches the other, whose hooks point into the finished test.
-        for (TRecorder* client : {&b, &a}) {
+        for (TRecordingDataClient* client : {&b, &a}) {
             client->OnBegin = nullptr;
             client->OnEnd = nullptr;
             client->OnCustom = nullptr;
             client->OnData = nullptr;
         }
-        for (TRecorder* client : {&b, &a}) {
-            const auto& clients = f.data.Clients();
+        for (TRecordingDataClient* client : {&b, &a}) {
+            const auto& clients = f.Data.Clients();
             if (std::find(clients.begin(), clients.end(), client) != clients.end())
-                f.data.UnregisterClient(client);
+                f.Data.UnregisterClient(client);
         }
     }
 };
@@ -239,50 +133,50 @@ TEST(DataEvents, ConstructorsAndClassTree)
 TEST_F(DataCoalescing, SpecificEventsOfTheQueuedClassAreAppendedInOrder)
 {
     f.Begin();
-    f.data.SetPointSelected(4, true);
-    f.data.SetPointSelected(4, false);
-    f.data.SetPointSelected(1, true);
-    ASSERT_EQ(f.data.Events().size(), 3u);
-    EXPECT_EQ(f.data.Events()[0]->Index, 4);
-    EXPECT_TRUE(f.data.Events()[0]->Flag);
-    EXPECT_FALSE(f.data.Events()[1]->Flag);
-    EXPECT_EQ(f.data.Events()[2]->Index, 1);
-    f.data.EndWrite(&f.actor);
+    f.Data.SetPointSelected(4, true);
+    f.Data.SetPointSelected(4, false);
+    f.Data.SetPointSelected(1, true);
+    ASSERT_EQ(f.Data.Events().size(), 3u);
+    EXPECT_EQ(f.Data.Events()[0]->Index, 4);
+    EXPECT_TRUE(f.Data.Events()[0]->Flag);
+    EXPECT_FALSE(f.Data.Events()[1]->Flag);
+    EXPECT_EQ(f.Data.Events()[2]->Index, 1);
+    f.Data.EndWrite(&f.actor);
 }
 
 TEST_F(DataCoalescing, GenericEventOfTheQueuedClassIsDropped)
 {
     f.Begin();
-    f.data.SetPointSelected(2, true);
-    f.data.AddEvent(TQuorDataEventPointSelectionChange::Create());
-    ASSERT_EQ(f.data.Events().size(), 1u);
-    EXPECT_FALSE(f.data.Events()[0]->IsGeneric);
-    f.data.AddEvent(nullptr);
-    EXPECT_EQ(f.data.Events().size(), 1u);
-    f.data.EndWrite(&f.actor);
+    f.Data.SetPointSelected(2, true);
+    f.Data.AddEvent(TQuorDataEventPointSelectionChange::Create());
+    ASSERT_EQ(f.Data.Events().size(), 1u);
+    EXPECT_FALSE(f.Data.Events()[0]->IsGeneric);
+    f.Data.AddEvent(nullptr);
+    EXPECT_EQ(f.Data.Events().size(), 1u);
+    f.Data.EndWrite(&f.actor);
 }
 
 TEST_F(DataCoalescing, MoreSpecificEventIsDropped)
 {
     f.Begin();
-    f.data.AdjustForValueChange();
-    f.data.SetPointSelected(2, true);
-    f.data.ExchangeDims(0, 1);
+    f.Data.AdjustForValueChange();
+    f.Data.SetPointSelected(2, true);
+    f.Data.ExchangeDims(0, 1);
     EXPECT_EQ(f.Queued(), (std::vector<std::string>{"TQuorDataEventValueChange"}));
-    EXPECT_TRUE(f.data.Events()[0]->IsGeneric);
-    f.data.EndWrite(&f.actor);
+    EXPECT_TRUE(f.Data.Events()[0]->IsGeneric);
+    f.Data.EndWrite(&f.actor);
 }
 
 TEST_F(DataCoalescing, MoreGeneralEventReplacesTheQueue)
 {
     f.Begin();
-    f.data.SetPointColor(0, 3);
-    f.data.SetPointColor(1, 3);
-    f.data.AddEvent(TQuorDataEventPointModifications::Create());
+    f.Data.SetPointColor(0, 3);
+    f.Data.SetPointColor(1, 3);
+    f.Data.AddEvent(TQuorDataEventPointModifications::Create());
     EXPECT_EQ(f.Queued(), (std::vector<std::string>{"TQuorDataEventPointModifications"}));
-    f.data.AdjustForValueChange();
+    f.Data.AdjustForValueChange();
     EXPECT_EQ(f.Queued(), (std::vector<std::string>{"TQuorDataEventValueChange"}));
-    f.data.EndWrite(&f.actor);
+    f.Data.EndWrite(&f.actor);
 }
 
 TEST_F(DataCoalescing, OtherKindsBecomeOneGenericEventOfTheNearestCommonClass)
@@ -311,14 +205,14 @@ TEST_F(DataCoalescing, OtherKindsBecomeOneGenericEventOfTheNearestCommonClass)
         SCOPED_TRACE(c.name);
         TFixture f;
         f.Begin();
-        c.writes(f.data);
-        ASSERT_EQ(f.data.Events().size(), 1u);
-        const TQuorDataEvent& e = *f.data.Events()[0];
+        c.writes(f.Data);
+        ASSERT_EQ(f.Data.Events().size(), 1u);
+        const TQuorDataEvent& e = *f.Data.Events()[0];
         EXPECT_STREQ(e.ClassType()->Name(), c.expected);
         EXPECT_TRUE(e.IsGeneric);
-        EXPECT_EQ(e.Data, &f.data);
+        EXPECT_EQ(e.Data, &f.Data);
         EXPECT_EQ(e.Actor, &f.actor);
-        f.data.EndWrite(&f.actor);
+        f.Data.EndWrite(&f.actor);
     }
 }
 
@@ -327,11 +221,11 @@ TEST_F(DataCoalescing, NewDataSourceSwallowsEveryDataEventButNotCustomOnes)
     Join({&a});
 
     f.Begin();
-    f.data.SetPointSelected(1, true);
-    f.data.AddCustomEvent(TQDCELiveTracking::Create());
-    f.data.SetDataSrc(&f.values, &f.dimNames, &f.pointNames);
-    f.data.SetDimHidden(0, true);
-    f.data.ExchangePoints(0, 2);
+    f.Data.SetPointSelected(1, true);
+    f.Data.AddCustomEvent(TQDCELiveTracking::Create());
+    f.Load();
+    f.Data.SetDimHidden(0, true);
+    f.Data.ExchangePoints(0, 2);
     EXPECT_EQ(f.EndAndSend(), 2);
     EXPECT_EQ(log, (Lines{"A: BeginEvents", "A: DataSrcChange", "A: CustomEvent TQDCELiveTracking",
                           "A: EndEvents"}));
@@ -342,23 +236,23 @@ TEST_F(DataCoalescing, NewDataSourceSwallowsEveryDataEventButNotCustomOnes)
 TEST_F(DataCustomEvents, SameGenericEventOfOneActorIsQueuedOnce)
 {
     f.Begin();
-    f.data.AddCustomEvent(TQDCELiveTracking::Create());
-    f.data.AddCustomEvent(TQDCELiveTracking::Create());
-    EXPECT_EQ(f.data.CustomEvents().size(), 1u);
-    EXPECT_EQ(f.data.CustomEvents()[0]->Actor, &f.actor);
-    EXPECT_EQ(f.data.CustomEvents()[0]->Data, &f.data);
-    f.data.AddCustomEvent(nullptr);
-    EXPECT_EQ(f.data.CustomEvents().size(), 1u);
-    f.data.EndWrite(&f.actor);
+    f.Data.AddCustomEvent(TQDCELiveTracking::Create());
+    f.Data.AddCustomEvent(TQDCELiveTracking::Create());
+    EXPECT_EQ(f.Data.CustomEvents().size(), 1u);
+    EXPECT_EQ(f.Data.CustomEvents()[0]->Actor, &f.actor);
+    EXPECT_EQ(f.Data.CustomEvents()[0]->Data, &f.Data);
+    f.Data.AddCustomEvent(nullptr);
+    EXPECT_EQ(f.Data.CustomEvents().size(), 1u);
+    f.Data.EndWrite(&f.actor);
 
-    f.data.BeginWrite(&other, false);
-    f.data.AddCustomEvent(TQDCELiveTracking::Create());
-    EXPECT_EQ(f.data.CustomEvents().size(), 2u);
+    f.Data.BeginWrite(&other, false);
+    f.Data.AddCustomEvent(TQDCELiveTracking::Create());
+    EXPECT_EQ(f.Data.CustomEvents().size(), 2u);
     // Only the first queued event of the class is compared: it belongs to
     // the first actor, so the second actor's event is appended again.
-    f.data.AddCustomEvent(TQDCELiveTracking::Create());
-    EXPECT_EQ(f.data.CustomEvents().size(), 3u);
-    f.data.EndWrite(&other);
+    f.Data.AddCustomEvent(TQDCELiveTracking::Create());
+    EXPECT_EQ(f.Data.CustomEvents().size(), 3u);
+    f.Data.EndWrite(&other);
 }
 
 TEST_F(DataCustomEvents, SpecificOrOtherClassesAreAlwaysAppended)
@@ -367,16 +261,16 @@ TEST_F(DataCustomEvents, SpecificOrOtherClassesAreAlwaysAppended)
     auto set = TQDCESubSelection::Create();
     set->IsGeneric = false;
     set->LastPoint = 3;
-    f.data.AddCustomEvent(std::move(set));
-    f.data.AddCustomEvent(TQDCESubSelection::Create()); // first of its class is specific
-    EXPECT_EQ(f.data.CustomEvents().size(), 2u);
+    f.Data.AddCustomEvent(std::move(set));
+    f.Data.AddCustomEvent(TQDCESubSelection::Create()); // first of its class is specific
+    EXPECT_EQ(f.Data.CustomEvents().size(), 2u);
     auto again = TQDCESubSelection::Create();
     again->IsGeneric = false;
-    f.data.AddCustomEvent(std::move(again)); // specific: never compared
-    f.data.AddCustomEvent(TQDCELiveTracking::Create()); // other class
-    f.data.AddCustomEvent(TQuorDataCustomEvent::Create()); // exact class only
-    EXPECT_EQ(f.data.CustomEvents().size(), 5u);
-    f.data.EndWrite(&f.actor);
+    f.Data.AddCustomEvent(std::move(again)); // specific: never compared
+    f.Data.AddCustomEvent(TQDCELiveTracking::Create()); // other class
+    f.Data.AddCustomEvent(TQuorDataCustomEvent::Create()); // exact class only
+    EXPECT_EQ(f.Data.CustomEvents().size(), 5u);
+    f.Data.EndWrite(&f.actor);
 }
 
 // --- delivery -------------------------------------------------------------------------
@@ -384,7 +278,7 @@ TEST_F(DataCustomEvents, SpecificOrOtherClassesAreAlwaysAppended)
 TEST_F(DataDelivery, NothingQueuedCallsNoClient)
 {
     Join({&a});
-    EXPECT_EQ(f.data.SendEvents(), 0);
+    EXPECT_EQ(f.Data.SendEvents(), 0);
     f.Begin();
     EXPECT_EQ(f.EndAndSend(), 0);
     EXPECT_TRUE(log.empty());
@@ -393,37 +287,37 @@ TEST_F(DataDelivery, NothingQueuedCallsNoClient)
 TEST_F(DataDelivery, EventsQueuedWithoutClientsReachTheFirstOneToRegister)
 {
     f.Begin();
-    f.data.SetPointSelected(3, true);
-    f.data.SetPointSelected(5, true);
+    f.Data.SetPointSelected(3, true);
+    f.Data.SetPointSelected(5, true);
     EXPECT_EQ(f.EndAndSend(), 0);
-    EXPECT_EQ(f.data.Events().size(), 2u);
+    EXPECT_EQ(f.Data.Events().size(), 2u);
 
-    f.data.RegisterClient(&a);
+    f.Data.RegisterClient(&a);
     EXPECT_EQ(log, (Lines{"A: BeginEvents", "A: PointSelectionChange 3 true",
                           "A: PointSelectionChange 5 true", "A: CustomEvent TQDCEDataClientAdded A",
                           "A: EndEvents"}));
     EXPECT_EQ(a.LastActor, &a); // the registration's actor is the client
-    EXPECT_TRUE(f.data.Events().empty());
+    EXPECT_TRUE(f.Data.Events().empty());
 }
 
 TEST_F(DataDelivery, OnePassInRegistrationOrderWithEveryArgument)
 {
-    f.data.RegisterClient(&a);
-    f.data.RegisterClient(&b);
-    f.data.RegisterClient(&a); // already there: not twice
-    EXPECT_EQ(f.data.Clients().size(), 2u);
+    f.Data.RegisterClient(&a);
+    f.Data.RegisterClient(&b);
+    f.Data.RegisterClient(&a); // already there: not twice
+    EXPECT_EQ(f.Data.Clients().size(), 2u);
     log.clear();
 
     f.Begin();
-    f.data.SetPointSelected(2, true);
-    f.data.SetPointSelected(2, false);
-    f.data.AddCustomEvent(TQDCELiveTracking::Create());
+    f.Data.SetPointSelected(2, true);
+    f.Data.SetPointSelected(2, false);
+    f.Data.AddCustomEvent(TQDCELiveTracking::Create());
     EXPECT_EQ(f.EndAndSend(), 3);
     EXPECT_EQ(log, (Lines{"A: BeginEvents", "B: BeginEvents", "A: PointSelectionChange 2 true",
                           "B: PointSelectionChange 2 true", "A: PointSelectionChange 2 false",
                           "B: PointSelectionChange 2 false", "A: CustomEvent TQDCELiveTracking",
                           "B: CustomEvent TQDCELiveTracking", "A: EndEvents", "B: EndEvents"}));
-    EXPECT_EQ(b.LastData, &f.data);
+    EXPECT_EQ(b.LastData, &f.Data);
     EXPECT_EQ(b.LastActor, &f.actor);
 }
 
@@ -431,7 +325,7 @@ TEST_F(DataDelivery, EveryClassReachesItsOperation)
 {
     struct TCase {
         std::function<void(TData&)> write;
-        std::string expected;
+        QString expected;
     };
     const std::vector<TCase> cases = {
         {[](TData& d) { d.SetPointColor(4, 9); }, "PointColorChange 4"},
@@ -452,17 +346,17 @@ TEST_F(DataDelivery, EveryClassReachesItsOperation)
     };
     // Each case on a data object and a recorder of its own.
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.expected);
+        SCOPED_TRACE(c.expected.toStdString());
         TFixture f;
-        std::vector<std::string> log;
-        TRecorder client("A", log);
-        f.data.RegisterClient(&client);
+        Lines log;
+        TRecordingDataClient client("A", &log);
+        f.Data.RegisterClient(&client);
         log.clear();
         f.Begin();
-        c.write(f.data);
+        c.write(f.Data);
         EXPECT_EQ(f.EndAndSend(), 1);
         EXPECT_EQ(log, (Lines{"A: BeginEvents", "A: " + c.expected, "A: EndEvents"}));
-        f.data.UnregisterClient(&client);
+        f.Data.UnregisterClient(&client);
     }
 }
 
@@ -470,7 +364,7 @@ TEST_F(DataDelivery, EventOfAnUnlistedClassIsCountedButReachesNoClient)
 {
     Join({&a});
     f.Begin();
-    f.data.AddEvent(TQuorDataEvent::Create(1));
+    f.Data.AddEvent(TQuorDataEvent::Create(1));
     EXPECT_EQ(f.EndAndSend(), 1);
     EXPECT_EQ(log, (Lines{"A: BeginEvents", "A: EndEvents"}));
 }
@@ -483,20 +377,20 @@ TEST_F(DataDelivery, CustomEventQueuedFromCustomEventJoinsThePass)
         if (answered || e->ClassType() != TQDCELiveTracking::StaticClass())
             return;
         answered = true;
-        EXPECT_EQ(f.data.SendEvents(), -1);
-        f.data.BeginWrite(&b, false);
-        f.data.AddCustomEvent(TQDCESubSelection::Create());
-        f.data.EndWrite(&b);
-        EXPECT_EQ(f.data.SendEvents(), -1); // nested: the running delivery takes it
+        EXPECT_EQ(f.Data.SendEvents(), -1);
+        f.Data.BeginWrite(&b, false);
+        f.Data.AddCustomEvent(TQDCESubSelection::Create());
+        f.Data.EndWrite(&b);
+        EXPECT_EQ(f.Data.SendEvents(), -1); // nested: the running delivery takes it
     };
     f.Begin();
-    f.data.AddCustomEvent(TQDCELiveTracking::Create());
+    f.Data.AddCustomEvent(TQDCELiveTracking::Create());
     EXPECT_EQ(f.EndAndSend(), 2);
     EXPECT_EQ(log, (Lines{"A: BeginEvents", "B: BeginEvents", "A: CustomEvent TQDCELiveTracking",
-                          "B: CustomEvent TQDCELiveTracking", "A: CustomEvent TQDCESubSelection",
-                          "B: CustomEvent TQDCESubSelection", "A: EndEvents", "B: EndEvents"}));
+                          "B: CustomEvent TQDCELiveTracking", "A: CustomEvent TQDCESubSelection 0 0 0 0",
+                          "B: CustomEvent TQDCESubSelection 0 0 0 0", "A: EndEvents", "B: EndEvents"}));
     EXPECT_EQ(a.LastActor, &b);
-    EXPECT_FALSE(f.data.Sending());
+    EXPECT_FALSE(f.Data.Sending());
 }
 
 TEST_F(DataDelivery, WriteFromEndEventsRunsAnotherPass)
@@ -506,14 +400,14 @@ TEST_F(DataDelivery, WriteFromEndEventsRunsAnotherPass)
     a.OnEnd = [&] {
         if (++passes != 1)
             return;
-        f.data.BeginWrite(&a, false);
-        f.data.SetDimSelected(1, true);
-        f.data.AddCustomEvent(TQDCELiveTracking::Create());
-        f.data.EndWrite(&a);
-        EXPECT_EQ(f.data.SendEvents(), -1);
+        f.Data.BeginWrite(&a, false);
+        f.Data.SetDimSelected(1, true);
+        f.Data.AddCustomEvent(TQDCELiveTracking::Create());
+        f.Data.EndWrite(&a);
+        EXPECT_EQ(f.Data.SendEvents(), -1);
     };
     f.Begin();
-    f.data.SetPointColor(2, 5);
+    f.Data.SetPointColor(2, 5);
     EXPECT_EQ(f.EndAndSend(), 3); // counted over both passes
     EXPECT_EQ(log, (Lines{"A: BeginEvents", "B: BeginEvents", "A: PointColorChange 2",
                           "B: PointColorChange 2", "A: EndEvents", "B: EndEvents",
@@ -533,34 +427,34 @@ TEST_F(DataDelivery, ThrowingClientResetsSendingAndKeepsTheQueue)
             throw std::runtime_error("client failed");
     };
     f.Begin();
-    f.data.SetPointSelected(0, true);
-    f.data.SetPointSelected(1, true);
-    f.data.AddCustomEvent(TQDCELiveTracking::Create());
-    f.data.EndWrite(&f.actor);
-    EXPECT_THROW(f.data.SendEvents(), std::runtime_error);
-    EXPECT_FALSE(f.data.Sending());
-    ASSERT_EQ(f.data.Events().size(), 2u);
-    EXPECT_EQ(f.data.Events()[0]->Index, 0);
-    EXPECT_EQ(f.data.Events()[1]->Index, 1);
-    EXPECT_EQ(f.data.CustomEvents().size(), 1u);
+    f.Data.SetPointSelected(0, true);
+    f.Data.SetPointSelected(1, true);
+    f.Data.AddCustomEvent(TQDCELiveTracking::Create());
+    f.Data.EndWrite(&f.actor);
+    EXPECT_THROW(f.Data.SendEvents(), std::runtime_error);
+    EXPECT_FALSE(f.Data.Sending());
+    ASSERT_EQ(f.Data.Events().size(), 2u);
+    EXPECT_EQ(f.Data.Events()[0]->Index, 0);
+    EXPECT_EQ(f.Data.Events()[1]->Index, 1);
+    EXPECT_EQ(f.Data.CustomEvents().size(), 1u);
     EXPECT_EQ(log, (Lines{"A: BeginEvents", "B: BeginEvents", "A: PointSelectionChange 0 true",
                           "B: PointSelectionChange 0 true"}));
 
     // The next delivery brings everything.
     fail = false;
     log.clear();
-    EXPECT_EQ(f.data.SendEvents(), 3);
-    EXPECT_EQ(log.size(), 10u);
-    EXPECT_TRUE(f.data.Events().empty());
+    EXPECT_EQ(f.Data.SendEvents(), 3);
+    EXPECT_EQ(log.size(), 10);
+    EXPECT_TRUE(f.Data.Events().empty());
 
     // A failure in the custom phase keeps the custom queue as it is.
     b.OnCustom = [&](TQuorDataCustomEvent*) { throw std::runtime_error("custom failed"); };
     f.Begin();
-    f.data.AddCustomEvent(TQDCELiveTracking::Create());
-    f.data.EndWrite(&f.actor);
-    EXPECT_THROW(f.data.SendEvents(), std::runtime_error);
-    EXPECT_FALSE(f.data.Sending());
-    EXPECT_EQ(f.data.CustomEvents().size(), 1u);
+    f.Data.AddCustomEvent(TQDCELiveTracking::Create());
+    f.Data.EndWrite(&f.actor);
+    EXPECT_THROW(f.Data.SendEvents(), std::runtime_error);
+    EXPECT_FALSE(f.Data.Sending());
+    EXPECT_EQ(f.Data.CustomEvents().size(), 1u);
 }
 
 TEST_F(DataDelivery, WriteFromADataChangeIsKeptForTheNextPass)
@@ -573,13 +467,13 @@ TEST_F(DataDelivery, WriteFromADataChangeIsKeptForTheNextPass)
         if (wrote)
             return;
         wrote = true;
-        f.data.BeginWrite(&a, false);
-        f.data.AdjustForValueChange(); // would empty the queue being delivered
-        f.data.EndWrite(&a);
+        f.Data.BeginWrite(&a, false);
+        f.Data.AdjustForValueChange(); // would empty the queue being delivered
+        f.Data.EndWrite(&a);
     };
     f.Begin();
-    f.data.SetPointSelected(0, true);
-    f.data.SetPointSelected(1, true);
+    f.Data.SetPointSelected(0, true);
+    f.Data.SetPointSelected(1, true);
     EXPECT_EQ(f.EndAndSend(), 3);
     EXPECT_EQ(log, (Lines{"A: BeginEvents", "A: PointSelectionChange 0 true",
                           "A: PointSelectionChange 1 true", "A: EndEvents", "A: BeginEvents",
@@ -590,18 +484,18 @@ TEST_F(DataDelivery, FailureRestoresTheBatchMergedWithWhatCameMeanwhile)
 {
     Join({&a});
     a.OnData = [&] {
-        f.data.BeginWrite(&a, false);
-        f.data.SetDimSelected(0, true);
-        f.data.EndWrite(&a);
+        f.Data.BeginWrite(&a, false);
+        f.Data.SetDimSelected(0, true);
+        f.Data.EndWrite(&a);
         throw std::runtime_error("failed");
     };
     f.Begin();
-    f.data.SetPointSelected(0, true);
-    f.data.EndWrite(&f.actor);
-    EXPECT_THROW(f.data.SendEvents(), std::runtime_error);
+    f.Data.SetPointSelected(0, true);
+    f.Data.EndWrite(&f.actor);
+    EXPECT_THROW(f.Data.SendEvents(), std::runtime_error);
     // As if both had been queued in order: one generic value change.
     EXPECT_EQ(f.Queued(), (std::vector<std::string>{"TQuorDataEventValueChange"}));
-    EXPECT_TRUE(f.data.Events()[0]->IsGeneric);
+    EXPECT_TRUE(f.Data.Events()[0]->IsGeneric);
 }
 
 // --- lock -------------------------------------------------------------------------------
@@ -609,12 +503,12 @@ TEST_F(DataDelivery, FailureRestoresTheBatchMergedWithWhatCameMeanwhile)
 TEST_F(DataLock, BusyWithoutWaitingLeavesTheHolder)
 {
     f.Begin();
-    EXPECT_TRUE(f.data.Locked());
-    EXPECT_TRUE(f.data.BeginWrite(&other, false));
-    EXPECT_EQ(f.data.Actor(), &f.actor);
-    f.data.EndWrite(&f.actor);
-    EXPECT_FALSE(f.data.Locked());
-    EXPECT_EQ(f.data.Actor(), nullptr);
+    EXPECT_TRUE(f.Data.Locked());
+    EXPECT_TRUE(f.Data.BeginWrite(&other, false));
+    EXPECT_EQ(f.Data.Actor(), &f.actor);
+    f.Data.EndWrite(&f.actor);
+    EXPECT_FALSE(f.Data.Locked());
+    EXPECT_EQ(f.Data.Actor(), nullptr);
 }
 
 TEST_F(DataLock, WaitingPumpsMessagesUntilTheHolderLetsGo)
@@ -625,88 +519,88 @@ TEST_F(DataLock, WaitingPumpsMessagesUntilTheHolderLetsGo)
     QTimer::singleShot(0, [&] {
         f.Begin();
         QTimer::singleShot(30, [&] {
-            f.data.SetPointSelected(0, true);
-            f.data.EndWrite(&f.actor);
+            f.Data.SetPointSelected(0, true);
+            f.Data.EndWrite(&f.actor);
         });
     });
-    ASSERT_TRUE(ProcessEventsUntil([&] { return f.data.Locked(); }));
-    EXPECT_FALSE(f.data.BeginWrite(&other, true));
-    EXPECT_EQ(f.data.Actor(), &other);
-    EXPECT_TRUE(f.data.IsPointSelected(0));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return f.Data.Locked(); }));
+    EXPECT_FALSE(f.Data.BeginWrite(&other, true));
+    EXPECT_EQ(f.Data.Actor(), &other);
+    EXPECT_TRUE(f.Data.IsPointSelected(0));
     // The holder's event waits for the delivery after the new writer's.
-    ASSERT_EQ(f.data.Events().size(), 1u);
-    EXPECT_EQ(f.data.Events()[0]->Actor, &f.actor);
-    f.data.EndWrite(&other);
+    ASSERT_EQ(f.Data.Events().size(), 1u);
+    EXPECT_EQ(f.Data.Events()[0]->Actor, &f.actor);
+    f.Data.EndWrite(&other);
 }
 
 TEST_F(DataLock, ATransactionWhoseChangeRaisesLeavesTheObjectUnlocked)
 {
     Join({&a});
-    EXPECT_THROW(f.data.WriteTransaction(&f.actor,
+    EXPECT_THROW(f.Data.WriteTransaction(&f.actor,
                                          [&] {
-                                             f.data.SetPointSelected(0, true);
+                                             f.Data.SetPointSelected(0, true);
                                              throw std::runtime_error("change failed");
                                          }),
                  std::runtime_error);
-    EXPECT_FALSE(f.data.Locked());
-    EXPECT_EQ(f.data.Actor(), nullptr);
+    EXPECT_FALSE(f.Data.Locked());
+    EXPECT_EQ(f.Data.Actor(), nullptr);
     EXPECT_TRUE(log.empty());
 
     // The change made before the failure is still delivered, with the next
     // writer's, and the next writer does not wait.
-    f.data.WriteTransaction(&other, [&] { f.data.SetPointSelected(2, true); });
+    f.Data.WriteTransaction(&other, [&] { f.Data.SetPointSelected(2, true); });
     EXPECT_EQ(log, Lines({"A: BeginEvents", "A: PointSelectionChange 0 true",
                           "A: PointSelectionChange 2 true", "A: EndEvents"}));
 }
 
 TEST_F(DataLock, EndWriteAssertions)
 {
-    EXPECT_TRUE(AssertionText([&] { f.data.EndWrite(&f.actor); })
+    EXPECT_TRUE(AssertionText([&] { f.Data.EndWrite(&f.actor); })
                     .startsWith(Expected("EndWrite called but Data object is not locked")));
     f.Begin();
-    EXPECT_TRUE(AssertionText([&] { f.data.EndWrite(&other); })
+    EXPECT_TRUE(AssertionText([&] { f.Data.EndWrite(&other); })
                     .startsWith(Expected("EndWrite called with wrong Actor")));
-    EXPECT_TRUE(f.data.Locked());
-    EXPECT_EQ(f.data.Actor(), &f.actor);
-    EXPECT_TRUE(AssertionText([&] { f.data.SendEvents(); })
+    EXPECT_TRUE(f.Data.Locked());
+    EXPECT_EQ(f.Data.Actor(), &f.actor);
+    EXPECT_TRUE(AssertionText([&] { f.Data.SendEvents(); })
                     .startsWith(Expected("TData: call to SendEvents on locked object detected.")));
-    f.data.EndWrite(&f.actor);
+    f.Data.EndWrite(&f.actor);
 }
 
 TEST_F(DataLock, QueueingWhileUnlockedIsRefused)
 {
-    EXPECT_TRUE(AssertionText([&] { f.data.AddEvent(TQuorDataEventValueChange::Create()); })
+    EXPECT_TRUE(AssertionText([&] { f.Data.AddEvent(TQuorDataEventValueChange::Create()); })
                     .startsWith(Expected("AddEvent method called on non-locked object")));
-    EXPECT_TRUE(AssertionText([&] { f.data.AddCustomEvent(TQDCELiveTracking::Create()); })
+    EXPECT_TRUE(AssertionText([&] { f.Data.AddCustomEvent(TQDCELiveTracking::Create()); })
                     .startsWith(Expected("AddCustomEvent method called on non-locked object")));
-    EXPECT_TRUE(f.data.Events().empty());
-    EXPECT_TRUE(f.data.CustomEvents().empty());
+    EXPECT_TRUE(f.Data.Events().empty());
+    EXPECT_TRUE(f.Data.CustomEvents().empty());
 }
 
 // --- clients -------------------------------------------------------------------------------
 
 TEST_F(DataClients, RegisteringTellsEveryClientAndUnregisteringTheLeaverToo)
 {
-    f.data.RegisterClient(&a);
-    f.data.RegisterClient(&b);
+    f.Data.RegisterClient(&a);
+    f.Data.RegisterClient(&b);
     EXPECT_EQ(log, (Lines{"A: BeginEvents", "A: CustomEvent TQDCEDataClientAdded A", "A: EndEvents",
                           "A: BeginEvents", "B: BeginEvents", "A: CustomEvent TQDCEDataClientAdded B",
                           "B: CustomEvent TQDCEDataClientAdded B", "A: EndEvents", "B: EndEvents"}));
     log.clear();
-    f.data.UnregisterClient(&a);
+    f.Data.UnregisterClient(&a);
     EXPECT_EQ(log, (Lines{"A: BeginEvents", "B: BeginEvents",
                           "A: CustomEvent TQDCEDataClientBeingRemoved A",
                           "B: CustomEvent TQDCEDataClientBeingRemoved A", "A: EndEvents",
                           "B: EndEvents"}));
-    EXPECT_EQ(f.data.Clients(), (std::vector<TObject*>{&b}));
+    EXPECT_EQ(f.Data.Clients(), (std::vector<TObject*>{&b}));
     EXPECT_EQ(b.LastActor, &a);
     log.clear();
     f.Begin();
-    f.data.SetPointColor(0, 2);
+    f.Data.SetPointColor(0, 2);
     f.EndAndSend();
     EXPECT_EQ(log, (Lines{"B: BeginEvents", "B: PointColorChange 0", "B: EndEvents"}));
-    f.data.UnregisterClient(&b);
-    EXPECT_TRUE(f.data.Clients().empty());
+    f.Data.UnregisterClient(&b);
+    EXPECT_TRUE(f.Data.Clients().empty());
 }
 
 TEST_F(DataClients, ClientRemovedDuringTheDataPhaseIsNotCalledAgain)
@@ -715,12 +609,12 @@ TEST_F(DataClients, ClientRemovedDuringTheDataPhaseIsNotCalledAgain)
     // freed) must not be called.
     Join({&a, &b});
     a.OnData = [&] {
-        if (f.data.Clients().size() == 2)
-            f.data.UnregisterClient(&b);
+        if (f.Data.Clients().size() == 2)
+            f.Data.UnregisterClient(&b);
     };
     f.Begin();
-    f.data.SetPointSelected(0, true);
-    f.data.SetPointSelected(1, true);
+    f.Data.SetPointSelected(0, true);
+    f.Data.SetPointSelected(1, true);
     EXPECT_EQ(f.EndAndSend(), 3);
     EXPECT_EQ(log, (Lines{"A: BeginEvents", "B: BeginEvents", "A: PointSelectionChange 0 true",
                           "A: PointSelectionChange 1 true",
@@ -731,17 +625,17 @@ TEST_F(DataClients, LeaverIsRemovedEvenWhenItsNoticeFails)
 {
     Join({&a});
     a.OnCustom = [](TQuorDataCustomEvent*) { throw std::runtime_error("failed"); };
-    EXPECT_THROW(f.data.UnregisterClient(&a), std::runtime_error);
-    EXPECT_TRUE(f.data.Clients().empty());
-    EXPECT_FALSE(f.data.Sending());
+    EXPECT_THROW(f.Data.UnregisterClient(&a), std::runtime_error);
+    EXPECT_TRUE(f.Data.Clients().empty());
+    EXPECT_FALSE(f.Data.Sending());
 }
 
 TEST_F(DataClients, ObjectsWithoutTheInterfaceAreRefused)
 {
     TActor notAClient;
-    EXPECT_TRUE(AssertionText([&] { f.data.RegisterClient(&notAClient); })
+    EXPECT_TRUE(AssertionText([&] { f.Data.RegisterClient(&notAClient); })
                     .startsWith(Expected("RegisterClient: client does not implement interface IQuorDataClient")));
-    EXPECT_TRUE(f.data.Clients().empty());
+    EXPECT_TRUE(f.Data.Clients().empty());
 }
 
 namespace {
@@ -765,13 +659,13 @@ TEST_F(DataClients, DeliveryToAnObjectWithoutTheInterfaceFails)
 {
     {
         TLeavingClient client;
-        client.Data = &f.data;
-        f.data.RegisterClient(&client);
+        client.Data = &f.Data;
+        f.Data.RegisterClient(&client);
         f.Begin();
-        f.data.SetPointColor(0, 1);
-        f.data.EndWrite(&f.actor);
+        f.Data.SetPointColor(0, 1);
+        f.Data.EndWrite(&f.actor);
     }
     EXPECT_TRUE(TLeavingBase::Message.startsWith(
         Expected("SendEvents: Client does not implement IQuorDataEvent interface")));
-    EXPECT_FALSE(f.data.Sending());
+    EXPECT_FALSE(f.Data.Sending());
 }

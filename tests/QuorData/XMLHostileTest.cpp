@@ -137,38 +137,38 @@ TEST_F(XMLHostile, AFailedLoadKeepsTheFormerDocument)
 
 TEST_F(XMLHostile, AttributesThatAreNoIntegersFailAfterTheOnesBefore)
 {
-    TGeneratedTable t(1, 3, QStringLiteral("d"), QStringLiteral("p"));
-    t.Set();
+    TTestTable t(1, 3, false, QStringLiteral("d"), QStringLiteral("p"));
+    t.Load();
     const QString path = Write("<q><data><variables><realvariable hide=\"yes\"/></variables><records>"
                                "<record color=\" 7 \" hide=\"0\"/><record color=\"-3\"/><record color=\"red\" hide=\"1\"/>"
                                "<record color=\"9\"/></records></data></q>");
     try {
-        ReadXMLAttributes(path, t.data);
+        ReadXMLAttributes(path, t.Data);
         FAIL() << "no error";
     } catch (const EVariantError& e) {
         EXPECT_TRUE(e.Message().contains(QLatin1String("'red'")));
     }
-    EXPECT_TRUE(t.data.IsDimHidden(0)); // any text but "0" hides
-    EXPECT_EQ(t.data.GetPointColor(0), 7);
-    EXPECT_EQ(t.data.GetPointColor(1), -3); // stored unchanged
-    EXPECT_FALSE(t.data.IsPointHidden(2));  // not reached
+    EXPECT_TRUE(t.Data.IsDimHidden(0)); // any text but "0" hides
+    EXPECT_EQ(t.Data.GetPointColor(0), 7);
+    EXPECT_EQ(t.Data.GetPointColor(1), -3); // stored unchanged
+    EXPECT_FALSE(t.Data.IsPointHidden(2));  // not reached
     // More entries in the file than the data object has are left alone.
     EXPECT_NO_THROW(ReadXMLAttributes(Write("<q><data><variables><realvariable/><realvariable hide=\"1\"/></variables>"
                                             "<records><record/><record/><record/><record hide=\"1\"/></records></data></q>"),
-                                      t.data));
+                                      t.Data));
 }
 
 TEST_F(XMLHostile, TheDataObjectKeepsItsSourcesWhenAFileFails)
 {
-    TGeneratedTable t(2, 2, QStringLiteral("d"), QStringLiteral("p"));
-    t.Set();
+    TTestTable t(2, 2, false, QStringLiteral("d"), QStringLiteral("p"));
+    t.Load();
     const QString bad = Write("<q><data><variables><realvariable", QStringLiteral("cut.xml"));
     // The steps of a load, as far as they get.
     TXMLFile file;
     EXPECT_THROW(file.Open(bad), EXMLError);
-    EXPECT_THROW(ReadXMLAttributes(bad, t.data), EXMLError);
-    EXPECT_EQ(t.data.DataSrc(), &t.values);
-    EXPECT_EQ(t.data.GetDimName(1), QStringLiteral("d2"));
+    EXPECT_THROW(ReadXMLAttributes(bad, t.Data), EXMLError);
+    EXPECT_EQ(t.Data.DataSrc(), &t.Values);
+    EXPECT_EQ(t.Data.GetDimName(1), QStringLiteral("d2"));
 }
 
 TEST_F(XMLHostile, ATableTooLargeForMemoryIsRefusedAndTheGridKept)

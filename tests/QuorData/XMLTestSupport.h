@@ -1,10 +1,10 @@
 #pragma once
 
-// What the XML file tests share: a folder for the files they write, and a
-// data object over generated grids to write from or read into.
+// What the XML file tests share: a folder for the files they write. Tables
+// to write from or read into are TTestTable (support/TestTable.h).
 
 #include "QuorData/QuorData.h"
-#include "QuorData/QuorDataSrcTest.h"
+#include "support/TestTable.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -35,21 +35,3 @@ private:
     QString FDefaultName;
 };
 
-// A data object over generated grids whose cells the test may set; Set hands
-// the grids to the data object. The grids are declared first so that they
-// outlive the data object.
-struct TGeneratedTable {
-    TTestDataSrc values;
-    TTestTextSrc names;
-    TTestTextSrc labels;
-    TData data;
-
-    TGeneratedTable(int dims, int points, const QString& dimPrefix = QStringLiteral("Dim "),
-                    const QString& pointPrefix = QStringLiteral("Item "))
-    {
-        values.Generate(dims, points);
-        names.GenerateText(dims, 1, dimPrefix);
-        labels.GenerateText(1, points, pointPrefix);
-    }
-    void Set() { data.SetDataSrc(&values, &names, &labels); }
-};

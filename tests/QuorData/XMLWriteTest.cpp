@@ -25,8 +25,6 @@
 
 namespace {
 
-using Table = TGeneratedTable;
-
 // A file read the way the main window reads one.
 struct ReadBack {
     TXMLFile file;
@@ -58,21 +56,21 @@ QByteArray Contents(const QString& path)
 TEST(XMLWrite, ElementsAttributesAndRecordText)
 {
     QTemporaryDir dir;
-    Table t(3, 2);
-    t.values.SetCell(0, 0, TVariant(1.5));
-    t.values.SetCell(1, 0, TVariant(int32_t(-2)));
-    t.values.SetCell(2, 0, TVariant(1e20));
-    t.values.SetCell(0, 1, TVariant("text"));
-    t.values.SetCell(1, 1, TVariant());
-    t.values.SetCell(2, 1, TVariant(2.5e-7));
-    t.names.SetCellInARow(1, TVariant("a&b <\"c\">"));
-    t.Set();
-    t.data.SetDimHidden(2, true);
-    t.data.SetPointColor(0, 15);
-    t.data.SetPointColor(1, 3);
-    t.data.SetPointHidden(1, true);
+    TTestTable t(3, 2, false);
+    t.Values.SetCell(0, 0, TVariant(1.5));
+    t.Values.SetCell(1, 0, TVariant(int32_t(-2)));
+    t.Values.SetCell(2, 0, TVariant(1e20));
+    t.Values.SetCell(0, 1, TVariant("text"));
+    t.Values.SetCell(1, 1, TVariant());
+    t.Values.SetCell(2, 1, TVariant(2.5e-7));
+    t.DimNames.SetCellInARow(1, TVariant("a&b <\"c\">"));
+    t.Load();
+    t.Data.SetDimHidden(2, true);
+    t.Data.SetPointColor(0, 15);
+    t.Data.SetPointColor(1, 3);
+    t.Data.SetPointHidden(1, true);
     const QString path = dir.filePath(QStringLiteral("out.xml"));
-    WriteXMLFile(path, t.data);
+    WriteXMLFile(path, t.Data);
     EXPECT_EQ(Contents(path),
               QByteArray("<?xml version=\"1.0\"?>\n"
                          "<QuorbelData>\n"
@@ -92,21 +90,21 @@ TEST(XMLWrite, ElementsAttributesAndRecordText)
 
 TEST(XMLWrite, RecordValuesText)
 {
-    Table t(3, 1);
-    t.values.SetCell(0, 0, TVariant(0.1 + 0.2));
-    t.values.SetCell(1, 0, TVariant(123456789012345678.0));
-    t.values.SetCell(2, 0, TVariant(-1e-300));
-    t.Set();
-    EXPECT_EQ(RecordValuesText(t.data, 0, 3), QStringLiteral(" 0.3 1.23456789012346e17 -1e-300 "));
-    EXPECT_EQ(RecordValuesText(t.data, 0, 1), QStringLiteral(" 0.3 "));
-    EXPECT_EQ(RecordValuesText(t.data, 0, 0), QStringLiteral(" "));
+    TTestTable t(3, 1, false);
+    t.Values.SetCell(0, 0, TVariant(0.1 + 0.2));
+    t.Values.SetCell(1, 0, TVariant(123456789012345678.0));
+    t.Values.SetCell(2, 0, TVariant(-1e-300));
+    t.Load();
+    EXPECT_EQ(RecordValuesText(t.Data, 0, 3), QStringLiteral(" 0.3 1.23456789012346e17 -1e-300 "));
+    EXPECT_EQ(RecordValuesText(t.Data, 0, 1), QStringLiteral(" 0.3 "));
+    EXPECT_EQ(RecordValuesText(t.Data, 0, 0), QStringLiteral(" "));
 }
 
 TEST(XMLWrite, ValuesAreWrittenAsDoubleToTextWritesThem)
 {
     // Random values of every magnitude, written without the exponent's plus.
     const int dims = 50, points = 200;
-    Table t(dims, points);
+    TTestTable t(dims, points, false);
     QRandomGenerator random(4711);
     for (int i = 0; i < dims * points; ++i) {
         const double mantissa = random.generateDouble() * 20 - 10;
@@ -114,14 +112,14 @@ TEST(XMLWrite, ValuesAreWrittenAsDoubleToTextWritesThem)
         double v = mantissa * std::pow(10.0, exponent);
         if (!std::isfinite(v) || i % 7 == 0)
             v = std::round(mantissa * 1000) / 1000;
-        t.values.SetCellInARow(i, TVariant(v));
+        t.Values.SetCellInARow(i, TVariant(v));
     }
-    t.Set();
+    t.Load();
     for (int j = 0; j < points; ++j) {
         QString expected = QStringLiteral(" ");
         for (int d = 0; d < dims; ++d)
-            expected += DoubleToText(t.data.GetValue(j, d)) + QLatin1Char(' ');
-        ASSERT_EQ(RecordValuesText(t.data, j, dims), expected);
+            expected += DoubleToText(t.Data.GetValue(j, d)) + QLatin1Char(' ');
+        ASSERT_EQ(RecordValuesText(t.Data, j, dims), expected);
     }
 }
 
@@ -135,40 +133,40 @@ TEST(XMLWrite, EveryValueNameLabelColourAndFlagReadsBackInViewOrder)
         TVariant(int32_t(42)), TVariant(1e15), TVariant(1e16), TVariant(-123456789012345678.0),
         TVariant::Null(), TVariant(99.99)};
     const int dims = 4, points = 5;
-    Table t(dims, points);
+    TTestTable t(dims, points, false);
     for (int i = 0; i < dims * points; ++i)
-        t.values.SetCellInARow(i, cells[size_t(i)]);
-    t.names.SetCellInARow(0, TVariant(QStringLiteral("\u00c4rger & <Gr\u00f6\u00dfe> \"x\" 'y'")));
-    t.names.SetCellInARow(2, TVariant(""));
-    t.labels.SetCellInARow(1, TVariant(QStringLiteral("\u2211 sum")));
-    t.labels.SetCellInARow(3, TVariant("]]> end"));
-    t.labels.SetCellInARow(4, TVariant("line\nbreak\ttab\r"));
-    t.Set();
-    t.data.ExchangeDims(0, 3);
-    t.data.MoveDim(1, 2);
-    t.data.ExchangePoints(0, 4);
-    t.data.ExchangePoints(1, 2);
-    t.data.SetDimHidden(1, true);
-    t.data.SetDimHidden(3, true);
-    t.data.SetPointHidden(2, true);
+        t.Values.SetCellInARow(i, cells[size_t(i)]);
+    t.DimNames.SetCellInARow(0, TVariant(QStringLiteral("\u00c4rger & <Gr\u00f6\u00dfe> \"x\" 'y'")));
+    t.DimNames.SetCellInARow(2, TVariant(""));
+    t.PointNames.SetCellInARow(1, TVariant(QStringLiteral("\u2211 sum")));
+    t.PointNames.SetCellInARow(3, TVariant("]]> end"));
+    t.PointNames.SetCellInARow(4, TVariant("line\nbreak\ttab\r"));
+    t.Load();
+    t.Data.ExchangeDims(0, 3);
+    t.Data.MoveDim(1, 2);
+    t.Data.ExchangePoints(0, 4);
+    t.Data.ExchangePoints(1, 2);
+    t.Data.SetDimHidden(1, true);
+    t.Data.SetDimHidden(3, true);
+    t.Data.SetPointHidden(2, true);
     for (int j = 0; j < points; ++j)
-        t.data.SetPointColor(j, j * 3 - 1);
+        t.Data.SetPointColor(j, j * 3 - 1);
 
     const QString path = dir.filePath(QStringLiteral("roundtrip.xml"));
-    WriteXMLFile(path, t.data);
+    WriteXMLFile(path, t.Data);
     ReadBack r(path);
     ASSERT_EQ(r.data.DimCount(), dims);
     ASSERT_EQ(r.data.PointCount(), points);
     for (int i = 0; i < dims; ++i) {
-        EXPECT_EQ(r.data.GetDimName(i), t.data.GetDimName(i)) << i;
-        EXPECT_EQ(r.data.IsDimHidden(i), t.data.IsDimHidden(i)) << i;
+        EXPECT_EQ(r.data.GetDimName(i), t.Data.GetDimName(i)) << i;
+        EXPECT_EQ(r.data.IsDimHidden(i), t.Data.IsDimHidden(i)) << i;
     }
     for (int j = 0; j < points; ++j) {
-        EXPECT_EQ(r.data.GetPointName(j), t.data.GetPointName(j)) << j;
-        EXPECT_EQ(r.data.GetPointColor(j), t.data.GetPointColor(j)) << j;
-        EXPECT_EQ(r.data.IsPointHidden(j), t.data.IsPointHidden(j)) << j;
+        EXPECT_EQ(r.data.GetPointName(j), t.Data.GetPointName(j)) << j;
+        EXPECT_EQ(r.data.GetPointColor(j), t.Data.GetPointColor(j)) << j;
+        EXPECT_EQ(r.data.IsPointHidden(j), t.Data.IsPointHidden(j)) << j;
         for (int d = 0; d < dims; ++d) {
-            const double written = t.data.GetValue(j, d);
+            const double written = t.Data.GetValue(j, d);
             // Equal up to the 15-digit text form, which rounds the largest
             // doubles beyond the range; those are written exactly.
             const double rounded = DoubleToText(written).toDouble();
@@ -188,12 +186,12 @@ TEST(XMLWrite, AFileWrittenUnderAnyLocaleReadsBack)
     QTemporaryDir dir;
     const QLocale saved;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    Table t(2, 1);
-    t.values.SetCell(0, 0, TVariant(1.25));
-    t.values.SetCell(1, 0, TVariant(-1234567.5));
-    t.Set();
+    TTestTable t(2, 1, false);
+    t.Values.SetCell(0, 0, TVariant(1.25));
+    t.Values.SetCell(1, 0, TVariant(-1234567.5));
+    t.Load();
     const QString path = dir.filePath(QStringLiteral("de.xml"));
-    WriteXMLFile(path, t.data);
+    WriteXMLFile(path, t.Data);
     ReadBack r(path);
     QLocale::setDefault(saved);
     EXPECT_EQ(r.data.GetValue(0, 0), 1.25);
@@ -204,10 +202,10 @@ TEST(XMLWrite, AFileWrittenUnderAnyLocaleReadsBack)
 TEST(XMLWrite, NamesWithoutTheEndingXmlGetIt)
 {
     QTemporaryDir dir;
-    Table t(1, 1);
-    t.Set();
+    TTestTable t(1, 1, false);
+    t.Load();
     const auto written = [&](const QString& name, const QString& expected) {
-        WriteXMLFile(dir.filePath(name), t.data);
+        WriteXMLFile(dir.filePath(name), t.Data);
         EXPECT_TRUE(QFile::exists(dir.filePath(expected))) << expected.toStdString();
     };
     written(QStringLiteral("plain"), QStringLiteral("plain.xml"));
@@ -221,11 +219,11 @@ TEST(XMLWrite, NamesWithoutTheEndingXmlGetIt)
 TEST(XMLWrite, AFileThatCannotBeWrittenIsAnErrorNamingIt)
 {
     QTemporaryDir dir;
-    Table t(1, 1);
-    t.Set();
+    TTestTable t(1, 1, false);
+    t.Load();
     const QString path = dir.filePath(QStringLiteral("no/such/folder/out.xml"));
     try {
-        WriteXMLFile(path, t.data);
+        WriteXMLFile(path, t.Data);
         FAIL() << "no error";
     } catch (const EXMLError& e) {
         EXPECT_TRUE(e.Message().contains(path)) << e.Message().toStdString();

@@ -23,7 +23,7 @@ protected:
     {
         Write([this] { Sub->SetSubSelection(1, 4, 0, 2); });
         ASSERT_TRUE(Sub->Active());
-        Recorder->Notices.clear();
+        Recorder->Clear();
     }
 
     TQuorSubSelection* Sub = nullptr;
@@ -46,7 +46,7 @@ TEST_F(SubSelectionTest, SettingAnnouncesTheBlock)
     EXPECT_EQ(Sub->LastPoint(), 4);
     EXPECT_EQ(Sub->FirstDim(), 0);
     EXPECT_EQ(Sub->LastDim(), 2);
-    EXPECT_EQ(Recorder->Notices, QStringList({"Begin", "SubSelection 1 4 0 2", "End"}));
+    EXPECT_EQ(Recorder->Notices, QStringList({"BeginEvents", "CustomEvent TQDCESubSelection 1 4 0 2", "EndEvents"}));
     EXPECT_FALSE(Recorder->LastSubSelection.IsGeneric);
     EXPECT_EQ(Recorder->LastSubSelection.Actor, &Writer);
 }
@@ -70,8 +70,8 @@ TEST_F(SubSelectionTest, SelectingADataItemEndsItInAFurtherPassOfTheSameDelivery
     // The selection and then the clearing: two events in one delivery.
     EXPECT_EQ(Write([this] { Data.SetPointSelected(0, true); }), 2);
     EXPECT_FALSE(Sub->Active());
-    EXPECT_EQ(Recorder->Notices, QStringList({"Begin", "PointSelection", "End", "Begin",
-                                              "SubSelection cleared", "End"}));
+    EXPECT_EQ(Recorder->Notices, QStringList({"BeginEvents", "PointSelectionChange 0 true", "EndEvents", "BeginEvents",
+                                              "CustomEvent TQDCESubSelection cleared", "EndEvents"}));
     EXPECT_EQ(Recorder->LastSubSelection.Actor, Sub);
     EXPECT_TRUE(Recorder->LastSubSelection.IsGeneric);
     EXPECT_FALSE(Data.Locked());
@@ -103,7 +103,7 @@ TEST_F(SubSelectionTest, EndingNoticesEndIt)
         SetBlock();
         Write(change);
         EXPECT_FALSE(Sub->Active()) << name;
-        EXPECT_EQ(Recorder->Notices.count("SubSelection cleared"), 1) << name;
+        EXPECT_EQ(Recorder->Notices.count("CustomEvent TQDCESubSelection cleared"), 1) << name;
     }
 }
 
@@ -119,7 +119,7 @@ TEST_F(SubSelectionTest, ColourSliderBoundAndItemExchangeKeepIt)
     Write([this] { Data.SetUBound(2, 500); });
     Write([this] { Data.ExchangePoints(0, 1); });
     EXPECT_TRUE(Sub->Active());
-    EXPECT_EQ(Recorder->Notices.count("SubSelection cleared"), 0);
+    EXPECT_EQ(Recorder->Notices.count("CustomEvent TQDCESubSelection cleared"), 0);
     EXPECT_EQ(Sub->FirstPoint(), 1);
     EXPECT_EQ(Sub->LastDim(), 2);
 }
@@ -127,7 +127,7 @@ TEST_F(SubSelectionTest, ColourSliderBoundAndItemExchangeKeepIt)
 TEST_F(SubSelectionTest, AnEndingNoticeWithoutASubSelectionQueuesNothing)
 {
     EXPECT_EQ(Write([this] { Data.SetPointSelected(0, true); }), 1);
-    EXPECT_EQ(Recorder->Notices, QStringList({"Begin", "PointSelection", "End"}));
+    EXPECT_EQ(Recorder->Notices, QStringList({"BeginEvents", "PointSelectionChange 0 true", "EndEvents"}));
     EXPECT_FALSE(Data.Locked());
     EXPECT_EQ(Data.Actor(), nullptr);
 }
@@ -140,8 +140,8 @@ TEST_F(SubSelectionTest, ClearingTwiceInOneBatchAnnouncesOnce)
         Sub->SetSubSelection(0, 1, 0, 1);
         Sub->ClearSubSelection();
     }), 2);
-    EXPECT_EQ(Recorder->Notices, QStringList({"Begin", "SubSelection cleared", "SubSelection 0 1 0 1",
-                                              "End"}));
+    EXPECT_EQ(Recorder->Notices, QStringList({"BeginEvents", "CustomEvent TQDCESubSelection cleared", "CustomEvent TQDCESubSelection 0 1 0 1",
+                                              "EndEvents"}));
     EXPECT_FALSE(Sub->Active());
 }
 

@@ -1,38 +1,15 @@
 #pragma once
 
-#include "QuorData/QuorData.h"
-#include "QuorData/QuorDataSrcTest.h"
+#include "support/TestTable.h"
 
 #include <cmath>
 #include <vector>
 
-// A data object over a table given item by item: Rows[p][d] is item p's
-// value in dimension d; NaN stands for a cell without a number.
-class TClusterTable {
+// The tests' table (generated, or given item by item with NaN for a cell
+// without a number) with what the clustering tests read back.
+class TClusterTable : public TTestTable {
 public:
-    explicit TClusterTable(const std::vector<std::vector<double>>& Rows)
-    {
-        const int points = static_cast<int>(Rows.size());
-        const int dims = points > 0 ? static_cast<int>(Rows[0].size()) : 0;
-        Values.Generate(dims, points);
-        for (int p = 0; p < points; ++p)
-            for (int d = 0; d < dims; ++d) {
-                const double v = Rows[static_cast<size_t>(p)][static_cast<size_t>(d)];
-                Values.SetCell(d, p, std::isnan(v) ? TVariant() : TVariant(v));
-            }
-        DimNames.GenerateText(dims, 1, QStringLiteral("Dim "));
-        PointNames.GenerateText(1, points, QStringLiteral("Item "));
-        Data.SetDataSrc(&Values, &DimNames, &PointNames);
-    }
-
-    // A generated table of integers (the shared generator seeded 230003).
-    TClusterTable(int Dims, int Points)
-    {
-        Values.Generate(Dims, Points);
-        DimNames.GenerateText(Dims, 1, QStringLiteral("Dim "));
-        PointNames.GenerateText(1, Points, QStringLiteral("Item "));
-        Data.SetDataSrc(&Values, &DimNames, &PointNames);
-    }
+    using TTestTable::TTestTable;
 
     // The value of dimension 0 at every view position, in view order.
     std::vector<double> FirstColumn()
@@ -49,11 +26,6 @@ public:
             c.push_back(Data.GetPointColor(p));
         return c;
     }
-
-    TTestDataSrc Values;
-    TTestTextSrc DimNames;
-    TTestTextSrc PointNames;
-    TData Data;
 };
 
 // One-dimensional items: one value each.

@@ -3,8 +3,7 @@
 // A hand-made data object for the plot tests: a few data items with known
 // values, names and colours over cell grids kept in memory.
 
-#include "QuorData/QuorData.h"
-#include "QuorData/QuorDataSrc.h"
+#include "support/TestTable.h"
 
 #include <QString>
 #include <QStringList>
@@ -12,47 +11,16 @@
 #include <initializer_list>
 #include <vector>
 
-// A grid whose cells are given by the test, row by row.
-class TTableSrc : public TDataSrc {
-public:
-    TTableSrc() = default;
-    explicit TTableSrc(const std::vector<std::vector<TVariant>>& Rows) { SetRows(Rows); }
-
-    void SetRows(const std::vector<std::vector<TVariant>>& Rows)
-    {
-        FRows = Rows;
-        FRowCount = int(Rows.size());
-        FColCount = Rows.empty() ? 0 : int(Rows.front().size());
-    }
-    void GetCell(int Col, int Row, TVariant& Value) override { Value = FRows[size_t(Row)][size_t(Col)]; }
-    void SetCell(int Col, int Row, const TVariant& Value) override { FRows[size_t(Row)][size_t(Col)] = Value; }
-
-private:
-    std::vector<std::vector<TVariant>> FRows;
-};
-
 // Values of Items data items by the dimensions named in DimNames; every
 // dimension's bounds run from 0 to 10 whatever its values.
-class TMethodsTestData {
+class TMethodsTestData : public TTestTable {
 public:
-    TMethodsTestData(const QStringList& DimNames, const QStringList& ItemNames,
-                     const std::vector<std::vector<double>>& Values)
+    TMethodsTestData(const QStringList& ADimNames, const QStringList& ItemNames,
+                     const std::vector<std::vector<double>>& AValues)
+        : TTestTable(AValues, ADimNames, ItemNames)
     {
-        std::vector<std::vector<TVariant>> values, dims(1), items;
-        for (const auto& row : Values) {
-            values.emplace_back();
-            for (double v : row)
-                values.back().emplace_back(v);
-        }
-        for (const QString& name : DimNames)
-            dims[0].emplace_back(name);
-        for (const QString& name : ItemNames)
-            items.push_back({TVariant(name)});
-        FValues.SetRows(values);
-        FDimNames.SetRows(dims);
-        FItemNames.SetRows(items);
         Data.DefaultPointProps.Color = 15;
-        Data.SetDataSrc(&FValues, &FDimNames, &FItemNames);
+        Load();
         for (int d = 0; d < Data.DimCount(); ++d) {
             Data.SetLBound(d, 0);
             Data.SetUBound(d, 10);
@@ -73,11 +41,4 @@ public:
         Data.SetSliderHigh(Dim, High);
         Data.SetSliderOff(Dim, false);
     }
-
-    TData Data;
-
-private:
-    TTableSrc FValues;
-    TTableSrc FDimNames;
-    TTableSrc FItemNames;
 };

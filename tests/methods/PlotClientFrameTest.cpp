@@ -112,10 +112,9 @@ TEST(PlotClientFrame, AnExchangeIsOneTransactionThatRebuildsAndEndsTheDragSilent
     auto owned = std::make_unique<TControlPlot>(&F.Area);
     TControlPlot* plot = owned.get();
     F.Manager->AddClient(QStringLiteral("AndrewsCurves"), QStringLiteral("Andrews' Curves"), std::move(owned));
-    TNoticeClient others;
+    TRecordingDataClient others;
     test.Data.RegisterClient(&others);
-    others.Notices.clear();
-    others.Deliveries = 0;
+    others.Clear();
 
     plot->ExchangePoints(1, 1);
     plot->ExchangeDims(2, 2);
@@ -128,7 +127,8 @@ TEST(PlotClientFrame, AnExchangeIsOneTransactionThatRebuildsAndEndsTheDragSilent
     EXPECT_THROW(plot->ExchangeDims(0, 3), EAbort);
     EXPECT_EQ(test.Data.GetDimName(0), QStringLiteral("D"));
     EXPECT_EQ(others.Deliveries, 2);
-    EXPECT_EQ(others.Notices, QStringList({"PointExchange", "DimExchange 0 3"}));
+    EXPECT_EQ(others.Notices, QStringList({"BeginEvents", "PointExchange 1 3", "EndEvents", "BeginEvents",
+                                           "DimExchange 0 3", "EndEvents"}));
     EXPECT_FALSE(test.Data.Locked());
     EXPECT_EQ(plot->UpdateLevel, 0);
     test.Data.UnregisterClient(&others);

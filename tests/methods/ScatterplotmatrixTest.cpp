@@ -55,8 +55,7 @@ protected:
     {
         T.Data.RegisterClient(&Notices);
         Listening = true;
-        Notices.Notices.clear();
-        Notices.Deliveries = 0;
+        Notices.Clear();
     }
 
     // Opens the plot as its toggle does, sized so that the cells are about
@@ -108,7 +107,7 @@ protected:
 
     TMethodsTestData T;
     TPlotTestFrame F;
-    TNoticeClient Notices;
+    TRecordingDataClient Notices;
     bool Listening = false;
     TOtherWriter Other{T.Data};
     TScatterplotmatrix* Plot = nullptr;
@@ -407,7 +406,7 @@ TEST_F(ScatterplotmatrixTest, ClickOnADotSelectsTheItemForEveryoneButTheMatrixIt
     PacedClickGesture(Edit(), Dot(3, 1, 3));
     EXPECT_TRUE(T.Data.IsPointSelected(3));
     EXPECT_EQ(T.Data.SelectedPointCount(), 1);
-    EXPECT_EQ(Notices.Notices, QStringList{QStringLiteral("PointSelection 3 1")});
+    EXPECT_EQ(Notices.Notices, QStringList({"BeginEvents", "PointSelectionChange 3 true", "EndEvents"}));
     EXPECT_EQ(Notices.Deliveries, 1);
     // The matrix heard its own change as nothing: no flags, no rebuild.
     EXPECT_FALSE(Plot->NeedsRebuild || Plot->NeedsLayout || Plot->NeedsSelection || Plot->NeedsRepaint);
@@ -418,12 +417,12 @@ TEST_F(ScatterplotmatrixTest, ClickOnADotSelectsTheItemForEveryoneButTheMatrixIt
     EXPECT_EQ(selected->Point, 3);
 
     // A plain click on another dot moves the selection, deselection first.
-    Notices.Notices.clear();
+    Notices.Clear();
     PacedClickGesture(Edit(), Dot(2, 0, 1));
     EXPECT_FALSE(T.Data.IsPointSelected(3));
     EXPECT_TRUE(T.Data.IsPointSelected(2));
-    EXPECT_EQ(Notices.Notices,
-              (QStringList{QStringLiteral("PointSelection 3 0"), QStringLiteral("PointSelection 2 1")}));
+    EXPECT_EQ(Notices.Notices, QStringList({"BeginEvents", "PointSelectionChange 3 false", "EndEvents",
+                                            "BeginEvents", "PointSelectionChange 2 true", "EndEvents"}));
     // Ctrl-click adds.
     PacedClickGesture(Edit(), Dot(0, 0, 1), Qt::ControlModifier);
     EXPECT_TRUE(T.Data.IsPointSelected(0));
@@ -461,7 +460,7 @@ TEST_F(ScatterplotmatrixTest, RubberBandSelectsTheDotsWhoseCentresItHolds)
     EXPECT_FALSE(T.Data.IsPointSelected(0)); // a's centre lies above the band
     EXPECT_FALSE(T.Data.IsPointSelected(2));
     EXPECT_FALSE(T.Data.IsPointSelected(3));
-    EXPECT_EQ(Notices.Notices, QStringList{QStringLiteral("PointSelection 1 1")});
+    EXPECT_EQ(Notices.Notices, QStringList({"BeginEvents", "PointSelectionChange 1 true", "EndEvents"}));
 }
 
 TEST_F(ScatterplotmatrixTest, HiddenItemsCanBeNeitherHitNorBandSelected)
@@ -595,7 +594,7 @@ TEST_F(ScatterplotmatrixTest, ClickOnARowLabelSelectsTheDimension)
     const TGOScatterAxisLabel* row = Label(true, 3);
     PacedClickGesture(Edit(), QPoint((row->LabelRect.Left + row->LabelRect.Right) / 2, row->Centre));
     EXPECT_TRUE(T.Data.IsDimSelected(3));
-    EXPECT_EQ(Notices.Notices, QStringList{QStringLiteral("DimSelection 3 1")});
+    EXPECT_EQ(Notices.Notices, QStringList({"BeginEvents", "DimSelectionChange 3 true", "EndEvents"}));
 }
 
 // ---- hover ---------------------------------------------------------------------------------
