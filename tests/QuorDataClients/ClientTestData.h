@@ -42,7 +42,7 @@ public:
 
 class TClientTestData : public TTestTable {
 public:
-    TClientTestData() : TTestTable(4, 10) { Manager->Data = &Data; }
+    TClientTestData() : TTestTable(4, 10, true, QStringLiteral("Column "), QStringLiteral("Row ")) { Manager->Data = &Data; }
 
     // Adds a recorder under the key and returns it, still owned by the manager.
     TNoticeRecorder* AddRecorder(const QString& Key = QStringLiteral("Recorder"))

@@ -109,12 +109,12 @@ TEST_F(DataDimsEditTest, TypedBoundsAreWrittenOnlyWhenTheyKeepLowBelowHigh)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Recorder->Notices.clear();
+        Recorder->Clear();
         TypeBound(c.low ? Grid->LowCol() : Grid->HighCol(), 0, c.text);
         const bool written = c.expectedLow != min || c.expectedHigh != max;
         EXPECT_EQ(Data.GetLBound(0), c.expectedLow);
         EXPECT_EQ(Data.GetUBound(0), c.expectedHigh);
-        EXPECT_EQ(Recorder->Notices, written ? QStringList({"Begin", "DimBound", "End"}) : QStringList());
+        EXPECT_EQ(Recorder->Notices, written ? QStringList({"BeginEvents", "DimBoundChange 0", "EndEvents"}) : QStringList());
         // A written bound shows as typed; a dropped one leaves the cell alone.
         const int col = c.low ? Grid->LowCol() : Grid->HighCol();
         const double shown = c.low ? Data.GetLBound(0) : Data.GetUBound(0);
@@ -145,17 +145,17 @@ TEST_F(DataDimsEditTest, NumbersShowTheLocalesSeparatorButAreTypedWithThePoint)
 TEST_F(DataDimsEditTest, UncheckingASelectedDimensionDeselectsAndHidesItInOneTransaction)
 {
     Write([this] { Data.SetDimSelected(1, true); });
-    Recorder->Notices.clear();
+    Recorder->Clear();
     Grid->CheckBoxes()[1]->click();
     EXPECT_FALSE(Data.IsDimSelected(1));
     EXPECT_TRUE(Data.IsDimHidden(1));
     // Two kinds of dimension change in one transaction arrive as one.
-    EXPECT_EQ(Recorder->Notices, QStringList({"Begin", "DimModifications", "End"}));
+    EXPECT_EQ(Recorder->Notices, QStringList({"BeginEvents", "DimModifications", "EndEvents"}));
     EXPECT_EQ(Grid->Cell(Grid->OnCol(), 1)->text(), "False");
     EXPECT_TRUE(LastLogLine().endsWith(",dims  0 2 3"));
 
     // A box that already agrees with its cell changes nothing.
-    Recorder->Notices.clear();
+    Recorder->Clear();
     Grid->CheckBoxClick(Grid->CheckBoxes()[0]);
     Grid->CheckBoxClick(Grid->CheckBoxes()[1]);
     EXPECT_TRUE(Recorder->Notices.isEmpty());
@@ -206,7 +206,7 @@ TEST_F(DataDimsEditTest, DraggingARowMovesTheDimension)
     Grid->verticalHeader()->moveSection(0, 2);
     EXPECT_EQ(Data.GetDimPerm(2), 0);
     EXPECT_EQ(Data.GetDimPerm(0), 1);
-    EXPECT_EQ(Recorder->Notices, QStringList({"Begin", "DimMove", "End"}));
+    EXPECT_EQ(Recorder->Notices, QStringList({"BeginEvents", "DimMove 0 2", "EndEvents"}));
     EXPECT_EQ(Grid->verticalHeader()->visualIndex(0), 0);
     EXPECT_EQ(Grid->Cell(0, 2)->text(), "Column 1");
     EXPECT_EQ(Grid->Cell(0, 0)->text(), "Column 2");

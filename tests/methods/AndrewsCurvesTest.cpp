@@ -163,10 +163,10 @@ TEST_F(AndrewsCurvesTest, CopiesTheChosenPartsAtThePrintDensity)
 TEST_F(AndrewsCurvesTest, SettingsAndInversionRepaintButNeverWrite)
 {
     Open();
-    TNoticeClient notices;
+    TRecordingDataClient notices;
     T.Data.RegisterClient(&notices);
     const auto unregister = qScopeGuard([&] { T.Data.UnregisterClient(&notices); });
-    notices.Deliveries = 0;
+    notices.Clear();
     Control()->Update();
 
     Plot->SetOmitHiddenDims(true);
