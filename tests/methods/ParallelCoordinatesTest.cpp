@@ -68,8 +68,7 @@ protected:
     {
         T.Data.RegisterClient(Client);
         Listeners.push_back(Client);
-        Notices.Notices.clear();
-        Notices.Deliveries = 0;
+        Notices.Clear();
     }
 
     TParallelCoordinates* Open()
@@ -115,7 +114,7 @@ protected:
 
     TMethodsTestData T;
     TPlotTestFrame F;
-    TNoticeClient Notices;
+    TRecordingDataClient Notices;
     TLiveTrackingWatch Watch{T.Data, 0};
     std::vector<TObject*> Listeners;
     TOtherWriter Other{T.Data};
@@ -319,7 +318,7 @@ TEST_F(ParallelCoordinatesTest, StrokedLineSelectsTheVisiblePolylinesItCrosses)
     EXPECT_TRUE(T.Data.IsPointSelected(1));
     EXPECT_FALSE(T.Data.IsPointSelected(2));
     EXPECT_TRUE(T.Data.IsPointSelected(3));
-    EXPECT_EQ(Notices.Notices.size(), 3);
+    EXPECT_EQ(Notices.Count(QStringLiteral("PointSelectionChange")), 3);
     // With Ctrl a short stroke across b alone takes it out again.
     const int yb = Y(0, 5);
     PacedDragGesture(Edit(), QPoint(x, yb - 8), {QPoint(x, yb - 7), QPoint(x, yb + 8)}, Qt::ControlModifier);
@@ -351,8 +350,8 @@ TEST_F(ParallelCoordinatesTest, ClicksSelectItemsAxesAndSliders)
     PacedClickGesture(Edit(), QPoint(AxisX(2) - 6, Y(2, 4)));
     EXPECT_FALSE(T.Data.IsDimSelected(2));
     EXPECT_EQ(Plot->SelectedSliderDim(), 2);
-    EXPECT_EQ(Notices.Notices, (QStringList{QStringLiteral("PointSelection 1 1"), QStringLiteral("PointSelection 1 0"),
-                                            QStringLiteral("DimSelection 2 1"), QStringLiteral("DimSelection 2 0")}));
+    EXPECT_EQ(Notices.Changes(), QStringList({"PointSelectionChange 1 true", "PointSelectionChange 1 false",
+                                              "DimSelectionChange 2 true", "DimSelectionChange 2 false"}));
 }
 
 // ---- dragging axes ---------------------------------------------------------------------
@@ -374,7 +373,7 @@ TEST_F(ParallelCoordinatesTest, AxisDroppedNearAnotherExchangesTheDimensions)
         {1, -500, 0, true}, // past the plot's edge: stops on the first axis
     };
     for (const TCase& c : cases) {
-        Notices.Notices.clear();
+        Notices.Clear();
         const QString fromName = T.Data.GetDimName(T.Data.GetVisibleDim(c.From));
         const QString toName = T.Data.GetDimName(T.Data.GetVisibleDim(c.To));
         const QPoint start(AxisX(c.From), Y(c.From, 9));
@@ -416,7 +415,7 @@ TEST_F(ParallelCoordinatesTest, SliderPushedUpStopsAtTheTopAndTracksLive)
     // slider change.
     EXPECT_GE(Watch.SliderOff.size(), 2u);
     EXPECT_EQ(Notices.Deliveries, int(Watch.SliderOff.size()) + 1);
-    EXPECT_GE(Notices.Notices.count(QStringLiteral("DimSlider")), Notices.Deliveries);
+    EXPECT_GE(Notices.Count(QStringLiteral("DimSliderChange")), Notices.Deliveries);
     // The plot ignored its own writes: nothing rebuilt, b's halo follows
     // the bar it shows (A = 5 now lies below the bar).
     EXPECT_EQ(Edit()->GetObjects(), first);

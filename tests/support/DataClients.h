@@ -94,6 +94,25 @@ public:
     std::function<void(TQuorDataCustomEvent*)> OnCustom;
     std::function<void()> OnData;
 
+    // The notices without the BeginEvents and EndEvents around them.
+    QStringList Changes() const
+    {
+        QStringList changes;
+        for (const QString& line : Notices)
+            if (line != QLatin1String("BeginEvents") && line != QLatin1String("EndEvents"))
+                changes << line;
+        return changes;
+    }
+    // The number of notices of one operation, whatever their arguments.
+    int Count(const QString& Operation) const
+    {
+        int count = 0;
+        for (const QString& line : Notices)
+            if (line == Operation || line.startsWith(Operation + QLatin1Char(' ')))
+                ++count;
+        return count;
+    }
+
     // Forgets what it noted.
     void Clear()
     {
