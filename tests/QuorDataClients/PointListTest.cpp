@@ -128,14 +128,14 @@ TEST_F(PointListTest, SelectingRowsDeselectsDimensionsInTheSameTransaction)
 {
     Write([this] { Data.SetDimSelected(1, true); });
     List->ColumnClick(TPointListModel::StateColumn);
-    Recorder->Notices.clear();
+    Recorder->Clear();
     const int row = 7;
     const int point = Data.GetPointInvPerm(Model()->ItemAt(row));
     SelectRowsInList(row, row);
     EXPECT_TRUE(Data.IsPointSelected(point));
     EXPECT_EQ(Data.SelectedPointCount(), 1);
     EXPECT_FALSE(Data.IsDimSelected(1));
-    EXPECT_EQ(Recorder->Notices, QStringList({"Begin", "ValueChange", "End"}));
+    EXPECT_EQ(Recorder->Notices, QStringList({"BeginEvents", "ValueChange", "EndEvents"}));
     EXPECT_EQ(Text(row, 1), "Selected");
     // Its own notices come back to the list and are ignored: no rebuild, no
     // new sort that would move the selected row to the top.
@@ -143,12 +143,12 @@ TEST_F(PointListTest, SelectingRowsDeselectsDimensionsInTheSameTransaction)
     EXPECT_EQ(Model()->RowOf(Data.GetPointPerm(point)), row);
 
     // Another row replaces it; a row already in step writes nothing.
-    Recorder->Notices.clear();
+    Recorder->Clear();
     SelectRowsInList(2, 3);
     EXPECT_FALSE(Data.IsPointSelected(point));
     EXPECT_EQ(Data.SelectedPointCount(), 2);
-    EXPECT_EQ(Recorder->Notices, QStringList({"Begin", "PointSelection", "PointSelection",
-                                              "PointSelection", "End"}));
+    EXPECT_EQ(Recorder->Notices, QStringList({"BeginEvents", "PointSelectionChange 7 false", "PointSelectionChange 2 true",
+                                              "PointSelectionChange 3 true", "EndEvents"}));
 }
 
 TEST_F(PointListTest, CopiesTheNamesOfSelectedOrAllItemsInViewOrder)
