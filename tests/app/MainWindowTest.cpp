@@ -77,10 +77,9 @@ protected:
 
 TEST_F(MainWindowFileTest, LoadingAFileKeepsOpenPlotsAndLogsItsDimensions)
 {
-    TGeneratedTable table(3, 5);
-    table.Set();
+    TTestTable table(3, 5);
     const QString path = FDir.filePath(QStringLiteral("table.xml"));
-    WriteXMLFile(path, table.data);
+    WriteXMLFile(path, table.Data);
     OpenPlot(QStringLiteral("ScatterplotMatrix"));
     auto* plot = dynamic_cast<TScatterplotmatrix*>(Manager().GetClient(QStringLiteral("ScatterplotMatrix")));
     ASSERT_TRUE(plot);
@@ -91,7 +90,7 @@ TEST_F(MainWindowFileTest, LoadingAFileKeepsOpenPlotsAndLogsItsDimensions)
 
     EXPECT_EQ(Data().DimCount(), 3);
     EXPECT_EQ(Data().PointCount(), 5);
-    EXPECT_EQ(Data().GetPointProps(0).Color, table.data.GetPointProps(0).Color);
+    EXPECT_EQ(Data().GetPointProps(0).Color, table.Data.GetPointProps(0).Color);
     EXPECT_TRUE(Manager().HasClient(QStringLiteral("ScatterplotMatrix")));
     // The plot shows the new table.
     plot->DoUpdates();
