@@ -205,7 +205,6 @@ TEST_F(XMLHostile, NamesThatAreNoRegularFilesAreRefusedWithoutWaiting)
     ExpectUnreadable(pipe, "not a regular file");
     ExpectUnreadable(QStringLiteral("/dev/null"), "not a regular file");
     ExpectUnreadable(dir.path(), "folder");
-    TGeneratedTable t(1, 1);
-    t.Set();
-    EXPECT_THROW(ReadXMLAttributes(pipe, t.data), EXMLError);
+    TTestTable t(1, 1);
+    EXPECT_THROW(ReadXMLAttributes(pipe, t.Data), EXMLError);
 }
