@@ -239,8 +239,8 @@ TEST(XMLWrite, AFailedWriteGivesTheSystemsReasonAndKeepsTheOldFile)
         ASSERT_TRUE(old.open(QIODevice::WriteOnly));
         old.write("old");
     }
-    Table t(20, 200);
-    t.Set();
+    TTestTable t(20, 200, false);
+    t.Load();
     // A file size limit makes every write past 4 KB fail as a full disk does.
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -250,7 +250,7 @@ TEST(XMLWrite, AFailedWriteGivesTheSystemsReasonAndKeepsTheOldFile)
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     QString message;
     try {
-        WriteXMLFile(path, t.data);
+        WriteXMLFile(path, t.Data);
     } catch (const EXMLError& e) {
         message = e.Message();
     }
@@ -280,15 +280,15 @@ TEST(XMLWrite, CharactersXml10CannotHoldAreReplacedAndTheFileReadsBack)
         {QStringLiteral("pair \U0001F600 tab\t lf\n cr\r del\u007f"), QStringLiteral("pair \U0001F600 tab\t lf\n cr\r del\u007f")},
     };
     const int n = int(std::size(cases));
-    Table t(n, n);
+    TTestTable t(n, n, false);
     for (int i = 0; i < n; ++i) {
-        t.names.SetCellInARow(i, TVariant(cases[i].Name));
-        t.labels.SetCellInARow(i, TVariant(cases[i].Name));
+        t.DimNames.SetCellInARow(i, TVariant(cases[i].Name));
+        t.PointNames.SetCellInARow(i, TVariant(cases[i].Name));
     }
-    t.Set();
+    t.Load();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("chars.xml"));
-    WriteXMLFile(path, t.data);
+    WriteXMLFile(path, t.Data);
 
     QXmlStreamReader xml(Contents(path));
     while (!xml.atEnd())
