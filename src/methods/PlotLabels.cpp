@@ -4,6 +4,8 @@
 #include "ObjectEditor/ObjectEditor.h"
 #include "ObjectEditor/StockObjects.h"
 
+#include <QFontMetrics>
+
 #include <algorithm>
 
 TRect AxisLabelRect(bool IsRowLabel, int Center, int Anchor, int Extent, int Depth)
@@ -19,21 +21,38 @@ void DrawRowLabelText(TCanvas& Canvas, const TFont& Font, const QString& Name, i
     Canvas.SetBrush(ClearBrush());
     Canvas.SetFont(Font);
     QString text = Name;
-    // Cut the name until it fits the row; "..." alone when nothing does.
-    for (int cut = 1; Canvas.TextWidth(text) > Extent && cut <= Name.size(); ++cut)
-        text = Name.left(Name.size() - cut) + QStringLiteral("...");
+    // Cut the name until it fits the row; "..." alone when nothing does,
+    // which a row lower than "..." is known to be without trying each cut.
+    const QString ellipsis = QStringLiteral("...");
+    if (Canvas.TextWidth(text) > Extent) {
+        if (Canvas.TextWidth(ellipsis) > Extent)
+            text = ellipsis;
+        else {
+            for (int cut = 1; Canvas.TextWidth(text) > Extent && cut <= Name.size(); ++cut)
+                text = Name.left(Name.size() - cut) + ellipsis;
+        }
+    }
     const TSize extent = Canvas.TextExtent(text);
     const int top = Center - extent.cx / 2;
     const TRect r = Rect(Anchor - extent.cy, top, Anchor, top + extent.cx);
     Canvas.TextRect(r, r.Left, r.Bottom, text);
 }
 
+int EllipsisWidth(const TFont& Font)
+{
+    return QFontMetrics(Font.QtFont()).horizontalAdvance(QStringLiteral("..."));
+}
+
 void DrawColumnLabelText(TCanvas& Canvas, const TFont& Font, const QString& Name, int Anchor, int Center, int Extent,
-                         int Depth)
+                         int Depth, int EllipsisWidth)
 {
     Canvas.SetPen(BlackPen());
     Canvas.SetBrush(ClearBrush());
     Canvas.SetFont(Font);
+    // A column narrower than "..." shows no readable text: only clipped
+    // dots, which would cost a full text layout per label.
+    if ((EllipsisWidth < 0 ? Canvas.TextWidth(QStringLiteral("...")) : EllipsisWidth) > Extent)
+        return;
     const int left = Center - Extent / 2;
     TRect r = Rect(left, Anchor, left + Extent, Anchor + Depth);
     Canvas.DrawText(Name, r,

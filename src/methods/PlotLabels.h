@@ -23,9 +23,12 @@ TRect AxisLabelRect(bool IsRowLabel, int Center, int Anchor, int Extent, int Dep
 // Anchor; cut and ended in "..." until it fits Extent.
 void DrawRowLabelText(TCanvas& Canvas, const TFont& Font, const QString& Name, int Anchor, int Center, int Extent);
 // A column label's name centred below Anchor, broken into words and cut
-// with "..." to fit Extent by Depth.
+// with "..." to fit Extent by Depth. A column narrower than "..." (its width
+// in Font given, or measured when negative) shows no text.
 void DrawColumnLabelText(TCanvas& Canvas, const TFont& Font, const QString& Name, int Anchor, int Center, int Extent,
-                         int Depth);
+                         int Depth, int EllipsisWidth = -1);
+// The width of "..." in Font.
+int EllipsisWidth(const TFont& Font);
 
 // The outline that marks a selected label, drawn by exclusive-or.
 void DrawLabelSelectionMark(TCanvas& Canvas, const TRect& LabelRect);

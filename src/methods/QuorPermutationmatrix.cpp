@@ -48,6 +48,27 @@ int RoundHalfEven(double Value)
     return int(std::nearbyint(Value));
 }
 
+void FillIfAny(TCanvas& Canvas, const TRect& R)
+{
+    if (R.Right > R.Left && R.Bottom > R.Top)
+        Canvas.FillRect(R);
+}
+
+// What Rectangle draws with a solid pen of the given width in copy mode, as
+// two fills: the cells are most of what the matrix draws, and a fill is
+// cheaper than an outline of four spans.
+void FillFramed(TCanvas& Canvas, const TRect& R, TColor Outline, int Width, TColor Fill)
+{
+    if (R.Right <= R.Left || R.Bottom <= R.Top)
+        return;
+    Canvas.Brush().SetColor(Outline);
+    Canvas.FillRect(R);
+    if (Fill == Outline)
+        return;
+    Canvas.Brush().SetColor(Fill);
+    FillIfAny(Canvas, Rect(R.Left + Width, R.Top + Width, R.Right - Width, R.Bottom - Width));
+}
+
 } // namespace
 
 // ---- graphic objects: base ----------------------------------------------------------
@@ -164,24 +185,22 @@ void TGOPermDataCell::PaintBar(TCanvas& Canvas, bool Selected, double F, double 
 
     for (int k = layers - 1; k >= 0; --k) {
         const TColor color = Colors[size_t(k)];
-        Canvas.Brush().SetColor(color);
-        Canvas.Pen().SetColor(k > 0 ? color : cellPenColor);
         TRect drawn = Rect(r.Left, std::max(r.Top, topLimit), std::min(r.Right, rightLimit), r.Bottom);
         if (vertical)
             drawn.Top -= pen;
         else
             drawn.Left -= pen;
-        Canvas.Rectangle(drawn);
+        FillFramed(Canvas, drawn, k > 0 ? color : cellPenColor, pen, color);
         if (k == 0) {
-            Canvas.SetPen(Owner->MeanPen);
+            // The one-pixel mean line as a filled run: the pixels LineTo
+            // sets, without a line walk per cell.
+            Canvas.Brush().SetColor(Owner->MeanPen.Color());
             if (vertical) {
                 const int y = r.Bottom - RoundHalfEven(MeanF * h0);
-                Canvas.MoveTo(drawn.Left, y);
-                Canvas.LineTo(drawn.Right, y);
+                FillIfAny(Canvas, Rect(drawn.Left, y, drawn.Right, y + 1));
             } else {
                 const int x = r.Left + RoundHalfEven(MeanF * w0);
-                Canvas.MoveTo(x, drawn.Top);
-                Canvas.LineTo(x, drawn.Bottom);
+                FillIfAny(Canvas, Rect(x, drawn.Top, x + 1, drawn.Bottom));
             }
         }
         r = Rect(r.Left - L.LayerOffsetX, r.Top + L.LayerOffsetY, r.Right - L.LayerOffsetX, r.Bottom + L.LayerOffsetY);
@@ -336,7 +355,7 @@ void TGOPermAxisLabel::Draw(TCanvas& Canvas)
     if (IsRowLabel)
         DrawRowLabelText(Canvas, Owner->RotatedLabelFont, GetName(), Anchor, Center, Extent);
     else
-        DrawColumnLabelText(Canvas, Owner->LabelFont, GetName(), Anchor, Center, Extent, Depth);
+        DrawColumnLabelText(Canvas, Owner->LabelFont, GetName(), Anchor, Center, Extent, Depth, Owner->LabelEllipsisWidth);
     UpdateBounds();
 }
 
@@ -567,6 +586,7 @@ void TPermutationmatrix::CreateDrawingTools()
     RotatedScaleFont = MakeFont(10, 900);
     LabelFont = MakeFont(15, 0);
     RotatedLabelFont = MakeFont(13, 900);
+    LabelEllipsisWidth = EllipsisWidth(LabelFont);
     BackgroundBrush = TBrush(0xFFFFFF);
     BarBackgroundBrush = TBrush(0xFFFFFF);
     SubSelectionBrush = TBrush(0x333333);

@@ -218,6 +218,8 @@ public:
     TFont RotatedScaleFont;
     TFont LabelFont;
     TFont RotatedLabelFont;
+    // Measured once: every column label asks for it.
+    int LabelEllipsisWidth = 0;
     TBrush BackgroundBrush;
     TBrush BarBackgroundBrush;
     TBrush SubSelectionBrush;
