@@ -9,16 +9,16 @@
 #include "platform/Application.h"
 #include "support/GeneratedData.h"
 
+#include "BareFill.h"
+
 #include <QCoreApplication>
 #include <QImage>
 #include <QLabel>
 #include <QMdiArea>
-#include <QPainter>
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -89,39 +89,15 @@ TMatrixBench& Bench(int Items, int Dims)
     return *bench;
 }
 
-void BareLoop(QImage& Image, const std::vector<QRect>& Cells, const QColor& Color)
-{
-    QPainter painter(&Image);
-    for (const QRect& cell : Cells)
-        painter.fillRect(cell, Color);
-}
-
 double BareMilliseconds(TMatrixBench& B)
 {
-    const std::vector<QRect> cells = B.CellRects();
-    QImage image(B.Size(), QImage::Format_RGB32);
-    const QColor color = ToQColor(B.Props.GetValueColor(B.Props.DefaultColorIndex));
-    std::vector<double> runs;
-    for (int i = 0; i < 5; ++i) {
-        image.fill(Qt::white);
-        const auto start = std::chrono::steady_clock::now();
-        BareLoop(image, cells, color);
-        runs.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    }
-    std::sort(runs.begin(), runs.end());
-    return runs[runs.size() / 2];
+    return BareFillMilliseconds(B.Size(), B.CellRects(), ToQColor(B.Props.GetValueColor(B.Props.DefaultColorIndex)));
 }
 
 void BM_PermutationRebuildAndRepaint(benchmark::State& State)
 {
     TMatrixBench& bench = Bench(int(State.range(0)), int(State.range(1)));
-    double total = 0;
-    for (auto _ : State) {
-        const auto start = std::chrono::steady_clock::now();
-        bench.RebuildAndRepaint();
-        total += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    }
-    const double rebuild = total / double(State.iterations());
+    const double rebuild = MeanMillisecondsPerIteration(State, [&] { bench.RebuildAndRepaint(); });
     const double bare = BareMilliseconds(bench);
     State.counters["rebuild_repaint_ms"] = rebuild;
     State.counters["bare_ms"] = bare;

@@ -7,15 +7,15 @@
 #include "platform/Application.h"
 #include "support/GeneratedData.h"
 
+#include "BareFill.h"
+
 #include <QCoreApplication>
 #include <QImage>
 #include <QMdiArea>
-#include <QPainter>
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -93,41 +93,15 @@ TMatrixBench& Bench(int Items)
     return *bench;
 }
 
-// Fills every square in the dot colour, one fillRect each, on an image the
-// size of the editor.
-void BareLoop(QImage& Image, const std::vector<QRect>& Squares, const QColor& Color)
-{
-    QPainter painter(&Image);
-    for (const QRect& square : Squares)
-        painter.fillRect(square, Color);
-}
-
 double BareMilliseconds(TMatrixBench& B)
 {
-    const std::vector<QRect> squares = B.DotSquares();
-    QImage image(B.Size(), QImage::Format_RGB32);
-    const QColor color = ToQColor(B.Props.GetValueColor(B.Props.DefaultColorIndex));
-    std::vector<double> runs;
-    for (int i = 0; i < 5; ++i) {
-        image.fill(Qt::white);
-        const auto start = std::chrono::steady_clock::now();
-        BareLoop(image, squares, color);
-        runs.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    }
-    std::sort(runs.begin(), runs.end());
-    return runs[runs.size() / 2];
+    return BareFillMilliseconds(B.Size(), B.DotSquares(), ToQColor(B.Props.GetValueColor(B.Props.DefaultColorIndex)));
 }
 
 void BM_ScatterplotRepaint(benchmark::State& State)
 {
     TMatrixBench& bench = Bench(int(State.range(0)));
-    double total = 0;
-    for (auto _ : State) {
-        const auto start = std::chrono::steady_clock::now();
-        bench.Repaint();
-        total += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    }
-    const double repaint = total / double(State.iterations());
+    const double repaint = MeanMillisecondsPerIteration(State, [&] { bench.Repaint(); });
     const double bare = BareMilliseconds(bench);
     State.counters["repaint_ms"] = repaint;
     State.counters["bare_ms"] = bare;
@@ -142,7 +116,7 @@ void BM_BareSquares(benchmark::State& State)
     QImage image(bench.Size(), QImage::Format_RGB32);
     const QColor color = ToQColor(bench.Props.GetValueColor(bench.Props.DefaultColorIndex));
     for (auto _ : State)
-        BareLoop(image, squares, color);
+        FillRectsBare(image, squares, color);
     State.counters["squares"] = double(squares.size());
 }
 BENCHMARK(BM_BareSquares)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond);
