@@ -48,28 +48,59 @@ int RoundHalfEven(double Value)
     return int(std::nearbyint(Value));
 }
 
-void FillIfAny(TCanvas& Canvas, const TRect& R)
+
+} // namespace
+
+// ---- cell fills ---------------------------------------------------------------------
+
+void TCellFills::Begin(TCanvas& Canvas)
 {
-    if (R.Right > R.Left && R.Bottom > R.Top)
-        Canvas.FillRect(R);
+    FCanvas = &Canvas;
 }
 
-// What Rectangle draws with a solid pen of the given width in copy mode, as
-// two fills: the cells are most of what the matrix draws, and a fill is
-// cheaper than an outline of four spans.
-void FillFramed(TCanvas& Canvas, const TRect& R, TColor Outline, int Width, TColor Fill)
+void TCellFills::Add(int Step, TColor Color, const TRect& R)
+{
+    if (FSteps.size() <= size_t(Step))
+        FSteps.resize(size_t(Step) + 1);
+    std::vector<TRun>& runs = FSteps[size_t(Step)];
+    // Few colours per step: the item colours' shades, the pens'.
+    auto run = std::find_if(runs.begin(), runs.end(), [&](const TRun& R2) { return R2.Color == Color; });
+    if (run == runs.end())
+        run = runs.insert(runs.end(), TRun{Color, {}});
+    run->Rects.push_back(R);
+}
+
+void TCellFills::End(bool Fill)
+{
+    TCanvas* canvas = std::exchange(FCanvas, nullptr);
+    for (std::vector<TRun>& runs : FSteps) {
+        for (TRun& run : runs) {
+            if (Fill && canvas && !run.Rects.empty()) {
+                canvas->Brush().SetColor(run.Color);
+                canvas->FillRects(run.Rects);
+            }
+            // The vectors keep their room for the next paint.
+            run.Rects.clear();
+        }
+    }
+}
+
+TCellFiller::TCellFiller(TCellFills& AFills, TCanvas& ACanvas)
+    : FFills(AFills.Collects(ACanvas) ? &AFills : nullptr), FCanvas(ACanvas)
+{
+}
+
+void TCellFiller::operator()(const TRect& R, TColor Color)
 {
     if (R.Right <= R.Left || R.Bottom <= R.Top)
         return;
-    Canvas.Brush().SetColor(Outline);
-    Canvas.FillRect(R);
-    if (Fill == Outline)
+    if (FFills) {
+        FFills->Add(FStep++, Color, R);
         return;
-    Canvas.Brush().SetColor(Fill);
-    FillIfAny(Canvas, Rect(R.Left + Width, R.Top + Width, R.Right - Width, R.Bottom - Width));
+    }
+    FCanvas.Brush().SetColor(Color);
+    FCanvas.FillRect(R);
 }
-
-} // namespace
 
 // ---- graphic objects: base ----------------------------------------------------------
 
@@ -149,10 +180,9 @@ void TGOPermDataCell::PaintBar(TCanvas& Canvas, bool Selected, double F, double 
     Canvas.SetBrush(Owner->BarBackgroundBrush);
     Canvas.SetPen(Owner->CellPen);
     TRect r = Bounds;
-    if (Selected) {
-        Canvas.Brush().SetColor(L.ItemSelectionColor);
-        Canvas.FillRect(r);
-    }
+    TCellFiller fill(Owner->CellFills(), Canvas);
+    if (Selected)
+        fill(r, L.ItemSelectionColor);
     const TColor light = BlendColors(Colors[0], 0xFFFFFF, 0.8f);
     const TColor dark = BlendColors(Colors[0], 0x000000, 0.3f);
     if (shaded)
@@ -190,17 +220,21 @@ void TGOPermDataCell::PaintBar(TCanvas& Canvas, bool Selected, double F, double 
             drawn.Top -= pen;
         else
             drawn.Left -= pen;
-        FillFramed(Canvas, drawn, k > 0 ? color : cellPenColor, pen, color);
+        // What Rectangle draws with the solid pen, as two fills: the
+        // outline's colour over it all, the brush's inside.
+        const TColor outline = k > 0 ? color : cellPenColor;
+        fill(drawn, outline);
+        if (color != outline)
+            fill(Rect(drawn.Left + pen, drawn.Top + pen, drawn.Right - pen, drawn.Bottom - pen), color);
         if (k == 0) {
-            // The one-pixel mean line as a filled run: the pixels LineTo
-            // sets, without a line walk per cell.
-            Canvas.Brush().SetColor(Owner->MeanPen.Color());
+            // The one-pixel mean line as a filled run: the pixels LineTo sets.
+            const TColor meanColor = Owner->MeanPen.Color();
             if (vertical) {
                 const int y = r.Bottom - RoundHalfEven(MeanF * h0);
-                FillIfAny(Canvas, Rect(drawn.Left, y, drawn.Right, y + 1));
+                fill(Rect(drawn.Left, y, drawn.Right, y + 1), meanColor);
             } else {
                 const int x = r.Left + RoundHalfEven(MeanF * w0);
-                FillIfAny(Canvas, Rect(x, drawn.Top, x + 1, drawn.Bottom));
+                fill(Rect(x, drawn.Top, x + 1, drawn.Bottom), meanColor);
             }
         }
         r = Rect(r.Left - L.LayerOffsetX, r.Top + L.LayerOffsetY, r.Right - L.LayerOffsetX, r.Bottom + L.LayerOffsetY);
@@ -532,6 +566,21 @@ TGraphicObject* TGOPermEdit::CreateSelectionHandles(const TSelectionEntry* SelLi
     if (!SelList || SelList->Next)
         return nullptr;
     return CreateObjectHandles(SelList->Object, SelFlagsAnd);
+}
+
+void TGOPermEdit::DrawObjects(TGraphicObject* List)
+{
+    DrawObjectsTo(List, Canvas(), AllGOEParts);
+}
+
+void TGOPermEdit::DrawObjectsTo(TGraphicObject* List, TCanvas& ACanvas, TGOEParts Parts)
+{
+    TCellFills& fills = Plot->CellFills();
+    fills.Begin(ACanvas);
+    bool drawn = false;
+    const auto end = qScopeGuard([&] { fills.End(drawn); });
+    TGOEdit::DrawObjectsTo(List, ACanvas, Parts);
+    drawn = true;
 }
 
 void TGOPermEdit::PaintBackground()

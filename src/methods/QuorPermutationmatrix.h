@@ -20,6 +20,44 @@ class TQuorSubSelection;
 constexpr uint32_t gofPermRowLabel = 64;
 constexpr uint32_t gofPermColumnLabel = 128;
 
+// ---- Cell fills ---------------------------------------------------------------------
+
+// The rectangles the cells fill while the editor draws its objects, kept
+// by drawing step within a cell and by colour, and filled in one batch per
+// step and colour when the objects are drawn: cells never overlap, so only
+// the order within a cell matters. The cells are most of what the matrix
+// draws, and a batch costs one painter setup instead of one per rectangle.
+class TCellFills {
+public:
+    // Collects what cells draw on Canvas until End.
+    void Begin(TCanvas& Canvas);
+    // Fills what was collected (unless Fill is false) and stops collecting.
+    void End(bool Fill);
+    bool Collects(const TCanvas& Canvas) const { return FCanvas == &Canvas; }
+    void Add(int Step, TColor Color, const TRect& R);
+
+private:
+    struct TRun {
+        TColor Color;
+        std::vector<TRect> Rects;
+    };
+    TCanvas* FCanvas = nullptr;
+    std::vector<std::vector<TRun>> FSteps;
+};
+
+// One cell's fills, in drawing order: collected while the editor draws its
+// objects onto that canvas, filled at once otherwise.
+class TCellFiller {
+public:
+    TCellFiller(TCellFills& AFills, TCanvas& ACanvas);
+    void operator()(const TRect& R, TColor Color);
+
+private:
+    TCellFills* FFills;
+    TCanvas& FCanvas;
+    int FStep = 0;
+};
+
 // ---- Graphic objects ------------------------------------------------------------
 
 // Every object of the permutation matrix: its plot, the data object, and the
@@ -153,6 +191,9 @@ public:
 protected:
     void UpdateCursor(TSelectionEntry* Hits, const TPoint& Pt) override;
     TGraphicObject* CreateSelectionHandles(const TSelectionEntry* SelList) override;
+    // The cells' fills in batches.
+    void DrawObjects(TGraphicObject* List) override;
+    void DrawObjectsTo(TGraphicObject* List, TCanvas& ACanvas, TGOEParts Parts) override;
     void PaintBackground() override;
     void PaintBackgroundTo(TCanvas& Canvas, TGOEParts Parts) override;
 
@@ -201,6 +242,7 @@ public:
     void SetSubSelectionFromCells(TSelectionEntry* Selection);
 
     TGOPermEdit* PermEdit() const;
+    TCellFills& CellFills() { return FCellFills; }
     TQuorSubSelection* SubSelection() const { return FSubSelection; }
     // The border value scales.
     void PaintScales(TCanvas& Canvas);
@@ -243,4 +285,5 @@ private:
     void LayoutChanged();
 
     TQuorSubSelection* FSubSelection = nullptr;
+    TCellFills FCellFills;
 };

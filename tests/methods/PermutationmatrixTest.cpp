@@ -4,6 +4,7 @@
 #include "QuorDataClients/QuorSubSelection.h"
 #include "methods/QuorPermutationmatrix.h"
 #include "support/Gestures.h"
+#include "support/Images.h"
 #include "support/TestSupport.h"
 
 #include <QClipboard>
@@ -358,4 +359,30 @@ TEST_F(PermutationmatrixWideTest, DroppingALabelExchangesOnlyOnAnotherOfItsKind)
     EXPECT_EQ(T.Data.GetDimName(1), third);
     EXPECT_EQ(T.Data.GetDimName(3), first);
     EXPECT_EQ(label(1)->GetName(), third);
+}
+
+TEST_F(PermutationmatrixTest, CellsFilledInBatchesMatchCellsDrawnOneByOne)
+{
+    T.SetSlider(0, 2, 6);
+    T.SetSlider(2, 1, 5);
+    T.Data.SetPointSelected(1, true);
+    Open();
+    for (const TPermDisplayType type : {pdtBar, pdtBar90Shade}) {
+        SCOPED_TRACE(int(type));
+        Plot->SetDisplayType(type);
+        QImage batched = WhiteImage(Edit()->width(), Edit()->height());
+        QImage single = batched.copy();
+        {
+            TCanvas canvas(&batched);
+            Edit()->PaintTo(canvas, TGOEParts(goepObjects));
+        }
+        {
+            TCanvas canvas(&single);
+            for (TGraphicObject* o = Edit()->GetObjects(); o; o = o->Next)
+                o->Draw(canvas);
+        }
+        EXPECT_EQ(CountChanged(batched, single), 0);
+        // Layers, selection and mean lines were drawn at all.
+        EXPECT_GT(CountChanged(batched, WhiteImage(Edit()->width(), Edit()->height())), 1000);
+    }
 }
