@@ -71,3 +71,9 @@ inline TBrush& HatchBrush() { return TStockObjects::Instance().HatchBrush; }
 inline TBrush& ClearBrush() { return TStockObjects::Instance().ClearBrush; }
 // 8 by 8 pixels, white and black.
 inline const QImage& HatchBitmap() { return TStockObjects::Instance().HatchBitmap; }
+
+// R with the stock exclusive-or pen and grey brush: exclusive-ors the area
+// with $808080. Drawing it again restores the pixels.
+void DrawXorFrameGrey(TCanvas& Canvas, const TRect& R);
+// R with the stock exclusive-or pen and white brush: inverts the area.
+void DrawXorFrameWhite(TCanvas& Canvas, const TRect& R);

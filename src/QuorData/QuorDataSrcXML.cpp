@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <pugixml.hpp>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -367,6 +369,41 @@ int StrToInt(const char* text)
     return v;
 }
 
+// The document element of a loaded file.
+pugi::xml_node RootOf(const TXMLFile& File)
+{
+    return File.Document() ? File.Document()->document_element() : pugi::xml_node();
+}
+
+// Decided on the attribute's bytes, so that each cell makes one string and
+// copies none; the labels of a large file are a good part of reading it.
+TVariant TextOf(pugi::xml_node Node, const char* Name, const char* Fallback)
+{
+    const char* text = Node.attribute(Name).value();
+    if (!*text && Fallback)
+        text = Node.attribute(Fallback).value();
+    return TVariant(Utf8(text));
+}
+
+// The attribute Name (or Fallback) of the first Count element children of
+// Parent. Read aside, as the values are, so that a failure leaves the grid
+// as it was.
+std::vector<TVariant> ReadTexts(const TXMLFile& XMLFile, pugi::xml_node Parent, int Count, const char* Name,
+                                const char* Fallback)
+{
+    std::vector<TVariant> texts;
+    try {
+        texts.resize(size_t(Count));
+        int i = 0;
+        for (pugi::xml_node n = NextElement(Parent.first_child()); n && i < Count;
+             n = NextElement(n.next_sibling()), ++i)
+            texts[size_t(i)] = TextOf(n, Name, Fallback);
+    } catch (const std::bad_alloc&) {
+        OutOfMemory(XMLFile.FileName(), Count, 1);
+    }
+    return texts;
+}
+
 } // namespace
 
 // ---- TXMLFile -------------------------------------------------------------------------
@@ -403,27 +440,16 @@ void TXMLFile::Load(const QString& FileName)
     if (!root)
         ReadError(FileName, QStringLiteral("no document element"));
     FDocument = std::move(document);
-    FRoot = root;
     FFileName = FileName;
     // Counted once here, so that the grids need not walk the records again.
-    FVariableCount = CountVariables(FRoot);
-    FRecordCount = CountRecords(FRoot);
+    FVariableCount = ElementCount(Variables(root));
+    FRecordCount = ElementCount(Records(root));
 }
 
 bool TXMLFile::Open(const QString& FileName)
 {
     Load(FileName);
     return FVariableCount != 0 && FRecordCount != 0;
-}
-
-int TXMLFile::CountVariables(pugi::xml_node Root)
-{
-    return ElementCount(Variables(Root));
-}
-
-int TXMLFile::CountRecords(pugi::xml_node Root)
-{
-    return ElementCount(Records(Root));
 }
 
 // ---- TXMLDataSrc -------------------------------------------------------------------------
@@ -485,7 +511,7 @@ void TXMLDataSrc::Load(const TXMLFile& XMLFile)
         // rows in that order.
         std::string joined;
         int r = rows - 1;
-        for (pugi::xml_node record = PreviousElement(Records(XMLFile.Root()).last_child()); record && r >= 0;
+        for (pugi::xml_node record = PreviousElement(Records(RootOf(XMLFile)).last_child()); record && r >= 0;
              record = PreviousElement(record.previous_sibling()), --r)
             ScanRecord(ElementText(record, joined), r, rows, numbers, notNumbers);
     } catch (const std::bad_alloc&) {
@@ -501,52 +527,24 @@ void TXMLDataSrc::Load(const TXMLFile& XMLFile)
 
 // ---- TXMLTextSrc -------------------------------------------------------------------------
 
-QString TXMLTextSrc::GetAttributeText(pugi::xml_node Node, const char* Name)
+void TXMLTextSrc::SetTexts(std::vector<TVariant> Texts)
 {
-    const pugi::xml_attribute a = Node.attribute(Name);
-    return a ? Utf8(a.value()) : QString();
-}
-
-void TXMLTextSrc::LoadTexts(const TXMLFile& XMLFile, pugi::xml_node Parent, int Count, const char* Name,
-                            const char* Fallback)
-{
-    // Filled aside, as the values are, so that a failure leaves the grid as it was.
-    std::vector<TVariant> texts;
-    try {
-        texts.resize(size_t(Count));
-        int i = 0;
-        for (pugi::xml_node n = NextElement(Parent.first_child()); n && i < Count;
-             n = NextElement(n.next_sibling()), ++i)
-            texts[size_t(i)] = TextOf(n, Name, Fallback);
-    } catch (const std::bad_alloc&) {
-        OutOfMemory(XMLFile.FileName(), Count, 1);
-    }
     SetRowCount(1);
-    SetColCount(Count);
-    Columns = std::move(texts);
+    SetColCount(int(Texts.size()));
+    Columns = std::move(Texts);
     Numbers = std::vector<double>();
     FCompact = false;
     FNotNumbers.clear();
 }
 
-// Decided on the attribute's bytes, so that each cell makes one string and
-// copies none; the labels of a large file are a good part of reading it.
-TVariant TXMLTextSrc::TextOf(pugi::xml_node Node, const char* Name, const char* Fallback)
-{
-    const char* text = Node.attribute(Name).value();
-    if (!*text && Fallback)
-        text = Node.attribute(Fallback).value();
-    return TVariant(Utf8(text));
-}
-
 void TXMLTextSrc::LoadNames(const TXMLFile& XMLFile)
 {
-    LoadTexts(XMLFile, Variables(XMLFile.Root()), XMLFile.VariableCount(), "name", nullptr);
+    SetTexts(ReadTexts(XMLFile, Variables(RootOf(XMLFile)), XMLFile.VariableCount(), "name", nullptr));
 }
 
 void TXMLTextSrc::LoadLabels(const TXMLFile& XMLFile)
 {
-    LoadTexts(XMLFile, Records(XMLFile.Root()), XMLFile.RecordCount(), "label", "id");
+    SetTexts(ReadTexts(XMLFile, Records(RootOf(XMLFile)), XMLFile.RecordCount(), "label", "id"));
 }
 
 // ---- attributes, writing -----------------------------------------------------------------
@@ -555,7 +553,7 @@ void ReadXMLAttributes(const QString& FileName, TData& Data)
 {
     TXMLFile file;
     file.Load(FileName);
-    const pugi::xml_node root = file.Root();
+    const pugi::xml_node root = RootOf(file);
     // Positions beyond the data object's are left alone: the file may have
     // changed since its grids were read.
     int i = 0;

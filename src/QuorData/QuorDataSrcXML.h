@@ -7,12 +7,13 @@
 
 #include <QString>
 
-#include <pugixml.hpp>
-
 #include <memory>
 #include <vector>
 
 class TData;
+namespace pugi {
+class xml_document;
+}
 
 // A data file that cannot be read, parsed or written; the message names the
 // file and the reason.
@@ -32,19 +33,14 @@ public:
     void Load(const QString& FileName);
     // Load; True when the file holds variables and records.
     bool Open(const QString& FileName);
-    // Children of root/"data"/"variables" (or "records"); a missing element
-    // counts as empty.
-    static int CountVariables(pugi::xml_node Root);
-    static int CountRecords(pugi::xml_node Root);
-
-    pugi::xml_node Root() const { return FRoot; }
+    // The parsed document, for the grids that read it; null before a load.
+    const pugi::xml_document* Document() const { return FDocument.get(); }
     // The name the document was loaded from, for messages.
     const QString& FileName() const { return FFileName; }
     int VariableCount() const { return FVariableCount; }
     int RecordCount() const { return FRecordCount; }
 
 private:
-    pugi::xml_node FRoot;
     std::unique_ptr<pugi::xml_document> FDocument;
     int FVariableCount = 0;
     int FRecordCount = 0;
@@ -87,13 +83,9 @@ public:
     void LoadNames(const TXMLFile& XMLFile);
     // Cell i: the "label" of record i, or its "id" when it has no label.
     void LoadLabels(const TXMLFile& XMLFile);
-    // The attribute's text; empty when the node has no such attribute.
-    static QString GetAttributeText(pugi::xml_node Node, const char* Name);
 
 private:
-    void LoadTexts(const TXMLFile& XMLFile, pugi::xml_node Parent, int Count, const char* Name,
-                   const char* Fallback);
-    static TVariant TextOf(pugi::xml_node Node, const char* Name, const char* Fallback);
+    void SetTexts(std::vector<TVariant> Texts);
 };
 
 // Applies the hidden flags of the variables and the colours and hidden flags

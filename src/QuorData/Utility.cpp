@@ -1,6 +1,5 @@
 #include "QuorData/Utility.h"
 
-#include "ObjectEditor/StockObjects.h"
 #include "platform/Canvas.h"
 #include "platform/CustomControl.h"
 #include "platform/Exceptions.h"
@@ -239,26 +238,12 @@ std::unique_ptr<TSwapList> PermutationToSwaps(TPermutList* List)
     return swaps;
 }
 
-// ---- Windows and exclusive-or frames -----------------------------------------------
+// ---- Windows -----------------------------------------------
 
 void InvalidateLogicalRect(const TCanvas& DC, TCustomControl* Wnd, const TRect& R, bool Erase)
 {
     if (Wnd)
         Wnd->InvalidateRect(DC.LPtoDP(R), Erase);
-}
-
-void DrawXorFrameGrey(TCanvas& Canvas, const TRect& R)
-{
-    Canvas.SetPen(XorPen());
-    Canvas.SetBrush(GreyBrush());
-    Canvas.Rectangle(R);
-}
-
-void DrawXorFrameWhite(TCanvas& Canvas, const TRect& R)
-{
-    Canvas.SetPen(XorPen());
-    Canvas.SetBrush(WhiteBrush());
-    Canvas.Rectangle(R);
 }
 
 // ---- Message pumps for polling loops -------------------------------------------------

@@ -121,7 +121,7 @@ using TSwapList = std::vector<std::unique_ptr<TSwapItem>>;
 // gives no list. Raises EListError when the entries form no permutation.
 std::unique_ptr<TSwapList> PermutationToSwaps(TPermutList* List);
 
-// ---- Windows and exclusive-or frames -----------------------------------------------
+// ---- Windows -----------------------------------------------
 
 class QWidget;
 class TCanvas;
@@ -130,11 +130,6 @@ class TCustomControl;
 // Converts R from DC's logical to device coordinates and marks that
 // rectangle of the window for painting; nothing without a window.
 void InvalidateLogicalRect(const TCanvas& DC, TCustomControl* Wnd, const TRect& R, bool Erase);
-// R with the stock exclusive-or pen and grey brush: exclusive-ors the area
-// with $808080. Drawing it again restores the pixels.
-void DrawXorFrameGrey(TCanvas& Canvas, const TRect& R);
-// R with the stock exclusive-or pen and white brush: inverts the area.
-void DrawXorFrameWhite(TCanvas& Canvas, const TRect& R);
 
 // ---- Message pumps for polling loops -------------------------------------------------
 

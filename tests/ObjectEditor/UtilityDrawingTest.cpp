@@ -1,3 +1,4 @@
+#include "ObjectEditor/StockObjects.h"
 #include "QuorData/Utility.h"
 
 #include "platform/Canvas.h"

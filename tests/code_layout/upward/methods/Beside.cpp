@@ -1,0 +1,3 @@
+#include "methods/Fine.h"
+#include "clustering/Beside.h"
+#include "platform/Fine.h"

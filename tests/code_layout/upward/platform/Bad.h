@@ -1,0 +1,1 @@
+#include "QuorData/QuorData.h"
