@@ -750,19 +750,25 @@ void TPermutationmatrix::SyncSelection()
     // The labels write nothing here: the plot is updating.
     editor->Deselect();
     editor->HideSelection(false);
+    // The selection is empty now and every object is met once: what is to
+    // be selected is put in front of the list as toggling would put it,
+    // without searching the list each time (a block can hold every cell).
+    auto select = [editor](TGraphicObject* Object) {
+        editor->Selection = NewSelectionEntry(Object, std::move(editor->Selection));
+    };
     const bool sub = FSubSelection && FSubSelection->Active();
     for (TGraphicObject* object = editor->GetObjects(); object; object = object->Next) {
         if (auto* cell = dynamic_cast<TGOPermDataCell*>(object)) {
             if (sub && cell->VisibleIndex >= FSubSelection->FirstPoint()
                 && cell->VisibleIndex <= FSubSelection->LastPoint() && cell->DimIndex >= FSubSelection->FirstDim()
                 && cell->DimIndex <= FSubSelection->LastDim())
-                editor->ToggleSelected(cell);
+                select(cell);
         } else if (auto* point = dynamic_cast<TGOPermAxisPointLabel*>(object)) {
-            if (editor->IsSelected(point) != data->IsPointSelected(point->ViewPosition))
-                editor->ToggleSelected(point);
+            if (data->IsPointSelected(point->ViewPosition))
+                select(point);
         } else if (auto* dim = dynamic_cast<TGOPermAxisDimLabel*>(object)) {
-            if (editor->IsSelected(dim) != data->IsDimSelected(dim->ViewPosition))
-                editor->ToggleSelected(dim);
+            if (data->IsDimSelected(dim->ViewPosition))
+                select(dim);
         }
     }
     editor->SelectionChanged(false, false);

@@ -105,6 +105,18 @@ protected:
     TPermutationmatrix* Plot = nullptr;
 };
 
+// The standard table with a first dimension name far longer than a row.
+TMethodsTestData LongName()
+{
+    return TMethodsTestData({"A dimension name far too long for any row of this matrix", "B", "C", "D"},
+                            {"a", "b", "c", "d"}, {{0, 10, 0, 10}, {5, 5, 3, 5}, {10, 0, 10, 0}, {8, 2, 7, 1}});
+}
+
+class PermutationmatrixLongNameTest : public PermutationmatrixTest {
+protected:
+    PermutationmatrixLongNameTest() : PermutationmatrixTest(&LongName) {}
+};
+
 class PermutationmatrixWideTest : public PermutationmatrixTest {
 protected:
     PermutationmatrixWideTest() : PermutationmatrixTest(&Wide) {}
@@ -385,4 +397,46 @@ TEST_F(PermutationmatrixTest, CellsFilledInBatchesMatchCellsDrawnOneByOne)
         // Layers, selection and mean lines were drawn at all.
         EXPECT_GT(CountChanged(batched, WhiteImage(Edit()->width(), Edit()->height())), 1000);
     }
+}
+
+TEST_F(PermutationmatrixLongNameTest, ALongRowLabelIsCutToItsRowAndNarrowColumnLabelsShowNoText)
+{
+    Open();
+    auto* label = Find<TGOPermAxisDimLabel>([](TGOPermAxisDimLabel* l) { return l->VisibleIndex == 0; });
+    QImage image = WhiteImage(Edit()->width(), Edit()->height());
+    {
+        TCanvas canvas(&image);
+        label->Draw(canvas);
+    }
+    int inked = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != qRgb(255, 255, 255)) {
+                ++inked;
+                EXPECT_GE(y, label->Center - label->Extent / 2);
+                EXPECT_LE(y, label->Center + label->Extent / 2);
+            }
+    EXPECT_GT(inked, 50);
+
+    // A data item's column narrower than "..." gets no text at all.
+    auto* item = Find<TGOPermAxisPointLabel>();
+    item->Extent = Plot->LabelEllipsisWidth - 1;
+    image = WhiteImage(Edit()->width(), Edit()->height());
+    {
+        TCanvas canvas(&image);
+        item->Draw(canvas);
+    }
+    EXPECT_EQ(CountChanged(image, WhiteImage(Edit()->width(), Edit()->height())), 0);
+}
+
+TEST_F(PermutationmatrixTest, AClickOnALabelAlsoDeselectsHiddenSelectedItems)
+{
+    T.Data.SetPointHidden(3, true);
+    T.Data.SetPointSelected(3, true);
+    Open();
+    EXPECT_EQ(SelectionCount(Edit()->GetSelection()), 1); // the hidden item's label
+    auto* label = Find<TGOPermAxisPointLabel>([](TGOPermAxisPointLabel* l) { return l->ViewPosition == 0; });
+    PacedClickGesture(Edit(), Middle(label->LabelRect));
+    EXPECT_TRUE(T.Data.IsPointSelected(0));
+    EXPECT_FALSE(T.Data.IsPointSelected(3));
 }
