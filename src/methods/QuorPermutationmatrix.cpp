@@ -777,10 +777,9 @@ void TPermutationmatrix::SyncSelection()
 TMetafile TPermutationmatrix::MakeMetafile(TGOEParts Parts) const
 {
     // The cells mark selected items as the copy's or print's parts say.
-    auto* self = const_cast<TPermutationmatrix*>(this);
-    const TGOEParts screen = self->ScreenParts;
-    self->ScreenParts = Parts;
-    const auto restore = qScopeGuard([&] { self->ScreenParts = screen; });
+    const TGOEParts screen = ScreenParts;
+    ScreenParts = Parts;
+    const auto restore = qScopeGuard([&] { ScreenParts = screen; });
     return TQuorPlotClient::MakeMetafile(Parts);
 }
 

@@ -251,7 +251,7 @@ public:
     bool NeedsStatistics = false;
     // Parts of the on-screen paint; the copy and the print paint with
     // theirs in its place.
-    TGOEParts ScreenParts = TGOEParts::fromInt(15);
+    mutable TGOEParts ScreenParts = TGOEParts::fromInt(15);
 
     // Drawing tools.
     TPen CellPen;

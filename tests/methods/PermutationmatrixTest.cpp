@@ -350,6 +350,18 @@ TEST_F(PermutationmatrixWideTest, ASubSelectionOfOthersIsMarkedItsOwnStartsNoPas
     PacedClickGesture(Edit(), Middle(Cell(4, 4)));
     EXPECT_EQ(SelectionCount(Edit()->GetSelection()), 1);
     EXPECT_EQ(SubBlock(), (std::vector<int>{4, 4, 4, 4}));
+    // Only a sub-selection notice of another client asks for a selection pass.
+    auto own = TQDCESubSelection::Create();
+    own->Actor = Plot;
+    Plot->CustomEvent(own.get());
+    auto live = TQDCELiveTracking::Create();
+    live->Actor = &Other;
+    Plot->CustomEvent(live.get());
+    EXPECT_FALSE(Plot->NeedsSelection);
+    auto other = TQDCESubSelection::Create();
+    other->Actor = &Other;
+    Plot->CustomEvent(other.get());
+    EXPECT_TRUE(Plot->NeedsSelection);
 }
 
 TEST_F(PermutationmatrixWideTest, DroppingALabelExchangesOnlyOnAnotherOfItsKind)
