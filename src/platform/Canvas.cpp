@@ -121,18 +121,42 @@ public:
     }
 
     const std::vector<QRect>& Rects() const { return FRects; }
-    const QRect& Bounds() const { return FBounds; }
+    QRect Bounds() const
+    {
+        return FRects.empty() ? QRect() : QRect(QPoint(FLeft, FTop), QPoint(FRight, FBottom));
+    }
     bool Empty() const { return FRects.empty() && !FOpen; }
+    // Empties the spans, keeping their storage for the next figure.
+    void Clear()
+    {
+        FRects.clear();
+        FOpen = false;
+    }
 
 private:
+    // Figures are made of thousands of single pixels: the bounds grow by
+    // plain comparisons rather than by normalized unions.
     void Push(const QRect& r)
     {
+        if (FRects.empty()) {
+            FLeft = r.left();
+            FTop = r.top();
+            FRight = r.right();
+            FBottom = r.bottom();
+        } else {
+            FLeft = std::min(FLeft, r.left());
+            FTop = std::min(FTop, r.top());
+            FRight = std::max(FRight, r.right());
+            FBottom = std::max(FBottom, r.bottom());
+        }
         FRects.push_back(r);
-        FBounds = FBounds.united(r);
     }
 
     std::vector<QRect> FRects;
-    QRect FBounds;
+    int FLeft = 0;
+    int FTop = 0;
+    int FRight = 0;
+    int FBottom = 0;
     QRect FRun;
     bool FOpen = false;
 };
@@ -489,13 +513,17 @@ void TCanvas::Polyline(std::span<const TPoint> Points)
     const TPen& pen = FState.Pen;
     if (pen.Style() == TPenStyle::psClear)
         return;
-    std::vector<TPoint> device(Points.begin(), Points.end());
+    std::vector<TPoint>& device = FLinePoints;
+    device.assign(Points.begin(), Points.end());
     LPtoDP(device);
     if (pen.Width() > 1) {
         StrokeWide(device, false);
         return;
     }
-    TSpans spans;
+    if (!FLineSpans)
+        FLineSpans = std::make_unique<TSpans>();
+    TSpans& spans = *FLineSpans;
+    spans.Clear();
     for (size_t i = 0; i + 1 < device.size(); ++i)
         WalkLinePixels(device[i].x, device[i].y, device[i + 1].x, device[i + 1].y, false,
                        [&](int x, int y) { spans.AddPixel(x, y); });

@@ -347,6 +347,10 @@ private:
     std::function<void(const QRect&)> FOnDraw;
     // FillRects' device rectangles, kept so that a batch allocates nothing.
     std::vector<QRect> FBatch;
+    // Polyline's points and pixels, kept likewise for curves drawn by the
+    // thousand.
+    std::vector<TPoint> FLinePoints;
+    std::unique_ptr<TSpans> FLineSpans;
 };
 
 // Plays a picture into a new RGB32 image of the given size on white, scaled
