@@ -23,20 +23,28 @@ inline void FillRectsBare(QImage& Image, const std::vector<QRect>& Rects, const 
         painter.fillRect(rect, Color);
 }
 
+// The median of five runs of Run, each after an untimed Prepare, in
+// milliseconds.
+template <class P, class R>
+double MedianMilliseconds(P Prepare, R Run)
+{
+    std::vector<double> runs;
+    for (int i = 0; i < 5; ++i) {
+        Prepare();
+        const auto start = std::chrono::steady_clock::now();
+        Run();
+        runs.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+    std::sort(runs.begin(), runs.end());
+    return runs[runs.size() / 2];
+}
+
 // The median of five runs of FillRectsBare on a white image of Size, in
 // milliseconds.
 inline double BareFillMilliseconds(const QSize& Size, const std::vector<QRect>& Rects, const QColor& Color)
 {
     QImage image(Size, QImage::Format_RGB32);
-    std::vector<double> runs;
-    for (int i = 0; i < 5; ++i) {
-        image.fill(Qt::white);
-        const auto start = std::chrono::steady_clock::now();
-        FillRectsBare(image, Rects, Color);
-        runs.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    }
-    std::sort(runs.begin(), runs.end());
-    return runs[runs.size() / 2];
+    return MedianMilliseconds([&] { image.fill(Qt::white); }, [&] { FillRectsBare(image, Rects, Color); });
 }
 
 // Runs Step once per benchmark iteration; the mean time of one, in
