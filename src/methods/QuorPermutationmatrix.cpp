@@ -568,6 +568,37 @@ TGraphicObject* TGOPermEdit::CreateSelectionHandles(const TSelectionEntry* SelLi
     return CreateObjectHandles(SelList->Object, SelFlagsAnd);
 }
 
+void TGOPermEdit::ClearAll()
+{
+    Plot->ForgetCells();
+    TGOEdit::ClearAll();
+}
+
+TSelectionList TGOPermEdit::BoundsHitList(TGraphicObject* List, const TPoint& Pt, uint32_t Mask)
+{
+    if (List != Objects)
+        return TGOEdit::BoundsHitList(List, Pt, Mask);
+    // The labels lie at the head of the list, the cells at its tail; cells
+    // never overlap, so one at most holds the point, and it is topmost.
+    TSelectionList hits;
+    TGraphicObject* o = List;
+    for (; o && !dynamic_cast<TGOPermDataCell*>(o); o = o->Next)
+        if (HasFlags(o->Flags, Mask) && PtInRect(o->Bounds, Pt))
+            hits = NewSelectionEntry(o, std::move(hits));
+    if (!o)
+        return hits;
+    TGOPermDataCell* cell = nullptr;
+    if (!Plot->FindCell(Pt, o, cell)) {
+        for (; o; o = o->Next)
+            if (HasFlags(o->Flags, Mask) && PtInRect(o->Bounds, Pt))
+                hits = NewSelectionEntry(o, std::move(hits));
+        return hits;
+    }
+    if (cell && HasFlags(cell->Flags, Mask))
+        hits = NewSelectionEntry(cell, std::move(hits));
+    return hits;
+}
+
 void TGOPermEdit::DrawObjects(TGraphicObject* List)
 {
     DrawObjectsTo(List, Canvas(), AllGOEParts);
@@ -722,9 +753,15 @@ void TPermutationmatrix::BuildObjects()
     TData* data = Data();
     const int items = data->VisiblePointCount();
     const int dims = data->VisibleDimCount();
+    FCells.clear();
+    FCells.reserve(size_t(items) * size_t(dims));
+    FCellDims = dims;
     for (int i = 0; i < items; ++i)
-        for (int d = 0; d < dims; ++d)
-            editor->AddObject(std::make_unique<TGOPermDataCell>(this, i, d), false);
+        for (int d = 0; d < dims; ++d) {
+            auto cell = std::make_unique<TGOPermDataCell>(this, i, d);
+            FCells.push_back(cell.get());
+            editor->AddObject(std::move(cell), false);
+        }
     for (int d = 0; d < dims; ++d)
         editor->AddObject(std::make_unique<TGOPermAxisDimLabel>(this, d), false);
     for (int i = 0; i < items; ++i)
@@ -735,6 +772,47 @@ void TPermutationmatrix::BuildObjects()
         if (data->IsPointHidden(p))
             editor->AddObject(std::make_unique<TGOPermAxisPointLabel>(this, 0, p), false);
     editor->UpdateAfterChange();
+}
+
+bool TPermutationmatrix::FindCell(const TPoint& Pt, const TGraphicObject* First, TGOPermDataCell*& Cell) const
+{
+    Cell = nullptr;
+    // The cells the editor holds are those built last, or the index is stale.
+    if (FCells.empty() || FCellDims <= 0 || First != FCells.back())
+        return false;
+    const TPermutationmatrixLayout& L = Layout;
+    const int dims = FCellDims;
+    const int items = int(FCells.size()) / dims;
+    const int columns = L.RotateView ? dims : items;
+    const int rows = L.RotateView ? items : dims;
+    // Halving needs columns and rows that do not run backwards, which a
+    // plot narrower than its gaps would give.
+    if (L.PlotWidth < (columns - 1) * L.ColumnGap || L.PlotHeight < (rows - 1) * L.RowGap)
+        return false;
+    auto at = [&](int c, int r) {
+        const int item = L.RotateView ? r : c;
+        const int dim = L.RotateView ? c : r;
+        return FCells[size_t(item) * size_t(dims) + size_t(dim)];
+    };
+    // The last column (row) starting at or before the point.
+    auto last = [](int Count, auto Start, int Value) {
+        int lo = 0;
+        int hi = Count - 1;
+        while (lo < hi) {
+            const int mid = (lo + hi + 1) / 2;
+            if (Start(mid) <= Value)
+                lo = mid;
+            else
+                hi = mid - 1;
+        }
+        return lo;
+    };
+    const int c = last(columns, [&](int k) { return at(k, 0)->Bounds.Left; }, Pt.x);
+    const int r = last(rows, [&](int k) { return at(0, k)->Bounds.Top; }, Pt.y);
+    TGOPermDataCell* cell = at(c, r);
+    if (PtInRect(cell->Bounds, Pt))
+        Cell = cell;
+    return true;
 }
 
 void TPermutationmatrix::UpdateObjectGeometry(TGraphicObject* Object)

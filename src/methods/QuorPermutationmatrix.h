@@ -191,6 +191,10 @@ public:
 protected:
     void UpdateCursor(TSelectionEntry* Hits, const TPoint& Pt) override;
     TGraphicObject* CreateSelectionHandles(const TSelectionEntry* SelList) override;
+    // Forgets the plot's index of the cells with them.
+    void ClearAll() override;
+    // The cell under the point found in the grid, not by a walk over every cell.
+    TSelectionList BoundsHitList(TGraphicObject* List, const TPoint& Pt, uint32_t Mask) override;
     // The cells' fills in batches.
     void DrawObjects(TGraphicObject* List) override;
     void DrawObjectsTo(TGraphicObject* List, TCanvas& ACanvas, TGOEParts Parts) override;
@@ -243,6 +247,12 @@ public:
 
     TGOPermEdit* PermEdit() const;
     TCellFills& CellFills() { return FCellFills; }
+    // The cell whose bounds hold Pt (nullptr when none does), found by
+    // halving the matrix columns and rows. First is the cell the editor's
+    // list meets first: unless it is the last one built, the cells are not
+    // those indexed and the answer is false.
+    bool FindCell(const TPoint& Pt, const TGraphicObject* First, TGOPermDataCell*& Cell) const;
+    void ForgetCells() { FCells.clear(); }
     TQuorSubSelection* SubSelection() const { return FSubSelection; }
     // The border value scales.
     void PaintScales(TCanvas& Canvas);
@@ -286,4 +296,7 @@ private:
 
     TQuorSubSelection* FSubSelection = nullptr;
     TCellFills FCellFills;
+    // The cells in the order built: item by item, each item's dimensions.
+    std::vector<TGOPermDataCell*> FCells;
+    int FCellDims = 0;
 };

@@ -452,3 +452,25 @@ TEST_F(PermutationmatrixTest, AClickOnALabelAlsoDeselectsHiddenSelectedItems)
     EXPECT_TRUE(T.Data.IsPointSelected(0));
     EXPECT_FALSE(T.Data.IsPointSelected(3));
 }
+
+TEST_F(PermutationmatrixWideTest, HitTestsFindWhatAScanOfEveryObjectFinds)
+{
+    T.Data.SetPointHidden(2, true);
+    Open();
+    for (const bool rotated : {false, true}) {
+        SCOPED_TRACE(rotated ? "rotated" : "plain");
+        Plot->SetRotateView(rotated);
+        for (int y = 0; y < Edit()->height(); y += 3)
+            for (int x = 0; x < Edit()->width(); x += 2) {
+                const TPoint pt = Point(x, y);
+                std::vector<TGraphicObject*> scanned, found;
+                for (TGraphicObject* o = Edit()->GetObjects(); o; o = o->Next)
+                    if (PtInRect(o->Bounds, pt) && o->ContainsPoint(pt))
+                        scanned.insert(scanned.begin(), o);
+                const TSelectionList hits = Edit()->ObjectsAt(pt, 0);
+                for (const TSelectionEntry* e = hits.get(); e; e = e->Next.get())
+                    found.push_back(e->Object);
+                ASSERT_EQ(found, scanned) << x << ", " << y;
+            }
+    }
+}
