@@ -635,6 +635,8 @@ TPlotClientInfo TPermutationmatrix::PlotInfo()
     info.PrinterTitle = QStringLiteral("Permutation Matrix");
     info.UpdateFailureText = QStringLiteral("Exception in DoUpdates-Handler. ClassName: ");
     info.ToolBar = &TQuorClientManager::ActionToolBarPMatrix;
+    // A matrix of many items or dimensions is larger than any window.
+    info.AutoScroll = true;
     return info;
 }
 

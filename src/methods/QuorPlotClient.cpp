@@ -17,6 +17,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPrinter>
+#include <QScrollArea>
 #include <QStringList>
 #include <QToolBar>
 
@@ -91,7 +92,15 @@ void TQuorPlotClient::InstallControl(QWidget* Control)
     FClientLayout->addWidget(Control, 1);
     FClientArea = area;
     FControl = Control;
-    FForm->setWidget(area);
+    if (!FInfo.AutoScroll) {
+        FForm->setWidget(area);
+        return;
+    }
+    auto* scroll = new QScrollArea;
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(area);
+    FForm->setWidget(scroll);
 }
 
 void TQuorPlotClient::InstallEditor(TGOEdit* AEditor)

@@ -43,6 +43,9 @@ struct TPlotClientInfo {
     QString PrinterTitle;       // document title of a printout
     QString UpdateFailureText;  // leads the message of a failed update
     QToolBar* TQuorClientManager::*ToolBar = nullptr; // the plot's tool bar
+    // The window scrolls its contents when it is smaller than their minimum
+    // size, rather than keeping the whole plot in view.
+    bool AutoScroll = false;
 };
 
 // The frame of every plot: a client of the client manager and of the data

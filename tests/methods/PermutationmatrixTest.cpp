@@ -11,6 +11,8 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QScrollArea>
+#include <QScrollBar>
 
 #include <gtest/gtest.h>
 
@@ -473,4 +475,17 @@ TEST_F(PermutationmatrixWideTest, HitTestsFindWhatAScanOfEveryObjectFinds)
                 ASSERT_EQ(found, scanned) << x << ", " << y;
             }
     }
+}
+
+TEST_F(PermutationmatrixWideTest, AWindowSmallerThanTheMatrixScrollsIt)
+{
+    Open();
+    Plot->Form()->resize(150, 120);
+    QCoreApplication::processEvents();
+    EXPECT_LT(Plot->Form()->width(), Edit()->minimumWidth());
+    EXPECT_GE(Edit()->width(), Edit()->minimumWidth());
+    EXPECT_GE(Edit()->height(), Edit()->minimumHeight());
+    auto* scroll = Plot->Form()->findChild<QScrollArea*>();
+    ASSERT_NE(scroll, nullptr);
+    EXPECT_TRUE(scroll->horizontalScrollBar()->isVisible());
 }
