@@ -53,6 +53,10 @@ constexpr ButtonMap kButtons[] = {
 
 int DefaultResult(TMsgDlgButtons buttons)
 {
+    if (const TMsgDlgBtn marked = DefaultButtonOf(buttons))
+        for (const auto& b : kButtons)
+            if (b.button == marked)
+                return b.result;
     for (const auto& b : kButtons)
         if (buttons & b.button)
             return b.result;
@@ -97,6 +101,10 @@ int TInteractiveResponder::MessageDlg(const QString& text, const QString& captio
             QCoreApplication::sendEvent(&box, &request);
         });
     }
+    if (const TMsgDlgBtn marked = DefaultButtonOf(buttons))
+        for (const auto& b : kButtons)
+            if (b.button == marked && b.standard != QMessageBox::NoButton)
+                box.setDefaultButton(b.standard);
     box.exec();
     for (const auto& [button, result] : results)
         if (box.clickedButton() == button)

@@ -31,6 +31,11 @@ constexpr TMsgDlgButtons mbOKCancel = mbOK | mbCancel;
 constexpr TMsgDlgButtons mbYesNo = mbYes | mbNo;
 constexpr TMsgDlgButtons mbYesNoCancel = mbYes | mbNo | mbCancel;
 constexpr TMsgDlgButtons mbAbortIgnore = mbAbort | mbIgnore;
+// Marks the button that has the focus when the box opens (the first of the
+// set when none is marked): mbYesNo | mbDefault(mbNo).
+constexpr TMsgDlgButtons mbDefault(TMsgDlgBtn Button) { return int(Button) << 16; }
+// The marked default button, 0 for none.
+constexpr TMsgDlgBtn DefaultButtonOf(TMsgDlgButtons Buttons) { return TMsgDlgBtn(Buttons >> 16); }
 
 // Answers every message box, modal dialog and common dialog of the program.
 // The interactive responder shows real windows; tests install a scripted one.
@@ -66,8 +71,8 @@ public:
 // Records every request and answers from a script, never showing a window.
 // An answer is a modal result, a function that handles the dialog (fills in
 // its fields) and returns the modal result, a file name, or a print verdict.
-// Without a scripted answer: message boxes get the first of OK, Yes, Abort,
-// Retry, Ignore, No, Cancel in their set; dialogs mrCancel; file dialogs an
+// Without a scripted answer: message boxes get their marked default button,
+// else the first of OK, Yes, Abort, Retry, Ignore, No, Cancel in their set; dialogs mrCancel; file dialogs an
 // empty name; print dialogs False.
 class TScriptedResponder : public TDialogResponder {
 public:

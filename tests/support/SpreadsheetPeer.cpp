@@ -12,12 +12,18 @@ namespace {
 int NextPeer = 0;
 }
 
-TSpreadsheetPeer::TSpreadsheetPeer()
+TSpreadsheetPeer::TSpreadsheetPeer(const QString& BusAddress)
+    : FBus(BusAddress.isEmpty() ? QDBusConnection::sessionBus()
+                                : QDBusConnection::connectToBus(BusAddress, QStringLiteral("peer-") + BusAddress))
 {
     RegisterAutomationTypes();
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
+    if (!FBus.isConnected())
         return;
+    if (!BusAddress.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), BusAddress);
+        FProcess.setProcessEnvironment(env);
+    }
     FName = QStringLiteral("org.quorbel.TestSpreadsheet.p%1_%2")
                 .arg(QCoreApplication::applicationPid())
                 .arg(++NextPeer);
@@ -25,7 +31,7 @@ TSpreadsheetPeer::TSpreadsheetPeer()
     FProcess.start(QStringLiteral(QUORBEL_SPREADSHEET_PEER), {QStringLiteral("--name"), FName});
     FStarted = ProcessEventsUntil([&] {
         return FProcess.state() == QProcess::Running &&
-               bus.interface()->isServiceRegistered(FName).value();
+               FBus.interface()->isServiceRegistered(FName).value();
     });
 }
 
@@ -49,7 +55,7 @@ QVariant TSpreadsheetPeer::Control(const QString& Member, const QVariantList& Ar
     QDBusMessage call = QDBusMessage::createMethodCall(FName, QStringLiteral("/Control"),
                                                        QStringLiteral("org.quorbel.SpreadsheetControl"), Member);
     call.setArguments(Args);
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(call);
+    const QDBusMessage reply = FBus.call(call);
     if (reply.type() == QDBusMessage::ErrorMessage)
         throw EOleError(reply.errorMessage());
     return reply.arguments().isEmpty() ? QVariant() : reply.arguments().constFirst();

@@ -11,14 +11,15 @@
 // under a bus name of its own, and driven through its control object.
 class TSpreadsheetPeer {
 public:
-    // Starts the peer on the bus of the environment; Started() says whether
-    // it came up (false without a session bus).
-    TSpreadsheetPeer();
+    // Starts the peer on the session bus, or on the bus of the address;
+    // Started() says whether it came up (false without a bus).
+    explicit TSpreadsheetPeer(const QString& BusAddress = {});
     ~TSpreadsheetPeer();
     TSpreadsheetPeer(const TSpreadsheetPeer&) = delete;
     TSpreadsheetPeer& operator=(const TSpreadsheetPeer&) = delete;
 
     bool Started() const { return FStarted; }
+    const QDBusConnection& Bus() const { return FBus; }
     const QString& BusName() const { return FName; }
     // The application object as a reference to hand over.
     TDBusObjectRef Application() const;
@@ -33,6 +34,7 @@ public:
     void Kill();
 
 private:
+    QDBusConnection FBus;
     QProcess FProcess;
     QString FName;
     bool FStarted = false;

@@ -13,6 +13,7 @@
 //   Calculate(s Workbook)                  SheetCalculate(sheet)
 //   CloseWorkbook(s Workbook)              WorkbookBeforeClose(workbook), then closed
 //   LiveObjects() -> i                     exported objects not yet released
+//   ValueReads(s Workbook) -> i            cell reads asked of the workbook's first sheet
 // Events are signals of /Application, interface org.quorbel.SpreadsheetEvents.
 
 #include "platform/DBusDispatch.h"
@@ -208,6 +209,8 @@ private:
             Emit(QStringLiteral("WorkbookBeforeClose"), {workbook->AsDispatch()});
             FModel->CloseWorkbook(workbook);
             FWorkbooks.erase(a[0].toString());
+        } else if (member == QLatin1String("ValueReads") && a.size() == 1) {
+            return Message.createReply(Workbook(a[0].toString())->Sheets().front()->ValueReads());
         } else if (member == QLatin1String("LiveObjects") && a.isEmpty()) {
             return Message.createReply(static_cast<int>(FObjects.size()));
         } else {
