@@ -48,6 +48,16 @@ int RoundHalfEven(double Value)
     return int(std::nearbyint(Value));
 }
 
+// The item colour's pale and deep shades, between which the cells' colours run.
+TColor LightOf(TColor Item)
+{
+    return BlendColors(Item, 0xFFFFFF, 0.8f);
+}
+
+TColor DarkOf(TColor Item)
+{
+    return BlendColors(Item, 0x000000, 0.3f);
+}
 
 } // namespace
 
@@ -183,8 +193,8 @@ void TGOPermDataCell::PaintBar(TCanvas& Canvas, bool Selected, double F, double 
     TCellFiller fill(Owner->CellFills(), Canvas);
     if (Selected)
         fill(r, L.ItemSelectionColor);
-    const TColor light = BlendColors(Colors[0], 0xFFFFFF, 0.8f);
-    const TColor dark = BlendColors(Colors[0], 0x000000, 0.3f);
+    const TColor light = LightOf(Colors[0]);
+    const TColor dark = DarkOf(Colors[0]);
     if (shaded)
         Colors[0] = BlendColors(dark, light, float(F));
     else
@@ -264,10 +274,8 @@ void TGOPermDataCell::PaintShade(TCanvas& Canvas, bool Selected, double F)
         Canvas.Rectangle(r);
         shrink();
     }
-    const TColor light = BlendColors(Colors[0], 0xFFFFFF, 0.8f);
-    const TColor dark = BlendColors(Colors[0], 0x000000, 0.3f);
     if (!prism) {
-        Canvas.Brush().SetColor(BlendColors(dark, light, float(F)));
+        Canvas.Brush().SetColor(BlendColors(DarkOf(Colors[0]), LightOf(Colors[0]), float(F)));
         Canvas.FillRect(r);
         return;
     }
