@@ -24,8 +24,8 @@
 // --- client manager ----------------------------------------------------------
 
 TQuorClientManager::TQuorClientManager(QWidget* Owner)
-    : Clients(std::make_unique<TObjectHash>(true)),
-      Captions(std::make_unique<TStringHash>()),
+    : FClients(std::make_unique<TObjectHash>(true)),
+      FCaptions(std::make_unique<TStringHash>()),
       FOwner(Owner)
 {
 }
@@ -35,17 +35,17 @@ TQuorClientManager::~TQuorClientManager()
     // Removing ends the iteration, so each round starts it again and takes
     // the first key: clients leave in the table's iteration order.
     for (;;) {
-        Clients->Restart();
-        if (!Clients->Next())
+        FClients->Restart();
+        if (!FClients->Next())
             break;
-        const QString key = Clients->CurrentKey();
+        const QString key = FClients->CurrentKey();
         try {
             RemoveClient(key);
         } catch (const std::exception& e) {
             TApplication::HandleException(e);
             // A client that failed to detach still has to go, or this loop
             // would meet it again forever.
-            if (Clients->Exists(key))
+            if (FClients->Exists(key))
                 DeleteClient(key);
         }
     }
@@ -57,9 +57,9 @@ void TQuorClientManager::AddClient(const QString& Key, const QString& Caption,
     auto* client = dynamic_cast<IQuorClient*>(Client.get());
     QUOR_ASSERT(client, "AddClient: client does not implement interface IQuorClient");
     // Replacing would free an attached client without detaching it.
-    QUOR_ASSERT(!Clients->Exists(Key), "AddClient: a client is already held under the key");
-    Clients->SetItem(Key, std::move(Client));
-    Captions->SetItem(Key, Caption);
+    QUOR_ASSERT(!FClients->Exists(Key), "AddClient: a client is already held under the key");
+    FClients->SetItem(Key, std::move(Client));
+    FCaptions->SetItem(Key, Caption);
     client->SetClientManager(this);
     client->Attach();
 }
@@ -68,13 +68,13 @@ void TQuorClientManager::DeleteClient(const QString& Key)
 {
     // The key may belong to the client about to be freed.
     const QString key = Key;
-    Clients->Delete(key);
-    Captions->Delete(key);
+    FClients->Delete(key);
+    FCaptions->Delete(key);
 }
 
 void TQuorClientManager::RemoveClient(const QString& Key)
 {
-    auto* client = dynamic_cast<IQuorClient*>(Clients->Item(Key));
+    auto* client = dynamic_cast<IQuorClient*>(FClients->Item(Key));
     QUOR_ASSERT(client, "RemoveClient: client does not implement interface IQuorClient");
     const QString key = Key; // the key may belong to the client
     client->Detach();
@@ -83,12 +83,12 @@ void TQuorClientManager::RemoveClient(const QString& Key)
 
 TObject* TQuorClientManager::GetClient(const QString& Key)
 {
-    return Clients->Item(Key);
+    return FClients->Item(Key);
 }
 
 bool TQuorClientManager::HasClient(const QString& Key)
 {
-    return Clients->Exists(Key);
+    return FClients->Exists(Key);
 }
 
 void TQuorClientManager::Initialize()
@@ -97,7 +97,7 @@ void TQuorClientManager::Initialize()
 
 IQuorClient* TQuorClientManager::ClientInterface(const QString& Key, const char* Failure)
 {
-    auto* client = dynamic_cast<IQuorClient*>(Clients->Item(Key));
+    auto* client = dynamic_cast<IQuorClient*>(FClients->Item(Key));
     QUOR_ASSERT(client, Failure);
     return client;
 }
@@ -107,11 +107,11 @@ IQuorClient* TQuorClientManager::ChooseClient(TCopyBoxForm& Chooser, TQuorClient
 {
     // The chooser lists the capable clients in the table's iteration order.
     std::vector<QString> keys;
-    Clients->Restart();
-    while (Clients->Next()) {
-        const QString key = Clients->CurrentKey();
+    FClients->Restart();
+    while (FClients->Next()) {
+        const QString key = FClients->CurrentKey();
         if (ClientInterface(key, Failure)->GetCapabilities().testFlag(Offered)) {
-            Chooser.AddSource(Captions->Item(key));
+            Chooser.AddSource(FCaptions->Item(key));
             keys.push_back(key);
         }
     }

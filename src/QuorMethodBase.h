@@ -183,8 +183,8 @@ private:
                               const char* Failure, const QString& NoneText);
     QPrinter* Printer();
 
-    std::unique_ptr<TObjectHash> Clients; // key -> client, owning
-    std::unique_ptr<TStringHash> Captions; // key -> caption
+    std::unique_ptr<TObjectHash> FClients; // key -> client, owning
+    std::unique_ptr<TStringHash> FCaptions; // key -> caption
     QHash<QString, TQuorClientFactory> FFactories;
     QWidget* FOwner;
     // The application's printer: made on first use, so that the user's

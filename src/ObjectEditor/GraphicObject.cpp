@@ -87,9 +87,9 @@ void TGraphicObject::EndDrag(uint32_t /*Kind*/, TDragFeedback /*Style*/)
 {
 }
 
-TGraphicObject* TGraphicObject::CreateHandles(uint32_t Flags, int W, int H)
+TGraphicObject* TGraphicObject::CreateHandles(uint32_t AFlags, int W, int H)
 {
-    return ::CreateHandles(Flags, W, H, Bounds);
+    return ::CreateHandles(AFlags, W, H, Bounds);
 }
 
 uint32_t TGraphicObject::Kind() const

@@ -90,7 +90,7 @@ public:
     virtual void BeginDrag(uint32_t Kind, TDragFeedback Style);
     virtual void EndDrag(uint32_t Kind, TDragFeedback Style);
     // A new handle list for Bounds; the caller owns it.
-    virtual TGraphicObject* CreateHandles(uint32_t Flags, int W, int H);
+    virtual TGraphicObject* CreateHandles(uint32_t AFlags, int W, int H);
     virtual uint32_t Kind() const;
     virtual QString GetHint() const;
     virtual QString GetCaption() const;

@@ -4,19 +4,19 @@
 
 void TCluster::Clear()
 {
-    MemberCount = 0;
+    FMemberCount = 0;
 }
 
 void TCluster::Add(int Member)
 {
-    Members.resize(static_cast<size_t>(MemberCount) + 1);
-    Members.back() = Member;
-    ++MemberCount;
+    FMembers.resize(static_cast<size_t>(FMemberCount) + 1);
+    FMembers.back() = Member;
+    ++FMemberCount;
 }
 
 void TCluster::Merge(TCluster& Other)
 {
-    if (MemberCount <= 0 || Other.Count() < 1)
+    if (FMemberCount <= 0 || Other.Count() < 1)
         ShowMessage(QStringLiteral("try to merge 0 clusters"));
     for (int k = Other.Count() - 1; k >= 0; --k)
         Add(Other.Extract(k));
@@ -24,37 +24,37 @@ void TCluster::Merge(TCluster& Other)
 
 int TCluster::Extract(int i)
 {
-    if (i >= MemberCount || i < 0)
+    if (i >= FMemberCount || i < 0)
         return 0;
-    const int result = Members[static_cast<size_t>(i)];
-    if (i != MemberCount - 1)
-        Members[static_cast<size_t>(i)] = Members[static_cast<size_t>(MemberCount) - 1];
-    --MemberCount;
-    Members.resize(static_cast<size_t>(MemberCount));
+    const int result = FMembers[static_cast<size_t>(i)];
+    if (i != FMemberCount - 1)
+        FMembers[static_cast<size_t>(i)] = FMembers[static_cast<size_t>(FMemberCount) - 1];
+    --FMemberCount;
+    FMembers.resize(static_cast<size_t>(FMemberCount));
     return result;
 }
 
 void TCluster::SetCount(int n)
 {
-    MemberCount = n;
-    Members.resize(static_cast<size_t>(std::max(0, n)));
+    FMemberCount = n;
+    FMembers.resize(static_cast<size_t>(std::max(0, n)));
 }
 
 void TSpecValue::Init(const QString& Value)
 {
     FValue = Value;
-    Indices.clear();
+    FIndices.clear();
 }
 
 void TNotNumbers::Init(int ColumnIndex)
 {
-    Column = ColumnIndex;
-    Values.clear();
+    FColumn = ColumnIndex;
+    FValues.clear();
 }
 
 void TNotNumbers::Add(const QString& Text, int Index)
 {
-    for (auto& v : Values) {
+    for (auto& v : FValues) {
         if (v->GetValue() == Text) {
             v->AddIndex(Index);
             return;
@@ -63,5 +63,5 @@ void TNotNumbers::Add(const QString& Text, int Index)
     auto value = std::make_unique<TSpecValue>();
     value->Init(Text);
     value->AddIndex(Index);
-    Values.push_back(std::move(value));
+    FValues.push_back(std::move(value));
 }

@@ -12,17 +12,17 @@ public:
     void Add(int Member);
     // Appends Other's members in reverse order and leaves Other empty.
     void Merge(TCluster& Other);
-    int GetMember(int i) const { return Members[static_cast<size_t>(i)]; }
+    int GetMember(int i) const { return FMembers[static_cast<size_t>(i)]; }
     // Removes member i, moving the last member into its place; 0 and no
-    // change when i is not below MemberCount.
+    // change when i is not below GetMemberCount.
     int Extract(int i);
-    int Count() const { return static_cast<int>(Members.size()); }
+    int Count() const { return static_cast<int>(FMembers.size()); }
     void SetCount(int n);
-    int GetMemberCount() const { return MemberCount; }
+    int GetMemberCount() const { return FMemberCount; }
 
 private:
-    std::vector<int> Members;
-    int MemberCount = 0;
+    std::vector<int> FMembers;
+    int FMemberCount = 0;
 };
 
 // One non-numeric text of a column and the rows it occurs in.
@@ -30,11 +30,11 @@ class TSpecValue {
 public:
     void Init(const QString& Value);
     QString GetValue() const { return FValue; }
-    void AddIndex(int Index) { Indices.push_back(Index); }
-    const std::vector<int>& GetIndices() const { return Indices; }
+    void AddIndex(int Index) { FIndices.push_back(Index); }
+    const std::vector<int>& GetIndices() const { return FIndices; }
 
 private:
-    std::vector<int> Indices;
+    std::vector<int> FIndices;
     QString FValue;
 };
 
@@ -44,11 +44,11 @@ public:
     void Init(int Column);
     // Registers Text at row Index; texts compare case-sensitively.
     void Add(const QString& Text, int Index);
-    int GetColumn() const { return Column; }
-    int Count() const { return static_cast<int>(Values.size()); }
-    const TSpecValue& Value(int i) const { return *Values[static_cast<size_t>(i)]; }
+    int GetColumn() const { return FColumn; }
+    int Count() const { return static_cast<int>(FValues.size()); }
+    const TSpecValue& Value(int i) const { return *FValues[static_cast<size_t>(i)]; }
 
 private:
-    int Column = 0;
-    std::vector<std::unique_ptr<TSpecValue>> Values;
+    int FColumn = 0;
+    std::vector<std::unique_ptr<TSpecValue>> FValues;
 };

@@ -31,17 +31,17 @@ void SetEnabled(QAction* action, bool enabled)
 void TFormDataClient::Update()
 {
     try {
-        if (!ClientManager)
+        if (!FClientManager)
             return;
-        if (!Data)
+        if (!FData)
             throw Exception(QStringLiteral("No data object"));
-        if (QLabel* panel = ClientManager->PanelDataItems)
-            panel->setText(QString::asprintf("data items: %d / %d", Data->VisiblePointCount(),
-                                             Data->PointCount()));
-        if (QLabel* panel = ClientManager->PanelDimensions)
-            panel->setText(QString::asprintf("dimensions: %d / %d", Data->VisibleDimCount(),
-                                             Data->DimCount()));
-        SetChecked(ClientManager->ActionTranspose, Data->Transposed());
+        if (QLabel* panel = FClientManager->PanelDataItems)
+            panel->setText(QString::asprintf("data items: %d / %d", FData->VisiblePointCount(),
+                                             FData->PointCount()));
+        if (QLabel* panel = FClientManager->PanelDimensions)
+            panel->setText(QString::asprintf("dimensions: %d / %d", FData->VisibleDimCount(),
+                                             FData->DimCount()));
+        SetChecked(FClientManager->ActionTranspose, FData->Transposed());
         UpdateActions();
     } catch (const std::exception&) {
         ShowMessage(QStringLiteral("Bummer in TFormDataClient.Update"));
@@ -54,17 +54,17 @@ void TFormDataClient::UpdateActions()
     const TQuorSubSelection* subSelection = nullptr;
     try {
         subSelection =
-            dynamic_cast<TQuorSubSelection*>(ClientManager->GetClient(QStringLiteral("SubSelection")));
+            dynamic_cast<TQuorSubSelection*>(FClientManager->GetClient(QStringLiteral("SubSelection")));
     } catch (const std::exception&) {
         return;
     }
     if (!subSelection)
         return;
 
-    const bool itemsSelected = Data->SelectedPointCount() > 0;
-    const bool dimsSelected = Data->SelectedDimCount() > 0;
+    const bool itemsSelected = FData->SelectedPointCount() > 0;
+    const bool dimsSelected = FData->SelectedDimCount() > 0;
     const bool active = subSelection->Active();
-    TQuorClientManager& m = *ClientManager;
+    TQuorClientManager& m = *FClientManager;
     SetEnabled(m.ActionHidePoints, itemsSelected);
     SetEnabled(m.ActionUnhidePoints, itemsSelected);
     SetEnabled(m.ActionPickPoints, itemsSelected);
@@ -81,19 +81,19 @@ void TFormDataClient::UpdateActions()
 
 void TFormDataClient::BeginEvents()
 {
-    LiveTracking = false;
+    FLiveTracking = false;
 }
 
 void TFormDataClient::EndEvents()
 {
-    if (!LiveTracking)
+    if (!FLiveTracking)
         Update();
 }
 
 void TFormDataClient::CustomEvent(TQuorDataCustomEvent* Event)
 {
     if (dynamic_cast<TQDCELiveTracking*>(Event))
-        LiveTracking = true;
+        FLiveTracking = true;
     if (auto* added = dynamic_cast<TQDCEDataClientAdded*>(Event))
         ShowPlot(added->Client, true);
     else if (auto* removed = dynamic_cast<TQDCEDataClientBeingRemoved*>(Event))
@@ -102,14 +102,14 @@ void TFormDataClient::CustomEvent(TQuorDataCustomEvent* Event)
 
 void TFormDataClient::ShowPlot(TObject* Client, bool Open)
 {
-    if (!Client || !ClientManager)
+    if (!Client || !FClientManager)
         return;
     struct Plot {
         const char* key;
         QAction* toggle;
         QMenu* menu;
     };
-    TQuorClientManager& m = *ClientManager;
+    TQuorClientManager& m = *FClientManager;
     const Plot plots[] = {
         {"ParallelCoordinates", m.ActionQuorPCoord, m.MenuItemPCoord},
         {"PermutationMatrix", m.ActionQuorPMatrix, m.MenuItemPMatrix},
@@ -134,17 +134,17 @@ void TFormDataClient::ShowPlot(TObject* Client, bool Open)
 
 void TFormDataClient::Attach()
 {
-    QUOR_ASSERT(ClientManager->HasClient(QStringLiteral("SubSelection")),
+    QUOR_ASSERT(FClientManager->HasClient(QStringLiteral("SubSelection")),
                 "FormDataClient: depends on QuorClient \"SubSelection\".");
-    Data = ClientManager->Data;
+    FData = FClientManager->Data;
     Update();
-    Data->RegisterClient(this);
+    FData->RegisterClient(this);
 }
 
 void TFormDataClient::Detach()
 {
     // A client whose Attach failed stays in the manager and is detached
     // with it, never having registered.
-    if (Data)
-        Data->UnregisterClient(this);
+    if (FData)
+        FData->UnregisterClient(this);
 }

@@ -39,7 +39,7 @@ public:
     void CustomEvent(TQuorDataCustomEvent* Event) override;
 
     // IQuorClient
-    void SetClientManager(TQuorClientManager* Manager) override { ClientManager = Manager; }
+    void SetClientManager(TQuorClientManager* Manager) override { FClientManager = Manager; }
     // Requires the "SubSelection" client.
     void Attach() override;
     void Detach() override;
@@ -53,8 +53,8 @@ private:
     void UpdateActions();
     void ShowPlot(TObject* Client, bool Open);
 
-    TQuorClientManager* ClientManager = nullptr;
+    TQuorClientManager* FClientManager = nullptr;
     // Set when the current delivery pass carries a live-tracking notice.
-    bool LiveTracking = false;
-    TData* Data = nullptr;
+    bool FLiveTracking = false;
+    TData* FData = nullptr;
 };

@@ -15,7 +15,7 @@ void TQuorSubSelection::SetSubSelection(int FirstPoint, int LastPoint, int First
     notice->IsGeneric = false;
     // Queued first: a call without the write lock is refused and then
     // changes nothing that the clients would not hear of.
-    Data->AddCustomEvent(std::move(notice));
+    FData->AddCustomEvent(std::move(notice));
     FFirstPoint = FirstPoint;
     FLastPoint = LastPoint;
     FFirstDim = FirstDim;
@@ -30,82 +30,82 @@ void TQuorSubSelection::ClearSubSelection()
     auto notice = TQDCESubSelection::Create();
     notice->Cleared = true;
     // Left generic: a second clearing by the same actor in one batch is dropped.
-    Data->AddCustomEvent(std::move(notice));
+    FData->AddCustomEvent(std::move(notice));
     FActive = false;
 }
 
 void TQuorSubSelection::EndEvents()
 {
-    if (!Dirty)
+    if (!FDirty)
         return;
-    Dirty = false;
+    FDirty = false;
     // Inside the running delivery: the clearing notice reaches every client
     // in a further pass of it.
-    Data->WriteTransaction(this, [this] { ClearSubSelection(); });
+    FData->WriteTransaction(this, [this] { ClearSubSelection(); });
 }
 
 void TQuorSubSelection::PointModifications(TData*, TObject*)
 {
-    Dirty = true;
+    FDirty = true;
 }
 
 void TQuorSubSelection::PointSelectionChange(TData*, TObject*, int, bool)
 {
-    Dirty = true;
+    FDirty = true;
 }
 
 void TQuorSubSelection::PointVisibilityChange(TData*, TObject*, int, bool)
 {
-    Dirty = true;
+    FDirty = true;
 }
 
 void TQuorSubSelection::DimSelectionChange(TData*, TObject*, int, bool)
 {
-    Dirty = true;
+    FDirty = true;
 }
 
 void TQuorSubSelection::DimExchange(TData*, TObject*, int, int)
 {
-    Dirty = true;
+    FDirty = true;
 }
 
 void TQuorSubSelection::DimMove(TData*, TObject*, int, int)
 {
-    Dirty = true;
+    FDirty = true;
 }
 
 void TQuorSubSelection::DimVisibilityChange(TData*, TObject*, int, bool)
 {
-    Dirty = true;
+    FDirty = true;
 }
 
 void TQuorSubSelection::DimModifications(TData*, TObject*)
 {
-    Dirty = true;
+    FDirty = true;
 }
 
 void TQuorSubSelection::ValueChange(TData*, TObject*)
 {
-    Dirty = true;
+    FDirty = true;
 }
 
 void TQuorSubSelection::DataSrcChange(TData*, TObject*)
 {
-    Dirty = true;
+    FDirty = true;
 }
 
 void TQuorSubSelection::Attach()
 {
-    Data = ClientManager->Data;
+    FData = FClientManager->Data;
     FActive = false;
-    Dirty = false;
-    Data->RegisterClient(this);
+    FDirty = false;
+    FData->RegisterClient(this);
 }
 
 void TQuorSubSelection::Detach()
 {
     // A client whose Attach failed stays in the manager and is detached
     // with it, never having registered.
-    if (Data)
-        Data->UnregisterClient(this);
+    if (FData)
+        FData->UnregisterClient(this);
 }

@@ -44,7 +44,7 @@ public:
     void CustomEvent(TQuorDataCustomEvent* Event) override {}
 
     // IQuorClient
-    void SetClientManager(TQuorClientManager* Manager) override { ClientManager = Manager; }
+    void SetClientManager(TQuorClientManager* Manager) override { FClientManager = Manager; }
     void Attach() override;
     void Detach() override;
     TQuorClientCapabilities GetCapabilities() override { return {}; }
@@ -55,9 +55,9 @@ public:
 
 private:
     // Set by the notices that end the sub-selection, consumed by EndEvents.
-    bool Dirty = false;
-    TQuorClientManager* ClientManager = nullptr;
-    TData* Data = nullptr;
+    bool FDirty = false;
+    TQuorClientManager* FClientManager = nullptr;
+    TData* FData = nullptr;
     int FFirstPoint = 0;
     int FLastPoint = 0;
     int FFirstDim = 0;

@@ -26,63 +26,63 @@ void TMeasure::DistanceRow(int PointA, const int* PointsB, int Count, double* Ou
 void TMeasure::BeginRun()
 {
     QUOR_ASSERT(Data, "BeginRun: measure has no data object");
-    RunDims = Data->DimCount();
-    RunPoints = Data->PointCount();
-    RunValues.resize(static_cast<size_t>(RunDims) * static_cast<size_t>(RunPoints));
-    for (int p = 0; p < RunPoints; ++p)
-        for (int d = 0; d < RunDims; ++d)
-            RunValues[static_cast<size_t>(p) * static_cast<size_t>(RunDims) +
+    FRunDims = Data->DimCount();
+    FRunPoints = Data->PointCount();
+    FRunValues.resize(static_cast<size_t>(FRunDims) * static_cast<size_t>(FRunPoints));
+    for (int p = 0; p < FRunPoints; ++p)
+        for (int d = 0; d < FRunDims; ++d)
+            FRunValues[static_cast<size_t>(p) * static_cast<size_t>(FRunDims) +
                       static_cast<size_t>(d)] = Data->GetValue(p, d);
-    RunCounted.clear();
-    for (int d = 0; d < RunDims; ++d)
+    FRunCounted.clear();
+    for (int d = 0; d < FRunDims; ++d)
         if (AllDims || !Data->IsDimHidden(d))
-            RunCounted.push_back(d);
-    Running = true;
+            FRunCounted.push_back(d);
+    FRunning = true;
     PrepareRun();
 }
 
 void TMeasure::EndRun()
 {
-    Running = false;
-    RunValues = {};
-    RunCounted = {};
+    FRunning = false;
+    FRunValues = {};
+    FRunCounted = {};
 }
 
 TMeasure::TPairValues TMeasure::ReadPair(int PointA, int PointB)
 {
     QUOR_ASSERT(Data, "Distance: measure has no data object");
     TPairValues pair;
-    if (Running) {
-        pair.DimCount = RunDims;
-        pair.A = &RunValues[static_cast<size_t>(PointA) * static_cast<size_t>(RunDims)];
-        pair.B = &RunValues[static_cast<size_t>(PointB) * static_cast<size_t>(RunDims)];
-        pair.Counted = RunCounted.data();
-        pair.CountedCount = static_cast<int>(RunCounted.size());
+    if (FRunning) {
+        pair.DimCount = FRunDims;
+        pair.A = &FRunValues[static_cast<size_t>(PointA) * static_cast<size_t>(FRunDims)];
+        pair.B = &FRunValues[static_cast<size_t>(PointB) * static_cast<size_t>(FRunDims)];
+        pair.Counted = FRunCounted.data();
+        pair.CountedCount = static_cast<int>(FRunCounted.size());
         return pair;
     }
     const int n = Data->DimCount();
-    ScratchA.resize(static_cast<size_t>(n));
-    ScratchB.resize(static_cast<size_t>(n));
+    FScratchA.resize(static_cast<size_t>(n));
+    FScratchB.resize(static_cast<size_t>(n));
     for (int d = 0; d < n; ++d) {
-        ScratchA[static_cast<size_t>(d)] = Data->GetValue(PointA, d);
-        ScratchB[static_cast<size_t>(d)] = Data->GetValue(PointB, d);
+        FScratchA[static_cast<size_t>(d)] = Data->GetValue(PointA, d);
+        FScratchB[static_cast<size_t>(d)] = Data->GetValue(PointB, d);
     }
-    ScratchCounted.clear();
+    FScratchCounted.clear();
     for (int d = 0; d < n; ++d)
         if (AllDims || !Data->IsDimHidden(d))
-            ScratchCounted.push_back(d);
+            FScratchCounted.push_back(d);
     pair.DimCount = n;
-    pair.A = ScratchA.data();
-    pair.B = ScratchB.data();
-    pair.Counted = ScratchCounted.data();
-    pair.CountedCount = static_cast<int>(ScratchCounted.size());
+    pair.A = FScratchA.data();
+    pair.B = FScratchB.data();
+    pair.Counted = FScratchCounted.data();
+    pair.CountedCount = static_cast<int>(FScratchCounted.size());
     return pair;
 }
 
 int TMeasure::ValueDimCount() const
 {
     QUOR_ASSERT(Data, "Distance: measure has no data object");
-    return Running ? RunDims : Data->DimCount();
+    return FRunning ? FRunDims : Data->DimCount();
 }
 
 std::vector<double> RangeWeights(TData& Data)

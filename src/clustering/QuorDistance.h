@@ -33,7 +33,7 @@ public:
     // reused; every distance is the same, bit for bit, as without the run.
     void BeginRun();
     void EndRun();
-    bool InRun() const { return Running; }
+    bool InRun() const { return FRunning; }
 
     // Both items' values in every dimension 0..DimCount-1 and the ascending
     // list of the dimensions that count.
@@ -54,14 +54,14 @@ protected:
     template <class Kernel>
     void RowWith(int PointA, const int* PointsB, int Count, double* Out, Kernel Pair)
     {
-        if (!Running) {
+        if (!FRunning) {
             for (int j = 0; j < Count; ++j)
                 Out[j] = Distance(PointA, PointsB[j]);
             return;
         }
         TPairValues v = ReadPair(PointA, PointA);
         for (int j = 0; j < Count; ++j) {
-            v.B = &RunValues[static_cast<size_t>(PointsB[j]) * static_cast<size_t>(RunDims)];
+            v.B = &FRunValues[static_cast<size_t>(PointsB[j]) * static_cast<size_t>(FRunDims)];
             Out[j] = Pair(v);
         }
     }
@@ -71,22 +71,22 @@ protected:
     // The held value of a point in a dimension; only inside a run.
     double RunValue(int Point, int Dim) const
     {
-        return RunValues[static_cast<size_t>(Point) * static_cast<size_t>(RunDims) +
+        return FRunValues[static_cast<size_t>(Point) * static_cast<size_t>(FRunDims) +
                          static_cast<size_t>(Dim)];
     }
-    int RunPointCount() const { return RunPoints; }
+    int RunPointCount() const { return FRunPoints; }
 
     TData* Data = nullptr;
     bool AllDims = false;
 
 private:
-    bool Running = false;
-    int RunDims = 0;
-    int RunPoints = 0;
-    std::vector<double> RunValues;          // [point * RunDims + dim]
-    std::vector<int> RunCounted;            // counted dimensions, ascending
-    std::vector<double> ScratchA, ScratchB; // outside a run
-    std::vector<int> ScratchCounted;
+    bool FRunning = false;
+    int FRunDims = 0;
+    int FRunPoints = 0;
+    std::vector<double> FRunValues;          // [point * FRunDims + dim]
+    std::vector<int> FRunCounted;            // counted dimensions, ascending
+    std::vector<double> FScratchA, FScratchB; // outside a run
+    std::vector<int> FScratchCounted;
 };
 
 // Holds a measure in a run for the lifetime of the guard.

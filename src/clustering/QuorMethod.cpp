@@ -15,7 +15,7 @@ void TTriangleMatrix::Resize(int ItemCount)
 {
     FItems = std::max(0, ItemCount);
     const size_t n = static_cast<size_t>(FItems);
-    Cells.assign(n > 1 ? n * (n - 1) / 2 : 0, 0.0);
+    FCells.assign(n > 1 ? n * (n - 1) / 2 : 0, 0.0);
 }
 
 // ---------------------------------------------------------------------------
@@ -26,21 +26,21 @@ constexpr size_t PrefetchDistance = 8;
 } // namespace
 
 TMergeLoop::TMergeLoop(TTriangleMatrix& AWork, double Max, int ALinkage)
-    : Work(AWork), Bound(Max + 1.0), Linkage(ALinkage)
+    : FWork(AWork), FBound(Max + 1.0), FLinkage(ALinkage)
 {
-    const int n = Work.ItemCount();
-    RowMin.assign(static_cast<size_t>(n), 0.0);
-    RowMinCol.assign(static_cast<size_t>(n), -1);
-    Alive.resize(static_cast<size_t>(n));
+    const int n = FWork.ItemCount();
+    FRowMin.assign(static_cast<size_t>(n), 0.0);
+    FRowMinCol.assign(static_cast<size_t>(n), -1);
+    FAlive.resize(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i)
-        Alive[static_cast<size_t>(i)] = i;
+        FAlive[static_cast<size_t>(i)] = i;
     for (int i = 1; i < n; ++i)
         RescanRow(i);
 }
 
 void TMergeLoop::RescanRow(int i)
 {
-    const double* row = Work.Row(i);
+    const double* row = FWork.Row(i);
     double best = 0.0;
     int col = -1;
     for (int c = 0; c < i; ++c) {
@@ -52,24 +52,24 @@ void TMergeLoop::RescanRow(int i)
             col = c;
         }
     }
-    RowMin[static_cast<size_t>(i)] = best;
-    RowMinCol[static_cast<size_t>(i)] = col;
+    FRowMin[static_cast<size_t>(i)] = best;
+    FRowMinCol[static_cast<size_t>(i)] = col;
 }
 
 bool TMergeLoop::NextPair(int& A, int& B) const
 {
-    double best = Bound;
+    double best = FBound;
     int row = -1;
-    const int n = Work.ItemCount();
+    const int n = FWork.ItemCount();
     for (int i = 1; i < n; ++i) {
-        if (RowMinCol[static_cast<size_t>(i)] >= 0 && RowMin[static_cast<size_t>(i)] < best) {
-            best = RowMin[static_cast<size_t>(i)];
+        if (FRowMinCol[static_cast<size_t>(i)] >= 0 && FRowMin[static_cast<size_t>(i)] < best) {
+            best = FRowMin[static_cast<size_t>(i)];
             row = i;
         }
     }
     if (row < 0)
         return false;
-    A = RowMinCol[static_cast<size_t>(row)];
+    A = FRowMinCol[static_cast<size_t>(row)];
     B = row;
     return true;
 }
@@ -77,46 +77,46 @@ bool TMergeLoop::NextPair(int& A, int& B) const
 void TMergeLoop::Repair(int x, double Old, double New, bool LostColB, int B)
 {
     const size_t r = static_cast<size_t>(x);
-    const int col = RowMinCol[r];
-    if (col == MergeA) {
+    const int col = FRowMinCol[r];
+    if (col == FMergeA) {
         // Still the smallest, and still the first of its size, when it did
         // not grow.
         if (New >= 0.0 && New <= Old)
-            RowMin[r] = New;
+            FRowMin[r] = New;
         else
             RescanRow(x);
     } else if (LostColB && col == B) {
         // Every column before B held more than the minimum, so A, which lies
         // before B, takes over as the first smallest when its new entry is no
         // larger; the nearest-neighbour linkage always gets there.
-        if (New >= 0.0 && New <= RowMin[r]) {
-            RowMin[r] = New;
-            RowMinCol[r] = MergeA;
+        if (New >= 0.0 && New <= FRowMin[r]) {
+            FRowMin[r] = New;
+            FRowMinCol[r] = FMergeA;
         } else {
             RescanRow(x);
         }
-    } else if (New >= 0.0 && (col < 0 || New < RowMin[r] || (New == RowMin[r] && MergeA < col))) {
-        RowMin[r] = New;
-        RowMinCol[r] = MergeA;
+    } else if (New >= 0.0 && (col < 0 || New < FRowMin[r] || (New == FRowMin[r] && FMergeA < col))) {
+        FRowMin[r] = New;
+        FRowMinCol[r] = FMergeA;
     }
 }
 
 void TMergeLoop::Merge(int A, int B)
 {
-    MergeA = A;
-    double* rowA = A >= 1 ? Work.Row(A) : nullptr;
-    double* rowB = Work.Row(B);
+    FMergeA = A;
+    double* rowA = A >= 1 ? FWork.Row(A) : nullptr;
+    double* rowB = FWork.Row(B);
     // Items merged away earlier are -1 on both sides and would stay -1, so
     // only live items need a visit.
-    const size_t alive = Alive.size();
+    const size_t alive = FAlive.size();
     for (size_t k = 0; k < alive; ++k) {
-        const int x = Alive[k];
+        const int x = FAlive[k];
         // The entries of later rows lie far apart in memory; asking for them
         // a few rows ahead hides most of the wait.
         if (k + PrefetchDistance < alive) {
-            const int ahead = Alive[k + PrefetchDistance];
+            const int ahead = FAlive[k + PrefetchDistance];
             if (ahead > A) {
-                const double* row = Work.Row(ahead);
+                const double* row = FWork.Row(ahead);
                 __builtin_prefetch(row + A, 1);
                 if (ahead > B)
                     __builtin_prefetch(row + B, 1);
@@ -125,26 +125,26 @@ void TMergeLoop::Merge(int A, int B)
         if (x == A || x == B)
             continue;
         if (x < A) {
-            rowA[x] = CombineLinkage(Linkage, rowA[x], rowB[x]);
+            rowA[x] = CombineLinkage(FLinkage, rowA[x], rowB[x]);
         } else if (x < B) {
-            double& e = Work.Row(x)[A];
+            double& e = FWork.Row(x)[A];
             const double old = e;
-            e = CombineLinkage(Linkage, old, rowB[x]);
+            e = CombineLinkage(FLinkage, old, rowB[x]);
             Repair(x, old, e, false, B);
         } else {
-            double* row = Work.Row(x);
+            double* row = FWork.Row(x);
             const double old = row[A];
-            row[A] = CombineLinkage(Linkage, old, row[B]);
+            row[A] = CombineLinkage(FLinkage, old, row[B]);
             row[B] = -1.0;
             Repair(x, old, row[A], true, B);
         }
     }
     for (int c = 0; c < B; ++c)
         rowB[c] = -1.0;
-    RowMinCol[static_cast<size_t>(B)] = -1;
+    FRowMinCol[static_cast<size_t>(B)] = -1;
     if (A >= 1)
         RescanRow(A);
-    Alive.erase(std::lower_bound(Alive.begin(), Alive.end(), B));
+    FAlive.erase(std::lower_bound(FAlive.begin(), FAlive.end(), B));
 }
 
 // ---------------------------------------------------------------------------

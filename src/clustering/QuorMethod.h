@@ -26,11 +26,11 @@ public:
     void Resize(int ItemCount);
     int ItemCount() const { return FItems; }
     // The entry of items i and j, i != j, in either order.
-    double Get(int i, int j) const { return Cells[Offset(i, j)]; }
-    double& At(int i, int j) { return Cells[Offset(i, j)]; }
+    double Get(int i, int j) const { return FCells[Offset(i, j)]; }
+    double& At(int i, int j) { return FCells[Offset(i, j)]; }
     // The entries of item i (i >= 1) with items 0..i-1.
-    double* Row(int i) { return &Cells[RowStart(i)]; }
-    const double* Row(int i) const { return &Cells[RowStart(i)]; }
+    double* Row(int i) { return &FCells[RowStart(i)]; }
+    const double* Row(int i) const { return &FCells[RowStart(i)]; }
 
 private:
     static size_t RowStart(int i)
@@ -44,7 +44,7 @@ private:
     }
 
     int FItems = 0;
-    std::vector<double> Cells;
+    std::vector<double> FCells;
 };
 
 // The linkage of hierarchical clustering: how the distance of a merged
@@ -72,7 +72,7 @@ inline double CombineLinkage(int Linkage, double ToA, double ToB)
 // touches.
 class TMergeLoop {
 public:
-    TMergeLoop(TTriangleMatrix& Work, double Max, int Linkage);
+    TMergeLoop(TTriangleMatrix& FWork, double Max, int FLinkage);
     // The next pair, A < B; false when no live entry is left below Max + 1.
     bool NextPair(int& A, int& B) const;
     // A absorbs B: A's entries combine with B's, B's row and column die.
@@ -80,17 +80,17 @@ public:
 
 private:
     void RescanRow(int i);
-    // Row x's entry in column MergeA went from Old to New; LostColB: its
+    // Row x's entry in column FMergeA went from Old to New; LostColB: its
     // entry in column B died too.
     void Repair(int x, double Old, double New, bool LostColB, int B);
 
-    TTriangleMatrix& Work;
-    double Bound;
-    int Linkage;
-    int MergeA = 0;
-    std::vector<double> RowMin; // smallest live entry of item i's row
-    std::vector<int> RowMinCol; // its column, -1 when the row has none
-    std::vector<int> Alive;     // items not merged away, ascending
+    TTriangleMatrix& FWork;
+    double FBound;
+    int FLinkage;
+    int FMergeA = 0;
+    std::vector<double> FRowMin; // smallest live entry of item i's row
+    std::vector<int> FRowMinCol; // its column, -1 when the row has none
+    std::vector<int> FAlive;     // items not merged away, ascending
 };
 
 // A clustering method over a distance measure. A run writes item colours and

@@ -173,12 +173,12 @@ void TGOScatterDataPoint::DotCentres() const
 {
     const TScatterplotLayout& L = Layout();
     const int n = L.GridCount();
-    DotX.resize(size_t(n));
-    DotY.resize(size_t(n));
+    FDotX.resize(size_t(n));
+    FDotY.resize(size_t(n));
     for (int k = 0; k < n; ++k) {
         const double v = Data->GetValue(Point, Data->GetVisibleDim(k));
-        DotX[size_t(k)] = L.ValueToX(*Data, k, v);
-        DotY[size_t(k)] = L.ValueToY(*Data, k, v);
+        FDotX[size_t(k)] = L.ValueToX(*Data, k, v);
+        FDotY[size_t(k)] = L.ValueToY(*Data, k, v);
     }
 }
 
@@ -187,10 +187,10 @@ bool TGOScatterDataPoint::AnyDotCentre(const std::function<bool(const TPoint&)>&
     if (Data->IsPointHidden(Point))
         return false;
     DotCentres();
-    const int n = int(DotX.size());
+    const int n = int(FDotX.size());
     for (int c = 0; c < n; ++c)
         for (int r = c + 1; r < n; ++r)
-            if (Test(::Point(DotX[size_t(c)], DotY[size_t(r)])))
+            if (Test(::Point(FDotX[size_t(c)], FDotY[size_t(r)])))
                 return true;
     return false;
 }
@@ -213,7 +213,7 @@ void TGOScatterDataPoint::PaintPoint(TCanvas& Canvas, bool WithSelection)
 
     DotCentres();
     const TScatterplotLayout& L = Layout();
-    const int n = int(DotX.size());
+    const int n = int(FDotX.size());
     std::vector<TRect> squares;
     squares.reserve(size_t(n * (n - 1) / 2));
     // Cells do not overlap, so each layer can go into every cell before the
@@ -221,14 +221,14 @@ void TGOScatterDataPoint::PaintPoint(TCanvas& Canvas, bool WithSelection)
     for (int layer = int(Layers.size()) - 1; layer >= 0; --layer) {
         const int spread = L.RingWidth * layer;
         for (int c = 0; c < n; ++c) {
-            const int x = DotX[size_t(c)];
+            const int x = FDotX[size_t(c)];
             // The cells of column c, less their frame pixel.
             const int left = std::max(x - L.DotHalf - spread, L.ColumnLeft(c) + 1);
             const int right = std::min(x + L.DotRest + 1 + spread, L.ColumnRight(c));
             if (right <= left)
                 continue;
             for (int r = c + 1; r < n; ++r) {
-                const int y = DotY[size_t(r)];
+                const int y = FDotY[size_t(r)];
                 const int top = std::max(y - L.DotHalf - spread, L.RowTop(r) + 1);
                 const int bottom = std::min(y + L.DotRest + 1 + spread, L.RowBottom(r));
                 if (bottom > top)
@@ -400,7 +400,7 @@ QString TGOScatterAxisLabel::GetCaption() const
 // ---- editor ---------------------------------------------------------------------------------
 
 TGOScatterEdit::TGOScatterEdit(QWidget* Owner, TScatterplotmatrix* APlot)
-    : TGOEdit(Owner), Plot(APlot)
+    : TGOEdit(Owner), FPlot(APlot)
 {
 }
 
@@ -435,7 +435,7 @@ void TGOScatterEdit::PaintBackground()
 
 void TGOScatterEdit::PaintBackgroundTo(TCanvas& ACanvas, TGOEParts /*Parts*/)
 {
-    Plot->PaintScales(ACanvas);
+    FPlot->PaintScales(ACanvas);
 }
 
 // ---- plot -----------------------------------------------------------------------------------

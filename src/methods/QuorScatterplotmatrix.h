@@ -94,13 +94,13 @@ public:
     std::vector<TColor> Layers;
 
 private:
-    // The dot centre in every visible column (DotX) and row (DotY).
+    // The dot centre in every visible column (FDotX) and row (FDotY).
     void DotCentres() const;
     // Whether the item is shown and Test holds for its dot centre in some cell.
     bool AnyDotCentre(const std::function<bool(const TPoint&)>& Test) const;
 
-    mutable std::vector<int> DotX;
-    mutable std::vector<int> DotY;
+    mutable std::vector<int> FDotX;
+    mutable std::vector<int> FDotY;
 };
 
 // A dimension's name beside its row (turned upward) or below its column.
@@ -156,7 +156,7 @@ protected:
     void PaintBackgroundTo(TCanvas& Canvas, TGOEParts Parts) override;
 
 private:
-    TScatterplotmatrix* Plot;
+    TScatterplotmatrix* FPlot;
 };
 
 // ---- Plot --------------------------------------------------------------------------

@@ -36,35 +36,35 @@ public:
     bool end() override { return FPainter.end(); }
     Type type() const override { return User; }
 
-    void updateState(const QPaintEngineState& state) override
+    void updateState(const QPaintEngineState& NewState) override
     {
-        const DirtyFlags flags = state.state();
+        const DirtyFlags flags = NewState.state();
         if (flags & DirtyPen)
-            FPainter.setPen(state.pen());
+            FPainter.setPen(NewState.pen());
         if (flags & DirtyBrush)
-            FPainter.setBrush(state.brush());
+            FPainter.setBrush(NewState.brush());
         if (flags & DirtyBrushOrigin)
-            FPainter.setBrushOrigin(state.brushOrigin());
+            FPainter.setBrushOrigin(NewState.brushOrigin());
         if (flags & DirtyFont)
-            FPainter.setFont(state.font());
+            FPainter.setFont(NewState.font());
         if (flags & DirtyBackground)
-            FPainter.setBackground(state.backgroundBrush());
+            FPainter.setBackground(NewState.backgroundBrush());
         if (flags & DirtyBackgroundMode)
-            FPainter.setBackgroundMode(state.backgroundMode());
+            FPainter.setBackgroundMode(NewState.backgroundMode());
         if (flags & DirtyTransform)
-            FPainter.setTransform(state.transform());
+            FPainter.setTransform(NewState.transform());
         if (flags & DirtyClipRegion)
-            FPainter.setClipRegion(state.clipRegion(), state.clipOperation());
+            FPainter.setClipRegion(NewState.clipRegion(), NewState.clipOperation());
         if (flags & DirtyClipPath)
-            FPainter.setClipPath(state.clipPath(), state.clipOperation());
+            FPainter.setClipPath(NewState.clipPath(), NewState.clipOperation());
         if (flags & DirtyClipEnabled)
-            FPainter.setClipping(state.isClipEnabled());
+            FPainter.setClipping(NewState.isClipEnabled());
         if (flags & DirtyHints)
-            FPainter.setRenderHints(state.renderHints());
+            FPainter.setRenderHints(NewState.renderHints());
         if (flags & DirtyCompositionMode)
-            FPainter.setCompositionMode(PlainMode(state.compositionMode()));
+            FPainter.setCompositionMode(PlainMode(NewState.compositionMode()));
         if (flags & DirtyOpacity)
-            FPainter.setOpacity(state.opacity());
+            FPainter.setOpacity(NewState.opacity());
     }
 
     void drawRects(const QRect* rects, int count) override { FPainter.drawRects(rects, count); }

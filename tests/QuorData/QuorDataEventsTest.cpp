@@ -203,16 +203,16 @@ TEST_F(DataCoalescing, OtherKindsBecomeOneGenericEventOfTheNearestCommonClass)
     // Each case on a data object of its own.
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TFixture f;
-        f.Begin();
-        c.writes(f.Data);
-        ASSERT_EQ(f.Data.Events().size(), 1u);
-        const TQuorDataEvent& e = *f.Data.Events()[0];
+        TFixture own;
+        own.Begin();
+        c.writes(own.Data);
+        ASSERT_EQ(own.Data.Events().size(), 1u);
+        const TQuorDataEvent& e = *own.Data.Events()[0];
         EXPECT_STREQ(e.ClassType()->Name(), c.expected);
         EXPECT_TRUE(e.IsGeneric);
-        EXPECT_EQ(e.Data, &f.Data);
-        EXPECT_EQ(e.Actor, &f.actor);
-        f.Data.EndWrite(&f.actor);
+        EXPECT_EQ(e.Data, &own.Data);
+        EXPECT_EQ(e.Actor, &own.actor);
+        own.Data.EndWrite(&own.actor);
     }
 }
 
@@ -347,16 +347,16 @@ TEST_F(DataDelivery, EveryClassReachesItsOperation)
     // Each case on a data object and a recorder of its own.
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expected.toStdString());
-        TFixture f;
-        Lines log;
-        TRecordingDataClient client("A", &log);
-        f.Data.RegisterClient(&client);
-        log.clear();
-        f.Begin();
-        c.write(f.Data);
-        EXPECT_EQ(f.EndAndSend(), 1);
-        EXPECT_EQ(log, (Lines{"A: BeginEvents", "A: " + c.expected, "A: EndEvents"}));
-        f.Data.UnregisterClient(&client);
+        TFixture own;
+        Lines ownLog;
+        TRecordingDataClient client("A", &ownLog);
+        own.Data.RegisterClient(&client);
+        ownLog.clear();
+        own.Begin();
+        c.write(own.Data);
+        EXPECT_EQ(own.EndAndSend(), 1);
+        EXPECT_EQ(ownLog, (Lines{"A: BeginEvents", "A: " + c.expected, "A: EndEvents"}));
+        own.Data.UnregisterClient(&client);
     }
 }
 
