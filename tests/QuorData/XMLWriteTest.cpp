@@ -14,12 +14,9 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
-#include <csignal>
 #include <cstring>
 #include <iterator>
 
@@ -241,21 +238,15 @@ TEST(XMLWrite, AFailedWriteGivesTheSystemsReasonAndKeepsTheOldFile)
     }
     TTestTable t(20, 200, false);
     t.Load();
-    // A file size limit makes every write past 4 KB fail as a full disk does.
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     QString message;
-    try {
-        WriteXMLFile(path, t.Data);
-    } catch (const EXMLError& e) {
-        message = e.Message();
+    {
+        const ScopedFileSizeLimit limit(4096);
+        try {
+            WriteXMLFile(path, t.Data);
+        } catch (const EXMLError& e) {
+            message = e.Message();
+        }
     }
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
     EXPECT_TRUE(message.contains(path)) << message.toStdString();
     EXPECT_TRUE(message.contains(QString::fromLocal8Bit(std::strerror(EFBIG)))) << message.toStdString();
     EXPECT_EQ(Contents(path), QByteArray("old"));

@@ -4,6 +4,12 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <csignal>
+
 namespace {
 TDialogResponder* CurrentResponder()
 {
@@ -38,4 +44,24 @@ TScriptedResponder& DefaultTestResponder()
 {
     static TScriptedResponder responder;
     return responder;
+}
+
+ScopedFileSizeLimit::ScopedFileSizeLimit(long Bytes)
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    FOldLimit = limit.rlim_cur;
+    FOldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = rlim_t(Bytes);
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+        ADD_FAILURE() << "cannot limit the file size";
+}
+
+ScopedFileSizeLimit::~ScopedFileSizeLimit()
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = rlim_t(FOldLimit);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, FOldHandler);
 }

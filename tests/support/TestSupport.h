@@ -31,6 +31,21 @@ private:
     TDialogResponder* FPrevious;
 };
 
+// Limits the size of the files the process writes for its lifetime, so that
+// writes past Bytes fail ("File too large") as on a full disk. The signal
+// such a write raises is ignored meanwhile.
+class ScopedFileSizeLimit {
+public:
+    explicit ScopedFileSizeLimit(long Bytes);
+    ~ScopedFileSizeLimit();
+    ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
+    ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
+
+private:
+    unsigned long long FOldLimit;
+    void (*FOldHandler)(int);
+};
+
 // Processes events until the condition holds or the bound (in milliseconds of
 // event processing) runs out; returns the condition's last value.
 bool ProcessEventsUntil(const std::function<bool()>& condition, int boundMs = 5000);

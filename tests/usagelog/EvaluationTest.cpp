@@ -15,10 +15,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
-#include <csignal>
-
 using ::testing::ElementsAre;
 using ::testing::UnorderedElementsAre;
 
@@ -430,21 +426,15 @@ TEST_F(UsageLogTest, FullDiskLeavesNoTruncatedPendingFile)
     WriteFile(PendingFolder() + QStringLiteral("log0.txt"), "older");
     LogEvent(QString(20000, u'x'));
 
-    // A file size limit fails writes as a full disk does.
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 8192;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     bool raised = false;
-    try {
-        SendLog();
-    } catch (const Exception&) {
-        raised = true;
+    {
+        const ScopedFileSizeLimit limit(8192);
+        try {
+            SendLog();
+        } catch (const Exception&) {
+            raised = true;
+        }
     }
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_TRUE(raised);
     EXPECT_EQ(GetLog().size(), 1);
