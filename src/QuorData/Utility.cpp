@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
+#include <unordered_map>
 
 const TClass* CommonAncestorClass(const TObject* A, const TObject* B)
 {
@@ -199,10 +201,54 @@ namespace {
 }
 } // namespace
 
+namespace {
+// PermutationToSwaps for integer entries with distinct sources. Each exchange
+// of the general walk swaps the list places of the two entries together with
+// their sources, so the place that holds a source never changes: one index
+// built at the start finds every entry, and the walk stays linear where the
+// general one searches the list for each step. The exchanges and the final
+// order of the list come out as in the general walk. Empty when the entries
+// do not qualify.
+std::optional<TSwapList> IntPermutationToSwaps(TPermutList& List)
+{
+    std::vector<TPermutIntItem*> items(List.size());
+    std::unordered_map<int32_t, size_t> placeOfSource;
+    placeOfSource.reserve(List.size());
+    for (size_t i = 0; i < List.size(); ++i) {
+        items[i] = dynamic_cast<TPermutIntItem*>(List[i]);
+        if (!items[i] || !placeOfSource.emplace(items[i]->Source, i).second)
+            return std::nullopt;
+    }
+    TSwapList swaps;
+    for (size_t i = 0; i + 1 < items.size(); ++i) {
+        TPermutIntItem* cur = items[i];
+        while (cur->Source != cur->Target) {
+            const auto found = placeOfSource.find(cur->Target);
+            // A target given twice would be met at an entry already in place.
+            if (found == placeOfSource.end() || items[found->second]->Source == items[found->second]->Target) {
+                std::copy(items.begin(), items.end(), List.begin());
+                NoPermutation(TVariant(cur->Target));
+            }
+            const size_t j = found->second;
+            TPermutIntItem* other = items[j];
+            std::swap(cur->Source, other->Source);
+            items[j] = cur;
+            items[i] = other;
+            swaps.push_back(std::make_unique<TSwapItem>(cur, other));
+            cur = other;
+        }
+    }
+    std::copy(items.begin(), items.end(), List.begin());
+    return swaps;
+}
+} // namespace
+
 std::unique_ptr<TSwapList> PermutationToSwaps(TPermutList* List)
 {
     if (!List || List->empty())
         return nullptr;
+    if (auto fast = IntPermutationToSwaps(*List))
+        return std::make_unique<TSwapList>(std::move(*fast));
     auto swaps = std::make_unique<TSwapList>();
     TPermutList& list = *List;
     const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(list.size());

@@ -348,6 +348,65 @@ TEST(PermutationToSwaps, FailsWithAListErrorOnNoPermutation)
     EXPECT_EQ(std::set<TPermutItem*>(twice.list.begin(), twice.list.end()).size(), 3u);
 }
 
+namespace {
+// An entry that is no integer entry, so that it takes the general walk.
+class TVariantItem : public TPermutItem {
+public:
+    TVariant GetSource() const override { return Source; }
+    TVariant GetTarget() const override { return Target; }
+    void SetSource(const TVariant& Value) override { Source = Value; }
+    void SetTarget(const TVariant& Value) override { Target = Value; }
+    bool SameValue(const TVariant& V1, const TVariant& V2) const override { return V1 == V2; }
+    TVariant Source, Target;
+};
+} // namespace
+
+// Integer entries are walked through an index: the exchanges and the final
+// order of the list must be those of the general walk.
+TEST(PermutationToSwaps, IntegerEntriesGiveTheExchangesOfTheGeneralWalk)
+{
+    std::mt19937 rng(777);
+    for (int round = 0; round < 30; ++round) {
+        const int n = 1 + int(rng() % 80);
+        std::vector<int> sources(size_t(n), 0), targets(size_t(n), 0);
+        std::iota(sources.begin(), sources.end(), -5);
+        std::iota(targets.begin(), targets.end(), -5);
+        std::shuffle(sources.begin(), sources.end(), rng);
+        // Some rounds are nearly in order, as after sorting a sorted range.
+        if (round % 3 == 0)
+            targets = sources, std::swap(targets[0], targets[size_t(n) / 2]);
+        else
+            std::shuffle(targets.begin(), targets.end(), rng);
+        std::vector<std::pair<int, int>> moves;
+        std::vector<std::unique_ptr<TVariantItem>> general;
+        TPermutList generalList;
+        for (size_t i = 0; i < size_t(n); ++i) {
+            moves.emplace_back(sources[i], targets[i]);
+            general.push_back(std::make_unique<TVariantItem>());
+            general.back()->Source = TVariant(int32_t(sources[i]));
+            general.back()->Target = TVariant(int32_t(targets[i]));
+            generalList.push_back(general.back().get());
+        }
+        Perm fast(moves);
+        auto fastSwaps = PermutationToSwaps(&fast.list);
+        auto generalSwaps = PermutationToSwaps(&generalList);
+        // Entries are compared by their place in the input.
+        auto indexOf = [](const auto& owned, const TPermutItem* e) {
+            for (size_t i = 0; i < owned.size(); ++i)
+                if (owned[i].get() == e)
+                    return int(i);
+            return -1;
+        };
+        ASSERT_EQ(fastSwaps->size(), generalSwaps->size()) << "round " << round;
+        for (size_t k = 0; k < fastSwaps->size(); ++k) {
+            EXPECT_EQ(indexOf(fast.items, (*fastSwaps)[k]->First), indexOf(general, (*generalSwaps)[k]->First));
+            EXPECT_EQ(indexOf(fast.items, (*fastSwaps)[k]->Second), indexOf(general, (*generalSwaps)[k]->Second));
+        }
+        for (size_t i = 0; i < size_t(n); ++i)
+            EXPECT_EQ(indexOf(fast.items, fast.list[i]), indexOf(general, generalList[i])) << "round " << round;
+    }
+}
+
 TEST(PermutationToSwaps, IntItemsConvertVariants)
 {
     TPermutIntItem item;
