@@ -39,6 +39,8 @@ QUORBEL_DECLARE_EXCEPTION(EVariantError, Exception)
 QUORBEL_DECLARE_EXCEPTION(EOleError, Exception)
 // A list index outside the list.
 QUORBEL_DECLARE_EXCEPTION(EListError, Exception)
+// An object taken for a class it does not belong to.
+QUORBEL_DECLARE_EXCEPTION(EInvalidCast, Exception)
 
 // Ends the current operation silently.
 [[noreturn]] void Abort();
