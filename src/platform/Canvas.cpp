@@ -520,6 +520,8 @@ void TCanvas::Polyline(std::span<const TPoint> Points)
         StrokeWide(device, false);
         return;
     }
+    if (pen.Mode() == TPenMode::pmCopy && PolylineIntoImage(device, pen.Color()))
+        return;
     if (!FLineSpans)
         FLineSpans = std::make_unique<TSpans>();
     TSpans& spans = *FLineSpans;
@@ -529,6 +531,43 @@ void TCanvas::Polyline(std::span<const TPoint> Points)
                        [&](int x, int y) { spans.AddPixel(x, y); });
     spans.Close();
     FillSpans(spans, pen.Color(), pen.Mode());
+}
+
+bool TCanvas::PolylineIntoImage(std::span<const TPoint> DevicePoints, TColor Color)
+{
+    // Diagonal lines are one rectangle a pixel as spans; plots draw them by
+    // the ten thousand, so on a plain image under a rectangular clip the
+    // same walk sets the pixels itself. A shared image would detach here
+    // and leave the painter on the old pixels: such a one takes the spans.
+    if (!Ready() || FDevice->devType() != QInternal::Image || FPainter->transform().type() != QTransform::TxNone)
+        return false;
+    auto* image = static_cast<QImage*>(FDevice);
+    if (image->format() != QImage::Format_RGB32 || !image->isDetached())
+        return false;
+    QRect clip = image->rect();
+    if (FState.Clip) {
+        if (FState.Clip->rectCount() > 1)
+            return false;
+        clip = clip.intersected(FState.Clip->boundingRect());
+    }
+    const QRgb value = ToQColor(Color).rgb();
+    uchar* bits = image->bits();
+    const qsizetype stride = image->bytesPerLine();
+    int left = INT_MAX, top = INT_MAX, right = INT_MIN, bottom = INT_MIN;
+    for (size_t i = 0; i + 1 < DevicePoints.size(); ++i)
+        WalkLinePixels(DevicePoints[i].x, DevicePoints[i].y, DevicePoints[i + 1].x, DevicePoints[i + 1].y, false,
+                       [&](int x, int y) {
+                           if (!clip.contains(x, y))
+                               return;
+                           reinterpret_cast<QRgb*>(bits + y * stride)[x] = value;
+                           left = std::min(left, x);
+                           right = std::max(right, x);
+                           top = std::min(top, y);
+                           bottom = std::max(bottom, y);
+                       });
+    if (left <= right)
+        Notify(QRect(QPoint(left, top), QPoint(right, bottom)));
+    return true;
 }
 
 // ---- Canvas: text -------------------------------------------------------------

@@ -336,6 +336,9 @@ private:
     void FillSpansWithBrush(const TSpans& Spans, TPenMode Mode);
     void FillWithBrush(std::span<const QRect> DeviceRects, const QRect& Bounds, TPenMode Mode);
     void StrokeWide(std::span<const TPoint> DevicePoints, bool Closed);
+    // A one-pixel polyline in copy mode written into the device's pixels;
+    // False when the device is not an image that allows it.
+    bool PolylineIntoImage(std::span<const TPoint> DevicePoints, TColor Color);
     void DrawTextLine(const QPoint& DeviceOrigin, const QString& Text, bool Turned);
     void Notify(const QRect& DeviceRect);
     void AdjustIsotropic();

@@ -617,3 +617,44 @@ TEST(Canvas, DrawsOntoAPrinter)
     const QImage played = RenderPicture(picture, QSize(400, 200));
     EXPECT_EQ(PixelColor(played, 200, 100), 0u);
 }
+
+TEST(Canvas, PolylinesIntoAnImageSetThePixelsTheSpansWould)
+{
+    // Straight into the image (its own pixels) and through a picture (the
+    // painter's spans), under no clip, a rectangle and two rectangles.
+    const std::vector<TPoint> line{{-5, 3}, {17, 29}, {18, 2}, {39, 14}, {2, 15}, {60, 40}};
+    const std::vector<std::optional<QRegion>> clips{
+        std::nullopt, QRegion(5, 4, 20, 18), QRegion(0, 0, 10, 30).united(QRegion(20, 0, 10, 30))};
+    for (const auto& clip : clips) {
+        auto draw = [&](TCanvas& canvas) {
+            canvas.SelectClipRegion(clip);
+            canvas.SetPen(TPen(0x3366CC));
+            canvas.Polyline(line);
+            canvas.SetViewportOrg(1, 2);
+            canvas.SetPen(TPen(0x0000FF));
+            canvas.Polyline(line);
+        };
+        QImage direct = NoisyImage(40, 30, 17);
+        std::vector<QRect> reported;
+        {
+            TCanvas canvas(&direct);
+            canvas.SetOnDraw([&](const QRect& r) { reported.push_back(r); });
+            draw(canvas);
+        }
+        QPicture picture;
+        picture.setBoundingRect(QRect(0, 0, 40, 30));
+        {
+            TCanvas canvas(&picture);
+            draw(canvas);
+        }
+        QImage played = NoisyImage(40, 30, 17);
+        {
+            QPainter painter(&played);
+            painter.drawPicture(0, 0, picture);
+        }
+        EXPECT_EQ(CountChanged(direct, played), 0);
+        EXPECT_GT(CountChanged(direct, NoisyImage(40, 30, 17)), 0);
+        // Each line reports once.
+        EXPECT_EQ(reported.size(), 2u);
+    }
+}
