@@ -7,6 +7,7 @@
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 
 #include <gtest/gtest.h>
 
@@ -467,4 +468,68 @@ TEST_F(ParallelCoordinatesTest, SliderReleasedBelowTheAxisParksAndSwitchesOff)
     EXPECT_FALSE(s->Parked);
     EXPECT_EQ(s->HighY, L().PlotRect.Bottom - 29);
     EXPECT_NEAR(T.Data.GetSliderHigh(0), 29.0 * 10 / (L().PlotRect.Bottom - L().PlotRect.Top), 1e-9);
+}
+
+TEST_F(ParallelCoordinatesTest, WithoutLiveTrackingTheSliderWritesOnlyOnRelease)
+{
+    F.Props.LiveTracking = false;
+    Open();
+    EXPECT_FALSE(Plot->LiveTracking);
+    Listen(&Notices);
+    Listen(&Watch);
+    const TGOParSlider* s = Slider(0);
+    const double high = s->HighY;
+    const QPoint start(AxisX(0) - 6, Y(0, 4));
+    double shownHigh = 0;
+    double barHigh = 0;
+    HoverGesture(Edit(), start);
+    TGesture(Edit())
+        .Paced()
+        .MoveTo(start + QPoint(0, -1))
+        .MoveTo(start + QPoint(0, -21))
+        .Then([&] {
+            shownHigh = s->EffectiveEnds().HighY;
+            barHigh = s->HighY;
+        })
+        .Release(start + QPoint(0, -21))
+        .Press(start);
+    // While dragging, the halos kept to the bar as it was; nothing was written.
+    EXPECT_EQ(shownHigh, high);
+    EXPECT_LT(barHigh, high);
+    EXPECT_TRUE(Watch.SliderOff.empty());
+    EXPECT_EQ(Notices.Deliveries, 1);
+    EXPECT_GT(T.Data.GetSliderHigh(0), 6);
+    EXPECT_EQ(s->HighY, barHigh);
+}
+
+TEST_F(ParallelCoordinatesTest, HoverNamesWhatLiesUnderTheMouse)
+{
+    Open();
+    HoverGesture(Edit(), QPoint(AxisX(0) - 6, Y(0, 4)));
+    EXPECT_EQ(F.Hint.text(), QStringLiteral("Slider [Drag it onto the axis to mark a range]"));
+    HoverGesture(Edit(), QPoint(AxisX(1), Y(1, 9)));
+    EXPECT_EQ(F.Hint.text(), QStringLiteral("Dimension: B [Drag it over another dimension to exchange them]"));
+    HoverGesture(Edit(), QPoint(AxisX(0), Y(0, 4)));
+    EXPECT_EQ(F.Hint.text(), QStringLiteral("Slider, Dimension A [Click to cycle through items]"));
+    HoverGesture(Edit(), QPoint(AxisX(0) + (AxisX(1) - AxisX(0)) / 4, Y(0, 5)));
+    EXPECT_EQ(F.Hint.text(), QStringLiteral("Data item: b [Click to select / Ctrl-Click to add or remove]"));
+    HoverGesture(Edit(), QPoint(5, 5));
+    EXPECT_EQ(F.Hint.text(), QString());
+}
+
+TEST_F(ParallelCoordinatesTest, SelectionsOfOthersShowAndClosingLogsOnce)
+{
+    Open();
+    Other.Write([](TData& d) {
+        d.SetPointSelected(3, true);
+        d.SetDimSelected(1, true);
+    });
+    EXPECT_TRUE(Edit()->IsSelected(Line(3)));
+    EXPECT_TRUE(Edit()->IsSelected(Axis(1)));
+    EXPECT_EQ(SelectionCount(Edit()->GetSelection()), 2);
+    QPointer<TQuorMethodBaseForm> form = Plot->Form();
+    form->close();
+    EXPECT_EQ(F.CountLog(QStringLiteral("close 1")), 1);
+    EXPECT_FALSE(F.Manager->HasClient(QStringLiteral("ParallelCoordinates")));
+    EXPECT_TRUE(ProcessEventsUntil([&] { return form.isNull(); }, 2000));
 }
