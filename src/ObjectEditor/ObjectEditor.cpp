@@ -590,9 +590,8 @@ bool TGOEdit::SelectionFlagsDiffer(TGraphicObject* Obj)
 TSelectionList TGOEdit::SelectInRect(TGraphicObject* AObjects, const TRect& R, bool Additive,
                                      TSelectionList SelList)
 {
-    const TRect band = NormalizeRect(R);
     for (TGraphicObject* o = AObjects; o; o = o->Next) {
-        if (!HasFlags(o->Flags, gofSelectable) || !o->InsideRect(band) || !SelectionCompatible(SelList.get(), o))
+        if (!HasFlags(o->Flags, gofSelectable) || !BandTakes(o, R) || !SelectionCompatible(SelList.get(), o))
             continue;
         const bool listed = SelectionContains(o, SelList.get());
         if (Additive && listed) {
@@ -606,6 +605,11 @@ TSelectionList TGOEdit::SelectInRect(TGraphicObject* AObjects, const TRect& R, b
         }
     }
     return SelList;
+}
+
+bool TGOEdit::BandTakes(TGraphicObject* Obj, const TRect& R)
+{
+    return Obj->InsideRect(NormalizeRect(R));
 }
 
 TSelectionEntry* TGOEdit::GetSelection()

@@ -152,10 +152,13 @@ public:
     // The band between R's two corners (start and current point), dashed,
     // in exclusive-or; drawing it twice restores the screen.
     virtual void DrawRubberBand(const TRect& R);
-    // Selects the selectable, compatible objects wholly inside R; with
+    // Selects the selectable, compatible objects the band takes in; with
     // Additive a listed object leaves the list instead. Returns the list.
     virtual TSelectionList SelectInRect(TGraphicObject* AObjects, const TRect& R, bool Additive,
                                         TSelectionList SelList);
+    // Whether the band between R's corners takes in Obj: by default when
+    // Obj lies wholly inside it.
+    virtual bool BandTakes(TGraphicObject* Obj, const TRect& R);
     virtual void MoveSelection(TSelectionEntry* SelList, uint32_t AKind);
     virtual void ResizeSelection(TSelectionEntry* SelList, uint32_t AKind);
     virtual void ClickHandle(TShiftState Shift, TGraphicObject* Handle, const TPoint& Pt, int Depth);

@@ -133,8 +133,7 @@ void TGOParDataPoint::SetSelected(bool Selected)
 
 QString TGOParDataPoint::GetHint() const
 {
-    return QStringLiteral("Data item: ") + Data->GetPointName(Index)
-         + QStringLiteral(" [Click to select / Ctrl-Click to add or remove]");
+    return DataItemHint(Data->GetPointName(Index));
 }
 
 QString TGOParDataPoint::GetCaption() const
@@ -296,13 +295,12 @@ TGraphicObject* TGOParAxis::CreateHandles(uint32_t AFlags, int /*W*/, int /*H*/)
 
 QString TGOParAxis::GetHint() const
 {
-    return QStringLiteral("Dimension: ") + Data->GetDimName(Index)
-         + QStringLiteral(" [Drag it over another dimension to exchange them]");
+    return DimensionHint(Data->GetDimName(Index));
 }
 
 QString TGOParAxis::GetCaption() const
 {
-    return QStringLiteral("Dimension ") + Data->GetDimName(Index);
+    return DimensionCaption(Data->GetDimName(Index));
 }
 
 // ---- slider --------------------------------------------------------------------------------
@@ -560,27 +558,17 @@ void TGOParEdit::DrawRubberBand(const TRect& R)
 TSelectionList TGOParEdit::SelectInRect(TGraphicObject* AObjects, const TRect& R, bool Additive,
                                         TSelectionList SelList)
 {
-    const TPoint a = R.TopLeft();
-    const TPoint b = R.BottomRight();
-    if (a == b)
+    // A line stroked back to where it began crosses nothing.
+    if (R.TopLeft() == R.BottomRight())
         return SelList;
-    for (TGraphicObject* o = AObjects; o; o = o->Next) {
-        auto* line = dynamic_cast<TGOParDataPoint*>(o);
-        if (!line || !HasFlags(o->Flags, gofSelectable) || !line->CrossesSegment(a, b)
-            || !SelectionCompatible(SelList.get(), o))
-            continue;
-        const bool listed = SelectionContains(o, SelList.get());
-        if (Additive && listed) {
-            o->SetSelected(false);
-            SelList = RemoveSelectionEntry(o, std::move(SelList));
-        } else {
-            o->SetSelected(true);
-            // One entry per object: a second one would cancel its mark.
-            if (!listed)
-                SelList = NewSelectionEntry(o, std::move(SelList));
-        }
-    }
-    return SelList;
+    return TGOEdit::SelectInRect(AObjects, R, Additive, std::move(SelList));
+}
+
+bool TGOParEdit::BandTakes(TGraphicObject* Obj, const TRect& R)
+{
+    // The polylines the stroke crosses; axes and sliders never.
+    const auto* line = dynamic_cast<const TGOParDataPoint*>(Obj);
+    return line && line->CrossesSegment(R.TopLeft(), R.BottomRight());
 }
 
 // ---- plot -----------------------------------------------------------------------------------

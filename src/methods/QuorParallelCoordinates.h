@@ -172,6 +172,7 @@ public:
     void DrawRubberBand(const TRect& R) override;
     TSelectionList SelectInRect(TGraphicObject* AObjects, const TRect& R, bool Additive,
                                 TSelectionList SelList) override;
+    bool BandTakes(TGraphicObject* Obj, const TRect& R) override;
 };
 
 // ---- Plot --------------------------------------------------------------------------

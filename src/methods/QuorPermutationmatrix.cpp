@@ -473,12 +473,12 @@ void TGOPermAxisDimLabel::SetSelected(bool Selected)
 
 QString TGOPermAxisDimLabel::GetHint() const
 {
-    return QStringLiteral("Dimension: ") + GetName() + QStringLiteral(" [Drag it over another dimension to exchange them]");
+    return DimensionHint(GetName());
 }
 
 QString TGOPermAxisDimLabel::GetCaption() const
 {
-    return QStringLiteral("Dimension ") + GetName();
+    return DimensionCaption(GetName());
 }
 
 QString TGOPermAxisDimLabel::GetName() const

@@ -436,6 +436,21 @@ void TQuorPlotClient::SetNeedsLayout()
 
 // ---- hover text --------------------------------------------------------------------------
 
+QString DataItemHint(const QString& Name)
+{
+    return QStringLiteral("Data item: ") + Name + QStringLiteral(" [Click to select / Ctrl-Click to add or remove]");
+}
+
+QString DimensionHint(const QString& Name)
+{
+    return QStringLiteral("Dimension: ") + Name + QStringLiteral(" [Drag it over another dimension to exchange them]");
+}
+
+QString DimensionCaption(const QString& Name)
+{
+    return QStringLiteral("Dimension ") + Name;
+}
+
 void TQuorPlotClient::ShowHint(TObject* /*Sender*/, TSelectionEntry* Objects, const TPoint& /*Pt*/)
 {
     try {

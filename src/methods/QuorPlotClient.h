@@ -48,6 +48,11 @@ struct TPlotClientInfo {
     bool AutoScroll = false;
 };
 
+// The hover texts every plot gives a data item and a dimension named Name.
+QString DataItemHint(const QString& Name);
+QString DimensionHint(const QString& Name);
+QString DimensionCaption(const QString& Name);
+
 // The frame of every plot: a client of the client manager and of the data
 // object that owns a plot window, docks the plot's tool bar, logs its close
 // and focus codes, and copies and prints the plot as a picture. Inside the

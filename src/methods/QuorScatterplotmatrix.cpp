@@ -268,8 +268,7 @@ TGraphicObject* TGOScatterDataPoint::CreateHandles(uint32_t, int, int)
 
 QString TGOScatterDataPoint::GetHint() const
 {
-    return QStringLiteral("Data item: ") + Data->GetPointName(Point)
-         + QStringLiteral(" [Click to select / Ctrl-Click to add or remove]");
+    return DataItemHint(Data->GetPointName(Point));
 }
 
 QString TGOScatterDataPoint::GetCaption() const
@@ -388,13 +387,12 @@ TGraphicObject* TGOScatterAxisLabel::CreateHandles(uint32_t AFlags, int, int)
 
 QString TGOScatterAxisLabel::GetHint() const
 {
-    return QStringLiteral("Dimension: ") + Data->GetDimName(Dim)
-         + QStringLiteral(" [Drag it over another dimension to exchange them]");
+    return DimensionHint(Data->GetDimName(Dim));
 }
 
 QString TGOScatterAxisLabel::GetCaption() const
 {
-    return QStringLiteral("Dimension ") + Data->GetDimName(Dim);
+    return DimensionCaption(Data->GetDimName(Dim));
 }
 
 // ---- editor ---------------------------------------------------------------------------------
