@@ -293,11 +293,52 @@ void TCanvas::FillSpansWithBrush(const TSpans& Spans, TPenMode Mode)
     FillWithBrush(Spans.Rects(), Spans.Bounds(), Mode);
 }
 
+bool TCanvas::FillImageDirectly(std::span<const QRect> DeviceRects, TColor Color)
+{
+    if (FDevice->devType() != QInternal::Image || FPainter->worldTransform().type() != QTransform::TxNone
+        || FPainter->opacity() != 1.0)
+        return false;
+    auto* image = static_cast<QImage*>(FDevice);
+    const QImage::Format format = image->format();
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32
+        && format != QImage::Format_ARGB32_Premultiplied)
+        return false;
+    QRect visible = image->rect();
+    if (FState.Clip) {
+        if (FState.Clip->rectCount() != 1)
+            return false;
+        visible &= FState.Clip->boundingRect();
+    }
+    // The painter draws into the image's own buffer; writing through the
+    // constant bits keeps to that buffer where bits() would detach a shared
+    // image away from the painter.
+    uchar* bits = const_cast<uchar*>(image->constBits());
+    const qsizetype stride = image->bytesPerLine();
+    const QRgb pixel = ToQColor(Color).rgb();
+    for (const QRect& rect : DeviceRects) {
+        const QRect r = rect & visible;
+        if (r.isEmpty())
+            continue;
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            QRgb* line = reinterpret_cast<QRgb*>(bits + y * stride) + r.left();
+            std::fill(line, line + r.width(), pixel);
+        }
+    }
+    return true;
+}
+
 void TCanvas::FillWithBrush(std::span<const QRect> DeviceRects, const QRect& Bounds, TPenMode Mode)
 {
     const TBrush& brush = FState.Brush;
     if (!Ready() || DeviceRects.empty() || brush.Style() == TBrushStyle::bsClear)
         return;
+    // Solid copies onto a control's backing image, by the thousand in the
+    // plots, skip the painter's per-rectangle set-up.
+    if (Mode == TPenMode::pmCopy && brush.Style() != TBrushStyle::bsPattern
+        && FillImageDirectly(DeviceRects, brush.Color())) {
+        Notify(Bounds);
+        return;
+    }
     FPainter->setCompositionMode(CompositionFor(Mode));
     FPainter->setPen(Qt::NoPen);
     if (brush.Style() == TBrushStyle::bsPattern && !brush.Bitmap().isNull()) {

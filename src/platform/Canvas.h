@@ -335,6 +335,10 @@ private:
     void FillSpans(const TSpans& Spans, TColor Color, TPenMode Mode);
     void FillSpansWithBrush(const TSpans& Spans, TPenMode Mode);
     void FillWithBrush(std::span<const QRect> DeviceRects, const QRect& Bounds, TPenMode Mode);
+    // Writes solid opaque rectangles straight into the scanlines of a 32-bit
+    // image drawn without transform and with no clip or a rectangular one;
+    // false, writing nothing, for every other device or state.
+    bool FillImageDirectly(std::span<const QRect> DeviceRects, TColor Color);
     void StrokeWide(std::span<const TPoint> DevicePoints, bool Closed);
     // A one-pixel polyline in copy mode written into the device's pixels;
     // False when the device is not an image that allows it.

@@ -282,6 +282,45 @@ TEST(Canvas, FillRectsFillsAsFillRectDoesOneByOne)
     }
 }
 
+// Copies onto a 32-bit image are written straight into its scanlines; an
+// image the fast path does not take (24 bits) goes through the painter.
+// Both must come out pixel for pixel alike, under every mapping and clip.
+TEST(Canvas, FillsWrittenIntoTheScanlinesMatchThePainterPixelForPixel)
+{
+    auto setups = FillSetups();
+    setups.emplace_back("two-part clip", [](TCanvas& c) {
+        c.SetBrush(TBrush(RGB(0x3C, 0x81, 0xF0)));
+        c.SelectClipRegion(QRegion(5, 4, 10, 10) + QRegion(20, 15, 10, 10));
+    });
+    for (const auto& [name, setup] : setups) {
+        if (name.find("copy") == std::string::npos && name != "two-part clip")
+            continue;
+        SCOPED_TRACE(name);
+        for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied}) {
+            for (const bool batched : {false, true}) {
+                QImage fast = NoisyImage(40, 30, 99).convertToFormat(format);
+                QImage painted = NoisyImage(40, 30, 99).convertToFormat(QImage::Format_RGB888);
+                std::vector<QRect> fastReported;
+                std::vector<QRect> paintedReported;
+                {
+                    TCanvas canvas(&fast);
+                    setup(canvas);
+                    FillBatch(canvas, batched, fastReported);
+                }
+                {
+                    TCanvas canvas(&painted);
+                    setup(canvas);
+                    FillBatch(canvas, batched, paintedReported);
+                }
+                EXPECT_EQ(CountChanged(fast.convertToFormat(QImage::Format_RGB32),
+                                       painted.convertToFormat(QImage::Format_RGB32)),
+                          0);
+                EXPECT_EQ(fastReported, paintedReported);
+            }
+        }
+    }
+}
+
 TEST(Canvas, FillRectsUsesAPatternBrushAndLeavesAClearOneUndrawn)
 {
     QImage tile(8, 8, QImage::Format_RGB32);
