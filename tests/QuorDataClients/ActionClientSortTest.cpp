@@ -1,9 +1,6 @@
-#include "QuorDataClients/ActionClient.h"
-#include "QuorDataClients/QuorSubSelection.h"
 #include "support/TestSupport.h"
-#include "support/TestTable.h"
 
-#include "ClientTestData.h"
+#include "ActionRig.h"
 
 #include <gtest/gtest.h>
 
@@ -12,54 +9,6 @@
 #include <vector>
 
 namespace {
-
-// The sub-selection and action clients and a recorder under a manager over
-// a table given item by item.
-class TActionRig : public TTestTable {
-public:
-    explicit TActionRig(const std::vector<std::vector<double>>& Rows) : TTestTable(Rows)
-    {
-        Manager->Data = &Data;
-        auto sub = std::make_unique<TQuorSubSelection>();
-        Sub = sub.get();
-        Manager->AddClient("SubSelection", "Sub-Selection", std::move(sub));
-        auto action = std::make_unique<TQuorActionClient>();
-        Action = action.get();
-        Manager->AddClient("Action", "Action", std::move(action));
-        auto recorder = std::make_unique<TNoticeRecorder>();
-        Recorder = recorder.get();
-        Manager->AddClient("Recorder", "Recorder", std::move(recorder));
-    }
-
-    // A change by another writer, not heard afterwards.
-    void Prepare(const std::function<void()>& Changes)
-    {
-        Data.WriteTransaction(&Writer, Changes);
-        Recorder->Clear();
-    }
-
-    // Source index of the item at each view position.
-    std::vector<int> PointOrder()
-    {
-        std::vector<int> order;
-        for (int p = 0; p < Data.PointCount(); ++p)
-            order.push_back(Data.GetPointPerm(p));
-        return order;
-    }
-    std::vector<int> DimOrder()
-    {
-        std::vector<int> order;
-        for (int d = 0; d < Data.DimCount(); ++d)
-            order.push_back(Data.GetDimPerm(d));
-        return order;
-    }
-
-    TObject Writer;
-    TQuorSubSelection* Sub = nullptr;
-    TQuorActionClient* Action = nullptr;
-    TNoticeRecorder* Recorder = nullptr;
-    std::unique_ptr<TQuorClientManager> Manager = std::make_unique<TQuorClientManager>(nullptr);
-};
 
 std::vector<std::vector<double>> Column(const std::vector<double>& Values)
 {

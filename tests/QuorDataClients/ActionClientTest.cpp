@@ -5,7 +5,7 @@
 #include "support/TestSupport.h"
 #include "usagelog/Evaluation.h"
 
-#include "ClientTestData.h"
+#include "ActionRig.h"
 
 #include <gtest/gtest.h>
 
@@ -15,40 +15,10 @@
 
 namespace {
 
-class ActionClientTest : public ::testing::Test, public TClientTestData {
+class ActionClientTest : public ::testing::Test, public TActionRig {
 protected:
-    void SetUp() override
-    {
-        auto sub = std::make_unique<TQuorSubSelection>();
-        Sub = sub.get();
-        Manager->AddClient("SubSelection", "Sub-Selection", std::move(sub));
-        auto action = std::make_unique<TQuorActionClient>();
-        Action = action.get();
-        Manager->AddClient("Action", "Action", std::move(action));
-        Recorder = AddRecorder();
-    }
+    ActionClientTest() : TActionRig(4, 10) {}
 
-    // A change made by another writer, not heard by the test afterwards.
-    void Prepare(const std::function<void()>& Changes)
-    {
-        Write(Changes);
-        Recorder->Clear();
-    }
-
-    std::vector<int> VisibleDims()
-    {
-        std::vector<int> dims;
-        for (int i = 0; i < Data.VisibleDimCount(); ++i)
-            dims.push_back(Data.GetVisibleDim(i));
-        return dims;
-    }
-    std::vector<int> VisiblePoints()
-    {
-        std::vector<int> points;
-        for (int i = 0; i < Data.VisiblePointCount(); ++i)
-            points.push_back(Data.GetVisiblePoint(i));
-        return points;
-    }
     std::vector<int> SelectedPoints()
     {
         std::vector<int> points;
@@ -68,9 +38,6 @@ protected:
     }
 
     ScopedResponder Responder;
-    TQuorSubSelection* Sub = nullptr;
-    TQuorActionClient* Action = nullptr;
-    TNoticeRecorder* Recorder = nullptr;
 };
 
 } // namespace
