@@ -123,9 +123,11 @@ void BM_LoadValues(benchmark::State& state)
     TXMLFile file;
     if (!file.Open(FileOf(state.range(0) != 0)))
         state.SkipWithError("no data");
+    // The second argument: the threads (0: as many as the reader takes).
+    const int threads = int(state.range(1));
     for (auto _ : state) {
         TXMLDataSrc values;
-        values.Load(file);
+        values.Load(file, threads);
         benchmark::DoNotOptimize(values.RowCount());
     }
 }
@@ -158,7 +160,7 @@ BENCHMARK(BM_Write)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareParse)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadGrids)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Open)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LoadValues)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadValues)->ArgsProduct({{0, 1}, {1, 0}})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadLabels)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadAttributes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 

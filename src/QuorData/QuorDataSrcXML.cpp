@@ -20,6 +20,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <exception>
+#include <thread>
 #include <limits>
 #include <new>
 #include <string>
@@ -53,13 +56,6 @@ pugi::xml_node NextElement(pugi::xml_node n)
 {
     while (n && n.type() != pugi::node_element)
         n = n.next_sibling();
-    return n;
-}
-
-pugi::xml_node PreviousElement(pugi::xml_node n)
-{
-    while (n && n.type() != pugi::node_element)
-        n = n.previous_sibling();
     return n;
 }
 
@@ -274,6 +270,54 @@ void ScanRecord(const char* s, int row, int rowCount, std::vector<double>& cells
             ++p;
         *cell = value;
     }
+}
+
+// Scans the records in blocks of consecutive rows, each on a thread of its
+// own with its own registries of texts that are no numbers. Each block runs
+// from its last record to its first, and the registries are joined from the
+// last block to the first: values, registration order and indices are
+// exactly those of one scan from the last record to the first.
+void ScanRecords(const std::vector<const char*>& texts, int threads, std::vector<double>& cells,
+                 std::vector<TNotNumbers>& notNumbers)
+{
+    const int rows = int(texts.size());
+    const int columns = int(notNumbers.size());
+    constexpr int kRowsPerThread = 2048;
+    const int cores = int(std::min(4u, std::max(1u, std::thread::hardware_concurrency())));
+    const int blocks = threads > 0 ? std::min(threads, std::max(1, rows)) : std::clamp(rows / kRowsPerThread, 1, cores);
+    auto scan = [&](int first, int last, std::vector<TNotNumbers>& registries) {
+        for (int r = last - 1; r >= first; --r)
+            ScanRecord(texts[size_t(r)], r, rows, cells, registries);
+    };
+    if (blocks == 1) {
+        scan(0, rows, notNumbers);
+        return;
+    }
+    std::vector<std::vector<TNotNumbers>> registries(static_cast<size_t>(blocks));
+    std::vector<std::exception_ptr> failures(static_cast<size_t>(blocks));
+    std::vector<std::thread> workers;
+    for (int b = 0; b < blocks; ++b) {
+        const int first = int(int64_t(rows) * b / blocks);
+        const int last = int(int64_t(rows) * (b + 1) / blocks);
+        registries[size_t(b)].resize(size_t(columns));
+        for (int c = 0; c < columns; ++c)
+            registries[size_t(b)][size_t(c)].Init(c);
+        workers.emplace_back([&, b, first, last] {
+            try {
+                scan(first, last, registries[size_t(b)]);
+            } catch (...) {
+                failures[size_t(b)] = std::current_exception();
+            }
+        });
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+    for (const std::exception_ptr& failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);
+    for (int b = blocks - 1; b >= 0; --b)
+        for (int c = 0; c < columns; ++c)
+            notNumbers[size_t(c)].Append(registries[size_t(b)][size_t(c)]);
 }
 
 // ---- writing ----------------------------------------------------------------------
@@ -492,7 +536,7 @@ void TXMLDataSrc::MakeGeneral()
     FCompact = false;
 }
 
-void TXMLDataSrc::Load(const TXMLFile& XMLFile)
+void TXMLDataSrc::Load(const TXMLFile& XMLFile, int Threads)
 {
     const int columns = XMLFile.VariableCount();
     const int rows = XMLFile.RecordCount();
@@ -507,13 +551,20 @@ void TXMLDataSrc::Load(const TXMLFile& XMLFile)
         for (int c = 0; c < columns; ++c)
             notNumbers[size_t(c)].Init(c);
 
-        // From the last record to the first, so that each registry lists its
-        // rows in that order.
-        std::string joined;
-        int r = rows - 1;
-        for (pugi::xml_node record = PreviousElement(Records(RootOf(XMLFile)).last_child()); record && r >= 0;
-             record = PreviousElement(record.previous_sibling()), --r)
-            ScanRecord(ElementText(record, joined), r, rows, numbers, notNumbers);
+        // One walk over the document finds each record's text; texts made of
+        // several pieces are joined into strings kept until the scan ends.
+        std::vector<const char*> texts(size_t(rows), "");
+        std::deque<std::string> joined;
+        std::string pieces;
+        int r = 0;
+        for (pugi::xml_node record = NextElement(Records(RootOf(XMLFile)).first_child()); record && r < rows;
+             record = NextElement(record.next_sibling()), ++r) {
+            const char* text = ElementText(record, pieces);
+            if (text == pieces.c_str())
+                text = joined.emplace_back(pieces).c_str();
+            texts[size_t(r)] = text;
+        }
+        ScanRecords(texts, Threads, numbers, notNumbers);
     } catch (const std::bad_alloc&) {
         OutOfMemory(XMLFile.FileName(), columns, rows);
     }

@@ -56,7 +56,9 @@ public:
     void SetCell(int Col, int Row, const TVariant& Value) override;
     // Reads every record's values; the file can be freed afterwards. A table
     // too large for memory is an EXMLError, and the grid keeps what it held.
-    virtual void Load(const TXMLFile& XMLFile);
+    // Large files are converted on up to Threads threads (0: up to four, as
+    // the machine has cores), with the result of one.
+    virtual void Load(const TXMLFile& XMLFile, int Threads = 0);
 
     const TNotNumbers& NotNumbers(int Column) const { return FNotNumbers.at(size_t(Column)); }
 

@@ -65,3 +65,22 @@ void TNotNumbers::Add(const QString& Text, int Index)
     value->AddIndex(Index);
     FValues.push_back(std::move(value));
 }
+
+void TNotNumbers::Append(const TNotNumbers& Later)
+{
+    for (const auto& later : Later.FValues) {
+        TSpecValue* value = nullptr;
+        for (auto& v : FValues)
+            if (v->GetValue() == later->GetValue()) {
+                value = v.get();
+                break;
+            }
+        if (!value) {
+            FValues.push_back(std::make_unique<TSpecValue>());
+            value = FValues.back().get();
+            value->Init(later->GetValue());
+        }
+        for (int index : later->GetIndices())
+            value->AddIndex(index);
+    }
+}

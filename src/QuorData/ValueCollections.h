@@ -44,6 +44,9 @@ public:
     void Init(int Column);
     // Registers Text at row Index; texts compare case-sensitively.
     void Add(const QString& Text, int Index);
+    // Registers Later's texts and rows after these, as if each had been
+    // added here in Later's order.
+    void Append(const TNotNumbers& Later);
     int GetColumn() const { return FColumn; }
     int Count() const { return static_cast<int>(FValues.size()); }
     const TSpecValue& Value(int i) const { return *FValues[static_cast<size_t>(i)]; }

@@ -262,3 +262,46 @@ TEST_F(XMLRead, NumbersReadAsTheirNearestDouble)
         for (int c = 0; c < 3; ++c)
             ASSERT_EQ(src.Cell(c, r), TVariant(expected[size_t(r * 3 + c)])) << texts[r].toStdString();
 }
+
+TEST_F(XMLRead, ValuesReadOnSeveralThreadsAreThoseOfOne)
+{
+    // Texts that are no numbers spread over the records, some in several
+    // blocks, some in one only, met in different orders per column.
+    QString records;
+    for (int r = 0; r < 5000; ++r) {
+        const QString a = r % 7 == 0 ? QStringLiteral("x%1").arg(r % 3) : QString::number(r * 0.25);
+        const QString b = r % 1000 == 999 ? QStringLiteral("late") : r % 11 == 0 ? QStringLiteral("NA") : QString::number(-r);
+        records += QStringLiteral("<record> %1 %2 1e%3 </record>").arg(a, b).arg(r % 300 - 150);
+    }
+    const QString path = Write((QStringLiteral("<q><data><variables><realvariable name=\"a\"/><realvariable name=\"b\"/>"
+                                              "<realvariable name=\"c\"/></variables><records>")
+                               + records + QStringLiteral("</records></data></q>"))
+                                  .toUtf8());
+    TXMLFile file;
+    ASSERT_TRUE(file.Open(path));
+    TXMLDataSrc one;
+    one.Load(file, 1);
+    for (const int threads : {2, 3, 8}) {
+        SCOPED_TRACE(threads);
+        TXMLDataSrc several;
+        several.Load(file, threads);
+        for (int c = 0; c < 3; ++c) {
+            for (int r = 0; r < 5000; ++r) {
+                TVariant x, y;
+                one.GetCell(c, r, x);
+                several.GetCell(c, r, y);
+                ASSERT_EQ(x.type(), y.type());
+                ASSERT_EQ(x.toString(), y.toString());
+            }
+            const TNotNumbers& expected = one.NotNumbers(c);
+            const TNotNumbers& got = several.NotNumbers(c);
+            ASSERT_EQ(got.Count(), expected.Count());
+            for (int i = 0; i < expected.Count(); ++i) {
+                EXPECT_EQ(got.Value(i).GetValue(), expected.Value(i).GetValue());
+                EXPECT_EQ(got.Value(i).GetIndices(), expected.Value(i).GetIndices());
+            }
+        }
+    }
+    EXPECT_EQ(one.NotNumbers(0).Count(), 3);
+    EXPECT_EQ(one.NotNumbers(1).Value(0).GetIndices().front(), 4999);
+}
