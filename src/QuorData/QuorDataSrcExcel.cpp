@@ -9,6 +9,11 @@ int Count(const TDispatch& range, const QString& what)
     return range.Call(what).AsDispatch().Call(QStringLiteral("Count")).AsVariant().toInt();
 }
 
+TVariant AddressOf(const TDispatch& range)
+{
+    return range.Get(QStringLiteral("Address"), {false, false, int32_t(1), true, TDispatchValue()}).AsVariant();
+}
+
 } // namespace
 
 TDispatch TExcelOleDataSrc::RangeItem(int Col, int Row) const
@@ -54,8 +59,7 @@ void TExcelOleDataSrc::SetRange(const TDispatch& Range)
     // fails leaves the grid as it was, its counts matching its cache.
     const int colCount = Count(Range, QStringLiteral("Columns"));
     const int rowCount = Count(Range, QStringLiteral("Rows"));
-    const TVariant address =
-        Range.Get(QStringLiteral("Address"), {false, false, int32_t(1), true, TDispatchValue()}).AsVariant();
+    const TVariant address = AddressOf(Range);
     FRange = Range;
     SetColCount(colCount);
     SetRowCount(rowCount);
@@ -67,6 +71,11 @@ void TExcelOleDataSrc::Refresh()
 {
     if (!FCached)
         return;
+    // Single cells that fail read as Null, so a range that no longer answers
+    // at all (its workbook closed, the spreadsheet gone) would refresh into a
+    // grid of Nulls; asking the range first lets that failure reach the owner
+    // with the former cells kept.
+    AddressOf(FRange);
     AllocCache();
     FillCache();
 }

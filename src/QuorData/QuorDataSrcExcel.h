@@ -19,7 +19,8 @@ public:
     // error passes to the caller and leaves the grid as it was.
     virtual void SetRange(const TDispatch& Range);
     // Reads every cell of the range again into the cache, when cached. The
-    // size is not read again.
+    // size is not read again. A range that no longer answers raises its
+    // automation error and leaves the cache as it was.
     virtual void Refresh();
 
     const TDispatch& Range() const { return FRange; }

@@ -110,11 +110,12 @@ TEST(ExcelOleDataSrc, RefusedReadsGiveNull)
     src.SetCached(true);
     EXPECT_TRUE(src.Cell(2, 1).isNull());
     EXPECT_EQ(src.Cell(3, 1), TVariant(305.0));
-    // A closed workbook: every cell of the next refresh is unknown.
+    // A closed workbook: the refresh fails instead of turning every cell
+    // into Null, and the cells read before stay.
     s.app->CloseWorkbook(s.book);
-    EXPECT_NO_THROW(src.Refresh());
-    EXPECT_TRUE(src.Cell(0, 0).isNull());
-    EXPECT_TRUE(src.Cell(3, 5).isNull());
+    EXPECT_THROW(src.Refresh(), EOleError);
+    EXPECT_TRUE(src.Cell(2, 1).isNull());
+    EXPECT_EQ(src.Cell(3, 5), TVariant(705.0));
 }
 
 TEST(ExcelOleDataSrc, WritesGoThroughAndRefusedWritesAreIgnored)
