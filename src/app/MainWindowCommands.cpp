@@ -428,12 +428,7 @@ void TQuorbelWindow::ActionResetExecute()
 
 void TQuorbelWindow::ActionRefreshExecute()
 {
-    try {
-        ReloadData();
-    } catch (const std::exception&) {
-        ShowDataLost();
-        close();
-    }
+    ReloadOrExit();
 }
 
 template <class T>

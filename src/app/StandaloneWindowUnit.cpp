@@ -2,9 +2,9 @@
 
 #include "QuorData/QuorAppProperties.h"
 #include "QuorData/QuorData.h"
-#include "QuorData/QuorDataSrcExcel.h"
 #include "QuorData/QuorDataSrcTest.h"
 #include "QuorData/QuorDataSrcXML.h"
+#include "QuorDataClients/ActionClient.h"
 #include "QuorDataClients/DataDimsEdit.h"
 #include "QuorDataClients/FormDataClient.h"
 #include "QuorDataClients/QuorPointList.h"
@@ -310,6 +310,9 @@ void TQuorbelWindow::FormShow()
                              std::make_unique<TQuorSubSelection>());
     ClientManager->AddClient(QStringLiteral("FormControl"), QStringLiteral("Form Control Object"),
                              std::make_unique<TFormDataClient>());
+    auto actionClient = std::make_unique<TQuorActionClient>();
+    ActionClient = actionClient.get();
+    ClientManager->AddClient(QStringLiteral("Action"), QStringLiteral("Action Object"), std::move(actionClient));
     auto dimEditor = std::make_unique<TDataDimsEdit>(SubPanel);
     SubPanel->layout()->addWidget(dimEditor.get());
     ClientManager->AddClient(QStringLiteral("DimEditor"), QStringLiteral("Dimension Editor"), std::move(dimEditor));
@@ -413,7 +416,7 @@ void TQuorbelWindow::MarkColorClick(int ColorIndex)
 
 // ---- data loading -----------------------------------------------------------------
 
-void TQuorbelWindow::ReplaceSources(std::unique_ptr<TDataSrc> Values, std::unique_ptr<TDataSrc> DimNames,
+void TQuorbelWindow::ReplaceSources(TObject* Actor, std::unique_ptr<TDataSrc> Values, std::unique_ptr<TDataSrc> DimNames,
                                     std::unique_ptr<TDataSrc> PointNames,
                                     const std::function<void()>& AfterSetDataSrc)
 {
@@ -422,7 +425,7 @@ void TQuorbelWindow::ReplaceSources(std::unique_ptr<TDataSrc> Values, std::uniqu
     std::unique_ptr<TDataSrc> oldDimNames = std::exchange(DimNameSrc, std::move(DimNames));
     std::unique_ptr<TDataSrc> oldPointNames = std::exchange(PointNameSrc, std::move(PointNames));
     try {
-        Data->WriteTransaction(this, [&] {
+        Data->WriteTransaction(Actor, [&] {
             Data->SetDataSrc(ValueSrc.get(), DimNameSrc.get(), PointNameSrc.get());
             if (AfterSetDataSrc)
                 AfterSetDataSrc();
@@ -466,7 +469,7 @@ void TQuorbelWindow::LoadXMLFile()
     pointNames->LoadLabels(file);
     // Items of a file start in colour 0, and so do those of later loads.
     Data->DefaultPointProps = TPointProps{false, false, 0};
-    ReplaceSources(std::move(values), std::move(dimNames), std::move(pointNames),
+    ReplaceSources(this, std::move(values), std::move(dimNames), std::move(pointNames),
                    [&] { ReadXMLAttributes(name, *Data); });
     LogEvent(QStringLiteral("loadXML ") + Data->GetPointName(0));
     DimPropertyFrame->FillLists();
@@ -491,23 +494,6 @@ void TQuorbelWindow::FreeSources()
 void TQuorbelWindow::ShowDataLost()
 {
     ShowMessage(QStringLiteral("The data is no longer available, exiting."));
-}
-
-void TQuorbelWindow::OpenExcel(const TDispatch& App)
-{
-    ExcelApp = App;
-}
-
-void TQuorbelWindow::RefreshExcelSources()
-{
-    for (TDataSrc* src : {ValueSrc.get(), DimNameSrc.get(), PointNameSrc.get()})
-        if (auto* range = dynamic_cast<TExcelOleDataSrc*>(src))
-            range->Refresh();
-}
-
-void TQuorbelWindow::ReloadData()
-{
-    RefreshExcelSources();
 }
 
 // ---- closing --------------------------------------------------------------------
@@ -546,6 +532,7 @@ void TQuorbelWindow::FreeAll()
     FreeSources();
     ExcelConnection.reset();
     ExcelApp = TDispatch();
+    FExcelWorkbook = TDispatch();
     ActionClient = nullptr;
     FAppProperties.reset();
 }

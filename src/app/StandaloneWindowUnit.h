@@ -70,14 +70,27 @@ public:
     // The dialog for every error that reaches the event loop.
     void ApplicationEventsException(const std::exception& E);
 
-    // ---- spreadsheet hooks ----
-    // Takes over the spreadsheet application (a null reference only lets go
-    // of the former one).
+    // ---- spreadsheet connection ----
+    // Takes over the spreadsheet application, follows its events and loads
+    // the selection of its active workbook (a null reference only lets go of
+    // the former application). A failure closes the window.
     virtual void OpenExcel(const TDispatch& App);
-    // Re-reads the cells of spreadsheet sources; other sources stay.
+    // The three range sources of the application's selection: values, the
+    // first row's dimension names, the first column's item names. On failure
+    // it says how to select, closes the window and returns false; the
+    // former sources stay.
+    virtual bool CreateExcelSources(std::unique_ptr<TDataSrc>& Values, std::unique_ptr<TDataSrc>& DimNames,
+                                    std::unique_ptr<TDataSrc>& PointNames);
+    // Re-reads the cells of spreadsheet sources; other sources stay. An
+    // automation error passes to the caller.
     virtual void RefreshExcelSources();
     // RefreshExcelSources, then the data object adjusts to the new values.
     virtual void ReloadData();
+    // The spreadsheet's events: a change or recalculation in the loaded
+    // workbook re-reads the table; its closing calls CloseRequest.
+    void ExcelSheetCalculate(const TDispatch& Sheet);
+    void ExcelSheetChange(const TDispatch& Sheet, const TDispatch& Target);
+    void ExcelWorkbookBeforeClose(const TDispatch& Workbook);
 
     // ---- layout ----
     virtual void BuildColorMenus();
@@ -156,10 +169,13 @@ private:
     void SetSubPanelWidth(int Width);
     void SetBottomPanelHeight(int Height);
     // Replaces the three sources with the data object's new ones in one
-    // write transaction; the former sources are freed afterwards.
-    void ReplaceSources(std::unique_ptr<TDataSrc> Values, std::unique_ptr<TDataSrc> DimNames,
+    // write transaction of the actor; the former sources are freed afterwards.
+    void ReplaceSources(TObject* Actor, std::unique_ptr<TDataSrc> Values, std::unique_ptr<TDataSrc> DimNames,
                         std::unique_ptr<TDataSrc> PointNames,
                         const std::function<void()>& AfterSetDataSrc);
+    // ReloadData; when the data cannot be read again, says so and closes.
+    void ReloadOrExit();
+    bool IsLoadedWorkbook(const TDispatch& Workbook) const;
     void LogDimensions();
     // The open plot of the key, as the class asked for; nullptr when the plot
     // is closed.
@@ -199,6 +215,9 @@ private:
     QActionGroup* FPMMeanTypes = nullptr;
     // The checked action of each radio group after the last command.
     QHash<QActionGroup*, QPointer<QAction>> FGroupChecks;
+    // The workbook whose selection was read; a workbook that is closing may
+    // no longer tell its name, but it is still this object.
+    TDispatch FExcelWorkbook;
     bool FShown = false;
     bool FClosed = false;
 };

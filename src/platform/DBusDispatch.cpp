@@ -91,6 +91,7 @@ public:
     }
 
     const TDBusObjectRef& Ref() const { return FRef; }
+    const QDBusConnection& Bus() const { return FBus; }
 
 private:
     TDispatchValue Invoke(const QString& Name, uint Flags, const TDispatchArgs& Args)
@@ -224,4 +225,11 @@ TDBusObjectRef RemoteReference(const TDispatch& Dispatch)
     if (const auto* remote = dynamic_cast<const TDBusAutomationObject*>(Dispatch.Object().get()))
         return remote->Ref();
     return {};
+}
+
+QDBusConnection RemoteBus(const TDispatch& Dispatch)
+{
+    if (const auto* remote = dynamic_cast<const TDBusAutomationObject*>(Dispatch.Object().get()))
+        return remote->Bus();
+    return QDBusConnection(QString());
 }

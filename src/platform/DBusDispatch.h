@@ -72,3 +72,7 @@ TDispatch RemoteDispatch(const QDBusConnection& Bus, const TDBusObjectRef& Ref);
 TImportObject RemoteImporter(const QDBusConnection& Bus);
 // Bus name and path of a remote dispatch; nil for anything else.
 TDBusObjectRef RemoteReference(const TDispatch& Dispatch);
+// The bus a remote dispatch is reached through, so that its events are
+// followed on the same one; a connection that is not connected for anything
+// else.
+QDBusConnection RemoteBus(const TDispatch& Dispatch);
