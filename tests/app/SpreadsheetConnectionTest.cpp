@@ -142,21 +142,37 @@ TEST_F(SpreadsheetConnectionTest, DataThatGoesAwayIsReportedAndClosesTheWindow)
 {
     // A closed workbook or a gone spreadsheet must not re-read as a table of
     // unknown values.
-    for (const bool kill : {false, true}) {
-        SCOPED_TRACE(kill ? "peer killed" : "workbook closed");
-        const QString book = kill ? QStringLiteral("Book2") : QStringLiteral("Book1");
+    enum class Loss { WorkbookClosed, ReopenedUnderItsName, PeerKilled };
+    const struct {
+        Loss How;
+        const char* Book;
+    } cases[] = {{Loss::WorkbookClosed, "Book1"}, {Loss::ReopenedUnderItsName, "Book2"}, {Loss::PeerKilled, "Book3"}};
+    for (const auto& c : cases) {
+        const QString book = QString::fromLatin1(c.Book);
+        SCOPED_TRACE(c.Book);
         Window->CloseRequest = nullptr;
         Peer->AddTable(book, 3, 4);
         Window->OpenExcel(App);
         ASSERT_EQ(Data().GetValue(0, 0), 22.0);
         Responder->Clear();
         Terminations = 0;
-        if (kill)
-            Peer->Kill();
-        else
+        switch (c.How) {
+        case Loss::WorkbookClosed:
             Peer->Control(QStringLiteral("CloseWorkbook"), {book});
-
-        Window->Action(QStringLiteral("ActionRefresh"))->trigger();
+            Window->Action(QStringLiteral("ActionRefresh"))->trigger();
+            break;
+        case Loss::ReopenedUnderItsName:
+            // The new workbook's edits re-read the ranges of the closed one,
+            // and the window closes from inside the event's delivery.
+            Peer->Control(QStringLiteral("CloseWorkbook"), {book});
+            Peer->AddTable(book, 2, 2);
+            ASSERT_TRUE(ProcessEventsUntil([&] { return Terminations > 0; }));
+            break;
+        case Loss::PeerKilled:
+            Peer->Kill();
+            Window->Action(QStringLiteral("ActionRefresh"))->trigger();
+            break;
+        }
         EXPECT_EQ(Messages().value(0), DataLost);
         EXPECT_EQ(Terminations, 1);
         EXPECT_FALSE(Window->isVisible());
