@@ -129,6 +129,8 @@ bool TQuorbelWindow::IsLoadedWorkbook(const TDispatch& Workbook) const
 {
     // A peer may close a workbook as soon as it has announced the closing,
     // so the loaded one is first recognised as the same object.
+    if (!Workbook.IsAssigned())
+        return false;
     const TDBusObjectRef ref = RemoteReference(Workbook);
     const TDBusObjectRef loaded = RemoteReference(FExcelWorkbook);
     if (Workbook == FExcelWorkbook ||
