@@ -4,6 +4,7 @@
 #include "app/StandaloneWindowUnit.h"
 
 #include "QuorData/QuorData.h"
+#include "QuorDataClients/ActionClient.h"
 #include "QuorMethodBase.h"
 #include "app/AboutBoxUnit.h"
 #include "app/HelpWindow.h"
@@ -22,6 +23,7 @@
 #include <QMenuBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QScopeGuard>
 #include <QWhatsThis>
 
 namespace {
@@ -102,6 +104,30 @@ void TQuorbelWindow::BuildActions()
     on("LoadXML1", [this] { LoadXMLFile(); });
     on("SavetoXML1", [this] { SavetoXML1Click(); });
     on("ActionExit", [this] { close(); });
+    // The edit commands of the action client.
+    const std::pair<const char*, void (TQuorActionClient::*)()> edits[] = {
+        {"ActionPickPoints", &TQuorActionClient::PickPoints},
+        {"ActionUnhideAllPoints", &TQuorActionClient::UnhideAllPoints},
+        {"ActionSelectAll", &TQuorActionClient::SelectAll},
+        {"ActionSelectVisible", &TQuorActionClient::SelectVisible},
+        {"ActionHideDims", &TQuorActionClient::HideDims},
+        {"ActionUnhideAllDims", &TQuorActionClient::UnhideAllDims},
+        {"ActionCropSubSelection", &TQuorActionClient::CropSubSelection},
+        {"ActionResetSliders", &TQuorActionClient::ResetSliders},
+        {"ActionResetDimBounds", &TQuorActionClient::ResetDimBounds},
+        {"ActionAutoPermutePoints", &TQuorActionClient::AutoPermutePoints},
+        {"ActionGroupPoints", &TQuorActionClient::GroupPoints},
+        {"ActionAutoPermuteDims", &TQuorActionClient::AutoPermuteDims},
+        {"ActionGroupDims", &TQuorActionClient::GroupDims},
+    };
+    for (const auto& [name, command] : edits)
+        on(name, [this, command] { (ActionClient->*command)(); });
+    on("ActionHidePoints", [this] { ActionClient->SetSelectedPointsVisible(false); });
+    on("ActionUnhidePoints", [this] { ActionClient->SetSelectedPointsVisible(true); });
+    on("ActionSortPointsAsc", [this] { ActionClient->SortDataItems(true); });
+    on("ActionSortPointsDesc", [this] { ActionClient->SortDataItems(false); });
+    on("ActionSortDimsAsc", [this] { ActionClient->SortDimensions(true); });
+    on("ActionSortDimsDesc", [this] { ActionClient->SortDimensions(false); });
     on("InvertBackground1", [this] { InvertBackground1Click(); });
     on("ActionPMMethodA", [this] { ActionPMMethodExecute(255); });
     on("ActionPMMethodB", [this] { ActionPMMethodExecute(0); });
@@ -384,7 +410,25 @@ void TQuorbelWindow::BuildToolBars()
 
 void TQuorbelWindow::ActionToggleExecute(int Plot)
 {
-    Q_UNUSED(Plot);
+    struct TToggle {
+        const char* Action;
+        const char* Key;
+        void (TQuorActionClient::*Toggle)();
+    };
+    static const TToggle toggles[] = {
+        {"ActionQuorPCoord", "ParallelCoordinates", &TQuorActionClient::ToggleParallelCoordinates},
+        {"ActionQuorPMatrix", "PermutationMatrix", &TQuorActionClient::TogglePermutationMatrix},
+        {"ActionQuorSMatrix", "ScatterplotMatrix", &TQuorActionClient::ToggleScatterplotMatrix},
+        {"ActionQuorACurves", "AndrewsCurves", &TQuorActionClient::ToggleAndrewsCurves},
+    };
+    const TToggle& toggle = toggles[Plot - pnParallelCoordinates];
+    // The check mark follows the plot, not the click, also when the toggle fails.
+    const auto followPlot = qScopeGuard([this, &toggle] {
+        if (ClientManager)
+            Action(QString::fromLatin1(toggle.Action))
+                ->setChecked(ClientManager->HasClient(QString::fromLatin1(toggle.Key)));
+    });
+    (ActionClient->*toggle.Toggle)();
 }
 
 void TQuorbelWindow::ActionFitBoundsExecute()
@@ -400,7 +444,9 @@ void TQuorbelWindow::ActionSelectPointsUnderSliderExecute()
     if (!plot)
         return;
     const int dim = plot->SelectedSliderDim();
-    if (dim < 0)
+    if (dim >= 0)
+        ActionClient->SelectPointsUnderSlider(dim);
+    else
         ShowMessage(QStringLiteral("Please select a slider, first."));
     LogEvent(QStringLiteral("1.2"));
 }
@@ -412,6 +458,7 @@ void TQuorbelWindow::ActionTransposeExecute()
     transpose->setChecked(Data && Data->Transposed());
     if (!Confirmed(TransposeQuestion, 210))
         return;
+    ActionClient->Transpose();
 }
 
 void TQuorbelWindow::ActionResetExecute()
@@ -420,6 +467,7 @@ void TQuorbelWindow::ActionResetExecute()
         return;
     try {
         RefreshExcelSources();
+        ActionClient->ResetData();
     } catch (const std::exception&) {
         ShowDataLost();
         close();
@@ -516,11 +564,13 @@ void TQuorbelWindow::ActionSMDotExecute(int Size, int RingWidth)
 
 void TQuorbelWindow::ActionPMConstantWeightExecute()
 {
+    ActionClient->UseNormalized = !ActionClient->UseNormalized;
+    Action(QStringLiteral("ActionPMConstantWeight"))->setChecked(ActionClient->UseNormalized);
 }
 
 void TQuorbelWindow::ActionPMMethodExecute(int ScoreMode)
 {
-    Q_UNUSED(ScoreMode);
+    ActionClient->ScoreMode = uint8_t(ScoreMode);
 }
 
 void TQuorbelWindow::WindowTile(bool Vertical)

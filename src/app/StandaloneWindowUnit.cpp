@@ -411,7 +411,8 @@ void TQuorbelWindow::BuildColorMenus()
 
 void TQuorbelWindow::MarkColorClick(int ColorIndex)
 {
-    Q_UNUSED(ColorIndex);
+    if (ActionClient)
+        ActionClient->MarkPoints(ColorIndex);
 }
 
 // ---- data loading -----------------------------------------------------------------

@@ -8,6 +8,8 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QKeySequence>
+#include <QMenu>
+#include <QToolBar>
 #include <QSet>
 #include <QWhatsThis>
 
@@ -126,4 +128,27 @@ TEST_F(MainWindowTest, PlotSettingsReachTheOpenPlot)
     Window->Action(QStringLiteral("ActionACOmitHiddenDims"))->trigger();
     EXPECT_FALSE(ac->OmitHiddenDims());
     EXPECT_FALSE(Window->Action(QStringLiteral("ActionACOmitHiddenDims"))->isChecked());
+}
+
+TEST_F(MainWindowTest, TogglesOpenAndClosePlotsWithTheirMenusAndToolBars)
+{
+    QAction* toggle = Window->Action(QStringLiteral("ActionQuorSMatrix"));
+    toggle->trigger();
+    EXPECT_TRUE(Manager().HasClient(QStringLiteral("ScatterplotMatrix")));
+    EXPECT_TRUE(toggle->isChecked());
+    EXPECT_TRUE(Window->MenuItemSMatrix->menuAction()->isVisible());
+    EXPECT_TRUE(Window->ActionToolBarSMatrix->isVisible());
+    EXPECT_TRUE(Codes().contains(QStringLiteral("open 3")));
+    toggle->trigger();
+    EXPECT_FALSE(Manager().HasClient(QStringLiteral("ScatterplotMatrix")));
+    EXPECT_FALSE(toggle->isChecked());
+    EXPECT_FALSE(Window->MenuItemSMatrix->menuAction()->isVisible());
+    EXPECT_EQ(LastCode(), QStringLiteral("close 3"));
+}
+
+TEST_F(MainWindowTest, AColourItemMarksTheSelectedItems)
+{
+    Data().WriteTransaction(Window.get(), [this] { Data().SetPointSelected(0, true); });
+    Window->MenuItemMarkPoints->actions().at(2)->trigger();
+    EXPECT_EQ(Data().GetPointProps(0).Color, 2);
 }
