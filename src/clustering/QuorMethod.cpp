@@ -192,7 +192,9 @@ double TMethode::ComputeDistances()
                     max = row[j];
         }
     }
-    WorkDist = Dist;
+    // Only a method that changes distances as it goes makes its own working
+    // copy; a stale one from an earlier run is let go.
+    WorkDist = TTriangleMatrix();
     return max;
 }
 
@@ -282,6 +284,8 @@ void THierarchical::Execute(int k)
     ItemCount = static_cast<int>(Included.size());
     LogItemCount();
     const double max = ComputeDistances();
+    // The merge loop combines distances in place, and the first ones stay.
+    WorkDist = Dist;
     Clusters.assign(static_cast<size_t>(ItemCount), TCluster());
     for (int i = 0; i < ItemCount; ++i)
         Clusters[static_cast<size_t>(i)].Add(i);
@@ -310,7 +314,7 @@ double TKMean::MemberSum(const TCluster& Cluster, int Member) const
 {
     double sum = 0.0;
     for (int m = 0; m < Cluster.Count(); ++m)
-        sum += GetWorkDist(Member, Cluster.GetMember(m));
+        sum += GetDist(Member, Cluster.GetMember(m));
     return sum;
 }
 
@@ -396,7 +400,7 @@ int TKMean::NearestCluster(int Item) const
         const int m = Medoids[static_cast<size_t>(c)];
         if (m < 0)
             continue; // an empty cluster that found no medoid
-        const double d = GetWorkDist(Item, m);
+        const double d = GetDist(Item, m);
         if (best < 0 || d < bestDist) {
             best = c;
             bestDist = d;
@@ -494,7 +498,7 @@ void TSort::Execute(int)
     int farI = 0;
     int farJ = 1;
     for (int i = 0; i < ItemCount; ++i) {
-        const double* row = i >= 1 ? WorkDist.Row(i) : nullptr;
+        const double* row = i >= 1 ? Dist.Row(i) : nullptr;
         for (int j = 0; j < i; ++j)
             if (row[j] == max) {
                 farI = i;

@@ -122,8 +122,9 @@ public:
 
 protected:
     TData& Data() const;
-    // Fills both matrices from the measure; the largest distance, -1 when
-    // there is no pair.
+    // Fills Dist from the measure; the largest distance, -1 when there is no
+    // pair. WorkDist is the hierarchical method's working copy, empty
+    // otherwise.
     double ComputeDistances();
     // Moves the item at view position Order[i] to position i, for every i.
     void ApplyOrder();
