@@ -5,6 +5,7 @@
 
 #include "QuorData/QuorData.h"
 #include "QuorDataClients/ActionClient.h"
+#include "QuorDataClients/DataActor.h"
 #include "QuorMethodBase.h"
 #include "app/AboutBoxUnit.h"
 #include "app/HelpWindow.h"
@@ -433,8 +434,11 @@ void TQuorbelWindow::ActionToggleExecute(int Plot)
 
 void TQuorbelWindow::ActionFitBoundsExecute()
 {
-    // Qt has flipped the check mark already.
+    // Qt has flipped the check mark already; while it is on, the bound
+    // fitter refits after every change.
     const bool fitting = Action(QStringLiteral("ActionFitBounds"))->isChecked();
+    if (!fitting)
+        OpenPlot<TDataActor>("DataActor")->ResetBounds();
     LogEvent(fitting ? QStringLiteral("fitbounds") : QStringLiteral("unfitbounds"));
 }
 

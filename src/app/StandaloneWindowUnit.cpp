@@ -5,6 +5,7 @@
 #include "QuorData/QuorDataSrcTest.h"
 #include "QuorData/QuorDataSrcXML.h"
 #include "QuorDataClients/ActionClient.h"
+#include "QuorDataClients/DataActor.h"
 #include "QuorDataClients/DataDimsEdit.h"
 #include "QuorDataClients/FormDataClient.h"
 #include "QuorDataClients/QuorPointList.h"
@@ -320,6 +321,7 @@ void TQuorbelWindow::FormShow()
     SubPanel->layout()->addWidget(pointEditor->List());
     ClientManager->AddClient(QStringLiteral("PointEditor"), QStringLiteral("Data items Editor"),
                              std::move(pointEditor));
+    ClientManager->AddClient(QStringLiteral("DataActor"), QStringLiteral("Data Actor"), std::make_unique<TDataActor>());
     Randomize();
     SetupBottomTabs();
     PlaceSubPanelButtons();

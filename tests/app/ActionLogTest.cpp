@@ -152,3 +152,19 @@ TEST_F(MainWindowTest, AColourItemMarksTheSelectedItems)
     Window->MenuItemMarkPoints->actions().at(2)->trigger();
     EXPECT_EQ(Data().GetPointProps(0).Color, 2);
 }
+
+TEST_F(MainWindowTest, FittingBoundsTwiceResetsThemToTheDataRange)
+{
+    QAction* fit = Window->Action(QStringLiteral("ActionFitBounds"));
+    fit->trigger();
+    EXPECT_EQ(LastCode(), QStringLiteral("fitbounds"));
+    // The next delivery refits: one item gives bounds half a unit around its value.
+    Data().WriteTransaction(Window.get(), [this] { Data().SetPointSelected(0, true); });
+    EXPECT_EQ(Data().GetUBound(0) - Data().GetLBound(0), 1.0);
+    fit->trigger();
+    EXPECT_EQ(LastCode(), QStringLiteral("unfitbounds"));
+    for (int d = 0; d < Data().DimCount(); ++d) {
+        EXPECT_EQ(Data().GetLBound(d), Data().GetDimMin(d)) << d;
+        EXPECT_EQ(Data().GetUBound(d), Data().GetDimMax(d)) << d;
+    }
+}
