@@ -166,7 +166,19 @@ void TCustomControl::InvalidateRect(const TRect& R, bool /*Erase*/)
     if (area.isEmpty())
         return;
     FInvalid += area;
-    update(area);
+    ScheduleScreenUpdate(area);
+}
+
+void TCustomControl::ScheduleScreenUpdate(const QRect& Area)
+{
+    // Qt merges each update() into the window's dirty region, which costs
+    // more the more pieces it holds: a plot marking thousands of selected
+    // items spent seconds there. Copying the image to the screen is cheap,
+    // so one growing rectangle is asked for per paint instead.
+    if (Area.isEmpty() || FScreenDirty.contains(Area))
+        return;
+    FScreenDirty |= Area;
+    update(FScreenDirty);
 }
 
 void TCustomControl::PaintInvalid()
@@ -226,7 +238,7 @@ void TCustomControl::ShowDrawn(const QRect& DeviceRect)
 {
     // Paint's drawing reaches the screen with the paint itself.
     if (!FPainting && isVisible())
-        update(DeviceRect.intersected(rect()));
+        ScheduleScreenUpdate(DeviceRect.intersected(rect()));
 }
 
 void TCustomControl::SetCursor(TCursor Value)
@@ -268,6 +280,7 @@ void TCustomControl::DblClick()
 
 void TCustomControl::paintEvent(QPaintEvent* event)
 {
+    FScreenDirty = QRect();
     SyncImageSize();
     PaintInvalid();
     QPainter painter(this);

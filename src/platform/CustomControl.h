@@ -145,11 +145,14 @@ private:
     void ResizeImage();
     void PaintInvalid();
     void ShowDrawn(const QRect& DeviceRect);
+    void ScheduleScreenUpdate(const QRect& Area);
 
     QImage FImage;
     TCanvas FCanvas;
     TBrush FBrush{0xFFFFFF};
     QRegion FInvalid;
+    // What has been asked of the screen since the last paint event.
+    QRect FScreenDirty;
     TCursor FCursor = crDefault;
     QPointer<QMenu> FPopupMenu;
     bool FPainting = false;

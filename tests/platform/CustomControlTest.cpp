@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QTest>
 #include <QWindow>
 
@@ -241,4 +242,41 @@ TEST(CustomControl, RightClickShowsThePopupMenu)
     QCoreApplication::sendEvent(&control, &withMenu);
     EXPECT_TRUE(menu.isVisible());
     menu.hide();
+}
+
+TEST(CustomControl, ScatteredInvalidationsReachTheScreenInOnePaint)
+{
+    // Marks drawn for thousands of items each invalidate a small area; the
+    // screen is asked for one growing rectangle, not thousands of pieces.
+    class TPaintCounter : public TPaintRecorder {
+    public:
+        using TPaintRecorder::TPaintRecorder;
+        int ScreenPaints = 0;
+        QRegion Painted;
+
+    protected:
+        void paintEvent(QPaintEvent* event) override
+        {
+            ++ScreenPaints;
+            Painted += event->region();
+            TPaintRecorder::paintEvent(event);
+        }
+    } control;
+    control.resize(400, 300);
+    control.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&control));
+    control.Update();
+    QCoreApplication::processEvents();
+    control.ScreenPaints = 0;
+    control.Painted = QRegion();
+
+    for (int i = 0; i < 60; ++i)
+        control.InvalidateRect(Rect(10 + i * 6, 10 + (i % 7) * 40, 13 + i * 6, 13 + (i % 7) * 40), true);
+    QCoreApplication::processEvents();
+
+    EXPECT_EQ(control.ScreenPaints, 1);
+    EXPECT_EQ(control.Painted.rectCount(), 1);
+    EXPECT_EQ(control.Painted.boundingRect(), QRect(10, 10, 357, 243));
+    // What was invalid was painted into the image and reached the screen.
+    EXPECT_TRUE(control.InvalidRegion().isEmpty());
 }
