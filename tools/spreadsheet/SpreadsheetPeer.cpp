@@ -32,6 +32,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <unordered_map>
 
 namespace {
 
@@ -105,13 +106,14 @@ private:
     {
         if (Object == FModel->AsDispatch())
             return {FBus.baseService(), QDBusObjectPath(ApplicationPath)};
-        for (auto& [path, entry] : FObjects)
-            if (entry.Object == Object) {
-                ++entry.References;
-                return {FBus.baseService(), QDBusObjectPath(path)};
-            }
+        const auto known = FPaths.find(Object.Object().get());
+        if (known != FPaths.end()) {
+            ++FObjects[known->second].References;
+            return {FBus.baseService(), QDBusObjectPath(known->second)};
+        }
         const QString path = QStringLiteral("/Objects/%1").arg(++FNextId);
         FObjects[path] = {Object, 1};
+        FPaths[Object.Object().get()] = path;
         return {FBus.baseService(), QDBusObjectPath(path)};
     }
 
@@ -138,8 +140,10 @@ private:
     {
         if (Message.member() == QLatin1String("Release")) {
             const auto found = FObjects.find(Message.path());
-            if (found != FObjects.end() && --found->second.References <= 0)
+            if (found != FObjects.end() && --found->second.References <= 0) {
+                FPaths.erase(found->second.Object.Object().get());
                 FObjects.erase(found);
+            }
             return Message.createReply();
         }
         if (Message.member() != QLatin1String("Invoke") || Message.signature() != QLatin1String("suav"))
@@ -223,6 +227,9 @@ private:
     std::shared_ptr<TSpreadsheetModel> FModel;
     std::map<QString, std::shared_ptr<TWorkbookModel>> FWorkbooks;
     std::map<QString, TExported> FObjects;
+    // The path of every exported object, so that a reference handed out again
+    // is found without a search.
+    std::unordered_map<const IAutomationObject*, QString> FPaths;
     int FNextId = 0;
 };
 
