@@ -223,9 +223,13 @@ private:
 TQuorMethodBaseForm::TQuorMethodBaseForm(QWidget* Owner)
     : QMdiSubWindow(nullptr, kPlotWindowFlags)
 {
-    if (QMdiArea* area = MdiAreaOf(Owner))
+    if (QMdiArea* area = MdiAreaOf(Owner)) {
         area->addSubWindow(this, kPlotWindowFlags);
-    else
+        // A plot's contents ask for no size, so without one the window
+        // would open as a bare title bar: a quarter of the area shows the
+        // plot and leaves room for the others.
+        resize(area->viewport()->width() / 2, area->viewport()->height() / 2);
+    } else
         setParent(Owner, kPlotWindowFlags);
     hide();
     FInputWatcher = std::make_unique<TInputWatcher>([this](QObject* receiver) {

@@ -244,3 +244,15 @@ TEST_F(PlotWindowTest, ClosingFollowsTheCloseAction)
     EXPECT_TRUE(ProcessEventsUntil([&] { return watched.isNull(); }));
     EXPECT_TRUE(Area->subWindowList().isEmpty());
 }
+
+TEST_F(PlotWindowTest, NewWindowOpensAtAQuarterOfTheWindowArea)
+{
+    // Shown as the plot toggles show it, without a size of its own.
+    auto* fresh = new TQuorMethodBaseForm(&Main);
+    fresh->setWidget(new QWidget);
+    fresh->show();
+    const QSize area = Area->viewport()->size();
+    EXPECT_EQ(fresh->size(), QSize(area.width() / 2, area.height() / 2));
+    EXPECT_TRUE(Area->viewport()->rect().contains(fresh->geometry()));
+    delete fresh;
+}
