@@ -1,6 +1,9 @@
 // Clustering runs as the clustering panel makes them: weighted Euclidean
 // distances over 10 generated dimensions, hierarchical clustering with each
 // linkage and k-medoids with k = 8, inside one write transaction.
+// bench/scipy_linkage.py times SciPy's linkage on the same distances; the
+// "peak_MB" counter is the process's peak resident size, so it speaks for one
+// benchmark only when run alone (--benchmark_filter).
 #include "QuorData/QuorData.h"
 #include "QuorData/QuorDataSrcTest.h"
 #include "clustering/QuorDistance.h"
@@ -11,8 +14,22 @@
 
 #include <benchmark/benchmark.h>
 
+#include <fstream>
+#include <string>
+
 namespace {
 const char* const LinkageNames[] = {"min", "max", "average"};
+
+// The peak resident size of the process so far (VmHWM), in MB.
+double PeakMemoryMB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stod(line.substr(6)) / 1024.0;
+    return 0.0;
+}
 
 class TBenchTable {
 public:
@@ -52,9 +69,10 @@ void BM_Hierarchical(benchmark::State& state)
         RunMethod(table.Data, method, measure, 8);
     }
     state.SetLabel(LinkageNames[state.range(1)]);
+    state.counters["peak_MB"] = PeakMemoryMB();
 }
 BENCHMARK(BM_Hierarchical)
-    ->ArgsProduct({{1000, 2000, 4000}, {0, 1, 2}})
+    ->ArgsProduct({{1000, 2000, 4000, 8000}, {0, 1, 2}})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 
@@ -71,8 +89,9 @@ void BM_KMedoids(benchmark::State& state)
         iterations = method.GetIterations();
     }
     state.counters["rounds"] = iterations;
+    state.counters["peak_MB"] = PeakMemoryMB();
 }
-BENCHMARK(BM_KMedoids)->Arg(1000)->Arg(2000)->Arg(4000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_KMedoids)->Arg(1000)->Arg(2000)->Arg(4000)->Arg(8000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // The merge loop alone, over the distances of a run.
 void BM_MergeLoop(benchmark::State& state)
@@ -108,7 +127,7 @@ void BM_MergeLoop(benchmark::State& state)
     state.SetLabel(LinkageNames[state.range(1)]);
 }
 BENCHMARK(BM_MergeLoop)
-    ->ArgsProduct({{1000, 2000, 4000}, {0, 1, 2}})
+    ->ArgsProduct({{1000, 2000, 4000, 8000}, {0, 1, 2}})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 } // namespace

@@ -7,6 +7,7 @@
 #include "usagelog/Evaluation.h"
 
 #include <algorithm>
+#include <utility>
 
 // ---------------------------------------------------------------------------
 // TTriangleMatrix
@@ -161,6 +162,7 @@ void TMethode::SetAllPoints(bool Value)
     AllPoints = Value;
     TData& data = Data();
     Included.clear();
+    FItemPositions.clear();
     const int n = data.PointCount();
     for (int p = 0; p < n; ++p) {
         if (Value || !data.IsPointHidden(p))
@@ -177,9 +179,22 @@ void TMethode::Exchange(std::vector<int>& Array, int i, int j)
         std::swap(Array[static_cast<size_t>(i)], Array[static_cast<size_t>(j)]);
 }
 
+double TMethode::GetDist(int i, int j) const
+{
+    if (i == j)
+        return 0.0;
+    if (Dist.ItemCount() > 0)
+        return Dist.Get(i, j);
+    QUOR_ASSERT(Measure, "GetDist: no measure");
+    const std::vector<int>& at = FItemPositions.empty() ? Included : FItemPositions;
+    return Measure->Distance(at[static_cast<size_t>(i)], at[static_cast<size_t>(j)]);
+}
+
 double TMethode::ComputeDistances()
 {
     QUOR_ASSERT(Measure, "ComputeDistances: no measure");
+    WorkDist = TTriangleMatrix();
+    FItemPositions = Included;
     Dist.Resize(ItemCount);
     double max = -1.0;
     {
@@ -192,9 +207,6 @@ double TMethode::ComputeDistances()
                     max = row[j];
         }
     }
-    // Only a method that changes distances as it goes makes its own working
-    // copy; a stale one from an earlier run is let go.
-    WorkDist = TTriangleMatrix();
     return max;
 }
 
@@ -213,6 +225,8 @@ void TMethode::ApplyOrder()
                     "ApplyOrder: the order must be a permutation");
         where[static_cast<size_t>(v)] = k;
     }
+    for (int& position : FItemPositions)
+        position = where[static_cast<size_t>(position)];
     for (int i = 0; i < n; ++i) {
         const int t = target[static_cast<size_t>(i)];
         data.ExchangeSourcePoints(data.GetPointPerm(t), data.GetPointPerm(i));
@@ -284,8 +298,11 @@ void THierarchical::Execute(int k)
     ItemCount = static_cast<int>(Included.size());
     LogItemCount();
     const double max = ComputeDistances();
-    // The merge loop combines distances in place, and the first ones stay.
-    WorkDist = Dist;
+    // The merge loop combines distances in place; nothing reads the first
+    // ones during the run, so they become the working matrix rather than
+    // being copied (GetDist measures them afresh).
+    WorkDist = std::move(Dist);
+    Dist = TTriangleMatrix();
     Clusters.assign(static_cast<size_t>(ItemCount), TCluster());
     for (int i = 0; i < ItemCount; ++i)
         Clusters[static_cast<size_t>(i)].Add(i);

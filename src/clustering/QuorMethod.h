@@ -110,7 +110,10 @@ public:
     // colour HiddenItemColor.
     void SetAllPoints(bool Value);
 
-    double GetDist(int i, int j) const { return i == j ? 0.0 : Dist.Get(i, j); }
+    // The first distance of included items i and j. A method that keeps only
+    // its working matrix has let the first ones go; they are then measured
+    // afresh, at the items' present places.
+    double GetDist(int i, int j) const;
     double GetWorkDist(int i, int j) const { return i == j ? 0.0 : WorkDist.Get(i, j); }
     // Swaps two entries when both indices lie inside the array.
     static void Exchange(std::vector<int>& Array, int i, int j);
@@ -123,8 +126,8 @@ public:
 protected:
     TData& Data() const;
     // Fills Dist from the measure; the largest distance, -1 when there is no
-    // pair. WorkDist is the hierarchical method's working copy, empty
-    // otherwise.
+    // pair. WorkDist, the hierarchical method's working matrix, is let go
+    // first so that an earlier run's never lies beside the new distances.
     double ComputeDistances();
     // Moves the item at view position Order[i] to position i, for every i.
     void ApplyOrder();
@@ -141,6 +144,10 @@ protected:
     std::vector<int> Included;
     std::vector<int> Order;
     int ItemCount = 0;
+
+private:
+    // The view position of each included item, following ApplyOrder.
+    std::vector<int> FItemPositions;
 };
 
 // Agglomerative clustering down to k clusters.

@@ -146,19 +146,22 @@ TEST(MergeLoop, HierarchicalRunsFollowTheReferenceOnBooleanDistances)
         h.SetAllPoints(false);
         h.SetLinkage(linkage == lkNearest ? "min" : linkage == lkFurthest ? "max" : "average");
         const int k = 6;
-        h.Execute(k);
-
-        // Rebuild the clusters from the reference merges over the first
-        // distances.
-        const int n = h.GetItemCount();
+        // The first distances, read before the run moves the items.
+        const std::vector<int> included = h.GetIncluded();
+        const int n = static_cast<int>(included.size());
         TTriangleMatrix w;
         w.Resize(n);
         double max = -1.0;
         for (int i = 1; i < n; ++i)
             for (int j = 0; j < i; ++j) {
-                w.At(i, j) = h.GetDist(i, j);
-                max = std::max(max, h.GetDist(i, j));
+                w.At(i, j) = measure.Distance(included[size_t(i)], included[size_t(j)]);
+                max = std::max(max, w.Get(i, j));
             }
+        h.Execute(k);
+
+        // Rebuild the clusters from the reference merges over the first
+        // distances.
+        ASSERT_EQ(h.GetItemCount(), n);
         std::vector<TCluster> clusters(static_cast<size_t>(n));
         for (int i = 0; i < n; ++i)
             clusters[size_t(i)].Add(i);
