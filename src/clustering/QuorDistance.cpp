@@ -28,15 +28,15 @@ void TMeasure::BeginRun()
     QUOR_ASSERT(Data, "BeginRun: measure has no data object");
     FRunDims = Data->DimCount();
     FRunPoints = Data->PointCount();
-    FRunValues.resize(static_cast<size_t>(FRunDims) * static_cast<size_t>(FRunPoints));
-    for (int p = 0; p < FRunPoints; ++p)
-        for (int d = 0; d < FRunDims; ++d)
-            FRunValues[static_cast<size_t>(p) * static_cast<size_t>(FRunDims) +
-                      static_cast<size_t>(d)] = Data->GetValue(p, d);
     FRunCounted.clear();
     for (int d = 0; d < FRunDims; ++d)
         if (AllDims || !Data->IsDimHidden(d))
             FRunCounted.push_back(d);
+    const size_t counted = FRunCounted.size();
+    FRunValues.resize(counted * static_cast<size_t>(FRunPoints));
+    for (int p = 0; p < FRunPoints; ++p)
+        for (size_t i = 0; i < counted; ++i)
+            FRunValues[static_cast<size_t>(p) * counted + i] = Data->GetValue(p, FRunCounted[i]);
     FRunning = true;
     PrepareRun();
 }
@@ -54,23 +54,23 @@ TMeasure::TPairValues TMeasure::ReadPair(int PointA, int PointB)
     TPairValues pair;
     if (FRunning) {
         pair.DimCount = FRunDims;
-        pair.A = &FRunValues[static_cast<size_t>(PointA) * static_cast<size_t>(FRunDims)];
-        pair.B = &FRunValues[static_cast<size_t>(PointB) * static_cast<size_t>(FRunDims)];
+        pair.A = &FRunValues[static_cast<size_t>(PointA) * FRunCounted.size()];
+        pair.B = &FRunValues[static_cast<size_t>(PointB) * FRunCounted.size()];
         pair.Counted = FRunCounted.data();
         pair.CountedCount = static_cast<int>(FRunCounted.size());
         return pair;
     }
     const int n = Data->DimCount();
-    FScratchA.resize(static_cast<size_t>(n));
-    FScratchB.resize(static_cast<size_t>(n));
-    for (int d = 0; d < n; ++d) {
-        FScratchA[static_cast<size_t>(d)] = Data->GetValue(PointA, d);
-        FScratchB[static_cast<size_t>(d)] = Data->GetValue(PointB, d);
-    }
     FScratchCounted.clear();
     for (int d = 0; d < n; ++d)
         if (AllDims || !Data->IsDimHidden(d))
             FScratchCounted.push_back(d);
+    FScratchA.resize(FScratchCounted.size());
+    FScratchB.resize(FScratchCounted.size());
+    for (size_t i = 0; i < FScratchCounted.size(); ++i) {
+        FScratchA[i] = Data->GetValue(PointA, FScratchCounted[i]);
+        FScratchB[i] = Data->GetValue(PointB, FScratchCounted[i]);
+    }
     pair.DimCount = n;
     pair.A = FScratchA.data();
     pair.B = FScratchB.data();
@@ -111,8 +111,7 @@ inline double EuclidOf(const TMeasure::TPairValues& v, const double* Weights)
 {
     double sum = 0.0;
     for (int i = 0; i < v.CountedCount; ++i) {
-        const int d = v.Counted[i];
-        const double term = Weights ? (v.A[d] - v.B[d]) * Weights[d] : v.A[d] - v.B[d];
+        const double term = Weights ? (v.A[i] - v.B[i]) * Weights[v.Counted[i]] : v.A[i] - v.B[i];
         sum += term * term;
     }
     return std::sqrt(sum);
@@ -123,8 +122,7 @@ inline double ManhattanOf(const TMeasure::TPairValues& v, const double* Weights)
 {
     double sum = 0.0;
     for (int i = 0; i < v.CountedCount; ++i) {
-        const int d = v.Counted[i];
-        sum += std::fabs(Weights ? (v.A[d] - v.B[d]) * Weights[d] : v.A[d] - v.B[d]);
+        sum += std::fabs(Weights ? (v.A[i] - v.B[i]) * Weights[v.Counted[i]] : v.A[i] - v.B[i]);
     }
     return std::sqrt(sum);
 }
@@ -133,10 +131,9 @@ inline double BooleanOf(const TMeasure::TPairValues& v, const double* Thresholds
 {
     int s = 0;
     for (int i = 0; i < v.CountedCount; ++i) {
-        const int d = v.Counted[i];
-        const double t = Thresholds[d];
-        const double a = v.A[d];
-        const double b = v.B[d];
+        const double t = Thresholds[v.Counted[i]];
+        const double a = v.A[i];
+        const double b = v.B[i];
         if ((a > t && b > t) || (a < t && b < t))
             --s;
         else
@@ -215,18 +212,28 @@ void TWeightedManhatten::DistanceRow(int PointA, const int* PointsB, int Count, 
 void TBooleanDist::ComputeThresholds(int DimCount)
 {
     Thresholds.assign(static_cast<size_t>(DimCount), 0.0);
-    const int points = InRun() ? RunPointCount() : Data->PointCount();
+    const int points = Data->PointCount();
     for (int d = 0; d < DimCount; ++d) {
         double sum = 0.0;
         for (int p = 0; p < points; ++p)
-            sum += InRun() ? RunValue(p, d) : Data->GetValue(p, d);
+            sum += Data->GetValue(p, d);
         Thresholds[static_cast<size_t>(d)] = sum / points;
     }
 }
 
 void TBooleanDist::PrepareRun()
 {
-    ComputeThresholds(Data->DimCount());
+    // A run holds only the counted dimensions, and only their thresholds are
+    // ever read.
+    Thresholds.assign(static_cast<size_t>(Data->DimCount()), 0.0);
+    const std::vector<int>& counted = RunCounted();
+    const int points = RunPointCount();
+    for (size_t i = 0; i < counted.size(); ++i) {
+        double sum = 0.0;
+        for (int p = 0; p < points; ++p)
+            sum += RunValue(p, static_cast<int>(i));
+        Thresholds[static_cast<size_t>(counted[i])] = sum / points;
+    }
 }
 
 double TBooleanDist::Distance(int PointA, int PointB)

@@ -35,8 +35,9 @@ public:
     void EndRun();
     bool InRun() const { return FRunning; }
 
-    // Both items' values in every dimension 0..DimCount-1 and the ascending
-    // list of the dimensions that count.
+    // Both items' values in the dimensions that count, packed side by side in
+    // ascending dimension order (A[i] lies in dimension Counted[i]), and the
+    // data object's dimension count.
     struct TPairValues {
         int DimCount = 0;
         const double* A = nullptr;
@@ -61,20 +62,21 @@ protected:
         }
         TPairValues v = ReadPair(PointA, PointA);
         for (int j = 0; j < Count; ++j) {
-            v.B = &FRunValues[static_cast<size_t>(PointsB[j]) * static_cast<size_t>(FRunDims)];
+            v.B = &FRunValues[static_cast<size_t>(PointsB[j]) * FRunCounted.size()];
             Out[j] = Pair(v);
         }
     }
 
     // Called at the end of BeginRun, once the values are held.
     virtual void PrepareRun() {}
-    // The held value of a point in a dimension; only inside a run.
-    double RunValue(int Point, int Dim) const
+    // The held value of a point in the dimension RunCounted()[Index]; only
+    // inside a run.
+    double RunValue(int Point, int Index) const
     {
-        return FRunValues[static_cast<size_t>(Point) * static_cast<size_t>(FRunDims) +
-                         static_cast<size_t>(Dim)];
+        return FRunValues[static_cast<size_t>(Point) * FRunCounted.size() + static_cast<size_t>(Index)];
     }
     int RunPointCount() const { return FRunPoints; }
+    const std::vector<int>& RunCounted() const { return FRunCounted; }
 
     TData* Data = nullptr;
     bool AllDims = false;
@@ -83,7 +85,9 @@ private:
     bool FRunning = false;
     int FRunDims = 0;
     int FRunPoints = 0;
-    std::vector<double> FRunValues;          // [point * FRunDims + dim]
+    // [point * counted + i]: only the counted dimensions are held, so that a
+    // pair's sum walks two short contiguous rows.
+    std::vector<double> FRunValues;
     std::vector<int> FRunCounted;            // counted dimensions, ascending
     std::vector<double> FScratchA, FScratchB; // outside a run
     std::vector<int> FScratchCounted;
