@@ -557,7 +557,7 @@ void TGOPermAxisPointLabel::Exchange(int OwnIndex, int OtherIndex)
 // ---- editor ---------------------------------------------------------------------------------
 
 TGOPermEdit::TGOPermEdit(QWidget* Owner, TPermutationmatrix* APlot)
-    : TGOEdit(Owner), Plot(APlot)
+    : TGOPlotEdit(Owner, APlot), Plot(APlot)
 {
 }
 
@@ -566,14 +566,6 @@ void TGOPermEdit::UpdateCursor(TSelectionEntry* Hits, const TPoint& Pt)
     SetCursor(crCross);
     if (OnObjectHover)
         OnObjectHover(this, Hits, Pt);
-}
-
-TGraphicObject* TGOPermEdit::CreateSelectionHandles(const TSelectionEntry* SelList)
-{
-    FreeHandles(SelList, Handles);
-    if (!SelList || SelList->Next)
-        return nullptr;
-    return CreateObjectHandles(SelList->Object, SelFlagsAnd);
 }
 
 void TGOPermEdit::ClearAll()
@@ -620,16 +612,6 @@ void TGOPermEdit::DrawObjectsTo(TGraphicObject* List, TCanvas& ACanvas, TGOEPart
     const auto end = qScopeGuard([&] { fills.End(drawn); });
     TGOEdit::DrawObjectsTo(List, ACanvas, Parts);
     drawn = true;
-}
-
-void TGOPermEdit::PaintBackground()
-{
-    PaintBackgroundTo(Canvas(), AllGOEParts);
-}
-
-void TGOPermEdit::PaintBackgroundTo(TCanvas& ACanvas, TGOEParts /*Parts*/)
-{
-    Plot->PaintScales(ACanvas);
 }
 
 // ---- plot -----------------------------------------------------------------------------------

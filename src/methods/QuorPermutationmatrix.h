@@ -4,6 +4,7 @@
 #include "ObjectEditor/ObjectEditor.h"
 #include "QuorMethodBase.h"
 #include "methods/PermutationmatrixLayout.h"
+#include "methods/PlotEdit.h"
 #include "methods/QuorPlotClient.h"
 #include "platform/Canvas.h"
 
@@ -184,13 +185,12 @@ public:
 
 // ---- Editor ------------------------------------------------------------------------
 
-class TGOPermEdit : public TGOEdit {
+class TGOPermEdit : public TGOPlotEdit {
 public:
     TGOPermEdit(QWidget* Owner, TPermutationmatrix* APlot);
 
 protected:
     void UpdateCursor(TSelectionEntry* Hits, const TPoint& Pt) override;
-    TGraphicObject* CreateSelectionHandles(const TSelectionEntry* SelList) override;
     // Forgets the plot's index of the cells with them.
     void ClearAll() override;
     // The cell under the point found in the grid, not by a walk over every cell.
@@ -198,8 +198,6 @@ protected:
     // The cells' fills in batches.
     void DrawObjects(TGraphicObject* List) override;
     void DrawObjectsTo(TGraphicObject* List, TCanvas& ACanvas, TGOEParts Parts) override;
-    void PaintBackground() override;
-    void PaintBackgroundTo(TCanvas& Canvas, TGOEParts Parts) override;
 
 private:
     TPermutationmatrix* Plot;
@@ -255,7 +253,7 @@ public:
     void ForgetCells() { FCells.clear(); }
     TQuorSubSelection* SubSelection() const { return FSubSelection; }
     // The border value scales.
-    void PaintScales(TCanvas& Canvas);
+    void PaintScales(TCanvas& Canvas) override;
 
     TPermutationmatrixLayout Layout;
     bool NeedsStatistics = false;

@@ -129,6 +129,8 @@ public:
     // Swaps the white background with black drawing and the black
     // background with white drawing.
     virtual void InvertBackground() = 0;
+    // The value scales beneath the objects; a plot without any paints none.
+    virtual void PaintScales(TCanvas& /*Canvas*/) {}
 
     // Writes one selection change of a data item or a dimension (view
     // positions) into the data object, unless the plot is busy.

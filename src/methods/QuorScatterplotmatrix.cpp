@@ -397,11 +397,6 @@ QString TGOScatterAxisLabel::GetCaption() const
 
 // ---- editor ---------------------------------------------------------------------------------
 
-TGOScatterEdit::TGOScatterEdit(QWidget* Owner, TScatterplotmatrix* APlot)
-    : TGOEdit(Owner), FPlot(APlot)
-{
-}
-
 void TGOScatterEdit::UpdateCursor(TSelectionEntry* Hits, const TPoint& Pt)
 {
     const int count = SelectionCount(Hits);
@@ -416,24 +411,6 @@ void TGOScatterEdit::UpdateCursor(TSelectionEntry* Hits, const TPoint& Pt)
         SetCursor(crHelp);
     if (OnObjectHover)
         OnObjectHover(this, Hits, Pt);
-}
-
-TGraphicObject* TGOScatterEdit::CreateSelectionHandles(const TSelectionEntry* SelList)
-{
-    FreeHandles(SelList, Handles);
-    if (!SelList || SelList->Next)
-        return nullptr;
-    return CreateObjectHandles(SelList->Object, SelFlagsAnd);
-}
-
-void TGOScatterEdit::PaintBackground()
-{
-    PaintBackgroundTo(Canvas(), AllGOEParts);
-}
-
-void TGOScatterEdit::PaintBackgroundTo(TCanvas& ACanvas, TGOEParts /*Parts*/)
-{
-    FPlot->PaintScales(ACanvas);
 }
 
 // ---- plot -----------------------------------------------------------------------------------

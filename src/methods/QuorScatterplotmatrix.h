@@ -2,6 +2,7 @@
 
 #include "ObjectEditor/GraphicObject.h"
 #include "ObjectEditor/ObjectEditor.h"
+#include "methods/PlotEdit.h"
 #include "methods/QuorPlotClient.h"
 #include "methods/ScatterplotLayout.h"
 #include "platform/Canvas.h"
@@ -145,18 +146,12 @@ public:
 
 // ---- Editor ------------------------------------------------------------------------
 
-class TGOScatterEdit : public TGOEdit {
+class TGOScatterEdit : public TGOPlotEdit {
 public:
-    TGOScatterEdit(QWidget* Owner, TScatterplotmatrix* APlot);
+    using TGOPlotEdit::TGOPlotEdit;
 
 protected:
     void UpdateCursor(TSelectionEntry* Hits, const TPoint& Pt) override;
-    TGraphicObject* CreateSelectionHandles(const TSelectionEntry* SelList) override;
-    void PaintBackground() override;
-    void PaintBackgroundTo(TCanvas& Canvas, TGOEParts Parts) override;
-
-private:
-    TScatterplotmatrix* FPlot;
 };
 
 // ---- Plot --------------------------------------------------------------------------
@@ -193,7 +188,7 @@ public:
     TBrush BackgroundBrush;
 
     // The scales on the chosen sides of every cell.
-    void PaintScales(TCanvas& Canvas);
+    void PaintScales(TCanvas& Canvas) override;
 
 protected:
     void Changed(TDataChange Change) override;
