@@ -12,6 +12,7 @@
 #include "BareFill.h"
 
 #include <QCoreApplication>
+#include <QLabel>
 #include <QMdiArea>
 
 #include <benchmark/benchmark.h>
@@ -35,6 +36,7 @@ public:
         Manager = std::make_unique<TQuorClientManager>(&Area);
         Manager->Data = &Data;
         Manager->AppProperties = &Props;
+        Manager->PanelHint = &Hint;
         auto plot = std::make_unique<TPlot>(&Area);
         Plot = plot.get();
         Manager->AddClient(Key, Caption, std::move(plot));
@@ -45,6 +47,8 @@ public:
     // The colour every generated item is drawn in.
     QColor ItemColor() const { return ToQColor(Props.GetValueColor(Props.DefaultColorIndex)); }
 
+    // The status bar's hint panel, where a hover writes.
+    QLabel Hint;
     QMdiArea Area;
     std::unique_ptr<TQuorClientManager> Manager;
     TPlot* Plot = nullptr;

@@ -4,45 +4,19 @@
 // same cell rectangles with QPainter; and a hover over the matrix (hit test
 // and status text). The rebuild's counters report the bare loop's time, the
 // ratio of the two and the bytes each cell object takes.
-#include "QuorMethodBase.h"
+#include "PlotBench.h"
+
 #include "methods/QuorPermutationmatrix.h"
-#include "platform/Application.h"
-#include "support/GeneratedData.h"
 
-#include "BareFill.h"
-
-#include <QCoreApplication>
 #include <QImage>
-#include <QLabel>
-#include <QMdiArea>
-
-#include <benchmark/benchmark.h>
-
-#include <algorithm>
-#include <cstdlib>
-#include <map>
-#include <memory>
-#include <utility>
-#include <vector>
 
 namespace {
 
-// The matrix open on generated data, as its toggle opens it.
-class TMatrixBench : public TGeneratedData {
+class TMatrixBench : public TPlotBench<TPermutationmatrix> {
 public:
-    TMatrixBench(int Items, int Dims) : TGeneratedData(Dims, Items)
+    TMatrixBench(int Items, int Dims)
+        : TPlotBench(Dims, Items, QStringLiteral("PermutationMatrix"), QStringLiteral("Permutation Matrix"))
     {
-        Area.resize(1100, 1000);
-        Area.show();
-        Manager = std::make_unique<TQuorClientManager>(&Area);
-        Manager->Data = &Data;
-        Manager->AppProperties = &Props;
-        Manager->PanelHint = &Hint;
-        auto plot = std::make_unique<TPermutationmatrix>(&Area);
-        Plot = plot.get();
-        Manager->AddClient(QStringLiteral("PermutationMatrix"), QStringLiteral("Permutation Matrix"), std::move(plot));
-        Plot->Form()->resize(1000, 900);
-        QCoreApplication::processEvents();
         Plot->Editor()->Repaint();
     }
 
@@ -62,36 +36,30 @@ public:
     }
 
     QSize Size() const { return Plot->Editor()->size(); }
-
-    QLabel Hint;
-    QMdiArea Area;
-    std::unique_ptr<TQuorClientManager> Manager;
-    TPermutationmatrix* Plot = nullptr;
 };
 
-// The fixtures by size, built on first use. main frees them while the
-// application object still stands: their windows cannot outlive it.
-std::map<std::pair<int, int>, std::unique_ptr<TMatrixBench>>& Benches()
+std::unique_ptr<TMatrixBench>& CurrentBench()
 {
-    static std::map<std::pair<int, int>, std::unique_ptr<TMatrixBench>> benches;
-    return benches;
+    static std::unique_ptr<TMatrixBench> bench;
+    return bench;
 }
 
+// One matrix at a time: the widest takes hundreds of megabytes.
 TMatrixBench& Bench(int Items, int Dims)
 {
-    auto& bench = Benches()[{Items, Dims}];
-    if (!bench) {
-        // One matrix at a time: the widest takes hundreds of megabytes.
-        Benches().clear();
-        Benches()[{Items, Dims}] = std::make_unique<TMatrixBench>(Items, Dims);
-        return *Benches()[{Items, Dims}];
-    }
+    auto& bench = CurrentBench();
+    if (bench && bench->Data.PointCount() == Items && bench->Data.DimCount() == Dims)
+        return *bench;
+    if (!bench)
+        BenchFreers().push_back([] { CurrentBench().reset(); });
+    bench.reset();
+    bench = std::make_unique<TMatrixBench>(Items, Dims);
     return *bench;
 }
 
 double BareMilliseconds(TMatrixBench& B)
 {
-    return BareFillMilliseconds(B.Size(), B.CellRects(), ToQColor(B.Props.GetValueColor(B.Props.DefaultColorIndex)));
+    return BareFillMilliseconds(B.Size(), B.CellRects(), B.ItemColor());
 }
 
 void BM_PermutationRebuildAndRepaint(benchmark::State& State)
@@ -131,13 +99,4 @@ BENCHMARK(BM_PermutationHover)->Args({20000, 10})->Unit(benchmark::kMillisecond)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    TApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    Benches().clear();
-    return 0;
-}
+QUORBEL_PLOT_BENCH_MAIN()

@@ -1,19 +1,11 @@
 // The data-item list at 10,000 and 100,000 data items by 20 dimensions: a
 // full rebuild, and a transaction that selects or deselects every item as
 // it reaches the list.
+#include "PlotBench.h"
+
 #include "QuorDataClients/QuorPointList.h"
-#include "QuorMethodBase.h"
-#include "platform/Application.h"
-#include "support/GeneratedData.h"
 
-#include <QCoreApplication>
 #include <QWidget>
-
-#include <benchmark/benchmark.h>
-
-#include <cstdlib>
-#include <map>
-#include <memory>
 
 namespace {
 
@@ -63,18 +55,9 @@ public:
     TPointListController* List = nullptr;
 };
 
-TPointListBench& Bench(int Items)
-{
-    static std::map<int, std::unique_ptr<TPointListBench>> benches;
-    auto& bench = benches[Items];
-    if (!bench)
-        bench = std::make_unique<TPointListBench>(Items);
-    return *bench;
-}
-
 void BM_PointListRebuild(benchmark::State& State)
 {
-    TPointListBench& bench = Bench(int(State.range(0)));
+    TPointListBench& bench = BenchOf<TPointListBench>(int(State.range(0)));
     bench.Sliders(State.range(1) != 0);
     for (auto _ : State) {
         bench.List->Rebuild();
@@ -92,7 +75,7 @@ BENCHMARK(BM_PointListRebuild)
 
 void BM_PointListSelectAll(benchmark::State& State)
 {
-    TPointListBench& bench = Bench(int(State.range(0)));
+    TPointListBench& bench = BenchOf<TPointListBench>(int(State.range(0)));
     bool selected = false;
     for (auto _ : State) {
         selected = !selected;
@@ -104,12 +87,4 @@ BENCHMARK(BM_PointListSelectAll)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    TApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+QUORBEL_PLOT_BENCH_MAIN()
