@@ -61,8 +61,9 @@ bool TMergeLoop::NextPair(int& A, int& B) const
 {
     double best = FBound;
     int row = -1;
-    const int n = FWork.ItemCount();
-    for (int i = 1; i < n; ++i) {
+    // Rows merged away hold no live entry; the live ones are visited in
+    // ascending order, so of equal minima the first row still wins.
+    for (const int i : FAlive) {
         if (FRowMinCol[static_cast<size_t>(i)] >= 0 && FRowMin[static_cast<size_t>(i)] < best) {
             best = FRowMin[static_cast<size_t>(i)];
             row = i;
