@@ -16,7 +16,7 @@ TAndrewsCurvesGeometry ComputeAndrewsCurvesGeometry(int ClientWidth, int ClientH
                                                     double MaxOfVisibleDims, int VisibleDimCount)
 {
     TAndrewsCurvesGeometry g;
-    g.PlotRect = Rect(Margins.Left, Margins.Top, ClientWidth - Margins.Right, ClientHeight - Margins.Bottom);
+    g.PlotRect = InnerRect(ClientWidth, ClientHeight, Margins);
     g.Centre = Point((g.PlotRect.Left + g.PlotRect.Right) / 2, (g.PlotRect.Top + g.PlotRect.Bottom) / 2);
     g.HalfWidth = g.Centre.x - g.PlotRect.Left;
     g.HalfHeight = g.Centre.y - g.PlotRect.Top;

@@ -33,7 +33,7 @@ void TParallelCoordinatesLayout::CalcGlobalRange(const TData& Data)
 
 void TParallelCoordinatesLayout::CalcAxisPositions(const TData& Data, int EditorWidth, int EditorHeight)
 {
-    PlotRect = Rect(Margins.Left, Margins.Top, EditorWidth - Margins.Right, EditorHeight - Margins.Bottom);
+    PlotRect = InnerRect(EditorWidth, EditorHeight, Margins);
     const int count = Data.VisibleDimCount();
     AxisX.assign(size_t(count), 0);
     FAxisLo.assign(size_t(count), 0);

@@ -124,7 +124,7 @@ void TPermutationmatrixLayout::CalcLayout()
 
 void TPermutationmatrixLayout::CalcPlotRect(int ClientWidth, int ClientHeight)
 {
-    PlotRect = Rect(Margins.Left, Margins.Top, ClientWidth - Margins.Right, ClientHeight - Margins.Bottom);
+    PlotRect = InnerRect(ClientWidth, ClientHeight, Margins);
     PlotWidth = PlotRect.Width();
     PlotHeight = PlotRect.Height();
 }

@@ -98,7 +98,7 @@ void TScatterplotLayout::CalcInsets()
 
 void TScatterplotLayout::CalcPlotRect(int ClientWidth, int ClientHeight)
 {
-    PlotRect = Rect(Insets.Left, Insets.Top, ClientWidth - Insets.Right, ClientHeight - Insets.Bottom);
+    PlotRect = InnerRect(ClientWidth, ClientHeight, Insets);
     PlotWidth = PlotRect.Width();
     PlotHeight = PlotRect.Height();
 }

@@ -40,6 +40,13 @@ struct TSize {
 constexpr TPoint Point(int x, int y) { return {x, y}; }
 constexpr TRect Rect(int left, int top, int right, int bottom) { return {left, top, right, bottom}; }
 
+// What a width x height client leaves inside its margins (each side of
+// margins holds the distance from that edge).
+constexpr TRect InnerRect(int width, int height, const TRect& margins)
+{
+    return {margins.Left, margins.Top, width - margins.Right, height - margins.Bottom};
+}
+
 // Left and Top belong to the rectangle, Right and Bottom do not.
 constexpr bool PtInRect(const TRect& r, const TPoint& p)
 {
