@@ -10,6 +10,9 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 TInteractiveResponder& Interactive()
@@ -79,17 +82,46 @@ int TInteractiveResponder::MessageDlg(const QString& text, const QString& captio
     case TMsgDlgType::mtCustom: break;
     }
     QMessageBox box(icon, caption, text, QMessageBox::NoButton, QApplication::activeWindow());
-    // Qt has no standard "All" button, so that one is added by text.
+    // The buttons stand in the order of the set (Abort before Ignore, Yes
+    // before No) on every platform: added by role, Qt would sort them by the
+    // desktop's convention. Help keeps its own role and place. Qt has no
+    // standard "All" button, so that one is added by text.
     std::vector<std::pair<QAbstractButton*, int>> results;
-    for (const auto& b : kButtons)
-        if (buttons & b.button)
-            results.emplace_back(b.button == mbAll
-                                     ? static_cast<QAbstractButton*>(box.addButton(
-                                           QStringLiteral("&All"), QMessageBox::AcceptRole))
-                                     : box.addButton(b.standard),
-                                 b.result);
+    QAbstractButton* escape = nullptr;
+    std::vector<QAbstractButton*> rejects;
+    for (int bit = mbYes; bit <= mbClose; bit <<= 1) {
+        if (!(buttons & bit) || bit == mbHelp)
+            continue;
+        const auto b = *std::find_if(std::begin(kButtons), std::end(kButtons),
+                                     [bit](const ButtonMap& m) { return m.button == bit; });
+        QString label = QStringLiteral("&All");
+        QMessageBox::ButtonRole role = QMessageBox::AcceptRole;
+        if (b.standard != QMessageBox::NoButton) {
+            QAbstractButton* standard = box.addButton(b.standard);
+            label = standard->text();
+            role = box.buttonRole(standard);
+            box.removeButton(standard);
+            delete standard;
+        }
+        QAbstractButton* button = box.addButton(label, QMessageBox::ActionRole);
+        results.emplace_back(button, b.result);
+        // Escape answers as Qt would have chosen: Cancel, else the only
+        // rejecting button.
+        if (b.button == mbCancel)
+            escape = button;
+        else if (role == QMessageBox::RejectRole || role == QMessageBox::NoRole)
+            rejects.push_back(button);
+    }
+    if (buttons & mbHelp)
+        box.addButton(QMessageBox::Help);
     if (results.empty())
         results.emplace_back(box.addButton(QMessageBox::Ok), mrOk);
+    if (!escape && results.size() == 1)
+        escape = results.front().first;
+    if (!escape && rejects.size() == 1)
+        escape = rejects.front();
+    if (escape)
+        box.setEscapeButton(escape);
     // Help shows the box's topic and leaves the question open, as the other
     // dialogs' Help buttons do: the application's help filter answers the
     // request.
@@ -101,10 +133,16 @@ int TInteractiveResponder::MessageDlg(const QString& text, const QString& captio
             QCoreApplication::sendEvent(&box, &request);
         });
     }
-    if (const TMsgDlgBtn marked = DefaultButtonOf(buttons))
-        for (const auto& b : kButtons)
-            if (b.button == marked && b.standard != QMessageBox::NoButton)
-                box.setDefaultButton(b.standard);
+    // The marked button, else the first of the set, has the focus.
+    const TMsgDlgBtn marked = DefaultButtonOf(buttons);
+    int focused = results.front().second;
+    for (const auto& b : kButtons)
+        if (b.button == marked && (buttons & marked))
+            focused = b.result;
+    for (const auto& [button, result] : results)
+        if (result == focused)
+            if (auto* push = qobject_cast<QPushButton*>(button))
+                box.setDefaultButton(push);
     box.exec();
     for (const auto& [button, result] : results)
         if (box.clickedButton() == button)

@@ -1,9 +1,15 @@
 #include "support/TestSupport.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDialog>
+#include <QMessageBox>
+#include <QTimer>
 #include <QLineEdit>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 TEST(DialogService, ScriptedResponderRecordsAndAnswers)
 {
@@ -34,4 +40,37 @@ TEST(DialogService, DialogHandlerFillsTheDialog)
     // An unscripted dialog is cancelled rather than shown.
     EXPECT_EQ(ExecModal(dialog), mrCancel);
     EXPECT_EQ(responder->Count(TScriptedResponder::Kind::Dialog), 2);
+}
+
+TEST(DialogService, InteractiveBoxListsButtonsInTheSetsOrder)
+{
+    struct Case {
+        TMsgDlgButtons buttons;
+        QStringList labels;
+        int answer; // of the button clicked: the last one
+    };
+    const Case cases[] = {
+        {mbAbortIgnore, {"Abort", "Ignore"}, mrIgnore},
+        {mbYesNoCancel, {"Yes", "No", "Cancel"}, mrCancel},
+        {mbOKCancel, {"OK", "Cancel"}, mrCancel},
+    };
+    for (const Case& c : cases) {
+        QStringList shown;
+        QTimer::singleShot(0, [&shown] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            QList<QAbstractButton*> order = box->buttons();
+            std::sort(order.begin(), order.end(), [](QAbstractButton* a, QAbstractButton* b) {
+                return a->mapToGlobal(QPoint()).x() < b->mapToGlobal(QPoint()).x();
+            });
+            for (QAbstractButton* b : order)
+                shown << b->text().remove(QLatin1Char('&'));
+            order.last()->click();
+        });
+        TInteractiveResponder interactive;
+        EXPECT_EQ(interactive.MessageDlg(QStringLiteral("Error"), QStringLiteral("Quorbel"),
+                                         TMsgDlgType::mtError, c.buttons, 0),
+                  c.answer);
+        EXPECT_EQ(shown, c.labels);
+    }
 }
