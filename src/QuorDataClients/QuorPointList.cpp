@@ -364,7 +364,8 @@ void TPointListController::PointColorChange(TData*, TObject* Actor, int Point)
     if (item < 0)
         return;
     FModel->SetColor(item, FData->GetPointColor(Point));
-    FCellsDirty = FNeedsSort = true;
+    FCellsDirty = true;
+    CellChangedIn(TPointListModel::ColorColumn);
 }
 
 void TPointListController::PointSelectionChange(TData*, TObject* Actor, int Point, bool Selected)
@@ -373,7 +374,8 @@ void TPointListController::PointSelectionChange(TData*, TObject* Actor, int Poin
     if (item < 0)
         return;
     FModel->SetSelected(item, Selected);
-    FSelectionDirty = FCellsDirty = FNeedsSort = true;
+    FSelectionDirty = FCellsDirty = true;
+    CellChangedIn(TPointListModel::StateColumn);
 }
 
 void TPointListController::PointVisibilityChange(TData*, TObject* Actor, int Point, bool Visible)
@@ -382,7 +384,8 @@ void TPointListController::PointVisibilityChange(TData*, TObject* Actor, int Poi
     if (item < 0)
         return;
     FModel->SetHidden(item, !Visible);
-    FCellsDirty = FNeedsSort = true;
+    FCellsDirty = true;
+    CellChangedIn(TPointListModel::StateColumn);
 }
 
 void TPointListController::DimSelectionChange(TData*, TObject* Actor, int, bool)

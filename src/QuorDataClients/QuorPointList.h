@@ -86,6 +86,8 @@ private:
     // Writes every row from the data object, then sorts.
     void FillRows();
     void Sort();
+    // A changed cell moves rows only when the list is sorted by its column.
+    void CellChangedIn(int Column) { FNeedsSort = FNeedsSort || FSortColumn == Column; }
     // Slider captions from the dimensions now at their positions, then the rows.
     void UpdateColumns();
     // Every row selected exactly when its item is.

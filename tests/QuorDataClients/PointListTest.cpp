@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QPainter>
+#include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
 
@@ -271,4 +272,23 @@ TEST_F(PointListTest, AListFreedWithItsPanelIgnoresLaterNotices)
     Write([this] { Data.ExchangePoints(0, 1); });
     Manager->RemoveClient(QStringLiteral("PointEditor"));
     EXPECT_FALSE(Manager->HasClient(QStringLiteral("PointEditor")));
+}
+
+TEST_F(PointListTest, SelectionsMoveRowsOnlyWhenSortedByState)
+{
+    List->ColumnClick(TPointListModel::StateColumn);
+    Write([this] { Data.SetPointSelected(7, true); });
+    EXPECT_EQ(RowOfPoint(7), 0);
+    for (int row = 1; row < 10; ++row)
+        EXPECT_GE(Text(row - 1, 1).compare(Text(row, 1), Qt::CaseInsensitive), 0) << row;
+
+    List->ColumnClick(TPointListModel::IdxColumn);
+    QSignalSpy moves(Model(), &QAbstractItemModel::layoutChanged);
+    Write([this] { Data.SetPointSelected(4, true); });
+    Write([this] { Data.SetPointColor(5, 3); });
+    EXPECT_EQ(moves.count(), 0);
+    for (int row = 0; row < 10; ++row)
+        EXPECT_EQ(Text(row, 2), QString::number(row));
+    EXPECT_TRUE(RowSelected(4));
+    EXPECT_TRUE(RowSelected(7));
 }
