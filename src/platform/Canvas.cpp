@@ -10,6 +10,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 // ---- Tools -------------------------------------------------------------------
 
@@ -68,6 +69,35 @@ const QFont& TFont::QtFont() const
     return *FResolved;
 }
 
+// ---- Pixel bounds ----------------------------------------------------------------
+
+namespace {
+
+// The smallest rectangle around pixels added rectangle by rectangle (both
+// corners inside). Figures are made of thousands of pieces: the bounds grow
+// by plain comparisons rather than by normalized unions.
+class TPixelBounds {
+public:
+    void Add(int Left, int Top, int Right, int Bottom)
+    {
+        FLeft = std::min(FLeft, Left);
+        FTop = std::min(FTop, Top);
+        FRight = std::max(FRight, Right);
+        FBottom = std::max(FBottom, Bottom);
+    }
+    void Add(const QRect& R) { Add(R.left(), R.top(), R.right(), R.bottom()); }
+    bool Empty() const { return FLeft > FRight; }
+    QRect Rect() const { return Empty() ? QRect() : QRect(QPoint(FLeft, FTop), QPoint(FRight, FBottom)); }
+
+private:
+    int FLeft = INT_MAX;
+    int FTop = INT_MAX;
+    int FRight = INT_MIN;
+    int FBottom = INT_MIN;
+};
+
+} // namespace
+
 // ---- Spans -------------------------------------------------------------------
 
 // The pixels of a figure as rectangles of device pixels that do not overlap.
@@ -121,42 +151,25 @@ public:
     }
 
     const std::vector<QRect>& Rects() const { return FRects; }
-    QRect Bounds() const
-    {
-        return FRects.empty() ? QRect() : QRect(QPoint(FLeft, FTop), QPoint(FRight, FBottom));
-    }
+    QRect Bounds() const { return FBounds.Rect(); }
     bool Empty() const { return FRects.empty() && !FOpen; }
     // Empties the spans, keeping their storage for the next figure.
     void Clear()
     {
         FRects.clear();
+        FBounds = {};
         FOpen = false;
     }
 
 private:
-    // Figures are made of thousands of single pixels: the bounds grow by
-    // plain comparisons rather than by normalized unions.
     void Push(const QRect& r)
     {
-        if (FRects.empty()) {
-            FLeft = r.left();
-            FTop = r.top();
-            FRight = r.right();
-            FBottom = r.bottom();
-        } else {
-            FLeft = std::min(FLeft, r.left());
-            FTop = std::min(FTop, r.top());
-            FRight = std::max(FRight, r.right());
-            FBottom = std::max(FBottom, r.bottom());
-        }
+        FBounds.Add(r);
         FRects.push_back(r);
     }
 
     std::vector<QRect> FRects;
-    int FLeft = 0;
-    int FTop = 0;
-    int FRight = 0;
-    int FBottom = 0;
+    TPixelBounds FBounds;
     QRect FRun;
     bool FOpen = false;
 };
@@ -199,6 +212,163 @@ QString Elide(const QString& text, int width, const QFontMetrics& fm)
     while (!cut.isEmpty() && fm.horizontalAdvance(cut.trimmed() + Ellipsis()) > width)
         cut.chop(1);
     return cut.trimmed() + Ellipsis();
+}
+
+// Rounding for values already clamped to the device's range: plain
+// conversions, where std::floor and std::ceil may become library calls.
+int FloorToInt(double v)
+{
+    const int i = int(v);
+    return double(i) > v ? i - 1 : i;
+}
+
+int CeilToInt(double v)
+{
+    const int i = int(v);
+    return double(i) < v ? i + 1 : i;
+}
+
+// Sets Count > 0 pixels from Run on. The runs of wide strokes are a few
+// pixels long and vary row by row, which a plain loop pays for in
+// mispredicted exits: up to eight pixels take two blocks of four that may
+// overlap.
+inline void FillRun(QRgb* Run, int Count, QRgb Pixel)
+{
+    auto block = [Pixel](QRgb* at) {
+        at[0] = Pixel;
+        at[1] = Pixel;
+        at[2] = Pixel;
+        at[3] = Pixel;
+    };
+    if (Count < 4) {
+        Run[0] = Pixel;
+        Run[Count / 2] = Pixel;
+        Run[Count - 1] = Pixel;
+    } else if (Count <= 8) {
+        block(Run);
+        block(Run + Count - 4);
+    } else {
+        std::fill(Run, Run + Count, Pixel);
+    }
+}
+
+// Calls Span(y, left, right) for every scanline of Visible that the segment
+// from A to B swept by a disk of Radius covers: the pixels whose centres lie
+// within Radius of the segment. Such a capsule is convex, so each scanline
+// holds one span, the union of the band along the segment and the two end
+// disks. The disks are a twentieth of a pixel smaller: Qt draws round ends
+// and joins as polygons inside their circles, and this comes closest to its
+// pixels. The rows drawn are added to Bounds.
+template <typename Span>
+void CapsuleSpans(const QPointF& A, const QPointF& B, double Radius, const QRect& Visible, TPixelBounds& Bounds,
+                  Span span)
+{
+    if (Visible.isEmpty())
+        return;
+    const double x0 = A.x();
+    const double y0 = A.y();
+    const double x1 = B.x();
+    const double y1 = B.y();
+    const double dx = x1 - x0;
+    const double dy = y1 - y0;
+    const double length2 = dx * dx + dy * dy;
+    const double endRadius2 = std::pow(std::max(0.0, Radius - 1.0 / 20), 2);
+    // Within Radius of the segment's line: x0 + v * acrossSlope -/+ acrossHalf
+    // at row offset v (dy != 0).
+    const double acrossSlope = dy != 0 ? dx / dy : 0;
+    const double acrossHalf = dy != 0 ? std::abs(Radius * std::sqrt(length2) / dy) : 0;
+    // Between the perpendiculars through the ends: x0 + v * alongSlope and
+    // that plus alongWidth (dx != 0).
+    const double alongSlope = dx != 0 ? -dy / dx : 0;
+    const double alongWidth = dx != 0 ? length2 / dx : 0;
+
+    const double top = std::max(std::min(y0, y1) - Radius - 0.5, Visible.top() - 1.0);
+    const double bottom = std::min(std::max(y0, y1) + Radius - 0.5, Visible.bottom() + 1.0);
+    const int firstRow = std::max(CeilToInt(top), Visible.top());
+    const int lastRow = std::min(FloorToInt(bottom), Visible.bottom());
+    if (firstRow > lastRow)
+        return;
+    // Column limits just outside Visible, so that the conversions stay in
+    // range; and the extent of what is drawn, kept in locals that the pixel
+    // stores cannot touch.
+    const double minX = Visible.left() - 1.0;
+    const double maxX = Visible.right() + 1.0;
+    int drawnLeft = INT_MAX;
+    int drawnRight = INT_MIN;
+    int drawnTop = INT_MAX;
+    int drawnBottom = INT_MIN;
+    // The pixels whose centres lie in [Lo, Hi] + 0.5.
+    auto fill = [&](int y, double lo, double hi) {
+        const int left = std::max(CeilToInt(std::max(lo, minX)), Visible.left());
+        const int right = std::min(FloorToInt(std::min(hi, maxX)), Visible.right());
+        if (left > right)
+            return;
+        span(y, left, right);
+        drawnLeft = std::min(drawnLeft, left);
+        drawnRight = std::max(drawnRight, right);
+        drawnTop = std::min(drawnTop, y);
+        drawnBottom = y;
+    };
+    // A row near an end: the band cut by the perpendiculars through the
+    // ends, joined with the end disks.
+    auto nearEnd = [&](int y) {
+        const double yc = y + 0.5;
+        double lo = std::numeric_limits<double>::infinity();
+        double hi = -lo;
+        for (const QPointF& end : {A, B}) {
+            const double v = yc - end.y();
+            const double q = endRadius2 - v * v;
+            if (q >= 0) {
+                const double h = std::sqrt(q);
+                lo = std::min(lo, end.x() - h);
+                hi = std::max(hi, end.x() + h);
+            }
+        }
+        if (length2 > 0) {
+            const double v = yc - y0;
+            double from = -std::numeric_limits<double>::infinity();
+            double to = -from;
+            bool inside = true;
+            if (dy != 0) {
+                from = v * acrossSlope - acrossHalf;
+                to = v * acrossSlope + acrossHalf;
+            } else {
+                inside = std::abs(v) <= Radius;
+            }
+            if (dx != 0) {
+                const double a = v * alongSlope;
+                from = std::max(from, std::min(a, a + alongWidth));
+                to = std::min(to, std::max(a, a + alongWidth));
+            } else {
+                inside = inside && dy * v >= 0 && dy * v <= length2;
+            }
+            if (inside && from <= to) {
+                lo = std::min(lo, x0 + from);
+                hi = std::max(hi, x0 + to);
+            }
+        }
+        if (lo <= hi)
+            fill(y, lo - 0.5, hi - 0.5);
+    };
+    // Rows more than Radius from both ends' rows and between them meet
+    // neither the disks nor the perpendiculars, only the band's long edges:
+    // most rows of a steep segment, taken in a tight loop.
+    const int middleFirst =
+        dy == 0 ? lastRow + 1 : std::max(FloorToInt(std::clamp(std::min(y0, y1) + Radius - 0.5, top, bottom)) + 1, firstRow);
+    const int middleLast = dy == 0 ? lastRow : std::min(CeilToInt(std::clamp(std::max(y0, y1) - Radius - 0.5, top, bottom)) - 1, lastRow);
+    for (int y = firstRow; y < std::min(middleFirst, lastRow + 1); ++y)
+        nearEnd(y);
+    if (middleFirst <= middleLast) {
+        const double base = x0 + (middleFirst + 0.5 - y0) * acrossSlope - 0.5;
+        for (int y = middleFirst; y <= middleLast; ++y) {
+            const double centre = base + (y - middleFirst) * acrossSlope;
+            fill(y, centre - acrossHalf, centre + acrossHalf);
+        }
+    }
+    for (int y = std::max(middleLast + 1, middleFirst); y <= lastRow; ++y)
+        nearEnd(y);
+    if (drawnLeft <= drawnRight)
+        Bounds.Add(drawnLeft, drawnTop, drawnRight, drawnBottom);
 }
 
 } // namespace
@@ -293,34 +463,43 @@ void TCanvas::FillSpansWithBrush(const TSpans& Spans, TPenMode Mode)
     FillWithBrush(Spans.Rects(), Spans.Bounds(), Mode);
 }
 
-bool TCanvas::FillImageDirectly(std::span<const QRect> DeviceRects, TColor Color)
+std::optional<TCanvas::TDirectImage> TCanvas::DirectImage() const
 {
-    if (FDevice->devType() != QInternal::Image || FPainter->worldTransform().type() != QTransform::TxNone
+    if (!Ready() || FDevice->devType() != QInternal::Image || FPainter->worldTransform().type() != QTransform::TxNone
         || FPainter->opacity() != 1.0)
-        return false;
+        return std::nullopt;
     auto* image = static_cast<QImage*>(FDevice);
     const QImage::Format format = image->format();
     if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32
         && format != QImage::Format_ARGB32_Premultiplied)
-        return false;
-    QRect visible = image->rect();
+        return std::nullopt;
+    TDirectImage target;
+    target.Visible = image->rect();
     if (FState.Clip) {
-        if (FState.Clip->rectCount() != 1)
-            return false;
-        visible &= FState.Clip->boundingRect();
+        if (FState.Clip->rectCount() > 1)
+            return std::nullopt;
+        target.Visible &= FState.Clip->boundingRect();
     }
     // The painter draws into the image's own buffer; writing through the
     // constant bits keeps to that buffer where bits() would detach a shared
     // image away from the painter.
-    uchar* bits = const_cast<uchar*>(image->constBits());
-    const qsizetype stride = image->bytesPerLine();
+    target.Bits = const_cast<uchar*>(image->constBits());
+    target.Stride = image->bytesPerLine();
+    return target;
+}
+
+bool TCanvas::FillImageDirectly(std::span<const QRect> DeviceRects, TColor Color)
+{
+    const std::optional<TDirectImage> target = DirectImage();
+    if (!target)
+        return false;
     const QRgb pixel = ToQColor(Color).rgb();
     for (const QRect& rect : DeviceRects) {
-        const QRect r = rect & visible;
+        const QRect r = rect & target->Visible;
         if (r.isEmpty())
             continue;
         for (int y = r.top(); y <= r.bottom(); ++y) {
-            QRgb* line = reinterpret_cast<QRgb*>(bits + y * stride) + r.left();
+            QRgb* line = target->Line(y) + r.left();
             std::fill(line, line + r.width(), pixel);
         }
     }
@@ -356,6 +535,10 @@ void TCanvas::StrokeWide(std::span<const TPoint> DevicePoints, bool Closed)
     if (!Ready() || DevicePoints.empty())
         return;
     const TPen& pen = FState.Pen;
+    // Exclusive-or and mask need each pixel touched once: only Qt's outline
+    // fill gives that.
+    if (pen.Mode() == TPenMode::pmCopy && StrokeWideIntoImage(DevicePoints, Closed))
+        return;
     QPolygonF polygon;
     polygon.reserve(qsizetype(DevicePoints.size()));
     // Through the pixel centres, as the one-pixel lines run.
@@ -370,6 +553,36 @@ void TCanvas::StrokeWide(std::span<const TPoint> DevicePoints, bool Closed)
         FPainter->drawPolyline(polygon);
     const int grow = pen.Width() / 2 + 1;
     Notify(polygon.boundingRect().toAlignedRect().adjusted(-grow, -grow, grow, grow));
+}
+
+bool TCanvas::StrokeWideIntoImage(std::span<const TPoint> DevicePoints, bool Closed)
+{
+    const std::optional<TDirectImage> target = DirectImage();
+    if (!target)
+        return false;
+    const TPen& pen = FState.Pen;
+    const QRgb pixel = ToQColor(pen.Color()).rgb();
+    const double radius = pen.Width() / 2.0;
+    uchar* const bits = target->Bits;
+    const qsizetype stride = target->Stride;
+    auto span = [=](int y, int left, int right) {
+        FillRun(reinterpret_cast<QRgb*>(bits + y * stride) + left, right - left + 1, pixel);
+    };
+    TPixelBounds bounds;
+    // Through the pixel centres as the one-pixel lines run, nudged right and
+    // down by a sixty-fourth, so that a rim falling on pixel centres takes
+    // the pixels below and to the right, as Qt's aliased fill does: even
+    // widths then put their extra pixel on the same side.
+    auto centre = [](const TPoint& p) { return QPointF(p.x + 0.5 + 1.0 / 64, p.y + 0.5 + 1.0 / 64); };
+    const size_t n = DevicePoints.size();
+    const size_t segments = Closed && n > 2 ? n : n - 1;
+    if (segments == 0)
+        CapsuleSpans(centre(DevicePoints[0]), centre(DevicePoints[0]), radius, target->Visible, bounds, span);
+    for (size_t i = 0; i < segments; ++i)
+        CapsuleSpans(centre(DevicePoints[i]), centre(DevicePoints[(i + 1) % n]), radius, target->Visible, bounds, span);
+    if (!bounds.Empty())
+        Notify(bounds.Rect());
+    return true;
 }
 
 // ---- Canvas: figures ------------------------------------------------------------
@@ -578,36 +791,33 @@ bool TCanvas::PolylineIntoImage(std::span<const TPoint> DevicePoints, TColor Col
 {
     // Diagonal lines are one rectangle a pixel as spans; plots draw them by
     // the ten thousand, so on a plain image under a rectangular clip the
-    // same walk sets the pixels itself. A shared image would detach here
-    // and leave the painter on the old pixels: such a one takes the spans.
-    if (!Ready() || FDevice->devType() != QInternal::Image || FPainter->transform().type() != QTransform::TxNone)
+    // same walk sets the pixels itself.
+    const std::optional<TDirectImage> target = DirectImage();
+    if (!target)
         return false;
-    auto* image = static_cast<QImage*>(FDevice);
-    if (image->format() != QImage::Format_RGB32 || !image->isDetached())
-        return false;
-    QRect clip = image->rect();
-    if (FState.Clip) {
-        if (FState.Clip->rectCount() > 1)
-            return false;
-        clip = clip.intersected(FState.Clip->boundingRect());
-    }
     const QRgb value = ToQColor(Color).rgb();
-    uchar* bits = image->bits();
-    const qsizetype stride = image->bytesPerLine();
-    int left = INT_MAX, top = INT_MAX, right = INT_MIN, bottom = INT_MIN;
-    for (size_t i = 0; i + 1 < DevicePoints.size(); ++i)
-        WalkLinePixels(DevicePoints[i].x, DevicePoints[i].y, DevicePoints[i + 1].x, DevicePoints[i + 1].y, false,
-                       [&](int x, int y) {
-                           if (!clip.contains(x, y))
-                               return;
-                           reinterpret_cast<QRgb*>(bits + y * stride)[x] = value;
-                           left = std::min(left, x);
-                           right = std::max(right, x);
-                           top = std::min(top, y);
-                           bottom = std::max(bottom, y);
-                       });
-    if (left <= right)
-        Notify(QRect(QPoint(left, top), QPoint(right, bottom)));
+    const QRect& clip = target->Visible;
+    TPixelBounds bounds;
+    for (size_t i = 0; i + 1 < DevicePoints.size(); ++i) {
+        const TPoint& a = DevicePoints[i];
+        const TPoint& b = DevicePoints[i + 1];
+        const QRect box(QPoint(std::min(a.x, b.x), std::min(a.y, b.y)), QPoint(std::max(a.x, b.x), std::max(a.y, b.y)));
+        if (clip.contains(box)) {
+            // Wholly visible, as nearly every segment is: no test a pixel,
+            // and the segment's box stands for the pixels it sets.
+            WalkLinePixels(a.x, a.y, b.x, b.y, false, [&](int x, int y) { target->Line(y)[x] = value; });
+            bounds.Add(box);
+        } else if (clip.intersects(box)) {
+            WalkLinePixels(a.x, a.y, b.x, b.y, false, [&](int x, int y) {
+                if (!clip.contains(x, y))
+                    return;
+                target->Line(y)[x] = value;
+                bounds.Add(x, y, x, y);
+            });
+        }
+    }
+    if (!bounds.Empty())
+        Notify(bounds.Rect());
     return true;
 }
 

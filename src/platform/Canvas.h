@@ -156,21 +156,18 @@ void WalkLinePixels(int X1, int Y1, int X2, int Y2, bool WithEnd, Visit visit)
     int err = 2 * minor - major;
     int x = X1;
     int y = Y1;
+    // The minor step is taken by selection rather than by a branch: on a
+    // slanted line it comes irregularly and would defeat prediction.
+    const int minorX = xMajor ? 0 : sx;
+    const int minorY = xMajor ? sy : 0;
+    const int majorX = xMajor ? sx : 0;
+    const int majorY = xMajor ? 0 : sy;
     for (int i = 0; i < major; ++i) {
         visit(x, y);
-        if (err >= 0) {
-            if (xMajor)
-                y += sy;
-            else
-                x += sx;
-            err += 2 * minor - 2 * major;
-        } else {
-            err += 2 * minor;
-        }
-        if (xMajor)
-            x += sx;
-        else
-            y += sy;
+        const bool stepMinor = err >= 0;
+        x += majorX + (stepMinor ? minorX : 0);
+        y += majorY + (stepMinor ? minorY : 0);
+        err += 2 * minor - (stepMinor ? 2 * major : 0);
     }
     if (WithEnd)
         visit(x, y);
@@ -335,11 +332,23 @@ private:
     void FillSpans(const TSpans& Spans, TColor Color, TPenMode Mode);
     void FillSpansWithBrush(const TSpans& Spans, TPenMode Mode);
     void FillWithBrush(std::span<const QRect> DeviceRects, const QRect& Bounds, TPenMode Mode);
-    // Writes solid opaque rectangles straight into the scanlines of a 32-bit
-    // image drawn without transform and with no clip or a rectangular one;
-    // false, writing nothing, for every other device or state.
+    // The scanlines of a 32-bit image drawn without transform and with no
+    // clip or a rectangular one, and the part of it that may be drawn on.
+    struct TDirectImage {
+        uchar* Bits = nullptr;
+        qsizetype Stride = 0;
+        QRect Visible;
+        QRgb* Line(int y) const { return reinterpret_cast<QRgb*>(Bits + y * Stride); }
+    };
+    // Empty for every other device or state: the painter must draw there.
+    std::optional<TDirectImage> DirectImage() const;
+    // Solid opaque rectangles written into the scanlines; false, writing
+    // nothing, when the device does not allow it.
     bool FillImageDirectly(std::span<const QRect> DeviceRects, TColor Color);
     void StrokeWide(std::span<const TPoint> DevicePoints, bool Closed);
+    // A copy-mode wide stroke with round ends and joins written into the
+    // device's pixels; false when the device does not allow it.
+    bool StrokeWideIntoImage(std::span<const TPoint> DevicePoints, bool Closed);
     // A one-pixel polyline in copy mode written into the device's pixels;
     // False when the device is not an image that allows it.
     bool PolylineIntoImage(std::span<const TPoint> DevicePoints, TColor Color);
