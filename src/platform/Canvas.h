@@ -183,8 +183,9 @@ void WalkLinePixels(int X1, int Y1, int X2, int Y2, bool WithEnd, Visit visit)
 // undone by drawing again: antialiasing is off, colours are opaque, lines of
 // the one-pixel pen are our own Bresenham lines that leave out their end
 // pixel, and every figure touches each of its pixels once (outline and fill
-// as non-overlapping spans). Wider pens are stroked by Qt with round ends and
-// joins. Coordinates are logical; pen widths and font heights are device
+// as non-overlapping spans). Wider pens are stroked with round ends and
+// joins: by Qt, or, in copy mode on a plain image, written straight into its
+// pixels with the same widths and a few pixels' difference on the rims. Coordinates are logical; pen widths and font heights are device
 // pixels whatever the mapping. Text ignores the pen mode; it is drawn on the
 // brush colour unless the brush is clear.
 class TCanvas {

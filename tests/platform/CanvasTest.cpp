@@ -46,6 +46,22 @@ QRect InkBounds(const QImage& image)
 
 const TPen XorWhite(0xFFFFFF, TPenMode::pmXor);
 
+// The drawing recorded into a picture and played onto a copy of Ground:
+// the painter's pixels, where drawing on an image may write its own.
+QImage PlayedFromPicture(const QImage& Ground, const std::function<void(TCanvas&)>& Draw)
+{
+    QPicture picture;
+    picture.setBoundingRect(Ground.rect());
+    {
+        TCanvas canvas(&picture);
+        Draw(canvas);
+    }
+    QImage played = Ground;
+    QPainter painter(&played);
+    painter.drawPicture(0, 0, picture);
+    return played;
+}
+
 } // namespace
 
 TEST(Canvas, LineLeavesOutItsEndPixelInEveryDirection)
@@ -681,21 +697,39 @@ TEST(Canvas, PolylinesIntoAnImageSetThePixelsTheSpansWould)
             canvas.SetOnDraw([&](const QRect& r) { reported.push_back(r); });
             draw(canvas);
         }
-        QPicture picture;
-        picture.setBoundingRect(QRect(0, 0, 40, 30));
-        {
-            TCanvas canvas(&picture);
-            draw(canvas);
-        }
-        QImage played = NoisyImage(40, 30, 17);
-        {
-            QPainter painter(&played);
-            painter.drawPicture(0, 0, picture);
-        }
+        const QImage played = PlayedFromPicture(NoisyImage(40, 30, 17), draw);
         EXPECT_EQ(CountChanged(direct, played), 0);
         EXPECT_GT(CountChanged(direct, NoisyImage(40, 30, 17)), 0);
         // Each line reports once.
         EXPECT_EQ(reported.size(), 2u);
+    }
+}
+
+TEST(Canvas, LinesIntoAnImageTakeTheWalksStepsInEveryDirection)
+{
+    // Every direction up to 7 pixels, where the walk's ties fall on many
+    // steps, and spokes to the border: each alone, into the image and
+    // through a picture.
+    std::vector<TPoint> ends;
+    for (int dy = -7; dy <= 7; ++dy)
+        for (int dx = -7; dx <= 7; ++dx)
+            ends.push_back({20 + dx, 14 + dy});
+    for (int x = 0; x < 40; x += 3)
+        ends.insert(ends.end(), {{x, 0}, {39 - x, 29}});
+    for (int y = 0; y < 30; y += 3)
+        ends.insert(ends.end(), {{0, y}, {39, 29 - y}});
+    for (const TPoint& end : ends) {
+        auto draw = [&](TCanvas& canvas) {
+            canvas.SetPen(TPen(0x3366CC));
+            const TPoint line[] = {{20, 14}, end};
+            canvas.Polyline(line);
+        };
+        QImage direct = WhiteImage(40, 30);
+        {
+            TCanvas canvas(&direct);
+            draw(canvas);
+        }
+        EXPECT_EQ(CountChanged(direct, PlayedFromPicture(WhiteImage(40, 30), draw)), 0) << end.x << ", " << end.y;
     }
 }
 
@@ -743,17 +777,7 @@ TEST(Canvas, WideStrokesIntoAnImageKeepToQtsStroke)
                 canvas.SetOnDraw([&](const QRect& r) { reported.push_back(r); });
                 draw(canvas);
             }
-            QPicture picture;
-            picture.setBoundingRect(white.rect());
-            {
-                TCanvas canvas(&picture);
-                draw(canvas);
-            }
-            QImage played = white;
-            {
-                QPainter painter(&played);
-                painter.drawPicture(0, 0, picture);
-            }
+            const QImage played = PlayedFromPicture(white, draw);
             const std::string name = std::string(shape.Name) + " width " + std::to_string(width);
             const int ink = CountChanged(played, white);
             const int diff = CountChanged(direct, played);
