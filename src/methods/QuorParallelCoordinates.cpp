@@ -41,32 +41,27 @@ TGOParDataPoint::TGOParDataPoint(TParallelCoordinates* AOwner, int AIndex, TData
 void TGOParDataPoint::UpdateGeometry()
 {
     ColorLayers.resize(size_t(Layout().AxisCount() + 2));
+    const bool placed = Layout().CalcVertices(*Data, Index, Vertices);
+    // Those of a polyline that could not be placed in full too: its
+    // vertices so far have moved.
+    FPoints.resize(Vertices.size());
+    for (size_t k = 0; k < Vertices.size(); ++k)
+        FPoints[k] = Point(RoundToPixel(Vertices[k].x), RoundToPixel(Vertices[k].y));
     // A polyline that cannot be placed keeps its earlier bounds.
-    if (!Layout().CalcVertices(*Data, Index, Vertices) || Vertices.empty())
+    if (!placed || FPoints.empty())
         return;
-    const std::vector<TPoint> points = Points();
-    TRect r = Rect(points[0].x, points[0].y, points[0].x, points[0].y);
-    for (size_t k = 1; k < points.size(); ++k)
-        r = ExtendRectToPoint(points[k], r);
+    TRect r = Rect(FPoints[0].x, FPoints[0].y, FPoints[0].x, FPoints[0].y);
+    for (size_t k = 1; k < FPoints.size(); ++k)
+        r = ExtendRectToPoint(FPoints[k], r);
     Bounds = Rect(r.Left - HitWidth, r.Top - HitWidth, r.Right + HitWidth + 1, r.Bottom + HitWidth + 1);
-}
-
-std::vector<TPoint> TGOParDataPoint::Points() const
-{
-    std::vector<TPoint> points;
-    points.reserve(Vertices.size());
-    for (const TVertexF& v : Vertices)
-        points.push_back(Point(RoundToPixel(v.x), RoundToPixel(v.y)));
-    return points;
 }
 
 bool TGOParDataPoint::ContainsPoint(const TPoint& Pt) const
 {
-    if (Data->IsPointHidden(Index) || Vertices.size() < 2)
+    if (Data->IsPointHidden(Index) || FPoints.size() < 2)
         return false;
-    const std::vector<TPoint> points = Points();
-    for (size_t k = 1; k < points.size(); ++k)
-        if (PointNearSegment(Pt, points[k - 1], points[k], 3))
+    for (size_t k = 1; k < FPoints.size(); ++k)
+        if (PointNearSegment(Pt, FPoints[k - 1], FPoints[k], 3))
             return true;
     return false;
 }
@@ -75,7 +70,7 @@ bool TGOParDataPoint::CrossesSegment(const TPoint& A, const TPoint& B) const
 {
     if (Data->IsPointHidden(Index))
         return false;
-    return PolylineCrossesStroke(Points(), A, B);
+    return PolylineCrossesStroke(FPoints, A, B);
 }
 
 void TGOParDataPoint::PaintLines(TCanvas& Canvas, bool WithSelection)
@@ -104,12 +99,11 @@ void TGOParDataPoint::PaintLines(TCanvas& Canvas, bool WithSelection)
         ColorLayers[count++] = L.SelectionColor;
     HitWidth = (L.HaloStep - 1) * int(count) + 1;
     Canvas.SetBrush(Owner->LineBrush());
-    const std::vector<TPoint> points = Points();
     // Widest first, so that every inner layer shows on top of the outer ones.
     for (size_t k = count; k-- > 0;) {
         Canvas.Pen().SetColor(ColorLayers[k]);
         Canvas.Pen().SetWidth(L.HaloStep * int(k) + 1);
-        Canvas.Polyline(points);
+        Canvas.Polyline(FPoints);
     }
 }
 

@@ -58,8 +58,9 @@ public:
     int HitWidth = 0;
 
 private:
-    // The vertices rounded to pixels.
-    std::vector<TPoint> Points() const;
+    // The vertices rounded to pixels, kept with them: every paint, hit test
+    // and stroke test of the polyline goes through these.
+    std::vector<TPoint> FPoints;
 };
 
 // The axis of one visible dimension: its line with ticks, the bound labels
