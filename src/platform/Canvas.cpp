@@ -629,10 +629,14 @@ bool TCanvas::StrokeWideIntoImage(std::span<const TPoint> DevicePoints, bool Clo
     auto centre = [](const TPoint& p) { return QPointF(p.x + 0.5 + 1.0 / 64, p.y + 0.5 + 1.0 / 64); };
     const size_t n = DevicePoints.size();
     const size_t segments = Closed && n > 2 ? n : n - 1;
-    if (segments == 0)
-        CapsuleSpans(centre(DevicePoints[0]), centre(DevicePoints[0]), radius, target->Visible, bounds, span);
-    for (size_t i = 0; i < segments; ++i)
-        CapsuleSpans(centre(DevicePoints[i]), centre(DevicePoints[(i + 1) % n]), radius, target->Visible, bounds, span);
+    for (size_t i = 0; i < segments; ++i) {
+        const TPoint& a = DevicePoints[i];
+        const TPoint& b = DevicePoints[(i + 1) % n];
+        // Qt strokes nothing for a segment without length, not even its
+        // round ends.
+        if (a != b)
+            CapsuleSpans(centre(a), centre(b), radius, target->Visible, bounds, span);
+    }
     if (!bounds.Empty())
         Notify(bounds.Rect());
     return true;

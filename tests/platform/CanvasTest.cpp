@@ -759,6 +759,7 @@ TEST(Canvas, WideStrokesIntoAnImageKeepToQtsStroke)
         {"joins", {{6, 50}, {20, 10}, {34, 48}, {48, 12}, {54, 30}}, std::nullopt, nullptr, false},
         {"clipped", {{6, 50}, {20, 10}, {34, 48}, {48, 12}, {54, 30}}, QRegion(12, 15, 33, 25), nullptr, false},
         {"off the edge", {{-20, 40}, {30, 20}, {80, 45}}, std::nullopt, nullptr, false},
+        {"repeated points", {{12, 40}, {12, 40}, {45, 22}, {45, 22}}, std::nullopt, nullptr, false},
     };
     const QImage white = WhiteImage(60, 60);
     int inked = 0;
@@ -796,4 +797,14 @@ TEST(Canvas, WideStrokesIntoAnImageKeepToQtsStroke)
             EXPECT_TRUE(reported[0].contains(InkBounds(direct))) << name;
         }
     EXPECT_LE(differing * 100, inked) << "more than one pixel in a hundred differs";
+
+    // Like Qt, no dot where the stroke has no length.
+    QImage image = white;
+    {
+        TCanvas canvas(&image);
+        canvas.SetPen(TPen(0x3366CC, TPenMode::pmCopy, TPenStyle::psSolid, 6));
+        const TPoint still[] = {{30, 30}, {30, 30}};
+        canvas.Polyline(still);
+    }
+    EXPECT_EQ(CountChanged(image, white), 0);
 }
