@@ -256,8 +256,10 @@ inline void FillRun(QRgb* Run, int Count, QRgb Pixel)
 // Sets the pixels of WalkLinePixels' walk from A to B, its end left out,
 // straight into the scanlines. The walk's minor offset after i steps is
 // floor((2 minor i + major) / (2 major)); taken here in 32.32 fixed point
-// with the slope rounded up, which is exact for lines under 46,000 pixels,
-// no pixel waits for the error term of the one before.
+// with the slope rounded up, which is exact for lines shorter than
+// kExactWalk, so that no pixel waits for the error term of the one before.
+constexpr int kExactWalk = 46000;
+
 void WalkLineInto(uchar* Bits, qsizetype Stride, const TPoint& A, const TPoint& B, QRgb Pixel)
 {
     const int dx = std::abs(B.x - A.x);
@@ -859,8 +861,8 @@ bool TCanvas::PolylineIntoImage(std::span<const TPoint> DevicePoints, TColor Col
         const TPoint& a = DevicePoints[i];
         const TPoint& b = DevicePoints[i + 1];
         const QRect box(QPoint(std::min(a.x, b.x), std::min(a.y, b.y)), QPoint(std::max(a.x, b.x), std::max(a.y, b.y)));
-        if (clip.contains(box)) {
-            // Wholly visible, as nearly every segment is: no test a pixel,
+        if (clip.contains(box) && box.width() < kExactWalk && box.height() < kExactWalk) {
+            // Wholly visible, as nearly every segment is: no test per pixel,
             // and the segment's box stands for the pixels it sets.
             WalkLineInto(target->Bits, target->Stride, a, b, value);
             bounds.Add(box);
