@@ -1,22 +1,57 @@
 #include "clustering/QuorMethod.h"
 
 #include "QuorData/QuorData.h"
+#include "clustering/NearestMerges.h"
 #include "clustering/QuorDistance.h"
 #include "platform/Exceptions.h"
 #include "platform/Random.h"
 #include "usagelog/Evaluation.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <new>
 #include <utility>
 
 // ---------------------------------------------------------------------------
 // TTriangleMatrix
 
+namespace {
+constexpr size_t HugePageBytes = size_t(2) << 20;
+// Smaller blocks gain little from huge pages and would round up too much.
+constexpr size_t HugeBlockBytes = 4 * HugePageBytes;
+} // namespace
+
+void* AllocateMatrixCells(size_t Bytes)
+{
+    if (Bytes < HugeBlockBytes)
+        return ::operator new(Bytes);
+    const size_t rounded = (Bytes + HugePageBytes - 1) / HugePageBytes * HugePageBytes;
+    void* cells = std::aligned_alloc(HugePageBytes, rounded);
+    if (!cells)
+        throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+    // Only advice: without huge pages the cells work the same, only slower.
+    madvise(cells, rounded, MADV_HUGEPAGE);
+#endif
+    return cells;
+}
+
+void FreeMatrixCells(void* Cells, size_t Bytes)
+{
+    if (Bytes < HugeBlockBytes)
+        ::operator delete(Cells);
+    else
+        std::free(Cells);
+}
+
 void TTriangleMatrix::Resize(int ItemCount)
 {
     FItems = std::max(0, ItemCount);
     const size_t n = static_cast<size_t>(FItems);
-    FCells.assign(n > 1 ? n * (n - 1) / 2 : 0, 0.0);
+    FCells.clear();
+    FCells.resize(n > 1 ? n * (n - 1) / 2 : 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -24,6 +59,25 @@ void TTriangleMatrix::Resize(int ItemCount)
 
 namespace {
 constexpr size_t PrefetchDistance = 8;
+
+// The largest of Max and the Count entries, entries without a number never
+// taken. Four running maxima keep the loop from waiting on one.
+double LargerOfRow(const double* Row, int Count, double Max)
+{
+    double m[4] = {Max, Max, Max, Max};
+    int j = 0;
+    for (; j + 4 <= Count; j += 4)
+        for (int l = 0; l < 4; ++l)
+            if (Row[j + l] > m[l])
+                m[l] = Row[j + l];
+    for (; j < Count; ++j)
+        if (Row[j] > m[0])
+            m[0] = Row[j];
+    for (int l = 1; l < 4; ++l)
+        if (m[l] > m[0])
+            m[0] = m[l];
+    return m[0];
+}
 } // namespace
 
 TMergeLoop::TMergeLoop(TTriangleMatrix& AWork, double Max, int ALinkage)
@@ -191,11 +245,35 @@ double TMethode::GetDist(int i, int j) const
     return Measure->Distance(at[static_cast<size_t>(i)], at[static_cast<size_t>(j)]);
 }
 
+double TMethode::GetWorkDist(int i, int j) const
+{
+    if (i == j)
+        return 0.0;
+    if (!FWorkDistFromClusters)
+        return WorkDist.Get(i, j);
+    const TCluster& a = Clusters[static_cast<size_t>(i)];
+    const TCluster& b = Clusters[static_cast<size_t>(j)];
+    if (a.Count() == 0 || b.Count() == 0)
+        return -1.0;
+    double nearest = GetDist(a.GetMember(0), b.GetMember(0));
+    for (int m = 0; m < a.Count(); ++m)
+        for (int o = 0; o < b.Count(); ++o)
+            nearest = std::min(nearest, GetDist(a.GetMember(m), b.GetMember(o)));
+    return nearest;
+}
+
+void TMethode::ForgetDistances()
+{
+    WorkDist = TTriangleMatrix();
+    Dist = TTriangleMatrix();
+    FWorkDistFromClusters = false;
+    FItemPositions = Included;
+}
+
 double TMethode::ComputeDistances()
 {
     QUOR_ASSERT(Measure, "ComputeDistances: no measure");
-    WorkDist = TTriangleMatrix();
-    FItemPositions = Included;
+    ForgetDistances();
     Dist.Resize(ItemCount);
     double max = -1.0;
     {
@@ -203,9 +281,7 @@ double TMethode::ComputeDistances()
         for (int i = 1; i < ItemCount; ++i) {
             double* row = Dist.Row(i);
             Measure->DistanceRow(Included[static_cast<size_t>(i)], Included.data(), i, row);
-            for (int j = 0; j < i; ++j)
-                if (row[j] > max)
-                    max = row[j];
+            max = LargerOfRow(row, i, max);
         }
     }
     return max;
@@ -298,31 +374,85 @@ void THierarchical::Execute(int k)
         return;
     ItemCount = static_cast<int>(Included.size());
     LogItemCount();
+    Clusters.assign(static_cast<size_t>(ItemCount), TCluster());
+    for (int i = 0; i < ItemCount; ++i)
+        Clusters[static_cast<size_t>(i)].Add(i);
+    const int merges = ItemCount - k;
+    if (merges > 0 && Linkage == lkNearest && NearestByTree && MergeBySpanningTree(merges)) {
+        OutputClusters();
+        return;
+    }
     const double max = ComputeDistances();
     // The merge loop combines distances in place; nothing reads the first
     // ones during the run, so they become the working matrix rather than
     // being copied (GetDist measures them afresh).
     WorkDist = std::move(Dist);
     Dist = TTriangleMatrix();
-    Clusters.assign(static_cast<size_t>(ItemCount), TCluster());
-    for (int i = 0; i < ItemCount; ++i)
-        Clusters[static_cast<size_t>(i)].Add(i);
-    const int merges = ItemCount - k;
-    if (merges > 0) {
-        TMergeLoop loop(WorkDist, max, Linkage);
-        for (int m = 0; m < merges; ++m) {
-            int a = 0;
-            int b = 0;
-            // Only distances that are no number, or too large to compare
-            // with the bound, leave no pair; the clusters then stay as they
-            // are.
-            if (!loop.NextPair(a, b))
-                break;
-            Clusters[static_cast<size_t>(a)].Merge(Clusters[static_cast<size_t>(b)]);
-            loop.Merge(a, b);
-        }
-    }
+    if (merges > 0)
+        MergeByLoop(max, merges);
     OutputClusters();
+}
+
+void THierarchical::MergeByLoop(double Max, int Merges)
+{
+    TMergeLoop loop(WorkDist, Max, Linkage);
+    for (int m = 0; m < Merges; ++m) {
+        int a = 0;
+        int b = 0;
+        // Only distances that are no number, or too large to compare with
+        // the bound, leave no pair; the clusters then stay as they are.
+        if (!loop.NextPair(a, b))
+            break;
+        Clusters[static_cast<size_t>(a)].Merge(Clusters[static_cast<size_t>(b)]);
+        loop.Merge(a, b);
+    }
+}
+
+namespace {
+// The distances of included items as the matrix would hold them.
+class TMeasuredDistances : public IItemDistances {
+public:
+    TMeasuredDistances(TMeasure& AMeasure, const std::vector<int>& AIncluded)
+        : FMeasure(AMeasure), FIncluded(AIncluded)
+    {
+    }
+    // Item i comes first even where the matrix asks with the other item
+    // first: every measure gives the same bits either way.
+    void Row(int i, const int* Items, int Count, double* Out) override
+    {
+        FPoints.resize(static_cast<size_t>(Count));
+        for (size_t k = 0; k < FPoints.size(); ++k)
+            FPoints[k] = FIncluded[static_cast<size_t>(Items[k])];
+        FMeasure.DistanceRow(FIncluded[static_cast<size_t>(i)], FPoints.data(), Count, Out);
+    }
+    double Get(int i, int j) override
+    {
+        return FMeasure.Distance(FIncluded[static_cast<size_t>(std::max(i, j))],
+                                 FIncluded[static_cast<size_t>(std::min(i, j))]);
+    }
+
+private:
+    TMeasure& FMeasure;
+    const std::vector<int>& FIncluded;
+    std::vector<int> FPoints;
+};
+} // namespace
+
+bool THierarchical::MergeBySpanningTree(int Merges)
+{
+    QUOR_ASSERT(Measure, "THierarchical: no measure");
+    ForgetDistances();
+    std::vector<TMergePair> pairs;
+    {
+        TMeasureRun run(*Measure);
+        TMeasuredDistances distances(*Measure, Included);
+        if (!NearestNeighbourMerges(distances, ItemCount, Merges, pairs))
+            return false;
+    }
+    for (const auto& [a, b] : pairs)
+        Clusters[static_cast<size_t>(a)].Merge(Clusters[static_cast<size_t>(b)]);
+    SetWorkDistFromClusters();
+    return true;
 }
 
 // ---------------------------------------------------------------------------

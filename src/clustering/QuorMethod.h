@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 class TData;
@@ -19,10 +20,34 @@ inline constexpr std::array<int, 15> ClusterColors = {14, 10, 11, 16, 3, 12, 1, 
 // The colour of items left out of a run because they are hidden.
 inline constexpr int HiddenItemColor = 15;
 
+// Storage for the cells of large matrices: blocks of some megabytes go on
+// huge pages, so that a walk down a column does not miss the address cache
+// at every row and a new matrix costs a few hundred page faults rather than
+// tens of thousands. New cells are left unset; their owner fills them.
+void* AllocateMatrixCells(size_t Bytes);
+void FreeMatrixCells(void* Cells, size_t Bytes);
+
+template <class T>
+struct TMatrixCellAllocator {
+    using value_type = T;
+    TMatrixCellAllocator() = default;
+    template <class U>
+    TMatrixCellAllocator(const TMatrixCellAllocator<U>&) {}
+    T* allocate(size_t n) { return static_cast<T*>(AllocateMatrixCells(n * sizeof(T))); }
+    void deallocate(T* p, size_t n) { FreeMatrixCells(p, n * sizeof(T)); }
+    template <class U>
+    void construct(U* p) { ::new (static_cast<void*>(p)) U; }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) { ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...); }
+    template <class U>
+    bool operator==(const TMatrixCellAllocator<U>&) const { return true; }
+};
+
 // The lower triangle of a symmetric matrix over n items: row r (0..n-2) holds
 // the entries of item r + 1 with items 0..r.
 class TTriangleMatrix {
 public:
+    // The entries are left unset: the owner fills every one.
     void Resize(int ItemCount);
     int ItemCount() const { return FItems; }
     // The entry of items i and j, i != j, in either order.
@@ -44,7 +69,7 @@ private:
     }
 
     int FItems = 0;
-    std::vector<double> FCells;
+    std::vector<double, TMatrixCellAllocator<double>> FCells;
 };
 
 // The linkage of hierarchical clustering: how the distance of a merged
@@ -114,7 +139,9 @@ public:
     // its working matrix has let the first ones go; they are then measured
     // afresh, at the items' present places.
     double GetDist(int i, int j) const;
-    double GetWorkDist(int i, int j) const { return i == j ? 0.0 : WorkDist.Get(i, j); }
+    // The working entry of included items i and j: of two clusters the
+    // distance their linkage gives, of an item merged away -1.
+    double GetWorkDist(int i, int j) const;
     // Swaps two entries when both indices lie inside the array.
     static void Exchange(std::vector<int>& Array, int i, int j);
 
@@ -129,12 +156,19 @@ protected:
     // pair. WorkDist, the hierarchical method's working matrix, is let go
     // first so that an earlier run's never lies beside the new distances.
     double ComputeDistances();
+    // Lets both matrices go; GetDist then measures at the items' present
+    // places.
+    void ForgetDistances();
     // Moves the item at view position Order[i] to position i, for every i.
     void ApplyOrder();
     // Colours and orders the items by cluster; hidden items follow.
     void OutputClusters();
     void AppendHiddenItems();
     void LogItemCount() const;
+    // The clusters were merged by the nearest-neighbour linkage without a
+    // working matrix: GetWorkDist gives the entries the merge loop would have
+    // left, from the clusters' closest pairs.
+    void SetWorkDistFromClusters() { FWorkDistFromClusters = true; }
 
     bool AllPoints = false;
     TMeasure* Measure = nullptr;
@@ -148,6 +182,7 @@ protected:
 private:
     // The view position of each included item, following ApplyOrder.
     std::vector<int> FItemPositions;
+    bool FWorkDistFromClusters = false;
 };
 
 // Agglomerative clustering down to k clusters.
@@ -159,7 +194,16 @@ public:
     int GetLinkage() const { return Linkage; }
 
 protected:
+    void MergeByLoop(double Max, int Merges);
+    // False, with nothing merged, when a distance is one only the merge loop
+    // can decide.
+    bool MergeBySpanningTree(int Merges);
+
     int Linkage = lkNearest;
+    // The nearest-neighbour linkage merges by a minimum spanning tree, in
+    // time proportional to the distances and without a matrix; the merge
+    // loop gives the same merges.
+    bool NearestByTree = true;
 };
 
 // k-medoids clustering from a random start, or from the selected items when

@@ -1,11 +1,16 @@
 #include "ClusterTable.h"
+#include "clustering/NearestMerges.h"
 #include "clustering/QuorDistance.h"
 #include "clustering/QuorMethod.h"
 #include "platform/Random.h"
+#include "usagelog/Evaluation.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -75,6 +80,21 @@ TTriangleMatrix TiedMatrix(int n, int Levels, double& Max)
     return w;
 }
 
+// The entries of a matrix as the distances merges are found from.
+class TMatrixDistances : public IItemDistances {
+public:
+    explicit TMatrixDistances(const TTriangleMatrix& AWork) : FWork(AWork) {}
+    void Row(int i, const int* Items, int Count, double* Out) override
+    {
+        for (int k = 0; k < Count; ++k)
+            Out[k] = FWork.Get(i, Items[k]);
+    }
+    double Get(int i, int j) override { return FWork.Get(i, j); }
+
+private:
+    const TTriangleMatrix& FWork;
+};
+
 bool SameBits(const TTriangleMatrix& a, const TTriangleMatrix& b)
 {
     for (int i = 1; i < a.ItemCount(); ++i)
@@ -93,6 +113,13 @@ TEST(MergeLoop, MatchesTheFullScanOnTiedData)
                 double max = 0;
                 TTriangleMatrix reference = TiedMatrix(n, levels, max);
                 TTriangleMatrix fast = reference;
+                if (linkage == lkNearest) {
+                    TMerges tree;
+                    TMatrixDistances distances(fast);
+                    ASSERT_TRUE(NearestNeighbourMerges(distances, n, n - 1, tree));
+                    ASSERT_EQ(tree, ReferenceMerges(reference, max, linkage, n - 1)) << levels << " " << n;
+                    reference = fast;
+                }
                 const TMerges expected = ReferenceMerges(reference, max, linkage, n - 1);
                 const TMerges actual = FastMerges(fast, max, linkage, n - 1);
                 ASSERT_EQ(actual, expected) << linkage << " " << levels << " " << n;
@@ -172,6 +199,138 @@ TEST(MergeLoop, HierarchicalRunsFollowTheReferenceOnBooleanDistances)
             ASSERT_EQ(h.GetClusters()[c].Count(), clusters[c].Count());
             for (int m = 0; m < clusters[c].Count(); ++m)
                 EXPECT_EQ(h.GetClusters()[c].GetMember(m), clusters[c].GetMember(m));
+        }
+    }
+}
+
+namespace {
+// Forces the merge loop whatever the linkage.
+class TLoopHierarchical : public THierarchical {
+public:
+    TLoopHierarchical() { NearestByTree = false; }
+};
+
+// Rows of Dims integers below Range; every Repeat-th row repeats an earlier
+// one; a row of Huge values, when set, makes some distances infinite.
+std::vector<std::vector<double>> TiedRows(int Dims, int Points, int Range, int Repeat, double Huge)
+{
+    std::vector<std::vector<double>> rows;
+    for (int p = 0; p < Points; ++p) {
+        if (Repeat > 0 && p > 0 && p % Repeat == 0) {
+            rows.push_back(rows[size_t(Random(p))]);
+            continue;
+        }
+        std::vector<double> row;
+        for (int d = 0; d < Dims; ++d)
+            row.push_back(Random(Range));
+        rows.push_back(row);
+    }
+    if (Huge != 0.0)
+        rows[size_t(Points / 2)].assign(size_t(Dims), Huge);
+    return rows;
+}
+
+std::unique_ptr<TMeasure> MakeMeasure(int Kind)
+{
+    switch (Kind) {
+    case 1:
+        return std::make_unique<TWeightedEuclid>();
+    case 2:
+        return std::make_unique<TManhatten>();
+    case 3:
+        return std::make_unique<TBooleanDist>();
+    default:
+        return std::make_unique<TEuclid>();
+    }
+}
+
+// One hierarchical run over its own copy of a table, item 1 hidden.
+struct TNearestRun {
+    TNearestRun(const std::vector<std::vector<double>>& Rows, int MeasureKind, THierarchical& AMethod)
+        : Table(Rows), Measure(MakeMeasure(MeasureKind)), Method(AMethod)
+    {
+        Table.Data.SetPointHidden(1, true);
+        Measure->Init(&Table.Data);
+        Method.SetMeasure(Measure.get());
+        Method.SetAllPoints(false);
+    }
+    std::vector<int> SourceOrder()
+    {
+        std::vector<int> order;
+        for (int p = 0; p < Table.Data.PointCount(); ++p)
+            order.push_back(Table.Data.GetPointPerm(p));
+        return order;
+    }
+    TClusterTable Table;
+    std::unique_ptr<TMeasure> Measure;
+    THierarchical& Method;
+};
+} // namespace
+
+// The spanning tree against the merge loop with the nearest-neighbour linkage:
+// the same merges, clusters, colours, order and working entries, on tables
+// where most distances tie, cut at every kind of k.
+TEST(NearestMerges, MatchTheMergeLoopOnTiedTables)
+{
+    struct TCase {
+        const char* Name;
+        int Measure, Dims, Points, Range, Repeat;
+        double Huge;
+        bool Tree; // the tree can take the distances
+    };
+    const TCase cases[] = {
+        {"all equal", 0, 3, 40, 1, 0, 0.0, true},
+        {"two values", 0, 1, 50, 2, 0, 0.0, true},
+        {"small grid", 2, 2, 60, 3, 0, 0.0, true},
+        {"duplicate rows", 1, 3, 60, 4, 3, 0.0, true},
+        {"boolean", 3, 6, 45, 5, 5, 0.0, true},
+        {"few ties", 1, 4, 50, 1000, 0, 0.0, true},
+        {"infinite distances", 0, 2, 30, 3, 0, 1e200, false},
+    };
+    RandSeed = 4242;
+    for (const TCase& c : cases) {
+        const auto rows = TiedRows(c.Dims, c.Points, c.Range, c.Repeat, c.Huge);
+        for (const int k : {1, 2, 3, 7, c.Points / 2, c.Points - 2, c.Points}) {
+            SCOPED_TRACE(std::string(c.Name) + ", k = " + std::to_string(k));
+            THierarchical treeMethod;
+            TLoopHierarchical loopMethod;
+            TNearestRun tree(rows, c.Measure, treeMethod);
+            TNearestRun loop(rows, c.Measure, loopMethod);
+            const std::vector<int> included = treeMethod.GetIncluded();
+            const int n = static_cast<int>(included.size());
+
+            // The merges themselves, over the first distances.
+            TTriangleMatrix w;
+            w.Resize(n);
+            double max = -1.0;
+            for (int i = 1; i < n; ++i)
+                for (int j = 0; j < i; ++j) {
+                    w.At(i, j) = tree.Measure->Distance(included[size_t(i)], included[size_t(j)]);
+                    max = std::max(max, w.Get(i, j));
+                }
+            TMatrixDistances distances(w);
+            std::vector<TMergePair> merges;
+            ASSERT_EQ(NearestNeighbourMerges(distances, n, n - k, merges), c.Tree);
+            if (c.Tree) {
+                EXPECT_EQ(merges, FastMerges(w, max, lkNearest, n - k));
+            }
+
+            treeMethod.Execute(k);
+            const QString treeLog = GetLog().last();
+            loopMethod.Execute(k);
+            EXPECT_EQ(treeLog.section(',', 1), GetLog().last().section(',', 1));
+            ASSERT_EQ(treeMethod.GetClusters().size(), loopMethod.GetClusters().size());
+            for (size_t i = 0; i < treeMethod.GetClusters().size(); ++i) {
+                ASSERT_EQ(treeMethod.GetClusters()[i].Count(), loopMethod.GetClusters()[i].Count());
+                for (int m = 0; m < treeMethod.GetClusters()[i].Count(); ++m)
+                    ASSERT_EQ(treeMethod.GetClusters()[i].GetMember(m), loopMethod.GetClusters()[i].GetMember(m));
+            }
+            EXPECT_EQ(tree.Table.Colors(), loop.Table.Colors());
+            EXPECT_EQ(tree.SourceOrder(), loop.SourceOrder());
+            for (int i = 0; i < n; ++i) {
+                for (int j = 0; j < n; ++j)
+                    ASSERT_EQ(treeMethod.GetWorkDist(i, j), loopMethod.GetWorkDist(i, j)) << i << " " << j;
+            }
         }
     }
 }
