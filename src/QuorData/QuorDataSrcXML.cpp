@@ -20,43 +20,81 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
+#include <algorithm>
 #include <exception>
 #include <thread>
 #include <limits>
 #include <new>
+#include <system_error>
 #include <string>
 
 namespace {
 
 // ---- the document -----------------------------------------------------------
 
-pugi::xml_node Variables(pugi::xml_node root)
+pugi::xml_node VariablesElement(pugi::xml_node root)
 {
     return root.child("data").child("variables");
 }
 
-pugi::xml_node Records(pugi::xml_node root)
+pugi::xml_node RecordsElement(pugi::xml_node root)
 {
     return root.child("data").child("records");
 }
 
 // Only elements count as children: the parser keeps no comments or
 // processing instructions, and a stray text between records is no record.
-int ElementCount(pugi::xml_node parent)
+std::vector<pugi::xml_node_struct*> Elements(pugi::xml_node parent)
 {
-    int n = 0;
+    std::vector<pugi::xml_node_struct*> elements;
     for (pugi::xml_node c = parent.first_child(); c; c = c.next_sibling())
         if (c.type() == pugi::node_element)
-            ++n;
-    return n;
+            elements.push_back(c.internal_object());
+    return elements;
 }
 
-pugi::xml_node NextElement(pugi::xml_node n)
+// ---- blocks of work ---------------------------------------------------------------
+
+// How many blocks of consecutive items Count items are worked in: Threads
+// when given; otherwise one per 2048 items, up to four or as many as the
+// machine has cores, so that small files start no threads.
+int BlockCount(int count, int threads)
 {
-    while (n && n.type() != pugi::node_element)
-        n = n.next_sibling();
-    return n;
+    constexpr int kItemsPerThread = 2048;
+    const int cores = int(std::min(4u, std::max(1u, std::thread::hardware_concurrency())));
+    return threads > 0 ? std::min(threads, std::max(1, count)) : std::clamp(count / kItemsPerThread, 1, cores);
+}
+
+// Runs Work(block, first, last) for each of Blocks blocks of consecutive
+// items of [0, Count): the first on the calling thread, every other on a
+// thread of its own (or on the caller when no thread can be had). The
+// first failure by block is raised once all have ended.
+template <class F>
+void ForEachBlock(int count, int blocks, const F& work)
+{
+    std::vector<std::exception_ptr> failures(static_cast<size_t>(blocks));
+    const auto run = [&](int b) {
+        try {
+            work(b, int(int64_t(count) * b / blocks), int(int64_t(count) * (b + 1) / blocks));
+        } catch (...) {
+            failures[size_t(b)] = std::current_exception();
+        }
+    };
+    std::vector<std::thread> workers;
+    workers.reserve(static_cast<size_t>(blocks));
+    for (int b = 1; b < blocks; ++b) {
+        try {
+            workers.emplace_back(run, b);
+        } catch (const std::system_error&) {
+            run(b);
+        }
+    }
+    run(0);
+    for (std::thread& worker : workers)
+        worker.join();
+    for (const std::exception_ptr& failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);
 }
 
 QString Utf8(const char* text)
@@ -248,13 +286,12 @@ double TokenValue(const char* begin, const char* end, int row, TNotNumbers& notN
 // Leading characters that are no token characters are skipped; between
 // values only blanks are. Any other character ends the record's values:
 // every later column reads 0.
-void ScanRecord(const char* s, int row, int rowCount, std::vector<double>& cells,
-                std::vector<TNotNumbers>& notNumbers)
+void ScanRecord(const char* s, int row, int rowCount, double* cells, std::vector<TNotNumbers>& notNumbers)
 {
     const char* p = s;
     while (*p && !IsTokenChar(*p))
         ++p;
-    double* cell = cells.data() + row;
+    double* cell = cells + row;
     for (size_t c = 0; c < notNumbers.size(); ++c, cell += rowCount) {
         const char* begin = p;
         double value = 0;
@@ -277,44 +314,30 @@ void ScanRecord(const char* s, int row, int rowCount, std::vector<double>& cells
 // from its last record to its first, and the registries are joined from the
 // last block to the first: values, registration order and indices are
 // exactly those of one scan from the last record to the first.
-void ScanRecords(const std::vector<const char*>& texts, int threads, std::vector<double>& cells,
+void ScanRecords(const std::vector<pugi::xml_node_struct*>& records, int threads, double* cells,
                  std::vector<TNotNumbers>& notNumbers)
 {
-    const int rows = int(texts.size());
+    const int rows = int(records.size());
     const int columns = int(notNumbers.size());
-    constexpr int kRowsPerThread = 2048;
-    const int cores = int(std::min(4u, std::max(1u, std::thread::hardware_concurrency())));
-    const int blocks = threads > 0 ? std::min(threads, std::max(1, rows)) : std::clamp(rows / kRowsPerThread, 1, cores);
+    const int blocks = BlockCount(rows, threads);
+    // Texts made of several pieces are joined in `joined`, which holds each
+    // only while its record is scanned.
     auto scan = [&](int first, int last, std::vector<TNotNumbers>& registries) {
+        std::string joined;
         for (int r = last - 1; r >= first; --r)
-            ScanRecord(texts[size_t(r)], r, rows, cells, registries);
+            ScanRecord(ElementText(pugi::xml_node(records[size_t(r)]), joined), r, rows, cells, registries);
     };
     if (blocks == 1) {
         scan(0, rows, notNumbers);
         return;
     }
     std::vector<std::vector<TNotNumbers>> registries(static_cast<size_t>(blocks));
-    std::vector<std::exception_ptr> failures(static_cast<size_t>(blocks));
-    std::vector<std::thread> workers;
-    for (int b = 0; b < blocks; ++b) {
-        const int first = int(int64_t(rows) * b / blocks);
-        const int last = int(int64_t(rows) * (b + 1) / blocks);
-        registries[size_t(b)].resize(size_t(columns));
+    for (std::vector<TNotNumbers>& registry : registries) {
+        registry.resize(size_t(columns));
         for (int c = 0; c < columns; ++c)
-            registries[size_t(b)][size_t(c)].Init(c);
-        workers.emplace_back([&, b, first, last] {
-            try {
-                scan(first, last, registries[size_t(b)]);
-            } catch (...) {
-                failures[size_t(b)] = std::current_exception();
-            }
-        });
+            registry[size_t(c)].Init(c);
     }
-    for (std::thread& worker : workers)
-        worker.join();
-    for (const std::exception_ptr& failure : failures)
-        if (failure)
-            std::rethrow_exception(failure);
+    ForEachBlock(rows, blocks, [&](int b, int first, int last) { scan(first, last, registries[size_t(b)]); });
     for (int b = blocks - 1; b >= 0; --b)
         for (int c = 0; c < columns; ++c)
             notNumbers[size_t(c)].Append(registries[size_t(b)][size_t(c)]);
@@ -413,12 +436,6 @@ int StrToInt(const char* text)
     return v;
 }
 
-// The document element of a loaded file.
-pugi::xml_node RootOf(const TXMLFile& File)
-{
-    return File.Document() ? File.Document()->document_element() : pugi::xml_node();
-}
-
 // Decided on the attribute's bytes, so that each cell makes one string and
 // copies none; the labels of a large file are a good part of reading it.
 TVariant TextOf(pugi::xml_node Node, const char* Name, const char* Fallback)
@@ -429,21 +446,45 @@ TVariant TextOf(pugi::xml_node Node, const char* Name, const char* Fallback)
     return TVariant(Utf8(text));
 }
 
-// The attribute Name (or Fallback) of the first Count element children of
-// Parent. Read aside, as the values are, so that a failure leaves the grid
-// as it was.
-std::vector<TVariant> ReadTexts(const TXMLFile& XMLFile, pugi::xml_node Parent, int Count, const char* Name,
-                                const char* Fallback)
+// The attributes of an element lie in the file's text, a few hundred bytes
+// from the next element's in a large file: asked for one by one they cost
+// a wait for memory each, asked for ahead they arrive together.
+constexpr int kPrefetchAhead = 16;
+
+// The parser places an element's attributes right after the element.
+void PrefetchElement(pugi::xml_node_struct* element)
 {
+    for (int line = 0; line < 4; ++line)
+        __builtin_prefetch(reinterpret_cast<const char*>(element) + 64 * line);
+}
+
+void PrefetchAttributes(pugi::xml_node_struct* element)
+{
+    if (const pugi::xml_attribute first = pugi::xml_node(element).first_attribute())
+        __builtin_prefetch(first.name());
+}
+
+// The attribute Name (or Fallback) of each element, in blocks on up to
+// Threads threads. Read aside, as the values are, so that a failure leaves
+// the grid as it was.
+std::vector<TVariant> ReadTexts(const TXMLFile& XMLFile, const std::vector<pugi::xml_node_struct*>& Elements,
+                                int Threads, const char* Name, const char* Fallback)
+{
+    const int count = int(Elements.size());
     std::vector<TVariant> texts;
     try {
-        texts.resize(size_t(Count));
-        int i = 0;
-        for (pugi::xml_node n = NextElement(Parent.first_child()); n && i < Count;
-             n = NextElement(n.next_sibling()), ++i)
-            texts[size_t(i)] = TextOf(n, Name, Fallback);
+        texts.resize(size_t(count));
+        ForEachBlock(count, BlockCount(count, Threads), [&](int, int first, int last) {
+            for (int i = first; i < last; ++i) {
+                if (i + 2 * kPrefetchAhead < last)
+                    PrefetchElement(Elements[size_t(i + 2 * kPrefetchAhead)]);
+                if (i + kPrefetchAhead < last)
+                    PrefetchAttributes(Elements[size_t(i + kPrefetchAhead)]);
+                texts[size_t(i)] = TextOf(pugi::xml_node(Elements[size_t(i)]), Name, Fallback);
+            }
+        });
     } catch (const std::bad_alloc&) {
-        OutOfMemory(XMLFile.FileName(), Count, 1);
+        OutOfMemory(XMLFile.FileName(), count, 1);
     }
     return texts;
 }
@@ -483,17 +524,23 @@ void TXMLFile::Load(const QString& FileName)
     const pugi::xml_node root = document->document_element();
     if (!root)
         ReadError(FileName, QStringLiteral("no document element"));
+    std::vector<pugi::xml_node_struct*> variables, records;
+    try {
+        variables = Elements(VariablesElement(root));
+        records = Elements(RecordsElement(root));
+    } catch (const std::bad_alloc&) {
+        ReadError(FileName, QStringLiteral("out of memory"));
+    }
     FDocument = std::move(document);
     FFileName = FileName;
-    // Counted once here, so that the grids need not walk the records again.
-    FVariableCount = ElementCount(Variables(root));
-    FRecordCount = ElementCount(Records(root));
+    FVariables = std::move(variables);
+    FRecords = std::move(records);
 }
 
 bool TXMLFile::Open(const QString& FileName)
 {
     Load(FileName);
-    return FVariableCount != 0 && FRecordCount != 0;
+    return !FVariables.empty() && !FRecords.empty();
 }
 
 // ---- TXMLDataSrc -------------------------------------------------------------------------
@@ -529,10 +576,11 @@ void TXMLDataSrc::SetCell(int Col, int Row, const TVariant& Value)
 
 void TXMLDataSrc::MakeGeneral()
 {
-    Columns.resize(Numbers.size());
-    for (size_t i = 0; i < Numbers.size(); ++i)
+    const size_t n = size_t(FColCount) * size_t(FRowCount);
+    Columns.resize(n);
+    for (size_t i = 0; i < n; ++i)
         Columns[i] = std::isnan(Numbers[i]) ? TVariant(int32_t(0)) : TVariant(Numbers[i]);
-    Numbers = std::vector<double>();
+    Numbers.reset();
     FCompact = false;
 }
 
@@ -543,28 +591,14 @@ void TXMLDataSrc::Load(const TXMLFile& XMLFile, int Threads)
     CheckTableSize(XMLFile.FileName(), columns, rows);
     // The new table is made aside and takes the grid's place only when it is
     // complete, so that a failure leaves the grid as it was.
-    std::vector<double> numbers;
+    std::unique_ptr<double[]> numbers;
     std::vector<TNotNumbers> notNumbers;
     try {
-        numbers.assign(size_t(columns) * size_t(rows), 0.0);
+        numbers.reset(new double[size_t(columns) * size_t(rows)]);
         notNumbers.resize(size_t(columns));
         for (int c = 0; c < columns; ++c)
             notNumbers[size_t(c)].Init(c);
-
-        // One walk over the document finds each record's text; texts made of
-        // several pieces are joined into strings kept until the scan ends.
-        std::vector<const char*> texts(size_t(rows), "");
-        std::deque<std::string> joined;
-        std::string pieces;
-        int r = 0;
-        for (pugi::xml_node record = NextElement(Records(RootOf(XMLFile)).first_child()); record && r < rows;
-             record = NextElement(record.next_sibling()), ++r) {
-            const char* text = ElementText(record, pieces);
-            if (text == pieces.c_str())
-                text = joined.emplace_back(pieces).c_str();
-            texts[size_t(r)] = text;
-        }
-        ScanRecords(texts, Threads, numbers, notNumbers);
+        ScanRecords(XMLFile.Records(), Threads, numbers.get(), notNumbers);
     } catch (const std::bad_alloc&) {
         OutOfMemory(XMLFile.FileName(), columns, rows);
     }
@@ -583,19 +617,19 @@ void TXMLTextSrc::SetTexts(std::vector<TVariant> Texts)
     SetRowCount(1);
     SetColCount(int(Texts.size()));
     Columns = std::move(Texts);
-    Numbers = std::vector<double>();
+    Numbers.reset();
     FCompact = false;
     FNotNumbers.clear();
 }
 
 void TXMLTextSrc::LoadNames(const TXMLFile& XMLFile)
 {
-    SetTexts(ReadTexts(XMLFile, Variables(RootOf(XMLFile)), XMLFile.VariableCount(), "name", nullptr));
+    SetTexts(ReadTexts(XMLFile, XMLFile.Variables(), 1, "name", nullptr));
 }
 
-void TXMLTextSrc::LoadLabels(const TXMLFile& XMLFile)
+void TXMLTextSrc::LoadLabels(const TXMLFile& XMLFile, int Threads)
 {
-    SetTexts(ReadTexts(XMLFile, Records(RootOf(XMLFile)), XMLFile.RecordCount(), "label", "id"));
+    SetTexts(ReadTexts(XMLFile, XMLFile.Records(), Threads, "label", "id"));
 }
 
 // ---- attributes, writing -----------------------------------------------------------------
@@ -604,17 +638,15 @@ void ReadXMLAttributes(const QString& FileName, TData& Data)
 {
     TXMLFile file;
     file.Load(FileName);
-    const pugi::xml_node root = RootOf(file);
     // Positions beyond the data object's are left alone: the file may have
     // changed since its grids were read.
-    int i = 0;
-    for (pugi::xml_node v = NextElement(Variables(root).first_child()); v && i < Data.DimCount();
-         v = NextElement(v.next_sibling()), ++i)
-        if (const pugi::xml_attribute hide = v.attribute("hide"))
+    const int dims = std::min(file.VariableCount(), Data.DimCount());
+    for (int i = 0; i < dims; ++i)
+        if (const pugi::xml_attribute hide = pugi::xml_node(file.Variables()[size_t(i)]).attribute("hide"))
             Data.SetDimHidden(i, std::strcmp(hide.value(), "0") != 0);
-    int j = 0;
-    for (pugi::xml_node r = NextElement(Records(root).first_child()); r && j < Data.PointCount();
-         r = NextElement(r.next_sibling()), ++j) {
+    const int points = std::min(file.RecordCount(), Data.PointCount());
+    for (int j = 0; j < points; ++j) {
+        const pugi::xml_node r(file.Records()[size_t(j)]);
         if (const pugi::xml_attribute color = r.attribute("color"))
             Data.SetPointColor(j, StrToInt(color.value()));
         if (const pugi::xml_attribute hide = r.attribute("hide"))

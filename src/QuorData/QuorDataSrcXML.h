@@ -13,6 +13,7 @@
 class TData;
 namespace pugi {
 class xml_document;
+struct xml_node_struct;
 }
 
 // A data file that cannot be read, parsed or written; the message names the
@@ -37,13 +38,17 @@ public:
     const pugi::xml_document* Document() const { return FDocument.get(); }
     // The name the document was loaded from, for messages.
     const QString& FileName() const { return FFileName; }
-    int VariableCount() const { return FVariableCount; }
-    int RecordCount() const { return FRecordCount; }
+    int VariableCount() const { return int(FVariables.size()); }
+    int RecordCount() const { return int(FRecords.size()); }
+    // The variable and record elements in file order, found in one walk at
+    // loading, so that the grids can share the records out among threads.
+    const std::vector<pugi::xml_node_struct*>& Variables() const { return FVariables; }
+    const std::vector<pugi::xml_node_struct*>& Records() const { return FRecords; }
 
 private:
     std::unique_ptr<pugi::xml_document> FDocument;
-    int FVariableCount = 0;
-    int FRecordCount = 0;
+    std::vector<pugi::xml_node_struct*> FVariables;
+    std::vector<pugi::xml_node_struct*> FRecords;
     QString FFileName;
 };
 
@@ -69,8 +74,10 @@ protected:
     // quarter of the memory of general cells, with a NaN (never a value of
     // the file) standing for the integer 0; the first cell set to anything
     // else turns it into general cells. Text grids hold general cells.
+    // The doubles are left unset when made: every cell is written by the
+    // reading threads, which also take the first touch of the memory.
     std::vector<TVariant> Columns;
-    std::vector<double> Numbers;
+    std::unique_ptr<double[]> Numbers;
     bool FCompact = false;
     std::vector<TNotNumbers> FNotNumbers; // one per column
 
@@ -83,8 +90,9 @@ class TXMLTextSrc : public TXMLDataSrc {
 public:
     // Cell i: the "name" of variable i.
     void LoadNames(const TXMLFile& XMLFile);
-    // Cell i: the "label" of record i, or its "id" when it has no label.
-    void LoadLabels(const TXMLFile& XMLFile);
+    // Cell i: the "label" of record i, or its "id" when it has no label;
+    // many labels are made on up to Threads threads, as the values are.
+    void LoadLabels(const TXMLFile& XMLFile, int Threads = 0);
 
 private:
     void SetTexts(std::vector<TVariant> Texts);
