@@ -1,9 +1,8 @@
 // Reading and writing a data file of 100,000 records by 20 variables,
 // against a bare parse of the same file by the XML parser. Two kinds of
 // values: short ones (three decimals) and full ones (15 significant digits).
-#include "QuorData/QuorData.h"
-#include "QuorData/QuorDataSrcTest.h"
 #include "QuorData/QuorDataSrcXML.h"
+#include "support/TestTable.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,17 +21,12 @@ namespace {
 constexpr int Dims = 20;
 constexpr int Points = 100000;
 
-struct TBenchTable {
-    TTestDataSrc Values;
-    TTestTextSrc DimNames;
-    TTestTextSrc PointNames;
-    TData Data;
-
+// The tests' table with random values, short or full, in place of its
+// integers.
+struct TBenchTable : TTestTable {
     explicit TBenchTable(bool full)
+        : TTestTable(Dims, Points, false, QStringLiteral("Dimension "), QStringLiteral("Item "))
     {
-        Values.Generate(Dims, Points);
-        DimNames.GenerateText(Dims, 1, QStringLiteral("Dimension "));
-        PointNames.GenerateText(1, Points, QStringLiteral("Item "));
         std::mt19937_64 random(230003);
         std::uniform_real_distribution<double> value(-1000.0, 1000.0);
         for (int p = 0; p < Points; ++p)
@@ -40,7 +34,7 @@ struct TBenchTable {
                 const double v = value(random);
                 Values.SetCell(d, p, TVariant(full ? v : std::round(v * 1000) / 1000));
             }
-        Data.SetDataSrc(&Values, &DimNames, &PointNames);
+        Load();
     }
 };
 

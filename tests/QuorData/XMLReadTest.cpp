@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <cstring>
 
 namespace {
 
@@ -263,6 +264,26 @@ TEST_F(XMLRead, NumbersReadAsTheirNearestDouble)
             ASSERT_EQ(src.Cell(c, r), TVariant(expected[size_t(r * 3 + c)])) << texts[r].toStdString();
 }
 
+TEST_F(XMLRead, NumbersReadAlikeNearTheEndOfTheTextAndFarFromIt)
+{
+    // Runs of digits around eight and sixteen, the mantissa's limits, and
+    // tokens that only begin like numbers; each followed by more and more
+    // blanks, so that it is read both near the text's end and far from it.
+    const char* const tokens[] = {"1234567.123456789012345", "12345678.5", "1234567.1234567812345678",
+                                  "0.12345678",              "0.123456781234567", "-.5",
+                                  "5.",                      "-0",                "9007199254740993",
+                                  "123456789012345678",      "0.0000000000000000001", "1.5e3",
+                                  "1.2.3",                   "12-3",              "-"};
+    for (const char* token : tokens) {
+        double expected = 0;
+        const char* end = token + std::strlen(token);
+        const auto [ptr, ec] = std::from_chars(token, end, expected);
+        const TVariant value = ec == std::errc() && ptr == end ? TVariant(expected) : Zero;
+        for (int blanks = 0; blanks < 30; ++blanks)
+            ASSERT_EQ(Scan(token + QByteArray(1 + blanks, ' ') + "7")[0], value) << token << " " << blanks;
+    }
+}
+
 TEST_F(XMLRead, ValuesReadOnSeveralThreadsAreThoseOfOne)
 {
     // Texts that are no numbers spread over the records, some in several
@@ -271,7 +292,8 @@ TEST_F(XMLRead, ValuesReadOnSeveralThreadsAreThoseOfOne)
     for (int r = 0; r < 5000; ++r) {
         const QString a = r % 7 == 0 ? QStringLiteral("x%1").arg(r % 3) : QString::number(r * 0.25);
         const QString b = r % 1000 == 999 ? QStringLiteral("late") : r % 11 == 0 ? QStringLiteral("NA") : QString::number(-r);
-        records += QStringLiteral("<record> %1 %2 1e%3 </record>").arg(a, b).arg(r % 300 - 150);
+        const QString name = (r % 2 ? QStringLiteral("id=\"i%1\"") : QStringLiteral("label=\"l%1\"")).arg(r);
+        records += QStringLiteral("<record %1> %2 %3 1e%4 </record>").arg(name, a, b).arg(r % 300 - 150);
     }
     const QString path = Write((QStringLiteral("<q><data><variables><realvariable name=\"a\"/><realvariable name=\"b\"/>"
                                               "<realvariable name=\"c\"/></variables><records>")
@@ -283,6 +305,11 @@ TEST_F(XMLRead, ValuesReadOnSeveralThreadsAreThoseOfOne)
     one.Load(file, 1);
     for (const int threads : {2, 3, 8}) {
         SCOPED_TRACE(threads);
+        TXMLTextSrc labels;
+        labels.LoadLabels(file, threads);
+        ASSERT_EQ(labels.ColCount(), 5000);
+        for (int r = 0; r < 5000; ++r)
+            ASSERT_EQ(labels.Cell(r, 0), TVariant((r % 2 ? QStringLiteral("i%1") : QStringLiteral("l%1")).arg(r)));
         TXMLDataSrc several;
         several.Load(file, threads);
         for (int c = 0; c < 3; ++c) {
