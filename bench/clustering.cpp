@@ -5,10 +5,10 @@
 // "peak_MB" counter is the process's peak resident size, so it speaks for one
 // benchmark only when run alone (--benchmark_filter).
 #include "QuorData/QuorData.h"
-#include "QuorData/QuorDataSrcTest.h"
 #include "clustering/QuorDistance.h"
 #include "clustering/QuorMethod.h"
 #include "platform/Random.h"
+#include "support/TestTable.h"
 
 #include <QCoreApplication>
 
@@ -31,21 +31,6 @@ double PeakMemoryMB()
     return 0.0;
 }
 
-class TBenchTable {
-public:
-    TBenchTable(int Dims, int Points)
-    {
-        Values.Generate(Dims, Points);
-        DimNames.GenerateText(Dims, 1, QStringLiteral("Dim "));
-        PointNames.GenerateText(1, Points, QStringLiteral("Item "));
-        Data.SetDataSrc(&Values, &DimNames, &PointNames);
-    }
-    TTestDataSrc Values;
-    TTestTextSrc DimNames;
-    TTestTextSrc PointNames;
-    TData Data;
-};
-
 void RunMethod(TData& Data, TMethode& Method, TMeasure& Measure, int k)
 {
     TObject actor;
@@ -61,7 +46,7 @@ void RunMethod(TData& Data, TMethode& Method, TMeasure& Measure, int k)
 void BM_Hierarchical(benchmark::State& state)
 {
     const int n = static_cast<int>(state.range(0));
-    TBenchTable table(10, n);
+    TTestTable table(10, n);
     for (auto _ : state) {
         TWeightedEuclid measure;
         THierarchical method;
@@ -79,7 +64,7 @@ BENCHMARK(BM_Hierarchical)
 void BM_KMedoids(benchmark::State& state)
 {
     const int n = static_cast<int>(state.range(0));
-    TBenchTable table(10, n);
+    TTestTable table(10, n);
     int iterations = 0;
     for (auto _ : state) {
         RandSeed = 1;
@@ -97,7 +82,7 @@ BENCHMARK(BM_KMedoids)->Arg(1000)->Arg(2000)->Arg(4000)->Arg(8000)->Unit(benchma
 void BM_MergeLoop(benchmark::State& state)
 {
     const int n = static_cast<int>(state.range(0));
-    TBenchTable table(10, n);
+    TTestTable table(10, n);
     TWeightedEuclid measure;
     measure.Init(&table.Data);
     TTriangleMatrix distances;
