@@ -72,9 +72,11 @@ bool SpanningTree(IItemDistances& Distances, int ItemCount, std::vector<TTreeEdg
 // a sweep over the clusters in ascending order: a cluster C is joined with
 // every group it touches among the clusters before it (each such group is
 // already whole), the group with the smallest item absorbing C first and
-// then the others in ascending order. Which clusters touch follows from the
-// tree edges at h alone where a part holds one edge; elsewhere the pairs at
-// h are looked up, each pair of items at most once over the whole run.
+// then the others in ascending order. Clusters touch only within a part the
+// tree edges at h join; a tree edge shows two that touch, any other two of a
+// part are looked up pair by pair, each pair of items at most once over the
+// whole run. Nodes are the level's clusters by their index in FNodes; a
+// group's root is its smallest node.
 class TMergeFinder {
 public:
     TMergeFinder(IItemDistances& Distances, int ItemCount, int Count, std::vector<TMergePair>& Merges)
@@ -117,15 +119,16 @@ private:
 
     bool Done() const { return FMerges.size() >= FCount; }
 
-    int Find(int x)
+    // The root of x in a forest of parent links, halving the path on the way.
+    static int FindRoot(std::vector<int>& Up, int x)
     {
-        while (FParent[static_cast<size_t>(x)] != x) {
-            const int up = FParent[static_cast<size_t>(FParent[static_cast<size_t>(x)])];
-            FParent[static_cast<size_t>(x)] = up;
-            x = up;
+        while (Up[static_cast<size_t>(x)] != x) {
+            Up[static_cast<size_t>(x)] = Up[static_cast<size_t>(Up[static_cast<size_t>(x)])];
+            x = Up[static_cast<size_t>(x)];
         }
         return x;
     }
+    int Find(int x) { return FindRoot(FParent, x); }
 
     void Emit(int A, int B)
     {
@@ -135,17 +138,6 @@ private:
         FParent[static_cast<size_t>(B)] = A;
         FNextMember[static_cast<size_t>(FLastMember[static_cast<size_t>(A)])] = B;
         FLastMember[static_cast<size_t>(A)] = FLastMember[static_cast<size_t>(B)];
-    }
-
-    // Groups within one level: nodes are the level's clusters by their index
-    // in FNodes; a group's root is its smallest node.
-    int FindGroup(std::vector<int>& Up, int x)
-    {
-        while (Up[static_cast<size_t>(x)] != x) {
-            Up[static_cast<size_t>(x)] = Up[static_cast<size_t>(Up[static_cast<size_t>(x)])];
-            x = Up[static_cast<size_t>(x)];
-        }
-        return x;
     }
 
     int Node(int Cluster) const
@@ -176,8 +168,8 @@ private:
         for (auto& [a, b] : FEnds) {
             a = Node(a);
             b = Node(b);
-            const int ra = FindGroup(FPart, a);
-            const int rb = FindGroup(FPart, b);
+            const int ra = FindRoot(FPart, a);
+            const int rb = FindRoot(FPart, b);
             FPart[static_cast<size_t>(std::max(ra, rb))] = std::min(ra, rb);
             ++FBelowStart[static_cast<size_t>(b) + 1];
         }
@@ -193,7 +185,7 @@ private:
         FOrder.resize(m);
         std::iota(FOrder.begin(), FOrder.end(), 0);
         for (size_t u = 0; u < m; ++u)
-            FPart[u] = FindGroup(FPart, static_cast<int>(u));
+            FPart[u] = FindRoot(FPart, static_cast<int>(u));
         std::sort(FOrder.begin(), FOrder.end(), [this](int a, int b) {
             const int pa = FPart[static_cast<size_t>(a)];
             const int pb = FPart[static_cast<size_t>(b)];
@@ -233,7 +225,7 @@ private:
             const int u = *it;
             FTouched.clear();
             for (size_t k = FBelowStart[static_cast<size_t>(u)]; k < FBelowStart[static_cast<size_t>(u) + 1]; ++k) {
-                const int r = FindGroup(FGroup, FBelow[k]);
+                const int r = FindRoot(FGroup, FBelow[k]);
                 if (FMark[static_cast<size_t>(r)] != u) {
                     FMark[static_cast<size_t>(r)] = u;
                     FTouched.push_back(r);
