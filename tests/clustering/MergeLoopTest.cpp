@@ -95,6 +95,21 @@ private:
     const TTriangleMatrix& FWork;
 };
 
+// The distances of the included items as a run measures them, and their
+// largest, before the run moves the items.
+TTriangleMatrix FirstDistances(TMeasure& Measure, const std::vector<int>& Included, double& Max)
+{
+    const int n = static_cast<int>(Included.size());
+    TTriangleMatrix w;
+    w.Resize(n);
+    for (int i = 1; i < n; ++i)
+        for (int j = 0; j < i; ++j) {
+            w.At(i, j) = Measure.Distance(Included[size_t(i)], Included[size_t(j)]);
+            Max = std::max(Max, w.Get(i, j));
+        }
+    return w;
+}
+
 bool SameBits(const TTriangleMatrix& a, const TTriangleMatrix& b)
 {
     for (int i = 1; i < a.ItemCount(); ++i)
@@ -174,16 +189,9 @@ TEST(MergeLoop, HierarchicalRunsFollowTheReferenceOnBooleanDistances)
         h.SetLinkage(linkage == lkNearest ? "min" : linkage == lkFurthest ? "max" : "average");
         const int k = 6;
         // The first distances, read before the run moves the items.
-        const std::vector<int> included = h.GetIncluded();
-        const int n = static_cast<int>(included.size());
-        TTriangleMatrix w;
-        w.Resize(n);
+        const int n = static_cast<int>(h.GetIncluded().size());
         double max = -1.0;
-        for (int i = 1; i < n; ++i)
-            for (int j = 0; j < i; ++j) {
-                w.At(i, j) = measure.Distance(included[size_t(i)], included[size_t(j)]);
-                max = std::max(max, w.Get(i, j));
-            }
+        TTriangleMatrix w = FirstDistances(measure, h.GetIncluded(), max);
         h.Execute(k);
 
         // Rebuild the clusters from the reference merges over the first
@@ -296,18 +304,11 @@ TEST(NearestMerges, MatchTheMergeLoopOnTiedTables)
             TLoopHierarchical loopMethod;
             TNearestRun tree(rows, c.Measure, treeMethod);
             TNearestRun loop(rows, c.Measure, loopMethod);
-            const std::vector<int> included = treeMethod.GetIncluded();
-            const int n = static_cast<int>(included.size());
+            const int n = static_cast<int>(treeMethod.GetIncluded().size());
 
             // The merges themselves, over the first distances.
-            TTriangleMatrix w;
-            w.Resize(n);
             double max = -1.0;
-            for (int i = 1; i < n; ++i)
-                for (int j = 0; j < i; ++j) {
-                    w.At(i, j) = tree.Measure->Distance(included[size_t(i)], included[size_t(j)]);
-                    max = std::max(max, w.Get(i, j));
-                }
+            TTriangleMatrix w = FirstDistances(*tree.Measure, treeMethod.GetIncluded(), max);
             TMatrixDistances distances(w);
             std::vector<TMergePair> merges;
             ASSERT_EQ(NearestNeighbourMerges(distances, n, n - k, merges), c.Tree);
