@@ -249,8 +249,11 @@ double TMethode::GetWorkDist(int i, int j) const
 {
     if (i == j)
         return 0.0;
-    if (!FWorkDistFromClusters)
-        return WorkDist.Get(i, j);
+    if (!FWorkDistFromClusters) {
+        // A method that merges nothing keeps no working matrix: its entries
+        // are the first distances.
+        return WorkDist.ItemCount() > 0 ? WorkDist.Get(i, j) : GetDist(i, j);
+    }
     const TCluster& a = Clusters[static_cast<size_t>(i)];
     const TCluster& b = Clusters[static_cast<size_t>(j)];
     if (a.Count() == 0 || b.Count() == 0)

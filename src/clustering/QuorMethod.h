@@ -140,7 +140,8 @@ public:
     // afresh, at the items' present places.
     double GetDist(int i, int j) const;
     // The working entry of included items i and j: of two clusters the
-    // distance their linkage gives, of an item merged away -1.
+    // distance their linkage gives, of an item merged away -1; the first
+    // distance for a method that merges nothing.
     double GetWorkDist(int i, int j) const;
     // Swaps two entries when both indices lie inside the array.
     static void Exchange(std::vector<int>& Array, int i, int j);

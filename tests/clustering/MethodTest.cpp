@@ -285,6 +285,8 @@ TEST(KMean, MembersAreInItemOrderAndClustersNumberedAsVisited)
             expectedColors.insert(expectedColors.end(), m.size(), ClusterColors[size_t(number++)]);
         }
         EXPECT_EQ(t.Colors(), expectedColors);
+        // Nothing merged: the working entries are the first distances.
+        EXPECT_EQ(run.KMean.GetWorkDist(0, 6), run.KMean.GetDist(0, 6));
     }
 }
 
