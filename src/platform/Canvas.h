@@ -348,7 +348,10 @@ private:
     bool FillImageDirectly(std::span<const QRect> DeviceRects, TColor Color);
     void StrokeWide(std::span<const TPoint> DevicePoints, bool Closed);
     // A copy-mode wide stroke with round ends and joins written into the
-    // device's pixels; false when the device does not allow it.
+    // device's pixels: those whose centres lie within half the width of a
+    // segment, with Qt's widths across lines and a pixel in a hundred or
+    // fewer differing from Qt's on the rims. False when the device does not
+    // allow it.
     bool StrokeWideIntoImage(std::span<const TPoint> DevicePoints, bool Closed);
     // A one-pixel polyline in copy mode written into the device's pixels;
     // False when the device is not an image that allows it.
