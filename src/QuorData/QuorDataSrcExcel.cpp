@@ -2,6 +2,9 @@
 
 #include "platform/Exceptions.h"
 
+#include <algorithm>
+#include <optional>
+
 namespace {
 
 int Count(const TDispatch& range, const QString& what)
@@ -12,6 +15,25 @@ int Count(const TDispatch& range, const QString& what)
 TVariant AddressOf(const TDispatch& range)
 {
     return range.Get(QStringLiteral("Address"), {false, false, int32_t(1), true, TDispatchValue()}).AsVariant();
+}
+
+// Cells whose calls are under way at once during a cache fill: enough to
+// keep the bus busy, few enough that the spreadsheet holds only a handful of
+// cell objects at a time.
+constexpr size_t FillBlock = 64;
+
+// The cell of a finished read; false, with Null, for any automation failure.
+bool ReadCell(const std::optional<TPendingGet>& Read, TVariant& Cell)
+{
+    Cell = TVariant::Null();
+    if (!Read)
+        return false;
+    try {
+        Cell = Read->Result().AsVariant();
+        return true;
+    } catch (const EOleError&) {
+        return false;
+    }
 }
 
 } // namespace
@@ -51,6 +73,38 @@ void TExcelOleDataSrc::SetCell(int Col, int Row, const TVariant& Value)
     } catch (const EOleError&) {
         // A write the spreadsheet refuses leaves its cell as it was.
     }
+}
+
+void TExcelOleDataSrc::FillCache()
+{
+    const size_t cols = size_t(std::max(0, FColCount));
+    const size_t cells = Cache.size() * cols;
+    std::vector<std::vector<TVariant>> fresh(Cache.size(), std::vector<TVariant>(cols));
+    bool failed = false;
+    std::vector<TPendingGet> items;
+    std::vector<std::optional<TPendingGet>> values;
+    for (size_t first = 0; first < cells; first += FillBlock) {
+        const size_t count = std::min(FillBlock, cells - first);
+        items.clear();
+        for (size_t i = first; i < first + count; ++i)
+            items.push_back(FRange.BeginGet(QStringLiteral("Item"), {int32_t(i / cols + 1), int32_t(i % cols + 1)}));
+        values.assign(count, std::nullopt);
+        for (size_t i = 0; i < count; ++i) {
+            try {
+                values[i] = items[i].Result().AsDispatch().BeginGet(QStringLiteral("Value2"), {});
+            } catch (const EOleError&) {
+                // This cell reads Null; its neighbours may still answer.
+            }
+        }
+        for (size_t i = 0; i < count; ++i)
+            if (!ReadCell(values[i], fresh[(first + i) / cols][(first + i) % cols]))
+                failed = true;
+    }
+    // A refused cell and a spreadsheet gone both read Null; the range itself
+    // tells them apart.
+    if (failed)
+        AddressOf(FRange);
+    Cache.swap(fresh);
 }
 
 void TExcelOleDataSrc::SetRange(const TDispatch& Range)

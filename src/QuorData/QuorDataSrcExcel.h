@@ -23,6 +23,13 @@ public:
     // automation error and leaves the cache as it was.
     virtual void Refresh();
 
+    // Every cell through its two calls, as GetCell reads it, but a block of
+    // cells at a time: the block's Item calls go out together, then their
+    // Value2 calls, so that the round trips to another process overlap.
+    // When cells fail and the range no longer answers (the spreadsheet went
+    // away during the fill), raises that error and leaves the cache as it was.
+    void FillCache() override;
+
     const TDispatch& Range() const { return FRange; }
     const TVariant& Address() const { return FAddress; }
 

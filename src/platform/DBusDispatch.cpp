@@ -5,6 +5,7 @@
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusMetaType>
+#include <QDBusPendingCall>
 #include <QDBusVariant>
 
 using namespace AutomationBus;
@@ -93,8 +94,17 @@ public:
     const TDBusObjectRef& Ref() const { return FRef; }
     const QDBusConnection& Bus() const { return FBus; }
 
+    TPendingGet BeginGet(const QString& Name, const TDispatchArgs& Args) override
+    {
+        QDBusPendingCall pending = FBus.asyncCall(InvokeMessage(Name, dfGet, Args));
+        return TPendingGet([pending, bus = FBus]() mutable {
+            pending.waitForFinished();
+            return Answer(pending.reply(), bus);
+        });
+    }
+
 private:
-    TDispatchValue Invoke(const QString& Name, uint Flags, const TDispatchArgs& Args)
+    QDBusMessage InvokeMessage(const QString& Name, uint Flags, const TDispatchArgs& Args) const
     {
         QVariantList wire;
         wire.reserve(static_cast<qsizetype>(Args.size()));
@@ -104,12 +114,21 @@ private:
                                                            QLatin1String(Interface), QStringLiteral("Invoke"));
         call << Name << Flags << QVariant::fromValue(wire);
         call.setAutoStartService(false);
-        const QDBusMessage reply = FBus.call(call);
-        if (reply.type() == QDBusMessage::ErrorMessage)
-            throw EOleError(reply.errorMessage().isEmpty() ? reply.errorName() : reply.errorMessage());
-        if (reply.arguments().isEmpty())
+        return call;
+    }
+
+    static TDispatchValue Answer(const QDBusMessage& Reply, const QDBusConnection& Bus)
+    {
+        if (Reply.type() == QDBusMessage::ErrorMessage)
+            throw EOleError(Reply.errorMessage().isEmpty() ? Reply.errorName() : Reply.errorMessage());
+        if (Reply.arguments().isEmpty())
             return TDispatchValue(TVariant());
-        return DecodeAutomationValue(reply.arguments().constFirst(), RemoteImporter(FBus));
+        return DecodeAutomationValue(Reply.arguments().constFirst(), RemoteImporter(Bus));
+    }
+
+    TDispatchValue Invoke(const QString& Name, uint Flags, const TDispatchArgs& Args)
+    {
+        return Answer(FBus.call(InvokeMessage(Name, Flags, Args)), FBus);
     }
 
     QDBusConnection FBus;

@@ -7,12 +7,10 @@ namespace {
 // Every failure of a late-bound call reaches the caller as one error class,
 // whatever the object raised, so callers catch EOleError alone.
 template <typename F>
-auto Invoke(const std::shared_ptr<IAutomationObject>& object, const QString& name, F&& call)
+auto AsOleError(const QString& name, F&& call)
 {
-    if (!object)
-        throw EOleError(QStringLiteral("%1: object variable not set").arg(name));
     try {
-        return call(*object);
+        return call();
     } catch (const EOleError&) {
         throw;
     } catch (const EAbort&) {
@@ -20,6 +18,14 @@ auto Invoke(const std::shared_ptr<IAutomationObject>& object, const QString& nam
     } catch (const std::exception& e) {
         throw EOleError(QStringLiteral("%1: %2").arg(name, ExceptionMessage(e)));
     }
+}
+
+template <typename F>
+auto Invoke(const std::shared_ptr<IAutomationObject>& object, const QString& name, F&& call)
+{
+    if (!object)
+        throw EOleError(QStringLiteral("%1: object variable not set").arg(name));
+    return AsOleError(name, [&] { return call(*object); });
 }
 
 [[noreturn]] void TypeMismatch()
@@ -54,6 +60,37 @@ TDispatchValue TDispatch::Call(const QString& Name) const
 TDispatchValue TDispatch::Call(const QString& Name, const TDispatchArgs& Args) const
 {
     return Invoke(FObject, Name, [&](IAutomationObject& o) { return o.Call(Name, Args); });
+}
+
+TPendingGet TDispatch::BeginGet(const QString& Name, const TDispatchArgs& Args) const
+{
+    try {
+        const TPendingGet pending = Invoke(FObject, Name, [&](IAutomationObject& o) { return o.BeginGet(Name, Args); });
+        return TPendingGet([pending, Name] { return AsOleError(Name, [&] { return pending.Result(); }); });
+    } catch (const EOleError&) {
+        return TPendingGet::Failed(std::current_exception());
+    }
+}
+
+TPendingGet TPendingGet::Answered(const TDispatchValue& Value)
+{
+    return TPendingGet([Value] { return Value; });
+}
+
+TPendingGet TPendingGet::Failed(std::exception_ptr Error)
+{
+    return TPendingGet([Error]() -> TDispatchValue { std::rethrow_exception(Error); });
+}
+
+TPendingGet IAutomationObject::BeginGet(const QString& Name, const TDispatchArgs& Args)
+{
+    try {
+        return TPendingGet::Answered(Get(Name, Args));
+    } catch (const EAbort&) {
+        throw;
+    } catch (...) {
+        return TPendingGet::Failed(std::current_exception());
+    }
 }
 
 const TVariant& TDispatchValue::AsVariant() const

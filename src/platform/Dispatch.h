@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <exception>
+#include <functional>
 #include <memory>
 #include <variant>
 #include <vector>
@@ -15,6 +17,7 @@
 
 class IAutomationObject;
 class TDispatchValue;
+class TPendingGet;
 
 using TDispatchArgs = std::vector<TDispatchValue>;
 
@@ -41,6 +44,10 @@ public:
     // Method call with result (an empty value when the method has none).
     TDispatchValue Call(const QString& Name) const;
     TDispatchValue Call(const QString& Name, const TDispatchArgs& Args) const;
+    // A property read whose answer is collected later, so that the reads of
+    // several cells to another process overlap. It raises nothing itself:
+    // every failure, an unassigned reference's too, comes from Result().
+    TPendingGet BeginGet(const QString& Name, const TDispatchArgs& Args) const;
 
 private:
     std::shared_ptr<IAutomationObject> FObject;
@@ -73,6 +80,21 @@ private:
     std::variant<std::monostate, TVariant, bool, TDispatch> FValue;
 };
 
+// A property read under way: Result() waits for its answer and gives the
+// value, or raises the read's EOleError, as Get would have. It is asked
+// once: an object in the answer counts one reference each time.
+class TPendingGet {
+public:
+    explicit TPendingGet(std::function<TDispatchValue()> Answer) : FAnswer(std::move(Answer)) {}
+    static TPendingGet Answered(const TDispatchValue& Value);
+    static TPendingGet Failed(std::exception_ptr Error);
+
+    TDispatchValue Result() const { return FAnswer(); }
+
+private:
+    std::function<TDispatchValue()> FAnswer;
+};
+
 // The members of an automation object, answered by name. Implementations
 // raise EOleError for unknown members, wrong arguments and refused calls.
 class IAutomationObject {
@@ -81,6 +103,8 @@ public:
     virtual TDispatchValue Get(const QString& Name, const TDispatchArgs& Args) = 0;
     virtual void Put(const QString& Name, const TDispatchArgs& Args, const TDispatchValue& Value) = 0;
     virtual TDispatchValue Call(const QString& Name, const TDispatchArgs& Args) = 0;
+    // A read that may answer later; an object of this process answers now.
+    virtual TPendingGet BeginGet(const QString& Name, const TDispatchArgs& Args);
 };
 
 // Raises the automation error for a member the object does not have.

@@ -2,6 +2,8 @@
 #include "QuorData/QuorDataSrcExcel.h"
 #include "platform/Exceptions.h"
 #include "spreadsheet/SpreadsheetModel.h"
+#include "platform/DBusDispatch.h"
+#include "support/SpreadsheetPeer.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -194,3 +196,68 @@ TEST(ExcelOleDataSrc, TheDataObjectReadsTheSelectionLayout)
     EXPECT_EQ(data.GetValue(1, 1), -1.0); // empty
     EXPECT_THROW(data.GetValueDirect(1, 1), EVariantError);
 }
+
+namespace {
+
+// A range of a spreadsheet peer process, so that every read crosses the bus
+// and the cache fill overlaps its calls: 40 rows by 5 columns, more cells
+// than one block of the fill.
+class ExcelOleDataSrcOverTheBus : public ::testing::Test {
+protected:
+    static constexpr int Rows = 40;
+    static constexpr int Cols = 5;
+
+    void SetUp() override
+    {
+        if (!QDBusConnection::sessionBus().isConnected())
+            GTEST_SKIP() << "no session bus";
+        Peer = std::make_unique<TSpreadsheetPeer>();
+        ASSERT_TRUE(Peer->Started());
+        Peer->AddTable(Book, Rows, Cols);
+        Src.SetRange(RemoteDispatch(Peer->Bus(), Peer->Application()).Get(QStringLiteral("Selection")).AsDispatch());
+    }
+
+    int Control(const char* Member, const QVariantList& Args = {})
+    {
+        return Peer->Control(QString::fromLatin1(Member), Args).toInt();
+    }
+
+    const QString Book = QStringLiteral("Book1");
+    std::unique_ptr<TSpreadsheetPeer> Peer;
+    TExcelOleDataSrc Src;
+};
+
+TEST_F(ExcelOleDataSrcOverTheBus, CacheFillReadsWhatSingleReadsRead)
+{
+    Control("RefuseReadAt", {Book, 17, 3});
+    std::vector<TVariant> single;
+    for (int r = 0; r < Rows; ++r)
+        for (int c = 0; c < Cols; ++c)
+            single.push_back(Src.Cell(c, r));
+    EXPECT_TRUE(single[16 * Cols + 2].isNull());
+    EXPECT_EQ(single[16 * Cols + 3], TVariant(174.0));
+    const int objects = Control("LiveObjects");
+    const int reads = Control("ValueReads", {Book});
+
+    Src.SetCached(true);
+    // Each cell once, and every cell object it asked for released again
+    // (the control call comes after the releases on the same connection).
+    EXPECT_EQ(Control("ValueReads", {Book}), reads + Rows * Cols);
+    EXPECT_EQ(Control("LiveObjects"), objects);
+    for (int r = 0; r < Rows; ++r)
+        for (int c = 0; c < Cols; ++c)
+            EXPECT_EQ(Src.Cell(c, r), single[size_t(r * Cols + c)]) << r << ", " << c;
+}
+
+TEST_F(ExcelOleDataSrcOverTheBus, SpreadsheetGoneDuringTheFillFailsItAndKeepsTheCache)
+{
+    Src.SetCached(true);
+    Control("ExitAfterReads", {Book, Control("ValueReads", {Book}) + 70});
+    EXPECT_THROW(Src.Refresh(), EOleError);
+    EXPECT_EQ(Src.Cell(1, 0), TVariant("Dim 1"));
+    EXPECT_EQ(Src.Cell(4, 39), TVariant(405.0));
+    // Nothing waits on the gone peer.
+    EXPECT_THROW(Src.Refresh(), EOleError);
+}
+
+} // namespace

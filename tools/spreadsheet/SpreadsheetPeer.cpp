@@ -14,6 +14,9 @@
 //   CloseWorkbook(s Workbook)              WorkbookBeforeClose(workbook), then closed
 //   LiveObjects() -> i                     exported objects not yet released
 //   ValueReads(s Workbook) -> i            cell reads asked of the workbook's first sheet
+//   RefuseReadAt(s Workbook, i Row, i Column)  reads of that cell fail
+//   ExitAfterReads(s Workbook, i Count)    the peer ends abruptly, as a crash would, once
+//                                          the first sheet has answered Count cell reads
 // Events are signals of /Application, interface org.quorbel.SpreadsheetEvents.
 
 #include "platform/DBusDispatch.h"
@@ -30,6 +33,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <unordered_map>
@@ -168,6 +172,8 @@ private:
         } else {
             result = object.Call(name, args);
         }
+        if (FExitSheet && FExitSheet->ValueReads() >= FExitAfterReads)
+            std::_Exit(3);
         const QVariant wire =
             EncodeAutomationValue(result, [this](const TDispatch& Object) { return Export(Object); });
         return Message.createReply(QVariant::fromValue(QDBusVariant(wire)));
@@ -215,6 +221,11 @@ private:
             FWorkbooks.erase(a[0].toString());
         } else if (member == QLatin1String("ValueReads") && a.size() == 1) {
             return Message.createReply(Workbook(a[0].toString())->Sheets().front()->ValueReads());
+        } else if (member == QLatin1String("RefuseReadAt") && a.size() == 3) {
+            Workbook(a[0].toString())->Sheets().front()->RefuseReadAt(a[1].toInt(), a[2].toInt());
+        } else if (member == QLatin1String("ExitAfterReads") && a.size() == 2) {
+            FExitSheet = Workbook(a[0].toString())->Sheets().front();
+            FExitAfterReads = a[1].toInt();
         } else if (member == QLatin1String("LiveObjects") && a.isEmpty()) {
             return Message.createReply(static_cast<int>(FObjects.size()));
         } else {
@@ -231,6 +242,8 @@ private:
     // is found without a search.
     std::unordered_map<const IAutomationObject*, QString> FPaths;
     int FNextId = 0;
+    std::shared_ptr<TSheetModel> FExitSheet;
+    int FExitAfterReads = 0;
 };
 
 } // namespace
