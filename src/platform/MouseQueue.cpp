@@ -159,6 +159,7 @@ public:
     void MarkPolled() { FPolled = true; }
     bool IsPolling() const { return FScopeDepth > 0 && FPolled; }
     void AddAfterPolling(std::function<void()> action) { FAfterPolling.push_back(std::move(action)); }
+    int ActionsAfterPolling() const { return int(FAfterPolling.size()); }
 
 private:
     QCoreApplication* FInstalledOn = nullptr;
@@ -223,6 +224,11 @@ void RunAfterPolling(std::function<void()> Action)
         queue.AddAfterPolling(std::move(Action));
     else
         Action();
+}
+
+int ActionsAfterPolling()
+{
+    return TMouseQueue::Instance().ActionsAfterPolling();
 }
 
 } // namespace MouseQueue

@@ -40,6 +40,8 @@ bool IsPolling();
 // nothing polls. Work that must not run inside a drag (incoming automation
 // calls) waits this way.
 void RunAfterPolling(std::function<void()> Action);
+// The actions waiting for the polling to end.
+int ActionsAfterPolling();
 
 } // namespace MouseQueue
 

@@ -1,7 +1,10 @@
 #include "MainWindowFixture.h"
 #include "app/Automation.h"
 #include "app/AutomationServer.h"
+#include "ObjectEditor/ObjectEditor.h"
 #include "platform/DBusDispatch.h"
+#include "platform/MouseQueue.h"
+#include "support/Gestures.h"
 #include "support/SpreadsheetPeer.h"
 
 #include <QAction>
@@ -9,10 +12,14 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QFile>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 namespace {
 
@@ -147,6 +154,49 @@ TEST_F(AutomationTest, BadCallsGetErrorRepliesAndChangeNothing)
     EXPECT_EQ(Object(QStringLiteral("NoSuchMember")).type(), QDBusMessage::ErrorMessage);
     // The object stays usable.
     EXPECT_EQ(Object(QStringLiteral("ToggleQuorMethod"), {4}).type(), QDBusMessage::ReplyMessage);
+    EXPECT_TRUE(Manager().HasClient(QStringLiteral("AndrewsCurves")));
+}
+
+TEST_F(AutomationTest, CallDuringADragIsAnsweredAfterTheDrag)
+{
+    TSpreadsheetPeer peer;
+    ASSERT_TRUE(peer.Started());
+    peer.AddTable(QStringLiteral("Book1"), 6, 4);
+    ASSERT_EQ(Object(QStringLiteral("Open"), {QVariant::fromValue(peer.Application())}).type(),
+              QDBusMessage::ReplyMessage);
+    OpenPlot(QStringLiteral("ScatterplotMatrix"));
+    const QList<QMdiSubWindow*> plots = Window->MdiArea()->subWindowList();
+    ASSERT_FALSE(plots.isEmpty());
+    auto* editor = plots.first()->widget()->findChild<TGOEdit*>();
+    ASSERT_TRUE(editor);
+    // A press polls when it lands on the plot's drawing.
+    ASSERT_TRUE(ProcessEventsUntil([&] { return editor->GetObjects() != nullptr; }));
+
+    QDBusMessage toggle = QDBusMessage::createMethodCall(QDBusConnection::sessionBus().baseService(), ObjectPath,
+                                                         QStringLiteral("org.quorbel.IQuorbelStandalone"),
+                                                         QStringLiteral("ToggleQuorMethod"));
+    toggle << 4;
+    std::optional<QDBusPendingCall> pending;
+    bool arrived = false;
+    bool answeredInside = true;
+    HoverGesture(editor, {5, 5});
+    TGesture(editor)
+        .Paced()
+        .MoveTo({15, 15})
+        .Then([&] {
+            pending = Client->asyncCall(toggle);
+            arrived = ProcessEventsUntil([] { return MouseQueue::ActionsAfterPolling() == 1; });
+        })
+        .MoveTo({25, 25})
+        .Then([&] { answeredInside = pending->isFinished() || Manager().HasClient(QStringLiteral("AndrewsCurves")); })
+        .Release({25, 25})
+        .Press({5, 5});
+
+    EXPECT_TRUE(arrived);
+    EXPECT_FALSE(answeredInside);
+    ASSERT_TRUE(pending);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return pending->isFinished(); }));
+    EXPECT_EQ(pending->reply().type(), QDBusMessage::ReplyMessage) << pending->reply().errorMessage().toStdString();
     EXPECT_TRUE(Manager().HasClient(QStringLiteral("AndrewsCurves")));
 }
 
