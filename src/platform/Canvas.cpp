@@ -826,9 +826,15 @@ void TCanvas::Polyline(std::span<const TPoint> Points)
     const TPen& pen = FState.Pen;
     if (pen.Style() == TPenStyle::psClear)
         return;
-    std::vector<TPoint>& device = FLinePoints;
-    device.assign(Points.begin(), Points.end());
-    LPtoDP(device);
+    // Under the identity mapping of nearly every paint the points are
+    // device points already.
+    std::span<const TPoint> device = Points;
+    const TState& s = FState;
+    if (s.WindowOrg != s.ViewportOrg || s.WindowExt != s.ViewportExt) {
+        FLinePoints.assign(Points.begin(), Points.end());
+        LPtoDP(FLinePoints);
+        device = FLinePoints;
+    }
     if (pen.Width() > 1) {
         StrokeWide(device, false);
         return;
@@ -861,7 +867,9 @@ bool TCanvas::PolylineIntoImage(std::span<const TPoint> DevicePoints, TColor Col
         const TPoint& a = DevicePoints[i];
         const TPoint& b = DevicePoints[i + 1];
         const QRect box(QPoint(std::min(a.x, b.x), std::min(a.y, b.y)), QPoint(std::max(a.x, b.x), std::max(a.y, b.y)));
-        if (clip.contains(box) && box.width() < kExactWalk && box.height() < kExactWalk) {
+        const bool inside = clip.left() <= box.left() && box.right() <= clip.right() && clip.top() <= box.top()
+                         && box.bottom() <= clip.bottom();
+        if (inside && box.width() < kExactWalk && box.height() < kExactWalk) {
             // Wholly visible, as nearly every segment is: no test per pixel,
             // and the segment's box stands for the pixels it sets.
             WalkLineInto(target->Bits, target->Stride, a, b, value);
