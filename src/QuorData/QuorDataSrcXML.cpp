@@ -521,7 +521,8 @@ TVariant TextOf(pugi::xml_node Node, const char* Name, const char* Fallback)
 // a wait for memory each, asked for ahead they arrive together.
 constexpr int kPrefetchAhead = 16;
 
-// The parser places an element's attributes right after the element.
+// The parser allocates an element's attributes as it reads them, so they
+// usually lie right after the element.
 void PrefetchElement(pugi::xml_node_struct* element)
 {
     for (int line = 0; line < 4; ++line)
@@ -537,20 +538,20 @@ void PrefetchAttributes(pugi::xml_node_struct* element)
 // The attribute Name (or Fallback) of each element, in blocks on up to
 // Threads threads. Read aside, as the values are, so that a failure leaves
 // the grid as it was.
-std::vector<TVariant> ReadTexts(const TXMLFile& XMLFile, const std::vector<pugi::xml_node_struct*>& Elements,
+std::vector<TVariant> ReadTexts(const TXMLFile& XMLFile, const std::vector<pugi::xml_node_struct*>& Nodes,
                                 int Threads, const char* Name, const char* Fallback)
 {
-    const int count = int(Elements.size());
+    const int count = int(Nodes.size());
     std::vector<TVariant> texts;
     try {
         texts.resize(size_t(count));
         ForEachBlock(count, BlockCount(count, Threads), [&](int, int first, int last) {
             for (int i = first; i < last; ++i) {
                 if (i + 2 * kPrefetchAhead < last)
-                    PrefetchElement(Elements[size_t(i + 2 * kPrefetchAhead)]);
+                    PrefetchElement(Nodes[size_t(i + 2 * kPrefetchAhead)]);
                 if (i + kPrefetchAhead < last)
-                    PrefetchAttributes(Elements[size_t(i + kPrefetchAhead)]);
-                texts[size_t(i)] = TextOf(pugi::xml_node(Elements[size_t(i)]), Name, Fallback);
+                    PrefetchAttributes(Nodes[size_t(i + kPrefetchAhead)]);
+                texts[size_t(i)] = TextOf(pugi::xml_node(Nodes[size_t(i)]), Name, Fallback);
             }
         });
     } catch (const std::bad_alloc&) {
