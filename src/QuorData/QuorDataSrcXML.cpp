@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <exception>
 #include <thread>
@@ -54,43 +55,59 @@ std::vector<pugi::xml_node_struct*> Elements(pugi::xml_node parent)
     return elements;
 }
 
-// ---- blocks of work ---------------------------------------------------------------
+// ---- chunks of work ---------------------------------------------------------------
 
-// How many blocks of consecutive items Count items are worked in: Threads
-// when given; otherwise one per 2048 items, up to four or as many as the
-// machine has cores, so that small files start no threads.
-int BlockCount(int count, int threads)
+// How many threads Count items are worked on: Threads when given; otherwise
+// one per 2048 items, up to four or as many as the machine has cores, so
+// that small files start no threads.
+int ThreadCount(int count, int threads)
 {
     constexpr int kItemsPerThread = 2048;
     const int cores = int(std::min(4u, std::max(1u, std::thread::hardware_concurrency())));
     return threads > 0 ? std::min(threads, std::max(1, count)) : std::clamp(count / kItemsPerThread, 1, cores);
 }
 
-// Runs Work(block, first, last) for each of Blocks blocks of consecutive
-// items of [0, Count): the first on the calling thread, every other on a
-// thread of its own (or on the caller when no thread can be had). The
-// first failure by block is raised once all have ended.
-template <class F>
-void ForEachBlock(int count, int blocks, const F& work)
+// Items are handed out in chunks of consecutive ones: small enough that a
+// thread the machine keeps waiting holds up little, large enough that
+// handing them out costs nothing.
+constexpr int kChunkItems = 1024;
+
+int ChunkCount(int count)
 {
-    std::vector<std::exception_ptr> failures(static_cast<size_t>(blocks));
-    const auto run = [&](int b) {
-        try {
-            work(b, int(int64_t(count) * b / blocks), int(int64_t(count) * (b + 1) / blocks));
-        } catch (...) {
-            failures[size_t(b)] = std::current_exception();
+    return int((int64_t(count) + kChunkItems - 1) / kChunkItems);
+}
+
+// Runs Work(chunk, first, last) for every chunk of [0, Count) on up to
+// Threads threads, the caller's among them (or the caller alone when no
+// thread can be had); each thread takes the next chunk not yet taken. After
+// a failure no further chunk is started, and the failure of the first
+// chunk that failed is raised once all threads have ended.
+template <class F>
+void ForEachChunk(int count, int threads, const F& work)
+{
+    const int chunks = ChunkCount(count);
+    std::vector<std::exception_ptr> failures(static_cast<size_t>(chunks));
+    std::atomic<int> next{0};
+    std::atomic<bool> failed{false};
+    const auto run = [&] {
+        for (int k = next++; k < chunks && !failed; k = next++) {
+            try {
+                work(k, k * kChunkItems, int(std::min(int64_t(count), int64_t(k + 1) * kChunkItems)));
+            } catch (...) {
+                failures[size_t(k)] = std::current_exception();
+                failed = true;
+            }
         }
     };
+    const int helpers = std::max(0, std::min(threads, chunks) - 1);
     std::vector<std::thread> workers;
-    workers.reserve(static_cast<size_t>(blocks));
-    for (int b = 1; b < blocks; ++b) {
-        try {
-            workers.emplace_back(run, b);
-        } catch (const std::system_error&) {
-            run(b);
-        }
+    workers.reserve(static_cast<size_t>(helpers));
+    try {
+        while (int(workers.size()) < helpers)
+            workers.emplace_back(run);
+    } catch (const std::system_error&) {
     }
-    run(0);
+    run();
     for (std::thread& worker : workers)
         worker.join();
     for (const std::exception_ptr& failure : failures)
@@ -355,14 +372,16 @@ double TokenValue(const char* begin, const char* end, int row, TNotNumbers& notN
 // Leading characters that are no token characters are skipped; between
 // values only blanks are. Any other character ends the record's values:
 // every later column reads 0.
-void ScanRecord(const char* s, int row, int rowCount, double* cells, std::vector<TNotNumbers>& notNumbers)
+// Registry(c) is the registry of column c's texts that are no numbers.
+template <class R>
+void ScanRecord(const char* s, int row, int rowCount, int columns, double* cells, const R& Registry)
 {
     const char* const limit = s + std::strlen(s);
     const char* p = s;
     while (*p && !IsTokenChar(*p))
         ++p;
     double* cell = cells + row;
-    for (size_t c = 0; c < notNumbers.size(); ++c, cell += rowCount) {
+    for (int c = 0; c < columns; ++c, cell += rowCount) {
         const char* begin = p;
         double value = 0;
         const char* end = ReadPlainDecimal(begin, limit, value);
@@ -370,7 +389,7 @@ void ScanRecord(const char* s, int row, int rowCount, double* cells, std::vector
             end = begin;
             while (IsTokenChar(*end))
                 ++end;
-            value = TokenValue(begin, end, row, notNumbers[c]);
+            value = TokenValue(begin, end, row, Registry(c));
         }
         p = end;
         while (*p == ' ')
@@ -379,38 +398,44 @@ void ScanRecord(const char* s, int row, int rowCount, double* cells, std::vector
     }
 }
 
-// Scans the records in blocks of consecutive rows, each on a thread of its
-// own with its own registries of texts that are no numbers. Each block runs
-// from its last record to its first, and the registries are joined from the
-// last block to the first: values, registration order and indices are
-// exactly those of one scan from the last record to the first.
+// Scans the records in chunks of consecutive rows on several threads,
+// each chunk with registries of texts that are no numbers of its own, made
+// when it first needs them. Each chunk runs from its last record to its
+// first, and the registries are joined from the last chunk to the first:
+// values, registration order and indices are exactly those of one scan
+// from the last record to the first.
 void ScanRecords(const std::vector<pugi::xml_node_struct*>& records, int threads, double* cells,
                  std::vector<TNotNumbers>& notNumbers)
 {
     const int rows = int(records.size());
     const int columns = int(notNumbers.size());
-    const int blocks = BlockCount(rows, threads);
     // Texts made of several pieces are joined in `joined`, which holds each
     // only while its record is scanned.
-    auto scan = [&](int first, int last, std::vector<TNotNumbers>& registries) {
+    const auto scan = [&](int first, int last, const auto& registry) {
         std::string joined;
         for (int r = last - 1; r >= first; --r)
-            ScanRecord(ElementText(pugi::xml_node(records[size_t(r)]), joined), r, rows, cells, registries);
+            ScanRecord(ElementText(pugi::xml_node(records[size_t(r)]), joined), r, rows, columns, cells, registry);
     };
-    if (blocks == 1) {
-        scan(0, rows, notNumbers);
+    const int threadCount = ThreadCount(rows, threads);
+    if (threadCount == 1) {
+        scan(0, rows, [&](int c) -> TNotNumbers& { return notNumbers[size_t(c)]; });
         return;
     }
-    std::vector<std::vector<TNotNumbers>> registries(static_cast<size_t>(blocks));
-    for (std::vector<TNotNumbers>& registry : registries) {
-        registry.resize(size_t(columns));
-        for (int c = 0; c < columns; ++c)
-            registry[size_t(c)].Init(c);
-    }
-    ForEachBlock(rows, blocks, [&](int b, int first, int last) { scan(first, last, registries[size_t(b)]); });
-    for (int b = blocks - 1; b >= 0; --b)
-        for (int c = 0; c < columns; ++c)
-            notNumbers[size_t(c)].Append(registries[size_t(b)][size_t(c)]);
+    std::vector<std::vector<TNotNumbers>> registries(static_cast<size_t>(ChunkCount(rows)));
+    ForEachChunk(rows, threadCount, [&](int k, int first, int last) {
+        std::vector<TNotNumbers>& chunk = registries[size_t(k)];
+        scan(first, last, [&](int c) -> TNotNumbers& {
+            if (chunk.empty()) {
+                chunk.resize(size_t(columns));
+                for (int i = 0; i < columns; ++i)
+                    chunk[size_t(i)].Init(i);
+            }
+            return chunk[size_t(c)];
+        });
+    });
+    for (auto chunk = registries.rbegin(); chunk != registries.rend(); ++chunk)
+        for (size_t c = 0; c < chunk->size(); ++c)
+            notNumbers[c].Append((*chunk)[c]);
 }
 
 // ---- writing ----------------------------------------------------------------------
@@ -535,7 +560,7 @@ void PrefetchAttributes(pugi::xml_node_struct* element)
         __builtin_prefetch(first.name());
 }
 
-// The attribute Name (or Fallback) of each element, in blocks on up to
+// The attribute Name (or Fallback) of each element, in chunks on up to
 // Threads threads. Read aside, as the values are, so that a failure leaves
 // the grid as it was.
 std::vector<TVariant> ReadTexts(const TXMLFile& XMLFile, const std::vector<pugi::xml_node_struct*>& Nodes,
@@ -545,7 +570,7 @@ std::vector<TVariant> ReadTexts(const TXMLFile& XMLFile, const std::vector<pugi:
     std::vector<TVariant> texts;
     try {
         texts.resize(size_t(count));
-        ForEachBlock(count, BlockCount(count, Threads), [&](int, int first, int last) {
+        ForEachChunk(count, ThreadCount(count, Threads), [&](int, int first, int last) {
             for (int i = first; i < last; ++i) {
                 if (i + 2 * kPrefetchAhead < last)
                     PrefetchElement(Nodes[size_t(i + 2 * kPrefetchAhead)]);
