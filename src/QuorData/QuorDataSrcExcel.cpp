@@ -18,8 +18,9 @@ TVariant AddressOf(const TDispatch& range)
 }
 
 // Cells whose calls are under way at once during a cache fill: enough to
-// keep the bus busy, few enough that the spreadsheet holds only a handful of
-// cell objects at a time.
+// keep the bus busy, and never more calls awaiting their answers than the
+// 128 that a message bus holds for one connection by default (beyond that
+// it refuses calls, and their cells would read Null).
 constexpr size_t FillBlock = 64;
 
 // The cell of a finished read; false, with Null, for any automation failure.
@@ -80,7 +81,6 @@ void TExcelOleDataSrc::FillCache()
     const size_t cols = size_t(std::max(0, FColCount));
     const size_t cells = Cache.size() * cols;
     std::vector<std::vector<TVariant>> fresh(Cache.size(), std::vector<TVariant>(cols));
-    bool failed = false;
     std::vector<TPendingGet> items;
     std::vector<std::optional<TPendingGet>> values;
     for (size_t first = 0; first < cells; first += FillBlock) {
@@ -96,14 +96,16 @@ void TExcelOleDataSrc::FillCache()
                 // This cell reads Null; its neighbours may still answer.
             }
         }
+        bool failed = false;
         for (size_t i = 0; i < count; ++i)
             if (!ReadCell(values[i], fresh[(first + i) / cols][(first + i) % cols]))
                 failed = true;
+        // A refused cell and a spreadsheet gone both read Null; the range
+        // itself tells them apart, before more calls go to a spreadsheet
+        // that may no longer answer.
+        if (failed)
+            AddressOf(FRange);
     }
-    // A refused cell and a spreadsheet gone both read Null; the range itself
-    // tells them apart.
-    if (failed)
-        AddressOf(FRange);
     Cache.swap(fresh);
 }
 
