@@ -142,14 +142,23 @@ TEST_F(SpreadsheetConnectionTest, DataThatGoesAwayIsReportedAndClosesTheWindow)
 {
     // A closed workbook or a gone spreadsheet must not re-read as a table of
     // unknown values.
-    enum class Loss { WorkbookClosed, ReopenedUnderItsName, PeerKilled };
+    enum class Loss { WorkbookClosed, ReopenedUnderItsName, PeerKilled, PeerGoneMidRead };
     const struct {
         Loss How;
         const char* Book;
-    } cases[] = {{Loss::WorkbookClosed, "Book1"}, {Loss::ReopenedUnderItsName, "Book2"}, {Loss::PeerKilled, "Book3"}};
+    } cases[] = {{Loss::WorkbookClosed, "Book1"},
+                 {Loss::ReopenedUnderItsName, "Book2"},
+                 {Loss::PeerKilled, "Book3"},
+                 {Loss::PeerGoneMidRead, "Book4"}};
     for (const auto& c : cases) {
         const QString book = QString::fromLatin1(c.Book);
         SCOPED_TRACE(c.Book);
+        if (c.How == Loss::PeerGoneMidRead) {
+            // A peer of its own: the case before ended the former one.
+            Peer = std::make_unique<TSpreadsheetPeer>();
+            ASSERT_TRUE(Peer->Started());
+            App = RemoteDispatch(Peer->Bus(), Peer->Application());
+        }
         Window->CloseRequest = nullptr;
         Peer->AddTable(book, 3, 4);
         Window->OpenExcel(App);
@@ -170,6 +179,12 @@ TEST_F(SpreadsheetConnectionTest, DataThatGoesAwayIsReportedAndClosesTheWindow)
             break;
         case Loss::PeerKilled:
             Peer->Kill();
+            Window->Action(QStringLiteral("ActionRefresh"))->trigger();
+            break;
+        case Loss::PeerGoneMidRead:
+            // Gone while the item names, read last, are read: no later call
+            // would notice.
+            Peer->Control(QStringLiteral("ExitAfterReads"), {book, ValueReads(book) + ReadsPerLoad(3, 4) - 1});
             Window->Action(QStringLiteral("ActionRefresh"))->trigger();
             break;
         }
