@@ -68,6 +68,9 @@ void BM_Write(benchmark::State& state)
     state.SetBytesProcessed(int64_t(state.iterations()) * QFile(path).size());
 }
 
+// What the reader is measured against: the same file, read whole into a
+// buffer the parser works on in place, with the default options, as the
+// reader does.
 void BM_BareParse(benchmark::State& state)
 {
     const QString path = FileOf(state.range(0) != 0);

@@ -106,6 +106,7 @@ void ForEachChunk(int count, int threads, const F& work)
         while (int(workers.size()) < helpers)
             workers.emplace_back(run);
     } catch (const std::system_error&) {
+        // Fewer threads, then: those running take the chunks left.
     }
     run();
     for (std::thread& worker : workers)
