@@ -141,6 +141,37 @@ void BM_LoadLabels(benchmark::State& state)
     }
 }
 
+// A file whose first column holds a distinct text in every record, each
+// registered as a text that is no number.
+QString DistinctTextsFile()
+{
+    static const QString path = [] {
+        const QString name = Folder().filePath(QStringLiteral("texts.xml"));
+        QFile file(name);
+        if (!file.open(QIODevice::WriteOnly))
+            return QString();
+        file.write("<QuorbelData><data><variables><realvariable name=\"a\"/><realvariable name=\"b\"/>"
+                   "</variables><records>\n");
+        for (int p = 0; p < Points; ++p)
+            file.write(QByteArrayLiteral("<record label=\"Item\"> t") + QByteArray::number(p) + " 1 </record>\n");
+        file.write("</records></data></QuorbelData>\n");
+        return name;
+    }();
+    return path;
+}
+
+void BM_LoadDistinctTexts(benchmark::State& state)
+{
+    TXMLFile file;
+    if (!file.Open(DistinctTextsFile()))
+        state.SkipWithError("no data");
+    for (auto _ : state) {
+        TXMLDataSrc values;
+        values.Load(file);
+        benchmark::DoNotOptimize(values.NotNumbers(0).Count());
+    }
+}
+
 // The stored properties, which are read by opening the file again.
 void BM_ReadAttributes(benchmark::State& state)
 {
@@ -159,6 +190,7 @@ BENCHMARK(BM_ReadGrids)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Open)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadValues)->ArgsProduct({{0, 1}, {1, 0}})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadLabels)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadDistinctTexts)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadAttributes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -50,37 +50,36 @@ void TNotNumbers::Init(int ColumnIndex)
 {
     FColumn = ColumnIndex;
     FValues.clear();
+    FIndex.clear();
+}
+
+TSpecValue& TNotNumbers::Entry(const QString& Text)
+{
+    TSpecValue*& entry = FIndex[Text];
+    if (!entry) {
+        auto value = std::make_unique<TSpecValue>();
+        value->Init(Text);
+        try {
+            FValues.push_back(std::move(value));
+        } catch (...) {
+            FIndex.remove(Text);
+            throw;
+        }
+        entry = FValues.back().get();
+    }
+    return *entry;
 }
 
 void TNotNumbers::Add(const QString& Text, int Index)
 {
-    for (auto& v : FValues) {
-        if (v->GetValue() == Text) {
-            v->AddIndex(Index);
-            return;
-        }
-    }
-    auto value = std::make_unique<TSpecValue>();
-    value->Init(Text);
-    value->AddIndex(Index);
-    FValues.push_back(std::move(value));
+    Entry(Text).AddIndex(Index);
 }
 
 void TNotNumbers::Append(const TNotNumbers& Later)
 {
     for (const auto& later : Later.FValues) {
-        TSpecValue* value = nullptr;
-        for (auto& v : FValues)
-            if (v->GetValue() == later->GetValue()) {
-                value = v.get();
-                break;
-            }
-        if (!value) {
-            FValues.push_back(std::make_unique<TSpecValue>());
-            value = FValues.back().get();
-            value->Init(later->GetValue());
-        }
+        TSpecValue& value = Entry(later->GetValue());
         for (int index : later->GetIndices())
-            value->AddIndex(index);
+            value.AddIndex(index);
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 
 #include <memory>
@@ -52,6 +53,12 @@ public:
     const TSpecValue& Value(int i) const { return *FValues[static_cast<size_t>(i)]; }
 
 private:
+    // The entry of Text, made at the end of the list when it is new.
+    TSpecValue& Entry(const QString& Text);
+
     int FColumn = 0;
     std::vector<std::unique_ptr<TSpecValue>> FValues;
+    // The entries by text, so that a column of many distinct texts is not
+    // searched through for each one.
+    QHash<QString, TSpecValue*> FIndex;
 };

@@ -64,3 +64,25 @@ TEST(NotNumbers, DistinctTextsCaseSensitive)
     EXPECT_EQ(n.Value(0).GetIndices(), (std::vector<int>{3, 8}));
     EXPECT_EQ(n.Value(1).GetIndices(), (std::vector<int>{5}));
 }
+
+TEST(NotNumbers, AppendJoinsKnownTextsAndKeepsFirstMetOrder)
+{
+    TNotNumbers first, later;
+    first.Init(1);
+    later.Init(1);
+    first.Add(QStringLiteral("b"), 9);
+    later.Add(QStringLiteral("c"), 4);
+    later.Add(QStringLiteral("b"), 3);
+    later.Add(QStringLiteral("c"), 2);
+    first.Append(later);
+    first.Add(QStringLiteral("c"), 1);
+    ASSERT_EQ(first.Count(), 2);
+    EXPECT_EQ(first.Value(0).GetValue(), QStringLiteral("b"));
+    EXPECT_EQ(first.Value(0).GetIndices(), (std::vector<int>{9, 3}));
+    EXPECT_EQ(first.Value(1).GetIndices(), (std::vector<int>{4, 2, 1}));
+    // A new start forgets the texts met before it.
+    first.Init(2);
+    first.Add(QStringLiteral("c"), 0);
+    ASSERT_EQ(first.Count(), 1);
+    EXPECT_EQ(first.Value(0).GetIndices(), (std::vector<int>{0}));
+}
