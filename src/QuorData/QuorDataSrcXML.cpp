@@ -165,6 +165,39 @@ void OpenRegularFile(const QString& fileName, QFile& file)
     }
 }
 
+// Reads the bytes [From, To) of the file into the same places of Buffer.
+void ReadRange(const QString& fileName, int fd, char* buffer, qint64 from, qint64 to)
+{
+    constexpr qint64 kMaxRead = qint64(1) << 30;
+    while (from < to) {
+        const ssize_t n = ::pread(fd, buffer + from, size_t(std::min(to - from, kMaxRead)), off_t(from));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            SystemReadError(fileName, errno);
+        if (n == 0)
+            ReadError(fileName, QStringLiteral("it was shortened while it was read"));
+        from += n;
+    }
+}
+
+// Reads the file's first Size bytes into Buffer. Copying a large file from
+// the system's cache takes a good part of opening it, so its pieces are
+// copied on several threads at once.
+void ReadWhole(const QString& fileName, int fd, char* buffer, qint64 size)
+{
+    // Pieces of kChunkItems blocks each.
+    constexpr qint64 kBlock = 1024;
+    const qint64 blocks = (size + kBlock - 1) / kBlock;
+    if (blocks > std::numeric_limits<int>::max()) {
+        ReadRange(fileName, fd, buffer, 0, size);
+        return;
+    }
+    ForEachChunk(int(blocks), ThreadCount(int(blocks), 0), [&](int, int first, int last) {
+        ReadRange(fileName, fd, buffer, first * kBlock, std::min(size, last * kBlock));
+    });
+}
+
 // The most cells a value grid may hold: 2^28 numbers take 2 GiB, far more
 // than the plots can show. A small hostile file can imply a table of
 // billions of empty cells; it is refused before anything is allocated.
@@ -217,6 +250,42 @@ const char* ElementText(pugi::xml_node element, std::string& joined)
     joined.clear();
     AppendText(element, joined);
     return joined.c_str();
+}
+
+// ---- attributes ------------------------------------------------------------------
+
+// Decided on the attribute's bytes, so that each cell makes one string and
+// copies none; the labels of a large file are a good part of reading it.
+TVariant TextOf(pugi::xml_node Node, const char* Name, const char* Fallback)
+{
+    const char* text = Node.attribute(Name).value();
+    if (!*text && Fallback)
+        text = Node.attribute(Fallback).value();
+    return TVariant(Utf8(text));
+}
+
+TVariant RecordLabel(pugi::xml_node record)
+{
+    return TextOf(record, "label", "id");
+}
+
+// The attributes of an element lie in the file's text, a few hundred bytes
+// from the next element's in a large file: asked for one by one they cost
+// a wait for memory each, asked for ahead they arrive together.
+constexpr int kPrefetchAhead = 16;
+
+// The parser allocates an element's attributes as it reads them, so they
+// usually lie right after the element.
+void PrefetchElement(pugi::xml_node_struct* element)
+{
+    for (int line = 0; line < 4; ++line)
+        __builtin_prefetch(reinterpret_cast<const char*>(element) + 64 * line);
+}
+
+void PrefetchAttributes(pugi::xml_node_struct* element)
+{
+    if (const pugi::xml_attribute first = pugi::xml_node(element).first_attribute())
+        __builtin_prefetch(first.name());
 }
 
 // ---- the record scanner -------------------------------------------------------
@@ -404,9 +473,10 @@ void ScanRecord(const char* s, int row, int rowCount, int columns, double* cells
 // when it first needs them. Each chunk runs from its last record to its
 // first, and the registries are joined from the last chunk to the first:
 // values, registration order and indices are exactly those of one scan
-// from the last record to the first.
+// from the last record to the first. The records' labels are read in the
+// same pass, while each record is at hand.
 void ScanRecords(const std::vector<pugi::xml_node_struct*>& records, int threads, double* cells,
-                 std::vector<TNotNumbers>& notNumbers)
+                 std::vector<TNotNumbers>& notNumbers, TVariant* labels)
 {
     const int rows = int(records.size());
     const int columns = int(notNumbers.size());
@@ -414,8 +484,15 @@ void ScanRecords(const std::vector<pugi::xml_node_struct*>& records, int threads
     // only while its record is scanned.
     const auto scan = [&](int first, int last, const auto& registry) {
         std::string joined;
-        for (int r = last - 1; r >= first; --r)
-            ScanRecord(ElementText(pugi::xml_node(records[size_t(r)]), joined), r, rows, columns, cells, registry);
+        for (int r = last - 1; r >= first; --r) {
+            if (r - 2 * kPrefetchAhead >= first)
+                PrefetchElement(records[size_t(r - 2 * kPrefetchAhead)]);
+            if (r - kPrefetchAhead >= first)
+                PrefetchAttributes(records[size_t(r - kPrefetchAhead)]);
+            const pugi::xml_node record(records[size_t(r)]);
+            labels[r] = RecordLabel(record);
+            ScanRecord(ElementText(record, joined), r, rows, columns, cells, registry);
+        }
     };
     const int threadCount = ThreadCount(rows, threads);
     if (threadCount == 1) {
@@ -532,35 +609,6 @@ int StrToInt(const char* text)
     return v;
 }
 
-// Decided on the attribute's bytes, so that each cell makes one string and
-// copies none; the labels of a large file are a good part of reading it.
-TVariant TextOf(pugi::xml_node Node, const char* Name, const char* Fallback)
-{
-    const char* text = Node.attribute(Name).value();
-    if (!*text && Fallback)
-        text = Node.attribute(Fallback).value();
-    return TVariant(Utf8(text));
-}
-
-// The attributes of an element lie in the file's text, a few hundred bytes
-// from the next element's in a large file: asked for one by one they cost
-// a wait for memory each, asked for ahead they arrive together.
-constexpr int kPrefetchAhead = 16;
-
-// The parser allocates an element's attributes as it reads them, so they
-// usually lie right after the element.
-void PrefetchElement(pugi::xml_node_struct* element)
-{
-    for (int line = 0; line < 4; ++line)
-        __builtin_prefetch(reinterpret_cast<const char*>(element) + 64 * line);
-}
-
-void PrefetchAttributes(pugi::xml_node_struct* element)
-{
-    if (const pugi::xml_attribute first = pugi::xml_node(element).first_attribute())
-        __builtin_prefetch(first.name());
-}
-
 // The attribute Name (or Fallback) of each element, in chunks on up to
 // Threads threads. Read aside, as the values are, so that a failure leaves
 // the grid as it was.
@@ -605,10 +653,11 @@ void TXMLFile::Load(const QString& FileName)
     void* buffer = pugi::get_memory_allocation_function()(size_t(size) + 1);
     if (!buffer)
         ReadError(FileName, QStringLiteral("out of memory"));
-    const qint64 read = size > 0 ? file.read(static_cast<char*>(buffer), size) : 0;
-    if (read != size) {
+    try {
+        ReadWhole(FileName, file.handle(), static_cast<char*>(buffer), size);
+    } catch (...) {
         pugi::get_memory_deallocation_function()(buffer);
-        ReadError(FileName, file.errorString());
+        throw;
     }
     // Default parsing: entities other than the five predefined ones are never
     // expanded and nothing outside the file is fetched; the document type is
@@ -632,6 +681,7 @@ void TXMLFile::Load(const QString& FileName)
     FFileName = FileName;
     FVariables = std::move(variables);
     FRecords = std::move(records);
+    FLabels = {};
 }
 
 bool TXMLFile::Open(const QString& FileName)
@@ -690,15 +740,18 @@ void TXMLDataSrc::Load(const TXMLFile& XMLFile, int Threads)
     // complete, so that a failure leaves the grid as it was.
     std::unique_ptr<double[]> numbers;
     std::vector<TNotNumbers> notNumbers;
+    std::vector<TVariant> labels;
     try {
         numbers.reset(new double[size_t(columns) * size_t(rows)]);
         notNumbers.resize(size_t(columns));
         for (int c = 0; c < columns; ++c)
             notNumbers[size_t(c)].Init(c);
-        ScanRecords(XMLFile.Records(), Threads, numbers.get(), notNumbers);
+        labels.resize(size_t(rows));
+        ScanRecords(XMLFile.Records(), Threads, numbers.get(), notNumbers, labels.data());
     } catch (const std::bad_alloc&) {
         OutOfMemory(XMLFile.FileName(), columns, rows);
     }
+    XMLFile.FLabels = std::move(labels);
     SetColCount(columns);
     SetRowCount(rows);
     Columns = std::vector<TVariant>();
@@ -726,6 +779,11 @@ void TXMLTextSrc::LoadNames(const TXMLFile& XMLFile)
 
 void TXMLTextSrc::LoadLabels(const TXMLFile& XMLFile, int Threads)
 {
+    if (XMLFile.FLabels.size() == XMLFile.Records().size()) {
+        SetTexts(std::move(XMLFile.FLabels));
+        XMLFile.FLabels = {};
+        return;
+    }
     SetTexts(ReadTexts(XMLFile, XMLFile.Records(), Threads, "label", "id"));
 }
 

@@ -46,10 +46,17 @@ public:
     const std::vector<pugi::xml_node_struct*>& Records() const { return FRecords; }
 
 private:
+    friend class TXMLDataSrc;
+    friend class TXMLTextSrc;
+
     std::unique_ptr<pugi::xml_document> FDocument;
     std::vector<pugi::xml_node_struct*> FVariables;
     std::vector<pugi::xml_node_struct*> FRecords;
     QString FFileName;
+    // The record labels, read by the value grid's pass over the records
+    // while each record is at hand, until the label grid takes them: one
+    // pass over a large file instead of two. Empty when none are kept.
+    mutable std::vector<TVariant> FLabels;
 };
 
 // The value grid of a data file: one column per variable, one row per
@@ -59,7 +66,8 @@ class TXMLDataSrc : public TDataSrc {
 public:
     void GetCell(int Col, int Row, TVariant& Value) override;
     void SetCell(int Col, int Row, const TVariant& Value) override;
-    // Reads every record's values; the file can be freed afterwards. A table
+    // Reads every record's values, and the labels for a label grid to take
+    // from the file; the file can be freed afterwards. A table
     // too large for memory is an EXMLError, and the grid keeps what it held.
     // Large files are converted on up to Threads threads (0: up to four, as
     // the machine has cores), with the result of one.
@@ -91,7 +99,8 @@ public:
     // Cell i: the "name" of variable i.
     void LoadNames(const TXMLFile& XMLFile);
     // Cell i: the "label" of record i, or its "id" when it has no label;
-    // many labels are made on up to Threads threads, as the values are.
+    // taken from the file when a value grid has read them, otherwise many
+    // labels are made on up to Threads threads, as the values are.
     void LoadLabels(const TXMLFile& XMLFile, int Threads = 0);
 
 private:

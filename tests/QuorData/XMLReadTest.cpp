@@ -332,3 +332,53 @@ TEST_F(XMLRead, ValuesReadOnSeveralThreadsAreThoseOfOne)
     EXPECT_EQ(one.NotNumbers(0).Count(), 3);
     EXPECT_EQ(one.NotNumbers(1).Value(0).GetIndices().front(), 4999);
 }
+
+TEST_F(XMLRead, LargeFileReadInPiecesReadsEveryRecord)
+{
+    // Some megabytes, so that the file is copied in pieces on several
+    // threads; a misplaced piece garbles labels or values.
+    constexpr int records = 60000;
+    QByteArray xml = "<q><data><variables><realvariable name=\"a\"/><realvariable name=\"b\"/></variables><records>";
+    for (int r = 0; r < records; ++r)
+        xml += "<record label=\"label number " + QByteArray::number(r) + "\" color=\"1\" hide=\"0\"> " +
+               QByteArray::number(r) + " " + QByteArray::number(-r * 0.5) + " </record>\n";
+    xml += "</records></data></q>";
+    ASSERT_GT(xml.size(), 4 << 20);
+    TXMLFile file;
+    ASSERT_TRUE(file.Open(Write(xml)));
+    ASSERT_EQ(file.RecordCount(), records);
+    TXMLDataSrc values;
+    values.Load(file);
+    TXMLTextSrc labels;
+    labels.LoadLabels(file);
+    for (int r = 0; r < records; ++r) {
+        ASSERT_EQ(values.Cell(0, r), TVariant(double(r))) << r;
+        ASSERT_EQ(values.Cell(1, r), TVariant(-r * 0.5)) << r;
+        ASSERT_EQ(labels.CellInARow(r), TVariant(QStringLiteral("label number %1").arg(r))) << r;
+    }
+}
+
+TEST_F(XMLRead, LabelsReadWithTheValuesAreThoseOfTheFileLoaded)
+{
+    const auto file = [&](const char* label) {
+        return Write(QByteArray("<q><data><variables><realvariable name=\"a\"/></variables><records>") +
+                     "<record label=\"" + label + "\">1</record><record id=\"i\">2</record></records></data></q>");
+    };
+    TXMLFile xml;
+    ASSERT_TRUE(xml.Open(file("first")));
+    TXMLDataSrc values;
+    values.Load(xml);
+    // Taken from the value grid's pass once, read from the records after.
+    for (int pass = 0; pass < 2; ++pass) {
+        TXMLTextSrc labels;
+        labels.LoadLabels(xml);
+        ASSERT_EQ(labels.ColCount(), 2);
+        EXPECT_EQ(labels.CellInARow(0), TVariant("first"));
+        EXPECT_EQ(labels.CellInARow(1), TVariant("i"));
+    }
+    values.Load(xml);
+    ASSERT_TRUE(xml.Open(file("second")));
+    TXMLTextSrc labels;
+    labels.LoadLabels(xml);
+    EXPECT_EQ(labels.CellInARow(0), TVariant("second"));
+}
