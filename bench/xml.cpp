@@ -103,8 +103,9 @@ void BM_ReadGrids(benchmark::State& state)
     state.SetBytesProcessed(int64_t(state.iterations()) * QFile(path).size());
 }
 
-// The steps of reading on their own: parsing and counting, the values, the
-// labels.
+// The steps of reading on their own: parsing and counting; the values,
+// which read the labels in the same pass (and free those of the pass
+// before, which no label grid took); the labels read from the records.
 void BM_Open(benchmark::State& state)
 {
     const QString path = FileOf(state.range(0) != 0);

@@ -17,6 +17,7 @@ public:
     TVariant(int32_t value) : FValue(value) {}
     TVariant(double value) : FValue(value) {}
     TVariant(const QString& value) : FValue(value) {}
+    TVariant(QString&& value) : FValue(std::move(value)) {}
     TVariant(const char* value) : FValue(QString::fromUtf8(value)) {}
 
     static TVariant Null();
