@@ -1,15 +1,7 @@
 // From the load of a 5,000 by 10 XML data file to the last of the four plots
 // painted: the main window loads the file, opens every plot, tiles them side
 // by side and renders itself. Goal: under one second.
-#include "ObjectEditor/StockObjects.h"
-#include "QuorData/QuorData.h"
-#include "QuorData/QuorDataSrcXML.h"
-#include "QuorMethodBase.h"
-#include "app/StandaloneWindowUnit.h"
-#include "platform/Application.h"
-#include "platform/DialogService.h"
-#include "platform/Settings.h"
-#include "support/GeneratedData.h"
+#include "MainWindowBench.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -25,7 +17,6 @@ namespace {
 
 constexpr int kItems = 5000;
 constexpr int kDims = 10;
-const char* const kPlots[] = {"ParallelCoordinates", "PermutationMatrix", "ScatterplotMatrix", "AndrewsCurves"};
 
 QString TableFile(const QTemporaryDir& Folder)
 {
@@ -51,7 +42,7 @@ void BM_LoadOpenTileAndPaint(benchmark::State& State)
         State.ResumeTiming();
 
         window->Action(QStringLiteral("LoadXML1"))->trigger();
-        for (const char* key : kPlots) {
+        for (const char* key : kMainWindowPlots) {
             const QString k = QString::fromLatin1(key);
             window->ClientManager->AddClient(k, k, window->ClientManager->CreateClient(k));
         }
@@ -70,21 +61,4 @@ BENCHMARK(BM_LoadOpenTileAndPaint)->Unit(benchmark::kMillisecond)->Iterations(5)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QTemporaryDir configHome;
-    setenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit().constData(), 1);
-    TApplication app(argc, argv);
-    TApplication::setApplicationName(QStringLiteral("Quorbel"));
-    InitStockObjects();
-    {
-        TSettings settings;
-        settings.WriteString(QStringLiteral("usr_id"), QStringLiteral("BENCH001"));
-        settings.WriteString(QStringLiteral("usr_type"), QStringLiteral("others"));
-    }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+QUORBEL_MAINWINDOW_BENCH_MAIN()
