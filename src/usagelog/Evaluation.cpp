@@ -14,8 +14,13 @@
 #include <QLocale>
 
 #include <curl/curl.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -270,9 +275,23 @@ void WriteStringToFile(const QString& fileName, const QString& text)
 
 void ReadFileToString(const QString& fileName, QString& text)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    // Opened without blocking and checked before reading: a pipe named like a
+    // log would otherwise hold the closing in open() until a writer comes,
+    // and a device would be read for ever.
+    const QByteArray path = QFile::encodeName(fileName);
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        throw Exception(QStringLiteral("Cannot open the file %1: %2")
+                            .arg(fileName, QString::fromLocal8Bit(std::strerror(errno))));
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         throw Exception(QStringLiteral("Cannot open the file %1: %2").arg(fileName, file.errorString()));
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        throw Exception(QStringLiteral("Cannot read the file %1: it is not a regular file").arg(fileName));
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw Exception(QStringLiteral("Cannot read the file %1: %2").arg(fileName, file.errorString()));
@@ -419,7 +438,7 @@ void SendPendingLogsWithin(TUploadBudget& budget)
         try {
             ReadFileToString(fileName, text);
         } catch (const Exception&) {
-            continue; // unreadable now, perhaps not later: it stays
+            continue; // unreadable now, perhaps not later, or no file at all: it stays
         }
         if (text.isEmpty())
             continue;

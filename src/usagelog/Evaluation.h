@@ -46,7 +46,9 @@ QString GetTempDirectory();
 // no byte-order mark). Raises Exception on failure; a file that could not be
 // written whole is removed.
 void WriteStringToFile(const QString& fileName, const QString& text);
-// The whole file as text. Raises Exception when it cannot be opened or read.
+// The whole file as text. Raises Exception when it cannot be opened or read,
+// and, without waiting or reading, when it is not a regular file (a pipe, a
+// device, a folder).
 void ReadFileToString(const QString& fileName, QString& text);
 
 // The pseudonymous user code sent with every upload; empty until IdentifyUser.

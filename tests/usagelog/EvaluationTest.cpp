@@ -12,6 +12,19 @@
 #include <QFileInfo>
 #include <QLabel>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <stop_token>
+#include <thread>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -41,7 +54,7 @@ QByteArray ReadFile(const QString& name)
 
 QStringList Entries(const QString& folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
+    return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 std::vector<QByteArray> DataOf(const std::vector<TLogServer::TRequest>& requests)
@@ -51,6 +64,36 @@ std::vector<QByteArray> DataOf(const std::vector<TLogServer::TRequest>& requests
         data.push_back(r.Field("data"));
     return data;
 }
+
+// Opens the write end of a pipe whenever a reader has waited on it for a
+// while, so that a reader blocked in open() makes its test fail, not hang.
+class TPipeRescue {
+public:
+    explicit TPipeRescue(const QString& pipe)
+        : FPath(QFile::encodeName(pipe)), FThread([this](std::stop_token stop) { Watch(stop); })
+    {
+    }
+    int Rescues() const { return FRescues; }
+
+private:
+    void Watch(std::stop_token stop)
+    {
+        std::mutex mutex;
+        std::condition_variable_any never;
+        std::unique_lock lock(mutex);
+        while (!never.wait_for(lock, stop, std::chrono::seconds(5), [] { return false; }) && !stop.stop_requested()) {
+            const int fd = ::open(FPath.constData(), O_WRONLY | O_NONBLOCK); // fails while nobody reads
+            if (fd >= 0) {
+                ::close(fd);
+                ++FRescues;
+            }
+        }
+    }
+
+    QByteArray FPath;
+    std::atomic<int> FRescues = 0;
+    std::jthread FThread;
+};
 
 } // namespace
 
@@ -454,6 +497,40 @@ TEST_F(UsageLogTest, UnreadablePendingFileStaysAndTheOthersAreSent)
     EXPECT_THAT(DataOf(server.Requests()), ElementsAre("open"));
     EXPECT_TRUE(QFileInfo(dangling).isSymLink());
     EXPECT_FALSE(QFile::exists(PendingFolder() + QStringLiteral("log1.txt")));
+}
+
+TEST_F(UsageLogTest, PendingEntriesThatAreNoFilesAreSkippedWithoutWaiting)
+{
+    TLogServer server;
+    ScopedEnv env("QUORBEL_LOG_SERVER", server.BaseAddress().toUtf8());
+    const QString folder = PendingFolder();
+    struct TCase {
+        const char* Name;
+        std::function<bool(const QString&)> Make;
+    };
+    const TCase cases[] = {
+        {"log0.txt", [](const QString& name) { return ::mkfifo(QFile::encodeName(name).constData(), 0600) == 0; }},
+        {"log1.txt", [](const QString& name) { return QFile::link(QStringLiteral("/dev/null"), name); }},
+        {"log2.txt", [](const QString& name) { return QDir().mkdir(name); }},
+        {"log3.txt", [&folder](const QString& name) { return QFile::link(folder + QStringLiteral("log0.txt"), name); }},
+    };
+    std::unique_ptr<TPipeRescue> rescue; // for the pipe, made first
+    for (const TCase& c : cases) {
+        ASSERT_TRUE(c.Make(folder + QString::fromLatin1(c.Name))) << c.Name;
+        if (!rescue)
+            rescue = std::make_unique<TPipeRescue>(folder + QString::fromLatin1(c.Name));
+        QString text = QStringLiteral("kept");
+        EXPECT_THROW(ReadFileToString(folder + QString::fromLatin1(c.Name), text), Exception) << c.Name;
+        EXPECT_EQ(text, QStringLiteral("kept")) << c.Name;
+    }
+    WriteFile(folder + QStringLiteral("log4.txt"), "open");
+
+    SendPendingLogs();
+
+    EXPECT_THAT(DataOf(server.Requests()), ElementsAre("open"));
+    EXPECT_THAT(Entries(folder), ElementsAre(QStringLiteral("log0.txt"), QStringLiteral("log1.txt"),
+                                             QStringLiteral("log2.txt"), QStringLiteral("log3.txt")));
+    EXPECT_EQ(rescue->Rescues(), 0);
 }
 
 // --- waiting window --------------------------------------------------------
