@@ -25,6 +25,8 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QScopeGuard>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
 #include <QWhatsThis>
 
 namespace {
@@ -176,7 +178,7 @@ void TQuorbelWindow::BuildActions()
     });
     on("WindowTileVertical", [this] { WindowTile(true); });
     on("WindowTileHorizontal", [this] { WindowTile(false); });
-    on("WindowCascade", [this] { FMdiArea->cascadeSubWindows(); });
+    on("WindowCascade", [this] { WindowCascadeExecute(); });
     on("WindowArrangeIcons", [this] { WindowArrangeIconsExecute(); });
     on("WindowMinimizeAll", [this] { WindowMinimizeAllExecute(); });
     on("ActionToggleTransparency", [this] { ActionToggleTransparencyExecute(); });
@@ -587,6 +589,34 @@ void TQuorbelWindow::WindowTile(bool Vertical)
     for (qsizetype i = 0; i < windows.size(); ++i) {
         windows[i]->showNormal();
         windows[i]->setGeometry(places[size_t(i)]);
+    }
+}
+
+void TQuorbelWindow::WindowCascadeExecute()
+{
+    // The area's own cascade gives each window its size hint, far too small
+    // for a plot; here each keeps as much of the area as the title bars of
+    // the windows in front leave, and the front one stays in front.
+    QList<QMdiSubWindow*> windows;
+    for (QMdiSubWindow* window : FMdiArea->subWindowList(QMdiArea::StackingOrder))
+        if (window->isVisible() && !window->isMinimized())
+            windows.append(window);
+    if (windows.isEmpty())
+        return;
+    QStyleOptionTitleBar title;
+    title.initFrom(windows[0]);
+    const QStyle* style = windows[0]->style();
+    const int step = style->pixelMetric(QStyle::PM_TitleBarHeight, &title, windows[0])
+                     + style->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, windows[0]);
+    QSize least;
+    for (const QMdiSubWindow* window : windows)
+        least = least.expandedTo(window->minimumSizeHint());
+    const std::vector<QRect> places =
+        CascadeRects(FMdiArea->viewport()->rect(), int(windows.size()), step, least);
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        windows[i]->showNormal();
+        windows[i]->setGeometry(places[size_t(i)]);
+        windows[i]->raise();
     }
 }
 

@@ -201,6 +201,7 @@ private:
     void ActionPMConstantWeightExecute();
     void ActionPMMethodExecute(int ScoreMode);
     void WindowTile(bool Vertical);
+    void WindowCascadeExecute();
     void WindowArrangeIconsExecute();
     void WindowMinimizeAllExecute();
     void ActionToggleTransparencyExecute();

@@ -36,6 +36,18 @@ std::vector<QRect> TileRects(const QRect& Area, int Count, bool Vertical)
     return places;
 }
 
+std::vector<QRect> CascadeRects(const QRect& Area, int Count, int Step, const QSize& MinSize)
+{
+    std::vector<QRect> places;
+    if (Count <= 0)
+        return places;
+    const int offset = (Count - 1) * Step;
+    const QSize size = QSize(Area.width() - offset, Area.height() - offset).expandedTo(MinSize);
+    for (int i = 0; i < Count; ++i)
+        places.emplace_back(Area.topLeft() + QPoint(i * Step, i * Step), size);
+    return places;
+}
+
 std::vector<QRect> IconRects(const QRect& Area, const QSize& IconSize, int Count)
 {
     std::vector<QRect> places;

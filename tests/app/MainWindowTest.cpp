@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -183,4 +184,40 @@ TEST_F(MainWindowTest, AbortInTheErrorDialogEndsWithoutUpload)
     Responder->Clear();
     TApplication::HandleException(EAbort(QString()));
     EXPECT_TRUE(Messages().isEmpty());
+}
+
+TEST_F(MainWindowTest, CascadeLeavesEveryPlotLargeWithItsTitleBarInView)
+{
+    struct TCase {
+        QSize Window;
+        int Plots;
+    };
+    const TCase cases[] = {{QSize(1168, 826), 4}, {QSize(900, 700), 2}, {QSize(1400, 1000), 3}};
+    const std::pair<const char*, const char*> toggles[] = {{"ParallelCoordinates", "ActionQuorPCoord"},
+                                                           {"PermutationMatrix", "ActionQuorPMatrix"},
+                                                           {"ScatterplotMatrix", "ActionQuorSMatrix"},
+                                                           {"AndrewsCurves", "ActionQuorACurves"}};
+    for (const TCase& c : cases) {
+        Window->resize(c.Window);
+        for (int i = 0; i < 4; ++i)
+            if ((i < c.Plots) != Manager().HasClient(QString::fromLatin1(toggles[i].first)))
+                Window->Action(QString::fromLatin1(toggles[i].second))->trigger();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // closed plots' windows
+        Window->Action(QStringLiteral("WindowCascade"))->trigger();
+
+        const QList<QMdiSubWindow*> windows = Window->MdiArea()->subWindowList(QMdiArea::StackingOrder);
+        ASSERT_EQ(windows.size(), c.Plots);
+        const QSize area = Window->MdiArea()->viewport()->size();
+        for (qsizetype i = 0; i < windows.size(); ++i) {
+            const QRect place = windows[i]->geometry();
+            // Nearly the whole area: what the title bars in front leave.
+            EXPECT_GE(place.width(), area.width() - 40 * (c.Plots - 1)) << c.Plots << " " << i;
+            EXPECT_GE(place.height(), area.height() - 40 * (c.Plots - 1)) << c.Plots << " " << i;
+            EXPECT_TRUE(QRect(QPoint(), area).contains(place)) << c.Plots << " " << i;
+            // The windows in front begin below this one's title bar.
+            const int titleBottom = windows[i]->widget()->geometry().top();
+            for (qsizetype j = i + 1; j < windows.size(); ++j)
+                EXPECT_GE(windows[j]->geometry().top(), place.top() + titleBottom) << i << " " << j;
+        }
+    }
 }

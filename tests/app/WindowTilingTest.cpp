@@ -43,3 +43,30 @@ TEST(WindowTiling, IconsLineUpFromTheBottomLeft)
     EXPECT_EQ(icons[1], QRect(160, 370, 160, 30));
     EXPECT_EQ(icons[2], QRect(0, 340, 160, 30)); // the row is full
 }
+
+TEST(WindowTiling, CascadedWindowsShowEveryTitleBarAndKeepTheRestOfTheArea)
+{
+    struct TCase {
+        QRect Area;
+        int Count;
+        QSize Least;
+        QSize Size; // of every window
+    };
+    const TCase cases[] = {{QRect(0, 0, 1000, 700), 1, QSize(100, 80), QSize(1000, 700)},
+                           {QRect(0, 0, 1000, 700), 4, QSize(100, 80), QSize(928, 628)},
+                           {QRect(3, 5, 640, 480), 3, QSize(100, 80), QSize(592, 432)},
+                           {QRect(0, 0, 120, 110), 4, QSize(100, 80), QSize(100, 80)}}; // too small: least size
+    const int step = 24;
+    for (const TCase& c : cases) {
+        const std::vector<QRect> places = CascadeRects(c.Area, c.Count, step, c.Least);
+        ASSERT_EQ(int(places.size()), c.Count);
+        for (int i = 0; i < c.Count; ++i) {
+            EXPECT_EQ(places[size_t(i)].size(), c.Size) << c.Count << " " << i;
+            EXPECT_EQ(places[size_t(i)].topLeft(), c.Area.topLeft() + QPoint(i * step, i * step)) << i;
+        }
+        if (c.Size != c.Least) {
+            EXPECT_EQ(places.back().bottomRight(), c.Area.bottomRight()) << c.Count;
+        }
+    }
+    EXPECT_TRUE(CascadeRects(QRect(0, 0, 10, 10), 0, step, QSize()).empty());
+}
