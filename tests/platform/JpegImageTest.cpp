@@ -2,7 +2,6 @@
 
 #include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
 #include <QImageWriter>
 #include <QPainter>
 
@@ -83,7 +82,7 @@ TEST(JpegImageTest, BadDataGivesANullImageAndTheReason)
 TEST(JpegImageTest, DecodesTheProductPicture)
 {
     const QString name =
-        QFileInfo(QString::fromUtf8(__FILE__)).absolutePath() + QStringLiteral("/../../src/usagelog/quorbel.jpg");
+        QStringLiteral(QT_TESTCASE_SOURCEDIR) + QStringLiteral("/../src/usagelog/quorbel.jpg");
     QFile file(name);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
     const QImage image = DecodeJpeg(file.readAll());
