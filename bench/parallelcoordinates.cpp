@@ -112,6 +112,42 @@ void BM_LiveTrackingStep(benchmark::State& State)
 }
 BENCHMARK(BM_LiveTrackingStep)->Arg(20000)->Unit(benchmark::kMillisecond);
 
+// Four items on four dimensions, one of whose values, 1e8, lies far above
+// its dimension's bounds 0 to 10: its lines run millions of pixels off the
+// plot. A full repaint. Goal: under 5 ms.
+class TFarOffBench : public TPlotBench<TParallelCoordinates> {
+public:
+    explicit TFarOffBench(int Items)
+        : TPlotBench(4, Items, QStringLiteral("ParallelCoordinates"), QStringLiteral("Parallel Coordinates"))
+    {
+        Values.SetCell(1, 0, TVariant(1e8));
+        TOtherActor writer;
+        Data.WriteTransaction(&writer, [&] {
+            Data.AdjustForValueChange();
+            Data.SetLBound(1, 0);
+            Data.SetUBound(1, 10);
+        });
+        Repaint();
+    }
+
+    void Repaint()
+    {
+        Plot->Editor()->Invalidate();
+        Plot->Editor()->Repaint();
+    }
+
+private:
+    class TOtherActor : public TObject {};
+};
+
+void BM_ParallelRepaintFarOff(benchmark::State& State)
+{
+    TFarOffBench& bench = BenchOf<TFarOffBench>(int(State.range(0)));
+    for (auto _ : State)
+        bench.Repaint();
+}
+BENCHMARK(BM_ParallelRepaintFarOff)->Arg(4)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 QUORBEL_PLOT_BENCH_MAIN()

@@ -10,7 +10,9 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 #include <limits>
+#include <utility>
 
 // ---- Tools -------------------------------------------------------------------
 
@@ -260,6 +262,8 @@ inline void FillRun(QRgb* Run, int Count, QRgb Pixel)
 // kExactWalk, so that no pixel waits for the error term of the one before.
 constexpr int kExactWalk = 46000;
 
+constexpr int kFarPixels = 1 << 24;
+
 void WalkLineInto(uchar* Bits, qsizetype Stride, const TPoint& A, const TPoint& B, QRgb Pixel)
 {
     const int dx = std::abs(B.x - A.x);
@@ -279,6 +283,117 @@ void WalkLineInto(uchar* Bits, qsizetype Stride, const TPoint& A, const TPoint& 
         const auto offset = qsizetype((uint64_t(i) * slope + (uint64_t(1) << 31)) >> 32);
         *reinterpret_cast<QRgb*>(start + i * majorStep + offset * minorStep) = Pixel;
     }
+}
+
+// A closed box of device coordinates.
+struct TBox {
+    double Left;
+    double Top;
+    double Right;
+    double Bottom;
+    bool Contains(const QPointF& P) const
+    {
+        return Left <= P.x() && P.x() <= Right && Top <= P.y() && P.y() <= Bottom;
+    }
+    QPointF Clamped(const QPointF& P) const
+    {
+        return {std::clamp(P.x(), Left, Right), std::clamp(P.y(), Top, Bottom)};
+    }
+};
+
+// Cuts the segment from A to B to the box (Liang-Barsky); an end inside
+// stays exactly as it was. False when nothing of it lies inside.
+bool ClipSegment(const TBox& Box, QPointF& A, QPointF& B)
+{
+    const QPointF a = A;
+    const QPointF d = B - A;
+    double t0 = 0;
+    double t1 = 1;
+    // The part where P * t <= Q.
+    auto keep = [&](double p, double q) {
+        if (p == 0)
+            return q >= 0;
+        const double t = q / p;
+        if (p < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        return t0 <= t1;
+    };
+    if (!keep(-d.x(), a.x() - Box.Left) || !keep(d.x(), Box.Right - a.x()) || !keep(-d.y(), a.y() - Box.Top)
+        || !keep(d.y(), Box.Bottom - a.y()))
+        return false;
+    if (t0 > 0)
+        A = Box.Clamped(a + t0 * d);
+    if (t1 < 1)
+        B = Box.Clamped(a + t1 * d);
+    return true;
+}
+
+// Appends the way from From to To, both on the box's edge, along the edge
+// clockwise, To included.
+void RouteAlongEdge(const TBox& Box, const QPointF& From, const QPointF& To, QPolygonF& Out)
+{
+    const double w = Box.Right - Box.Left;
+    const double h = Box.Bottom - Box.Top;
+    const double perimeter = 2 * (w + h);
+    // Distance along the edge clockwise from the top-left corner, taken on
+    // the side the point lies nearest to.
+    auto along = [&](const QPointF& p) {
+        const double distances[] = {std::abs(p.y() - Box.Top), std::abs(p.x() - Box.Right),
+                                    std::abs(p.y() - Box.Bottom), std::abs(p.x() - Box.Left)};
+        switch (std::min_element(std::begin(distances), std::end(distances)) - std::begin(distances)) {
+        case 0:
+            return p.x() - Box.Left;
+        case 1:
+            return w + p.y() - Box.Top;
+        case 2:
+            return w + h + Box.Right - p.x();
+        default:
+            return 2 * w + h + Box.Bottom - p.y();
+        }
+    };
+    const double from = along(From);
+    double to = along(To);
+    if (to < from)
+        to += perimeter;
+    const std::pair<double, QPointF> corners[] = {{w, {Box.Right, Box.Top}},
+                                                  {w + h, {Box.Right, Box.Bottom}},
+                                                  {2 * w + h, {Box.Left, Box.Bottom}},
+                                                  {perimeter, {Box.Left, Box.Top}}};
+    for (int lap = 0; lap < 2; ++lap)
+        for (const auto& [at, corner] : corners)
+            if (at + lap * perimeter > from && at + lap * perimeter < to)
+                Out.append(corner);
+    Out.append(To);
+}
+
+// The polyline (or polygon) cut to the box: inside it the same segments,
+// and where it leaves the box a detour along the box's edge to where it
+// comes back, so that the figure stays one figure and a stroke narrower
+// than the box's margin shows the same pixels inside it.
+QPolygonF CutToBox(const QPolygonF& Points, const TBox& Box, bool Closed)
+{
+    QPolygonF out;
+    const qsizetype n = Points.size();
+    const qsizetype segments = Closed && n > 2 ? n : n - 1;
+    for (qsizetype i = 0; i < segments; ++i) {
+        QPointF a = Points[i];
+        QPointF b = Points[(i + 1) % n];
+        if (!ClipSegment(Box, a, b))
+            continue;
+        if (out.isEmpty())
+            out.append(a);
+        else if (out.back() != a)
+            RouteAlongEdge(Box, out.back(), a, out);
+        out.append(b);
+    }
+    if (Closed && out.size() > 1) {
+        if (out.back() != out.front())
+            RouteAlongEdge(Box, out.back(), out.front(), out);
+        out.removeLast();
+    }
+    return out;
 }
 
 // Calls Span(y, left, right) for every scanline of Visible that the segment
@@ -494,6 +609,18 @@ TRect TCanvas::DeviceRect() const
     return {0, 0, FDevice->width(), FDevice->height()};
 }
 
+QRect TCanvas::DrawableRect() const
+{
+    QRect drawable = ToQRect(DeviceRect());
+    // A device without a size of its own (a picture without a frame) still
+    // ends somewhere far beyond any screen or page.
+    if (drawable.isEmpty())
+        drawable = QRect(-kFarPixels, -kFarPixels, 2 * kFarPixels, 2 * kFarPixels);
+    if (FState.Clip)
+        drawable &= FState.Clip->boundingRect();
+    return drawable;
+}
+
 void TCanvas::Notify(const QRect& DeviceRect)
 {
     if (FOnDraw && !DeviceRect.isEmpty())
@@ -599,6 +726,17 @@ void TCanvas::StrokeWide(std::span<const TPoint> DevicePoints, bool Closed)
     // Through the pixel centres, as the one-pixel lines run.
     for (const TPoint& p : DevicePoints)
         polygon.append(QPointF(p.x + 0.5, p.y + 0.5));
+    // Far-off points are brought near before Qt strokes them: a margin
+    // wider than the pen keeps everything that shows.
+    const QRect drawable = DrawableRect();
+    const double margin = pen.Width() + 2.0;
+    const TBox reach{drawable.left() - margin, drawable.top() - margin, drawable.right() + 1 + margin,
+                    drawable.bottom() + 1 + margin};
+    if (!std::all_of(polygon.cbegin(), polygon.cend(), [&](const QPointF& p) { return reach.Contains(p); })) {
+        polygon = CutToBox(polygon, reach, Closed);
+        if (polygon.size() < 2)
+            return;
+    }
     FPainter->setCompositionMode(CompositionFor(pen.Mode()));
     FPainter->setPen(QPen(ToQColor(pen.Color()), pen.Width(), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     FPainter->setBrush(Qt::NoBrush);
@@ -665,7 +803,8 @@ void TCanvas::LineTo(int X, int Y)
         return;
     }
     TSpans spans;
-    WalkLinePixels(from.x, from.y, to.x, to.y, false, [&](int x, int y) { spans.AddPixel(x, y); });
+    WalkLinePixelsIn(DrawableRect(), from.x, from.y, to.x, to.y, false,
+                     [&](int x, int y) { spans.AddPixel(x, y); });
     spans.Close();
     FillSpans(spans, pen.Color(), pen.Mode());
 }
@@ -759,12 +898,13 @@ void TCanvas::Polygon(std::span<const TPoint> Points)
     const bool outline = pen.Style() != TPenStyle::psClear;
     const bool thin = pen.Width() <= 1;
 
+    const QRect drawable = DrawableRect();
     TSpans edge;
     if (outline && thin) {
         for (size_t i = 0; i < device.size(); ++i) {
             const TPoint& a = device[i];
             const TPoint& b = device[(i + 1) % device.size()];
-            WalkLinePixels(a.x, a.y, b.x, b.y, false, [&](int x, int y) { edge.AddPixel(x, y); });
+            WalkLinePixelsIn(drawable, a.x, a.y, b.x, b.y, false, [&](int x, int y) { edge.AddPixel(x, y); });
         }
         edge.Close();
     }
@@ -777,6 +917,11 @@ void TCanvas::Polygon(std::span<const TPoint> Points)
             top = std::min(top, p.y);
             bottom = std::max(bottom, p.y);
         }
+        // Only the rows and columns that can show are filled.
+        top = std::max(top, drawable.top());
+        bottom = std::min(bottom, drawable.bottom() + 1);
+        const double leftmost = drawable.left() - 1.0;
+        const double rightmost = drawable.right() + 1.0;
         TSpans inside;
         std::vector<double> crossings;
         for (int y = top; y < bottom; ++y) {
@@ -790,8 +935,8 @@ void TCanvas::Polygon(std::span<const TPoint> Points)
             }
             std::sort(crossings.begin(), crossings.end());
             for (size_t i = 0; i + 1 < crossings.size(); i += 2) {
-                const int from = int(std::ceil(crossings[i] - 0.5));
-                const int to = int(std::ceil(crossings[i + 1] - 0.5));
+                const int from = int(std::ceil(std::clamp(crossings[i], leftmost, rightmost) - 0.5));
+                const int to = int(std::ceil(std::clamp(crossings[i + 1], leftmost, rightmost) - 0.5));
                 inside.Add(from, y, to - from, 1);
             }
         }
@@ -845,9 +990,10 @@ void TCanvas::Polyline(std::span<const TPoint> Points)
         FLineSpans = std::make_unique<TSpans>();
     TSpans& spans = *FLineSpans;
     spans.Clear();
+    const QRect drawable = DrawableRect();
     for (size_t i = 0; i + 1 < device.size(); ++i)
-        WalkLinePixels(device[i].x, device[i].y, device[i + 1].x, device[i + 1].y, false,
-                       [&](int x, int y) { spans.AddPixel(x, y); });
+        WalkLinePixelsIn(drawable, device[i].x, device[i].y, device[i + 1].x, device[i + 1].y, false,
+                         [&](int x, int y) { spans.AddPixel(x, y); });
     spans.Close();
     FillSpans(spans, pen.Color(), pen.Mode());
 }
@@ -875,9 +1021,7 @@ bool TCanvas::PolylineIntoImage(std::span<const TPoint> DevicePoints, TColor Col
             WalkLineInto(target->Bits, target->Stride, a, b, value);
             bounds.Add(box);
         } else if (clip.intersects(box)) {
-            WalkLinePixels(a.x, a.y, b.x, b.y, false, [&](int x, int y) {
-                if (!clip.contains(x, y))
-                    return;
+            WalkLinePixelsIn(clip, a.x, a.y, b.x, b.y, false, [&](int x, int y) {
                 target->Line(y)[x] = value;
                 bounds.Add(x, y, x, y);
             });

@@ -5,9 +5,11 @@
 
 #include <QFont>
 #include <QImage>
+#include <QRect>
 #include <QRegion>
 #include <QString>
 
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -171,6 +173,75 @@ void WalkLinePixels(int X1, int Y1, int X2, int Y2, bool WithEnd, Visit visit)
     }
     if (WithEnd)
         visit(x, y);
+}
+
+// WalkLinePixels restricted to the pixels inside Clip, in the same order:
+// the first and last steps that can land inside are found in closed form
+// (the minor offset after i steps is floor((2 minor i + major) / (2 major)))
+// and only the steps between them are walked, so a line running far off the
+// device costs what its visible part costs.
+template <typename Visit>
+void WalkLinePixelsIn(const QRect& Clip, int X1, int Y1, int X2, int Y2, bool WithEnd, Visit visit)
+{
+    // Products of two coordinate differences need more than 64 bits.
+    __extension__ using TWide = __int128;
+    if (Clip.isEmpty())
+        return;
+    const int64_t dx = std::abs(int64_t(X2) - X1);
+    const int64_t dy = std::abs(int64_t(Y2) - Y1);
+    const int sx = X1 > X2 ? -1 : 1;
+    const int sy = Y1 > Y2 ? -1 : 1;
+    const bool xMajor = dx >= dy;
+    const int64_t major = xMajor ? dx : dy;
+    const int64_t minor = xMajor ? dy : dx;
+    // The steps whose coordinate along an axis stays within [Lo, Hi].
+    auto range = [](int64_t start, int step, int lo, int hi, int64_t& from, int64_t& to) {
+        from = step > 0 ? lo - start : start - hi;
+        to = step > 0 ? hi - start : start - lo;
+    };
+    int64_t first = 0;
+    int64_t last = WithEnd ? major : major - 1;
+    int64_t lo = 0;
+    int64_t hi = 0;
+    if (xMajor)
+        range(X1, sx, Clip.left(), Clip.right(), lo, hi);
+    else
+        range(Y1, sy, Clip.top(), Clip.bottom(), lo, hi);
+    first = std::max(first, lo);
+    last = std::min(last, hi);
+    // The minor offsets allowed, turned into steps.
+    if (xMajor)
+        range(Y1, sy, Clip.top(), Clip.bottom(), lo, hi);
+    else
+        range(X1, sx, Clip.left(), Clip.right(), lo, hi);
+    if (lo > minor || hi < 0)
+        return;
+    if (minor != 0) {
+        const TWide m2 = TWide(2) * minor;
+        if (lo > 0)
+            first = std::max(first, int64_t((TWide(2) * major * lo - major + m2 - 1) / m2));
+        if (hi < minor)
+            last = std::min(last, int64_t((TWide(2) * major * (hi + 1) - major + m2 - 1) / m2) - 1);
+    }
+    if (first > last)
+        return;
+    const int64_t offset = major == 0 ? 0 : int64_t((TWide(2) * minor * first + major) / (TWide(2) * major));
+    int64_t err = int64_t(TWide(2) * minor - major + TWide(2) * minor * first - TWide(2) * major * offset);
+    int x = int(X1 + (xMajor ? first * sx : offset * sx));
+    int y = int(Y1 + (xMajor ? offset * sy : first * sy));
+    const int minorX = xMajor ? 0 : sx;
+    const int minorY = xMajor ? sy : 0;
+    const int majorX = xMajor ? sx : 0;
+    const int majorY = xMajor ? 0 : sy;
+    for (int64_t i = first;; ++i) {
+        visit(x, y);
+        if (i == last)
+            break;
+        const bool stepMinor = err >= 0;
+        x += majorX + (stepMinor ? minorX : 0);
+        y += majorY + (stepMinor ? minorY : 0);
+        err += 2 * minor - (stepMinor ? 2 * major : 0);
+    }
 }
 
 // ---- Canvas ------------------------------------------------------------------
@@ -358,6 +429,9 @@ private:
     bool PolylineIntoImage(std::span<const TPoint> DevicePoints, TColor Color);
     void DrawTextLine(const QPoint& DeviceOrigin, const QString& Text, bool Turned);
     void Notify(const QRect& DeviceRect);
+    // The device pixels that drawing can reach: the device narrowed by the
+    // clip. Figures are cut to it before their pixels are walked.
+    QRect DrawableRect() const;
     void AdjustIsotropic();
 
     QPaintDevice* FDevice = nullptr;

@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <optional>
+#include <random>
 #include <vector>
 
 namespace {
@@ -807,4 +808,139 @@ TEST(Canvas, WideStrokesIntoAnImageKeepToQtsStroke)
         canvas.Polyline(still);
     }
     EXPECT_EQ(CountChanged(image, white), 0);
+}
+
+// Lines that run far off the device draw the pixels of their visible part
+// only, exactly as the same line cut near the device's edge does: a point
+// far along a line and one a few steps along it give the same walk.
+TEST(Canvas, FarOffFiguresDrawWhatTheirCutDrawingDraws)
+{
+    enum class TTarget { Image, Picture };
+    struct TCase {
+        const char* Name;
+        TTarget Target;
+        int Width;
+        TPenMode Mode;
+        QPoint From;
+        QPoint Step;  // along the line, in small integers
+        int Near;     // steps to a point beyond the image
+        bool BothWays; // the line also runs far off behind From
+    };
+    constexpr int kFar = 20000000;
+    const TCase cases[] = {
+        {"thin shallow", TTarget::Image, 1, TPenMode::pmCopy, {20, 30}, {5, 1}, 200, false},
+        {"thin steep backwards", TTarget::Image, 1, TPenMode::pmCopy, {70, 10}, {-3, 7}, 40, false},
+        {"thin horizontal", TTarget::Image, 1, TPenMode::pmCopy, {10, 50}, {1, 0}, 200, true},
+        {"thin exclusive-or", TTarget::Image, 1, TPenMode::pmXor, {60, 40}, {2, -1}, 150, true},
+        {"thin in a picture", TTarget::Picture, 1, TPenMode::pmCopy, {30, 20}, {1, 4}, 40, true},
+        {"wide", TTarget::Image, 7, TPenMode::pmCopy, {40, 20}, {1, 3}, 60, true},
+        {"wide vertical", TTarget::Image, 6, TPenMode::pmCopy, {33, 40}, {0, -1}, 200, true},
+        {"wide exclusive-or", TTarget::Image, 7, TPenMode::pmXor, {50, 50}, {4, 1}, 200, true},
+        {"wide in a picture", TTarget::Picture, 5, TPenMode::pmCopy, {20, 60}, {1, 0}, 150, true},
+    };
+    const QImage ground = NoisyImage(120, 100, 7);
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        auto draw = [&](int steps) {
+            const QPoint from = c.BothWays ? c.From - steps * c.Step : c.From;
+            const QPoint to = c.From + steps * c.Step;
+            const TPoint points[] = {{from.x(), from.y()}, {to.x(), to.y()}};
+            auto figure = [&](TCanvas& canvas) {
+                canvas.SetPen(TPen(0x3366CC, c.Mode, TPenStyle::psSolid, c.Width));
+                canvas.Polyline(points);
+                // The same line once more, backwards and beside it.
+                const QPoint beside(11, 11);
+                canvas.MoveTo(to.x() + beside.x(), to.y() + beside.y());
+                canvas.LineTo(from.x() + beside.x(), from.y() + beside.y());
+            };
+            if (c.Target == TTarget::Picture)
+                return PlayedFromPicture(ground, figure);
+            QImage image = ground;
+            TCanvas canvas(&image);
+            figure(canvas);
+            return image;
+        };
+        const QImage cut = draw(c.Near);
+        EXPECT_NE(CountChanged(cut, ground), 0);
+        EXPECT_EQ(CountChanged(draw(kFar), cut), 0);
+    }
+}
+
+// A polyline through a far-off vertex draws its two visible pieces, and a
+// polygon reaching far off fills only its visible rows.
+TEST(Canvas, FarOffVerticesOfPolylinesAndPolygons)
+{
+    constexpr int n = 1666666;
+    const TPoint p{20, 30};
+    const TPoint far{20 + 40 + 60 * n, 30 + 40 + 60 * n};
+    const TPoint q{60, 10};
+    const QImage ground = NoisyImage(120, 100, 11);
+    for (const int width : {1, 7}) {
+        for (const TPenMode mode : {TPenMode::pmCopy, TPenMode::pmXor}) {
+            SCOPED_TRACE(width);
+            const TPen pen(0x22AA44, mode, TPenStyle::psSolid, width);
+            QImage joined = ground;
+            QImage apart = ground;
+            {
+                TCanvas canvas(&joined);
+                canvas.SetPen(pen);
+                const TPoint points[] = {p, far, q};
+                canvas.Polyline(points);
+            }
+            {
+                TCanvas canvas(&apart);
+                canvas.SetPen(pen);
+                const TPoint first[] = {p, far};
+                const TPoint second[] = {far, q};
+                canvas.Polyline(first);
+                canvas.Polyline(second);
+            }
+            EXPECT_NE(CountChanged(joined, ground), 0);
+            EXPECT_EQ(CountChanged(joined, apart), 0);
+        }
+    }
+    // A triangle whose apex lies far below: the visible rows are those of
+    // the same triangle cut at a row beyond the image.
+    QImage farFill = WhiteImage(120, 100);
+    QImage nearFill = WhiteImage(120, 100);
+    for (auto [image, apexY] : {std::pair{&farFill, 100000000}, std::pair{&nearFill, 0}}) {
+        TCanvas canvas(image);
+        canvas.SetPen(TPen(0, TPenMode::pmCopy, TPenStyle::psClear));
+        canvas.SetBrush(TBrush(0x0000FF));
+        if (apexY != 0) {
+            const TPoint points[] = {{10, 10}, {110, 10}, {60, apexY}};
+            canvas.Polygon(points);
+        } else {
+            // The far triangle's sides are vertical to within a pixel over
+            // the image: the rectangle between them.
+            const TPoint points[] = {{10, 10}, {110, 10}, {110, 200}, {10, 200}};
+            canvas.Polygon(points);
+        }
+    }
+    EXPECT_EQ(CountChanged(farFill, nearFill), 0);
+}
+
+// The walk cut to a rectangle visits exactly the pixels of the whole walk
+// that lie inside it, in the same order, for lines in every direction and
+// place (random, the same every run).
+TEST(Canvas, WalkCutToARectangleKeepsTheWholeWalksPixelsInside)
+{
+    std::mt19937 random(5);
+    std::uniform_int_distribution<int> coordinate(-150, 250);
+    const QRect clip(3, 7, 90, 60);
+    for (int round = 0; round < 4000; ++round) {
+        const int x1 = coordinate(random);
+        const int y1 = coordinate(random);
+        const int x2 = coordinate(random);
+        const int y2 = coordinate(random);
+        const bool withEnd = round % 2 == 0;
+        std::vector<QPoint> whole;
+        WalkLinePixels(x1, y1, x2, y2, withEnd, [&](int x, int y) {
+            if (clip.contains(x, y))
+                whole.emplace_back(x, y);
+        });
+        std::vector<QPoint> cut;
+        WalkLinePixelsIn(clip, x1, y1, x2, y2, withEnd, [&](int x, int y) { cut.emplace_back(x, y); });
+        ASSERT_EQ(cut, whole) << x1 << "," << y1 << " to " << x2 << "," << y2;
+    }
 }
