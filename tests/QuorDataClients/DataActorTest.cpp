@@ -24,18 +24,19 @@ public:
         Action.setChecked(Fitting);
         Manager->Data = &Data;
         Manager->ActionFitBounds = &Action;
-        auto fitter = std::make_unique<TDataActor>();
-        Fitter = fitter.get();
-        Manager->AddClient("DataActor", "DataActor", std::move(fitter));
+        // The recorder comes first: a refit that never settles, the fitter's
+        // first one included, stops after a bound number of passes instead
+        // of hanging the test.
         auto recorder = std::make_unique<TNoticeRecorder>();
         Recorder = recorder.get();
-        Manager->AddClient("Recorder", "Recorder", std::move(recorder));
-        // A refit that never settles stops after a bound number of passes
-        // instead of hanging the test.
         Recorder->OnEnd = [this] {
             if (Recorder->Deliveries > 10)
                 Action.setChecked(false);
         };
+        Manager->AddClient("Recorder", "Recorder", std::move(recorder));
+        auto fitter = std::make_unique<TDataActor>();
+        Fitter = fitter.get();
+        Manager->AddClient("DataActor", "DataActor", std::move(fitter));
     }
 
     // One transaction by another writer; returns the delivery passes it took.
@@ -68,6 +69,13 @@ TEST(DataActor, AttachFitsAtOnceWhileTheActionIsChecked)
     TFitterRig off({{7, 1}, {7, 3}}, false);
     EXPECT_EQ(off.Bounds(1), TBounds(off.Data.GetDimMin(1), off.Data.GetDimMax(1)));
     EXPECT_EQ(off.Write([&] { off.Data.SetPointSelected(0, true); }), 1) << "no refit while unchecked";
+}
+
+TEST(DataActor, ConstantDimensionGetsHalfAUnitEitherSide)
+{
+    TFitterRig rig({{7, 1}, {7, 3}}, false);
+    rig.Data.WriteTransaction(rig.Fitter, [&] { rig.Fitter->FitDimBounds(0); });
+    EXPECT_EQ(rig.Bounds(0), TBounds(6.5, 7.5));
 }
 
 TEST(DataActor, HidingAndShowingTheMaximumsHolderRefitsWithinTheDelivery)

@@ -223,6 +223,25 @@ TEST_F(ParallelCoordinatesTest, SelectedItemInTwoSlidersShowsItsHalosWidestOutsi
     EXPECT_EQ(d->HitWidth, 3);
 }
 
+TEST_F(ParallelCoordinatesTest, SliderOfTheLastAxisGivesItsHalo)
+{
+    T.SetSlider(3, 0, 2);
+    Open();
+    // Item c runs from C = 10 down to D = 0, inside D's slider alone; a
+    // quarter of the way along, no other polyline comes near.
+    const TGOParDataPoint* c = Line(2);
+    const TVertexF p = c->Vertices[2];
+    const TVertexF q = c->Vertices[3];
+    const int x = int(std::nearbyint(p.x + (q.x - p.x) / 4));
+    const int y = int(std::nearbyint(p.y + (q.y - p.y) / 4));
+    const QRgb halo = Rgb(F.Props.GetValueColor(3));
+    int haloPixels = 0;
+    for (int dx = -4; dx <= 4; ++dx)
+        haloPixels += Pixel(x + dx, y) == halo ? 1 : 0;
+    EXPECT_GE(haloPixels, 2);
+    EXPECT_EQ(c->HitWidth, 5);
+}
+
 TEST_F(ParallelCoordinatesTest, SliderBarsDarkenInMaskModeAndShowTheirValues)
 {
     Open();
