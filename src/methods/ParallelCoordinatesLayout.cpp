@@ -31,9 +31,10 @@ void TParallelCoordinatesLayout::CalcGlobalRange(const TData& Data)
     CommonHigh = high;
 }
 
-void TParallelCoordinatesLayout::CalcAxisPositions(const TData& Data, int EditorWidth, int EditorHeight)
+void TParallelCoordinatesLayout::CalcAxisPositions(const TData& Data, int AEditorWidth, int EditorHeight)
 {
-    PlotRect = InnerRect(EditorWidth, EditorHeight, Margins);
+    PlotRect = InnerRect(AEditorWidth, EditorHeight, Margins);
+    EditorWidth = AEditorWidth;
     const int count = Data.VisibleDimCount();
     AxisX.assign(size_t(count), 0);
     FAxisLo.assign(size_t(count), 0);
@@ -78,7 +79,8 @@ int TParallelCoordinatesLayout::NameBoxWidth() const
     return AxisX.size() < 2 ? 0 : AxisX[1] - AxisX[0] - 1;
 }
 
-TAxisRects TParallelCoordinatesLayout::AxisRects(int X, TSize UpperLabel, TSize LowerLabel, TSize NameBox) const
+TAxisRects TParallelCoordinatesLayout::AxisRects(int X, TSize UpperLabel, TSize LowerLabel, TSize NameBox,
+                                                 int NameLeft) const
 {
     const int t = PlotRect.Top;
     const int b = PlotRect.Bottom;
@@ -87,10 +89,21 @@ TAxisRects TParallelCoordinatesLayout::AxisRects(int X, TSize UpperLabel, TSize 
     r.Line = Rect(X - h, t, X + h + 1, b + 1);
     r.UpperLabel = Rect(X - UpperLabel.cx / 2, t - UpperLabel.cy, X + UpperLabel.cx / 2 + 1, t + 1);
     r.LowerLabel = Rect(X - LowerLabel.cx / 2, b, X + LowerLabel.cx / 2 + 1, b + LowerLabel.cy + 1);
-    r.Name = Rect(X - NameBox.cx / 2, t - UpperLabel.cy - NameBox.cy, X + NameBox.cx / 2 + 1,
+    const int shift = NameLeft - (X - NameBox.cx / 2);
+    r.Name = Rect(X - NameBox.cx / 2 + shift, t - UpperLabel.cy - NameBox.cy, X + NameBox.cx / 2 + 1 + shift,
                   t - UpperLabel.cy + 1);
     r.Bounds = Union(Union(r.Line, r.UpperLabel), Union(r.LowerLabel, r.Name));
     return r;
+}
+
+int TParallelCoordinatesLayout::TextBoxLeft(int X, int BoxWidth, int TextWidth) const
+{
+    const int left = X - BoxWidth / 2;
+    const int shown = std::clamp(TextWidth, 0, BoxWidth);
+    const int textLeft = left + (BoxWidth - shown) / 2;
+    if (textLeft >= 0 && textLeft + shown <= EditorWidth)
+        return left;
+    return std::clamp(left, 0, std::max(0, EditorWidth - BoxWidth));
 }
 
 int TParallelCoordinatesLayout::AxisNear(int X, int Snap) const

@@ -71,8 +71,14 @@ public:
     // width of a name box: both from the axis spacing.
     int SnapDistance() const;
     int NameBoxWidth() const;
-    // The rectangles of an axis at x with the given label and name sizes.
-    TAxisRects AxisRects(int X, TSize UpperLabel, TSize LowerLabel, TSize NameBox) const;
+    // The rectangles of an axis at x with the given label and name sizes;
+    // the name box's left edge as TextLeft gives it.
+    TAxisRects AxisRects(int X, TSize UpperLabel, TSize LowerLabel, TSize NameBox, int NameLeft) const;
+    // The left edge of a box BoxWidth wide for a text TextWidth wide,
+    // centred on the axis at x: where the text shown in the box (centred,
+    // at most the box wide) would cross the editor's edge, the box is moved
+    // in so that the text stays whole.
+    int TextBoxLeft(int X, int BoxWidth, int TextWidth) const;
     // The visible position of the first axis within Snap of x, or -1.
     int AxisNear(int X, int Snap) const;
 
@@ -113,6 +119,7 @@ public:
     double CommonLow = 0;
     double CommonHigh = 0;
     TRect PlotRect;
+    int EditorWidth = 0;
     // Per visible dimension: the axis's x from PlotRect.Left.
     std::vector<int> AxisX;
 

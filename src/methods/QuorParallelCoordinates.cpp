@@ -156,7 +156,9 @@ void TGOParAxis::UpdateGeometry()
 
 void TGOParAxis::CalcRects()
 {
-    const TAxisRects r = Layout().AxisRects(X, UpperLabelSize, LowerLabelSize, NameBoxSize);
+    const TParallelCoordinatesLayout& L = Layout();
+    const int nameLeft = L.TextBoxLeft(X, NameBoxSize.cx, NameTextWidth);
+    const TAxisRects r = L.AxisRects(X, UpperLabelSize, LowerLabelSize, NameBoxSize, nameLeft);
     UpperLabelRect = r.UpperLabel;
     LineRect = r.Line;
     NameRect = r.Name;
@@ -197,20 +199,33 @@ void TGOParAxis::Draw(TCanvas& Canvas)
     Canvas.LineTo(X + L.MidTickLength, middle);
 
     Canvas.SetBrush(ClearBrush());
-    QString text;
-    LowerLabelSize = FloatLabelExtent(Canvas, L.AxisLo(VisibleIndex), text);
-    Canvas.TextOut(X - LowerLabelSize.cx / 2, b, text);
-    UpperLabelSize = FloatLabelExtent(Canvas, L.AxisHi(VisibleIndex), text);
-    Canvas.TextOut(X - UpperLabelSize.cx / 2, t - UpperLabelSize.cy, text);
+    LowerLabelSize = DrawBoundLabel(Canvas, L.AxisLo(VisibleIndex), b, false);
+    UpperLabelSize = DrawBoundLabel(Canvas, L.AxisHi(VisibleIndex), t, true);
 
+    // A name that would cross the editor's edge centred on the axis is
+    // moved in with its box, so that it shows whole or ends in "...".
     Canvas.SetFont(Owner->NameFont);
-    const int left = X - NameBoxSize.cx / 2;
+    const QString name = Data->GetDimName(Index);
+    NameTextWidth = Canvas.TextWidth(Canvas.ElideText(name, NameBoxSize.cx));
+    const int left = L.TextBoxLeft(X, NameBoxSize.cx, NameTextWidth);
     const int top = t - UpperLabelSize.cy - NameBoxSize.cy;
     TRect box = Rect(left, top, left + NameBoxSize.cx, top + NameBoxSize.cy);
-    Canvas.DrawText(Data->GetDimName(Index), box,
+    Canvas.DrawText(name, box,
                     dtCenter | dtWordBreak | dtExternalLeading | dtNoPrefix | dtEditControl | dtEndEllipsis
                         | dtWordEllipsis);
     CalcRects();
+}
+
+TSize TGOParAxis::DrawBoundLabel(TCanvas& Canvas, double Value, int Edge, bool Above)
+{
+    // A label keeps to its axis's column, as the name does, and inside the
+    // editor; a longer one ends in "...".
+    const TParallelCoordinatesLayout& L = Layout();
+    const QString text = Canvas.ElideText(FloatLabelText(Value), NameBoxSize.cx);
+    const TSize size = Canvas.TextExtent(text);
+    const int left = L.TextBoxLeft(X, size.cx, size.cx);
+    Canvas.TextOut(left, Above ? Edge - size.cy : Edge, text);
+    return size;
 }
 
 void TGOParAxis::DrawSelectionMark(TCanvas& Canvas, bool /*Selected*/)
@@ -777,6 +792,10 @@ void TParallelCoordinates::InvertBackground()
     ValueFont.SetColor(ink);
     SliderHandlePen.SetColor(ink);
     SliderBarPen.SetColor(ink);
+    // The bars let what lies beneath show through: darkened (mask) on the
+    // light background, lightened (merge) on the dark one, where a mask
+    // would leave nothing of them.
+    SliderBarPen.SetMode(toDark ? TPenMode::pmMerge : TPenMode::pmMask);
     AxisPen().SetColor(ink);
     SliderHandleBrush.SetColor(toDark ? 0xFF0000 : 0x80CCFF);
     Editor()->SetBrush(toDark ? BlackBrush() : WhiteBrush());

@@ -99,6 +99,12 @@ public:
     TSize UpperLabelSize{50, 10};
     TSize LowerLabelSize{50, 10};
     TSize NameBoxSize{50, 20};
+    // The width of the name as last drawn, cut to its box.
+    int NameTextWidth = 0;
+
+private:
+    // The value's label centred on the axis, above or below Edge; its size.
+    TSize DrawBoundLabel(TCanvas& Canvas, double Value, int Edge, bool Above);
 };
 
 // The range slider of one axis: a bar between two values with their

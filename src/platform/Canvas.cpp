@@ -185,6 +185,8 @@ QPainter::CompositionMode CompositionFor(TPenMode mode)
         return QPainter::RasterOp_SourceXorDestination;
     case TPenMode::pmMask:
         return QPainter::RasterOp_SourceAndDestination;
+    case TPenMode::pmMerge:
+        return QPainter::RasterOp_SourceOrDestination;
     case TPenMode::pmCopy:
         break;
     }
@@ -205,15 +207,50 @@ const QString& Ellipsis()
     return text;
 }
 
-// Cuts the text from its end until it fits with "..." appended.
+// A prefix length that does not part a surrogate pair.
+qsizetype WholeChars(const QString& text, qsizetype length)
+{
+    return length > 0 && length < text.size() && text[length - 1].isHighSurrogate() ? length - 1 : length;
+}
+
+// The length of a prefix of the text that is wider than width, or -1 when
+// the whole text fits. Prefixes of doubling length are measured, so a long
+// text costs about twice what fits, not what it holds.
+qsizetype TooWideLength(const QString& text, int width, const QFontMetrics& fm)
+{
+    for (qsizetype probe = 64; probe < text.size(); probe *= 2) {
+        const qsizetype length = WholeChars(text, probe);
+        if (fm.horizontalAdvance(text.left(length)) > width)
+            return length;
+    }
+    return fm.horizontalAdvance(text) > width ? text.size() : -1;
+}
+
+bool FitsWidth(const QString& text, int width, const QFontMetrics& fm)
+{
+    return TooWideLength(text, width, fm) < 0;
+}
+
+// Cuts the text from its end until it fits with "..." appended: the longest
+// such prefix, found by halving between nothing and a prefix too wide.
 QString Elide(const QString& text, int width, const QFontMetrics& fm)
 {
-    if (fm.horizontalAdvance(text) <= width)
+    const qsizetype tooWide = TooWideLength(text, width, fm);
+    if (tooWide < 0)
         return text;
-    QString cut = text;
-    while (!cut.isEmpty() && fm.horizontalAdvance(cut.trimmed() + Ellipsis()) > width)
-        cut.chop(1);
-    return cut.trimmed() + Ellipsis();
+    auto fits = [&](qsizetype length) {
+        return fm.horizontalAdvance(text.left(length).trimmed() + Ellipsis()) <= width;
+    };
+    qsizetype low = 0;
+    qsizetype high = tooWide;
+    while (high - low > 1) {
+        const qsizetype middle = low + (high - low) / 2;
+        if (fits(middle))
+            low = middle;
+        else
+            high = middle;
+    }
+    return text.left(WholeChars(text, low)).trimmed() + Ellipsis();
 }
 
 // Rounding for values already clamped to the device's range: truncation
@@ -1082,6 +1119,11 @@ TSize TCanvas::TextExtent(const QString& Text) const
     return {fm.horizontalAdvance(Text), std::max(1, FState.Font.Height())};
 }
 
+QString TCanvas::ElideText(const QString& Text, int Width) const
+{
+    return Elide(Text, Width, QFontMetrics(FState.Font.QtFont()));
+}
+
 int TCanvas::DrawText(const QString& Text, TRect& R, int Flags)
 {
     const QFontMetrics fm(FState.Font.QtFont());
@@ -1089,32 +1131,54 @@ int TCanvas::DrawText(const QString& Text, TRect& R, int Flags)
                          + ((Flags & dtExternalLeading) ? std::max(0, fm.leading()) : 0);
     const int width = R.Width();
     const bool wordBreak = (Flags & dtWordBreak) && !(Flags & dtSingleLine);
-    auto advance = [&](const QString& s) { return fm.horizontalAdvance(s); };
+    auto fits = [&](const QString& s) { return FitsWidth(s, width, fm); };
 
-    QStringList paragraphs;
+    // How many lines can show. Lines are made one by one and only until it
+    // is known what the last of them shows, so a long text costs what fits
+    // the rectangle, not what it holds.
+    qsizetype shown = std::numeric_limits<qsizetype>::max();
+    if (Flags & dtSingleLine)
+        shown = 1;
+    else if (Flags & (dtEditControl | dtEndEllipsis))
+        shown = std::max(1, R.Height() / lineHeight);
+    QStringList lines;
+    auto enough = [&] {
+        if (lines.size() <= shown)
+            return false;
+        // The last line shown ends in "..." cut from what follows it: known
+        // once what follows is wider than the line.
+        return !(Flags & dtEndEllipsis) || !fits(lines.mid(shown - 1).join(QLatin1Char(' ')));
+    };
+
     if (Flags & dtSingleLine) {
         QString line = Text;
         line.replace(QLatin1String("\r\n"), QLatin1String(" "));
         line.replace(QLatin1Char('\n'), QLatin1Char(' '));
         line.replace(QLatin1Char('\r'), QLatin1Char(' '));
-        paragraphs << line;
-    } else {
-        QString text = Text;
-        text.remove(QLatin1Char('\r'));
-        paragraphs = text.split(QLatin1Char('\n'));
+        lines << line;
     }
-
-    QStringList lines;
-    for (const QString& paragraph : std::as_const(paragraphs)) {
+    for (qsizetype start = 0; !(Flags & dtSingleLine) && start <= Text.size() && !enough();) {
+        qsizetype end = Text.indexOf(QLatin1Char('\n'), start);
+        if (end < 0)
+            end = Text.size();
+        QString paragraph = Text.mid(start, end - start);
+        paragraph.remove(QLatin1Char('\r'));
+        start = end + 1;
         if (!wordBreak) {
             lines << paragraph;
             continue;
         }
         QString current;
-        const QStringList words = paragraph.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        for (const QString& word : words) {
+        for (qsizetype from = 0; from < paragraph.size() && !enough();) {
+            qsizetype to = paragraph.indexOf(QLatin1Char(' '), from);
+            if (to < 0)
+                to = paragraph.size();
+            const QString word = paragraph.mid(from, to - from);
+            from = to + 1;
+            if (word.isEmpty())
+                continue;
             const QString candidate = current.isEmpty() ? word : current + QLatin1Char(' ') + word;
-            if (advance(candidate) <= width) {
+            if (fits(candidate)) {
                 current = candidate;
                 continue;
             }
@@ -1122,16 +1186,16 @@ int TCanvas::DrawText(const QString& Text, TRect& R, int Flags)
                 lines << current;
                 current.clear();
             }
-            if (advance(word) <= width) {
+            if (fits(word)) {
                 current = word;
             } else if (Flags & dtWordEllipsis) {
                 lines << Elide(word, width, fm);
             } else if (Flags & dtEditControl) {
                 // Broken between characters, at least one per line.
                 QString rest = word;
-                while (!rest.isEmpty()) {
+                while (!rest.isEmpty() && !enough()) {
                     int n = 1;
-                    while (n < rest.size() && advance(rest.left(n + 1)) <= width)
+                    while (n < rest.size() && fm.horizontalAdvance(rest.left(n + 1)) <= width)
                         ++n;
                     if (n == rest.size()) {
                         current = rest;
@@ -1147,11 +1211,7 @@ int TCanvas::DrawText(const QString& Text, TRect& R, int Flags)
         lines << current;
     }
 
-    qsizetype count = lines.size();
-    if (Flags & dtSingleLine)
-        count = std::min<qsizetype>(count, 1);
-    else if (Flags & (dtEditControl | dtEndEllipsis))
-        count = std::min<qsizetype>(count, std::max(1, R.Height() / lineHeight));
+    qsizetype count = std::min(lines.size(), shown);
     if (count < lines.size() && (Flags & dtEndEllipsis)) {
         // The last line shown says that text follows.
         const QString rest = lines.mid(count - 1).join(QLatin1Char(' '));
@@ -1164,6 +1224,7 @@ int TCanvas::DrawText(const QString& Text, TRect& R, int Flags)
     if (Flags & (dtEndEllipsis | dtWordEllipsis))
         for (QString& line : lines)
             line = Elide(line, width, fm);
+    auto advance = [&](const QString& s) { return fm.horizontalAdvance(s); };
 
     int maxWidth = 0;
     for (const QString& line : std::as_const(lines))

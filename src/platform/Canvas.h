@@ -32,7 +32,8 @@ class QPicture;
 // below: copied, combined by exclusive-or, or combined by AND (darkening).
 // Exclusive-or and mask are exact only on raster targets (images, and
 // pictures played into images).
-enum class TPenMode { pmCopy, pmXor, pmMask };
+// Mask darkens what lies beneath (and), merge lightens it (or).
+enum class TPenMode { pmCopy, pmXor, pmMask, pmMerge };
 enum class TPenStyle { psSolid, psClear };
 
 class TPen {
@@ -325,6 +326,9 @@ public:
     TSize TextExtent(const QString& Text) const;
     int TextWidth(const QString& Text) const { return TextExtent(Text).cx; }
     int TextHeight(const QString& Text) const { return TextExtent(Text).cy; }
+    // The text, or as much of it as fits Width followed by "..."; measures
+    // about twice what fits, however long the text.
+    QString ElideText(const QString& Text, int Width) const;
 
     // ---- Pictures and images ----
     // Copies the image with its top-left corner at (X, Y).

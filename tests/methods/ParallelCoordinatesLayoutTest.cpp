@@ -94,7 +94,7 @@ TEST(ParallelCoordinatesLayout, AxisRectanglesSurroundLineLabelsAndName)
     TParallelCoordinatesLayout L;
     L.CalcAxisPositions(t.Data, 270, 310); // axes 100 apart, plot from y 50 to 250
     EXPECT_EQ(L.NameBoxWidth(), 99);
-    const TAxisRects r = L.AxisRects(135, TSize{40, 12}, TSize{31, 12}, TSize{99, 30});
+    const TAxisRects r = L.AxisRects(135, TSize{40, 12}, TSize{31, 12}, TSize{99, 30}, 86);
     EXPECT_EQ(r.Line, Rect(131, 50, 140, 251));
     EXPECT_EQ(r.UpperLabel, Rect(115, 38, 156, 51));
     EXPECT_EQ(r.LowerLabel, Rect(120, 250, 151, 263));
@@ -102,6 +102,28 @@ TEST(ParallelCoordinatesLayout, AxisRectanglesSurroundLineLabelsAndName)
     EXPECT_EQ(r.Bounds, Rect(86, 8, 185, 263));
     EXPECT_EQ(L.AxisNear(135 + 8, 8), 1);
     EXPECT_EQ(L.AxisNear(135 + 9, 8), -1);
+}
+
+TEST(ParallelCoordinatesLayout, TextBoxesMoveInOnlyWhereTheTextWouldCrossTheEdge)
+{
+    TMethodsTestData t = Dims(3);
+    TParallelCoordinatesLayout L;
+    L.CalcAxisPositions(t.Data, 270, 310); // axes at 35, 135 and 235
+    struct TCase {
+        int X, Box, Text, Left;
+    };
+    const TCase cases[] = {
+        {135, 99, 40, 86},   // inner axis: centred
+        {35, 99, 40, -14},   // a short name stays centred on the first axis
+        {35, 99, 90, 0},     // a long one moves in from the left edge
+        {35, 99, 500, 0},    // and is cut to the box
+        {235, 99, 90, 171},  // or in from the right edge
+        {35, 300, 300, 0},   // a box wider than the editor starts at its left
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(L.TextBoxLeft(c.X, c.Box, c.Text), c.Left) << c.X << " " << c.Text;
+    const TAxisRects r = L.AxisRects(35, TSize{40, 12}, TSize{31, 12}, TSize{99, 30}, 0);
+    EXPECT_EQ(r.Name, Rect(0, 8, 99, 39));
 }
 
 TEST(ParallelCoordinatesLayout, SliderEndsParkMoveAndStayBelowTheTop)

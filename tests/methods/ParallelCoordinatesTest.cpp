@@ -264,6 +264,57 @@ TEST_F(ParallelCoordinatesTest, SliderBarsDarkenInMaskModeAndShowTheirValues)
     EXPECT_EQ(Pixel(AxisX(1) - 6, L().PlotRect.Bottom + 20), Rgb(F.Props.GetValueColor(1)));
 }
 
+TEST_F(ParallelCoordinatesTest, SliderBarsShowOnEitherBackground)
+{
+    Open();
+    const QRgb light = qRgb(255, 255, 255);
+    const QRgb dark = qRgb(0, 0, 0);
+    // Inverted none, one and two times.
+    for (const QRgb background : {light, dark, light}) {
+        if (Pixel(5, 5) != background)
+            Plot->InvertBackground();
+        Paint();
+        ASSERT_EQ(Pixel(5, 5), background);
+        // Over the background: the bar's colour, the slider on A's and the
+        // parked one of B's; over the axis line: the line.
+        EXPECT_EQ(Pixel(AxisX(0) - 6, Y(0, 3)), Rgb(F.Props.GetValueColor(0)));
+        EXPECT_EQ(Pixel(AxisX(1) - 6, L().PlotRect.Bottom + 20), Rgb(F.Props.GetValueColor(1)));
+        EXPECT_EQ(Pixel(AxisX(0), Y(0, 3)), background == light ? dark : light);
+    }
+}
+
+TEST_F(ParallelCoordinatesTest, NamesAndBoundsOfTheOuterAxesStayInsideTheEditor)
+{
+    T.DimNames.SetCell(0, 0, TVariant(QStringLiteral("Sepal length")));
+    T.DimNames.SetCell(3, 0, TVariant(QStringLiteral("Petal width")));
+    T.Data.SetUBound(1, 1.797e308);
+    Open();
+    const int w = Edit()->ClientWidth();
+    const QRgb white = qRgb(255, 255, 255);
+    // Ink in the columns of the names' rows: none at the editor's edges,
+    // some inside.
+    auto inkIn = [&](const TRect& box, int x0, int x1) {
+        int ink = 0;
+        for (int y = box.Top; y < box.Bottom; ++y)
+            for (int x = x0; x <= x1; ++x)
+                ink += Pixel(x, y) != white ? 1 : 0;
+        return ink;
+    };
+    for (int i : {0, 3}) {
+        const TRect box = Axis(i)->NameRect;
+        EXPECT_GE(box.Left, 0) << i;
+        EXPECT_EQ(inkIn(box, 0, 1) + inkIn(box, w - 2, w - 1), 0) << i;
+        EXPECT_GT(inkIn(box, 0, w - 1), 0) << i;
+    }
+    // B's upper bound has 309 digits: cut to its axis's column.
+    const TGOParAxis* b = Axis(1);
+    const int half = b->NameBoxSize.cx / 2;
+    EXPECT_LE(b->UpperLabelSize.cx, b->NameBoxSize.cx);
+    const TRect label = Rect(0, L().PlotRect.Top - b->UpperLabelSize.cy, w, L().PlotRect.Top);
+    EXPECT_EQ(inkIn(label, AxisX(1) + half + 1, AxisX(2) - 20), 0);
+    EXPECT_GT(inkIn(label, AxisX(1) + 20, AxisX(1) + 40), 0);
+}
+
 TEST_F(ParallelCoordinatesTest, FewerThanTwoDimensionsEmptyThePlotUntilOneReturns)
 {
     Open();

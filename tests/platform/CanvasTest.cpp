@@ -369,19 +369,25 @@ TEST(Canvas, FillRectsUsesAPatternBrushAndLeavesAClearOneUndrawn)
     EXPECT_TRUE(reported.empty());
 }
 
-TEST(Canvas, MaskModeCombinesByAnd)
+TEST(Canvas, MaskModeCombinesByAndMergeModeByOr)
 {
-    QImage image(4, 1, QImage::Format_RGB32);
-    image.fill(QColor(0xF0, 0x0F, 0xFF));
-    {
-        TCanvas canvas(&image);
-        canvas.SetPen(TPen(0x808080, TPenMode::pmMask, TPenStyle::psClear));
-        canvas.SetBrush(TBrush(RGB(0x3C, 0xFF, 0x81)));
-        const TPoint band[] = {{0, 0}, {4, 0}, {4, 1}, {0, 1}};
-        canvas.Polygon(band);
+    const struct {
+        TPenMode Mode;
+        TColor Inside;
+    } cases[] = {{TPenMode::pmMask, RGB(0x30, 0x0F, 0x81)}, {TPenMode::pmMerge, RGB(0xFC, 0xFF, 0xFF)}};
+    for (const auto& c : cases) {
+        QImage image(4, 1, QImage::Format_RGB32);
+        image.fill(QColor(0xF0, 0x0F, 0xFF));
+        {
+            TCanvas canvas(&image);
+            canvas.SetPen(TPen(0x808080, c.Mode, TPenStyle::psClear));
+            canvas.SetBrush(TBrush(RGB(0x3C, 0xFF, 0x81)));
+            const TPoint band[] = {{0, 0}, {4, 0}, {4, 1}, {0, 1}};
+            canvas.Polygon(band);
+        }
+        // Inside pixels: the brush combined with the ground.
+        EXPECT_EQ(PixelColor(image, 1, 0) & 0xFFFFFF, c.Inside) << int(c.Mode);
     }
-    // Inside pixels: the brush ANDed with the ground.
-    EXPECT_EQ(PixelColor(image, 1, 0) & 0xFFFFFF, RGB(0x30, 0x0F, 0x81));
 }
 
 TEST(Canvas, PatternBrushRepeatsItsTileFromTheOrigin)
@@ -587,6 +593,33 @@ TEST(Canvas, WordTooLongForTheLineIsCutWithAnEllipsis)
         canvas.TextOut(0, 0, cut + QStringLiteral("..."));
     }
     EXPECT_EQ(CountChanged(image, reference), 0);
+}
+
+TEST(Canvas, LongTextDrawsWhatItsBeginningDraws)
+{
+    // A megabyte of text in a small box shows what its first few thousand
+    // characters show, at the cost of those.
+    const int flags[] = {dtCenter | dtWordBreak | dtExternalLeading | dtNoPrefix | dtEditControl | dtEndEllipsis
+                             | dtWordEllipsis,
+                         dtWordBreak | dtEditControl, dtSingleLine | dtEndEllipsis};
+    const QString texts[] = {QString(1 << 20, QLatin1Char('x')), QStringLiteral("Sepal length ").repeated(1 << 16),
+                             QStringLiteral("a\n").repeated(1 << 19)};
+    TFont font(QStringLiteral("Sans Serif"), 15);
+    auto draw = [&](const QString& text, int flag) {
+        QImage image = WhiteImage(120, 40);
+        TCanvas canvas(&image);
+        canvas.SetFont(font);
+        canvas.SetBrush(TBrush(0, TBrushStyle::bsClear));
+        TRect box = Rect(5, 2, 105, 38);
+        canvas.DrawText(text, box, flag);
+        return image;
+    };
+    for (const QString& text : texts)
+        for (const int flag : flags) {
+            const QImage whole = draw(text, flag);
+            EXPECT_EQ(whole, draw(text.left(4000), flag)) << text.left(12).toStdString() << " " << flag;
+            EXPECT_NE(whole, WhiteImage(120, 40));
+        }
 }
 
 TEST(Canvas, PictureRecordsFiguresThatPlayBackExactly)
