@@ -59,14 +59,15 @@ bool TParallelCoordinatesLayout::CalcVertices(const TData& Data, int Point, std:
     const int count = AxisCount();
     Vertices.resize(size_t(count));
     const double h = PlotRect.Bottom - PlotRect.Top;
+    bool placed = true;
     for (int j = 0; j < count; ++j) {
         const double range = AxisRange(j);
         const double y = PlotRect.Bottom - (Data.GetValue(Point, Data.GetVisibleDim(j)) - AxisLo(j)) / range * h;
-        if (range == 0 || !std::isfinite(y))
-            return false;
-        Vertices[size_t(j)] = TVertexF{float(AxisPos(j)), float(y)};
+        const bool here = range != 0 && std::isfinite(float(y));
+        Vertices[size_t(j)] = TVertexF{float(AxisPos(j)), here ? float(y) : std::numeric_limits<float>::quiet_NaN()};
+        placed = placed && here;
     }
-    return true;
+    return placed;
 }
 
 int TParallelCoordinatesLayout::SnapDistance() const

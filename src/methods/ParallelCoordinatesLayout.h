@@ -62,9 +62,9 @@ public:
     // The value at the top.
     double AxisHi(int i) const { return FAxisHi[size_t(i)]; }
 
-    // The vertices of a data item over the visible axes. A zero range or a
-    // value that maps to no number stops it: the vertices from there on
-    // keep what they held. False when it stopped.
+    // The vertices of a data item over the visible axes. On an axis with a
+    // zero range, or for a value that maps to no number, the vertex has no
+    // y (NaN). False when any vertex has none.
     bool CalcVertices(const TData& Data, int Point, std::vector<TVertexF>& Vertices) const;
 
     // How far from another axis a dropped axis still lands on it, and the

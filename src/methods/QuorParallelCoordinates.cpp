@@ -41,28 +41,46 @@ TGOParDataPoint::TGOParDataPoint(TParallelCoordinates* AOwner, int AIndex, TData
 void TGOParDataPoint::UpdateGeometry()
 {
     ColorLayers.resize(size_t(Layout().AxisCount() + 2));
-    const bool placed = Layout().CalcVertices(*Data, Index, Vertices);
-    // Those of a polyline that could not be placed in full too: its
-    // vertices so far have moved.
+    Layout().CalcVertices(*Data, Index, Vertices);
+    // The line runs through the vertices that can be placed; a vertex that
+    // cannot parts it, so every segment between two placed ones shows.
     FPoints.resize(Vertices.size());
-    for (size_t k = 0; k < Vertices.size(); ++k)
-        FPoints[k] = Point(RoundToPixel(Vertices[k].x), RoundToPixel(Vertices[k].y));
-    // A polyline that cannot be placed keeps its earlier bounds.
-    if (!placed || FPoints.empty())
-        return;
-    TRect r = Rect(FPoints[0].x, FPoints[0].y, FPoints[0].x, FPoints[0].y);
-    for (size_t k = 1; k < FPoints.size(); ++k)
-        r = ExtendRectToPoint(FPoints[k], r);
-    Bounds = Rect(r.Left - HitWidth, r.Top - HitWidth, r.Right + HitWidth + 1, r.Bottom + HitWidth + 1);
+    FRuns.clear();
+    bool any = false;
+    TRect r;
+    for (size_t k = 0; k < Vertices.size(); ++k) {
+        if (std::isnan(Vertices[k].y))
+            continue;
+        const TPoint p = Point(RoundToPixel(Vertices[k].x), RoundToPixel(Vertices[k].y));
+        FPoints[k] = p;
+        r = any ? ExtendRectToPoint(p, r) : Rect(p.x, p.y, p.x, p.y);
+        any = true;
+        if (k > 0 && !std::isnan(Vertices[k - 1].y)) {
+            if (!FRuns.empty() && FRuns.back().second == k)
+                FRuns.back().second = k + 1;
+            else
+                FRuns.emplace_back(k - 1, k + 1);
+        }
+    }
+    Bounds = any ? Rect(r.Left - HitWidth, r.Top - HitWidth, r.Right + HitWidth + 1, r.Bottom + HitWidth + 1)
+                 : TRect{};
+}
+
+std::span<const TPoint> TGOParDataPoint::Run(const std::pair<size_t, size_t>& R) const
+{
+    return std::span<const TPoint>(FPoints).subspan(R.first, R.second - R.first);
 }
 
 bool TGOParDataPoint::ContainsPoint(const TPoint& Pt) const
 {
-    if (Data->IsPointHidden(Index) || FPoints.size() < 2)
+    if (Data->IsPointHidden(Index))
         return false;
-    for (size_t k = 1; k < FPoints.size(); ++k)
-        if (PointNearSegment(Pt, FPoints[k - 1], FPoints[k], 3))
-            return true;
+    for (const auto& run : FRuns) {
+        const std::span<const TPoint> points = Run(run);
+        for (size_t k = 1; k < points.size(); ++k)
+            if (PointNearSegment(Pt, points[k - 1], points[k], 3))
+                return true;
+    }
     return false;
 }
 
@@ -70,7 +88,10 @@ bool TGOParDataPoint::CrossesSegment(const TPoint& A, const TPoint& B) const
 {
     if (Data->IsPointHidden(Index))
         return false;
-    return PolylineCrossesStroke(FPoints, A, B);
+    for (const auto& run : FRuns)
+        if (PolylineCrossesStroke(Run(run), A, B))
+            return true;
+    return false;
 }
 
 void TGOParDataPoint::PaintLines(TCanvas& Canvas, bool WithSelection)
@@ -103,7 +124,8 @@ void TGOParDataPoint::PaintLines(TCanvas& Canvas, bool WithSelection)
     for (size_t k = count; k-- > 0;) {
         Canvas.Pen().SetColor(ColorLayers[k]);
         Canvas.Pen().SetWidth(L.HaloStep * int(k) + 1);
-        Canvas.Polyline(FPoints);
+        for (const auto& run : FRuns)
+            Canvas.Polyline(Run(run));
     }
 }
 

@@ -9,6 +9,8 @@
 #include <QString>
 
 #include <memory>
+#include <span>
+#include <utility>
 #include <vector>
 
 class TParallelCoordinates;
@@ -58,9 +60,13 @@ public:
     int HitWidth = 0;
 
 private:
+    std::span<const TPoint> Run(const std::pair<size_t, size_t>& R) const;
+
     // The vertices rounded to pixels, kept with them: every paint, hit test
     // and stroke test of the polyline goes through these.
     std::vector<TPoint> FPoints;
+    // The stretches of two or more placed vertices in a row, [first, last).
+    std::vector<std::pair<size_t, size_t>> FRuns;
 };
 
 // The axis of one visible dimension: its line with ticks, the bound labels

@@ -76,16 +76,18 @@ TEST(ParallelCoordinatesLayout, VerticesFollowEachAxisOrTheCommonRange)
     EXPECT_EQ(v[2].y, 100.0f);
     EXPECT_EQ(L.AxisHi(0), 20);
 
-    // A value beyond the bounds lies outside the plot; a zero range stops
-    // the polyline, keeping what the later vertices held.
+    // A value beyond the bounds lies outside the plot; an axis with a zero
+    // range places no vertex, and the others are placed all the same.
     L.FullScale = false;
     t.Data.SetUBound(0, -10);
     t.Data.SetLBound(0, -20);
-    t.Data.SetLBound(2, 15);
+    t.Data.SetLBound(1, 10);
+    t.Data.SetUBound(1, 10);
     L.CalcAxisPositions(t.Data, 270, 310);
     EXPECT_FALSE(L.CalcVertices(t.Data, 0, v));
     EXPECT_EQ(v[0].y, -150.0f);
-    EXPECT_EQ(v[2].y, 100.0f);
+    EXPECT_TRUE(std::isnan(v[1].y));
+    EXPECT_EQ(v[2].y, 50.0f);
 }
 
 TEST(ParallelCoordinatesLayout, AxisRectanglesSurroundLineLabelsAndName)

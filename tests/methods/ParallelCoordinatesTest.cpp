@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <functional>
+#include <limits>
 
 namespace {
 
@@ -313,6 +314,47 @@ TEST_F(ParallelCoordinatesTest, NamesAndBoundsOfTheOuterAxesStayInsideTheEditor)
     const TRect label = Rect(0, L().PlotRect.Top - b->UpperLabelSize.cy, w, L().PlotRect.Top);
     EXPECT_EQ(inkIn(label, AxisX(1) + half + 1, AxisX(2) - 20), 0);
     EXPECT_GT(inkIn(label, AxisX(1) + 20, AxisX(1) + 40), 0);
+}
+
+TEST_F(ParallelCoordinatesTest, PolylinesDrawEverySegmentThatCanBePlacedAndNoOther)
+{
+    // b has no number on C. Each case changes something and names the
+    // pixels where no line may run (a stale vertex, an axis without width)
+    // and one where b's line must show.
+    T.Values.SetCell(2, 1, TVariant(std::numeric_limits<double>::quiet_NaN()));
+    struct TCase {
+        const char* Name;
+        std::function<void(TData&)> Change;
+        std::function<std::vector<QPoint>()> Empty;
+    };
+    const TCase cases[] = {
+        {"items exchanged", [](TData& d) { d.ExchangePoints(0, 1); },
+         // Where b's line would run to a's old vertex on C (its 0).
+         [&] { return std::vector<QPoint>{QPoint((AxisX(1) + AxisX(2)) / 2, (Y(1, 5) + Y(2, 0)) / 2)}; }},
+        {"C without width",
+         [](TData& d) {
+             d.SetLBound(2, 5);
+             d.SetUBound(2, 5);
+         },
+         // Nothing between C and D: no line has a vertex on C.
+         [&] {
+             std::vector<QPoint> column;
+             for (int y = L().PlotRect.Top + 5; y < L().PlotRect.Bottom - 5; ++y)
+                 column.push_back(QPoint((AxisX(2) + AxisX(3)) / 2, y));
+             return column;
+         }},
+    };
+    const QRgb white = qRgb(255, 255, 255);
+    for (const TCase& c : cases) {
+        Open();
+        Other.Write(c.Change);
+        Paint();
+        for (const QPoint& p : c.Empty())
+            EXPECT_EQ(Pixel(p.x(), p.y()), white) << c.Name << " at " << p.x() << "," << p.y();
+        // b between A and B, level at 5.
+        EXPECT_NE(Pixel(AxisX(0) + (AxisX(1) - AxisX(0)) / 4, Y(0, 5)), white) << c.Name;
+        F.Manager->RemoveClient(QStringLiteral("ParallelCoordinates"));
+    }
 }
 
 TEST_F(ParallelCoordinatesTest, FewerThanTwoDimensionsEmptyThePlotUntilOneReturns)
