@@ -228,7 +228,12 @@ void TQuorPlotClient::CopyToClipboard(QClipboard* Clipboard)
 
 void TQuorPlotClient::Print(QPrinter* Printer)
 {
-    if (!Printer || !PromptPrintDialog(*Printer, FOwner))
+    if (!Printer)
+        return;
+    // The dialog proposes its file name from the title; printing sets it
+    // again on whatever the dialog leaves.
+    Printer->setDocName(FInfo.PrinterTitle);
+    if (!PromptPrintDialog(*Printer, FOwner))
         return;
     const TMetafile metafile = MakeMetafile(PrintParts);
     const TSize fitted = FitSizeKeepAspect(ToTSize(metafile.Size()), ToTSize(PrinterPageSize(*Printer)));

@@ -246,9 +246,9 @@ QString TScriptedResponder::SaveFileName(QWidget*, const QString& caption, const
     return QString();
 }
 
-bool TScriptedResponder::PrintDialog(QPrinter&, QWidget*)
+bool TScriptedResponder::PrintDialog(QPrinter& printer, QWidget*)
 {
-    FRequests.push_back({Kind::Print, QString(), QString(), TMsgDlgType::mtCustom, 0, 0});
+    FRequests.push_back({Kind::Print, printer.docName(), QString(), TMsgDlgType::mtCustom, 0, 0});
     Answer a;
     if (Take(a) && std::holds_alternative<bool>(a))
         return std::get<bool>(a);

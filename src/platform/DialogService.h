@@ -79,7 +79,7 @@ public:
     enum class Kind { Message, Dialog, OpenFile, SaveFile, Print };
     struct Request {
         Kind kind;
-        QString text;      // message text, dialog window title or file dialog caption
+        QString text;      // message text, dialog window title, file dialog caption or printer document
         QString caption;
         TMsgDlgType type = TMsgDlgType::mtCustom;
         TMsgDlgButtons buttons = 0;

@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QMimeData>
 #include <QPaintEngine>
+#include <QPageLayout>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPrinter>
@@ -249,9 +250,20 @@ void CopyMetafileToClipboard(QClipboard& Clipboard, const TMetafile& Metafile)
     Clipboard.setMimeData(data.release());
 }
 
+QRect PrinterPageRect(const QPrinter& Printer)
+{
+    const QPageLayout layout = Printer.pageLayout();
+    const int resolution = Printer.resolution();
+    QRect page = layout.fullRectPixels(resolution).marginsRemoved(layout.marginsPixels(resolution));
+    // Outside full-page mode the painter's origin already lies at the margins.
+    if (!Printer.fullPage())
+        page.moveTopLeft(QPoint(0, 0));
+    return page;
+}
+
 QSize PrinterPageSize(const QPrinter& Printer)
 {
-    return QSize(Printer.width(), Printer.height());
+    return PrinterPageRect(Printer).size();
 }
 
 bool PrintMetafile(QPrinter& Printer, const TMetafile& Metafile, const QString& Title,
@@ -261,10 +273,15 @@ bool PrintMetafile(QPrinter& Printer, const TMetafile& Metafile, const QString& 
     QPainter painter;
     if (!painter.begin(&Printer))
         return false;
-    // A page at printer resolution is hundreds of megabytes as one image.
+    painter.setRenderHint(QPainter::LosslessImageRendering);
+    // Whole device pixels per raster pixel keep the bands joined exactly.
+    const int factor = std::max(1, (Printer.resolution() + MaxPrintRasterDpi - 1) / MaxPrintRasterDpi);
+    const QSize raster((Fitted.width() + factor / 2) / factor, (Fitted.height() + factor / 2) / factor);
+    const QPoint origin = PrinterPageRect(Printer).topLeft();
+    // A page even at the raster's resolution is tens of megabytes as one image.
     constexpr int kBand = 256;
-    Metafile.PlayScaled(Fitted, kBand, [&painter](int top, const QImage& rows) {
-        painter.drawImage(0, top, rows);
+    Metafile.PlayScaled(raster, kBand, [&](int top, const QImage& rows) {
+        painter.drawImage(QRect(origin + QPoint(0, top * factor), rows.size() * factor), rows);
     });
     painter.end();
     return true;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QPicture>
+#include <QRect>
 #include <QSize>
 #include <QString>
 
@@ -42,12 +43,22 @@ private:
 // Puts the picture on the clipboard as image/svg+xml and image/png.
 void CopyMetafileToClipboard(QClipboard& Clipboard, const TMetafile& Metafile);
 
-// The printer's page (its printable area) in device pixels.
+// The printer's page within its margins, in device pixels and in the
+// coordinates a painter on the printer uses, whether or not the printer is in
+// full-page mode (which a print dialog may switch on).
+QRect PrinterPageRect(const QPrinter& Printer);
+// The size of that page.
 QSize PrinterPageSize(const QPrinter& Printer);
 
+// The highest resolution at which a picture is rasterized for the printer:
+// finer adds nothing a plot needs and makes the file grow with its square.
+constexpr int MaxPrintRasterDpi = 300;
+
 // Prints the picture as one document titled Title, scaled to Fitted device
-// pixels from the page's top-left corner; the caller fits it into the page.
-// The printer must already be set up (the caller shows the print dialog).
-// False when the printer could not be started.
+// pixels from the top-left corner of the page within its margins; the caller
+// fits it into the page. The picture is rasterized at the printer's
+// resolution divided by the smallest whole factor that brings it to at most
+// MaxPrintRasterDpi. The printer must already be set up (the caller shows the
+// print dialog). False when the printer could not be started.
 bool PrintMetafile(QPrinter& Printer, const TMetafile& Metafile, const QString& Title,
                    const QSize& Fitted);

@@ -773,6 +773,8 @@ TEST_F(ScatterplotmatrixTest, PrintsToAPdfAfterTheDialogAndNothingWhenCancelled)
     ScopedResponder responder;
     Plot->Print(&printer); // no answer scripted: the dialog is cancelled
     EXPECT_EQ(responder->Count(TScriptedResponder::Kind::Print), 1);
+    // The dialog already knows the title, for the file name it proposes.
+    EXPECT_EQ(responder->Requests().back().text, QStringLiteral("Scatterplot Matrix"));
     EXPECT_FALSE(QFile::exists(file));
 
     responder->Push(true);

@@ -9,10 +9,13 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
+#include <QPageLayout>
 #include <QPrinter>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -114,26 +117,94 @@ TEST(Metafile, ClipboardGetsSvgAndExactPng)
     EXPECT_TRUE(data->data(QStringLiteral("image/svg+xml")).contains("<svg"));
 }
 
-TEST(Metafile, PrintsIntoAPdfFileUnderItsTitle)
+QByteArray PrintedPdf(QPrinter& Printer, const QString& File, const TMetafile& M, const QString& Title)
+{
+    Printer.setOutputFileName(File);
+    const QSize page = PrinterPageSize(Printer);
+    if (!PrintMetafile(Printer, M, Title, QSize(page.width(), page.width() * M.Size().height() / M.Size().width())))
+        return QByteArray();
+    QFile pdf(File);
+    return pdf.open(QIODevice::ReadOnly) ? pdf.readAll() : QByteArray();
+}
+
+TEST(Metafile, PrintsWithinTheMarginsUnderItsTitleWhateverTheDialogLeft)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString file = dir.filePath(QStringLiteral("plot.pdf"));
+    struct TCase {
+        const char* Name;
+        std::function<void(QPrinter&)> Setup;
+        bool FullPage;
+    };
+    // The print dialog switches to full-page mode, changes the resolution and
+    // the margins' unit, and may start a new engine without the document name.
+    const TCase cases[] = {
+        {"in process", [](QPrinter&) {}, false},
+        {"as the dialog leaves it",
+         [](QPrinter& P) {
+             P.setDocName(QString());
+             P.setOutputFormat(QPrinter::NativeFormat);
+             P.setOutputFormat(QPrinter::PdfFormat);
+             P.setResolution(600);
+             P.setPageMargins(QMarginsF(12.7, 6.35, 12.7, 6.35), QPageLayout::Millimeter);
+             P.setFullPage(true);
+         },
+         true},
+    };
+    const TMetafile M(QSize(50, 40), PaintSample);
+    for (const TCase& c : cases) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        c.Setup(printer);
+        ASSERT_EQ(printer.fullPage(), c.FullPage) << c.Name;
+        const QPageLayout layout = printer.pageLayout();
+        const QMargins margins = layout.marginsPixels(printer.resolution());
+        const QRect paper = layout.fullRectPixels(printer.resolution());
+        // The page within the margins, where a painter on the printer finds it.
+        const QRect page = PrinterPageRect(printer);
+        EXPECT_EQ(page.size(), paper.marginsRemoved(margins).size()) << c.Name;
+        EXPECT_EQ(PrinterPageSize(printer), page.size()) << c.Name;
+        EXPECT_EQ(page.topLeft(), c.FullPage ? QPoint(margins.left(), margins.top()) : QPoint(0, 0)) << c.Name;
+        EXPECT_GT(margins.left(), 0) << c.Name;
+
+        const QByteArray content =
+            PrintedPdf(printer, dir.filePath(QString::fromLatin1(c.Name)), M, QStringLiteral("Scatterplot Matrix"));
+        EXPECT_TRUE(content.startsWith("%PDF")) << c.Name;
+        EXPECT_EQ(printer.docName(), QStringLiteral("Scatterplot Matrix"));
+        // The document information carries the title in UTF-16.
+        QByteArray title("\xFE\xFF", 2);
+        for (QChar ch : QStringLiteral("Scatterplot Matrix"))
+            title.append(char(ch.unicode() >> 8)).append(char(ch.unicode() & 0xFF));
+        EXPECT_TRUE(content.contains(title) || content.contains(title.toHex().toUpper())) << c.Name;
+    }
+}
+
+TEST(Metafile, PrintedLinesStaySmallAndExact)
+{
+    // 150 lines across eight axes, as a parallel coordinates plot draws them,
+    // on an A4 page at 1200 dpi: it once made a PDF of 12 MB.
+    const TMetafile M(QSize(900, 600), [](TCanvas& C) {
+        uint32_t seed = 5;
+        const auto next = [&seed](int Range) {
+            seed = seed * 1664525u + 1013904223u;
+            return int((seed >> 8) % uint32_t(Range));
+        };
+        for (int line = 0; line < 150; ++line) {
+            C.MoveTo(20, next(580));
+            for (int axis = 1; axis < 8; ++axis)
+                C.LineTo(20 + axis * 120, 10 + next(580));
+        }
+    });
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(file);
-    const TMetafile M(QSize(50, 40), PaintSample);
-    const QSize page = PrinterPageSize(printer);
-    ASSERT_GT(page.width(), 1000);
-    ASSERT_TRUE(PrintMetafile(printer, M, QStringLiteral("Scatterplot Matrix"), QSize(page.width(), page.width() * 4 / 5)));
-    EXPECT_EQ(printer.docName(), QStringLiteral("Scatterplot Matrix"));
-    QFile pdf(file);
-    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
-    const QByteArray content = pdf.readAll();
-    EXPECT_TRUE(content.startsWith("%PDF"));
-    // The document information carries the title in UTF-16.
-    QByteArray title("\xFE\xFF", 2);
-    for (QChar c : QStringLiteral("Scatterplot Matrix"))
-        title.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
-    EXPECT_TRUE(content.contains(title) || content.contains(title.toHex().toUpper()));
+    ASSERT_EQ(printer.resolution(), 1200);
+    const QByteArray content = PrintedPdf(printer, dir.filePath(QStringLiteral("lines.pdf")), M, QStringLiteral("x"));
+    ASSERT_TRUE(content.startsWith("%PDF"));
+    EXPECT_LT(content.size(), 1024 * 1024);
+    // Lossless: no JPEG blurs the lines, and the raster is a quarter of the
+    // device pixels each way (300 dpi).
+    EXPECT_FALSE(content.contains("/DCTDecode"));
+    EXPECT_TRUE(content.contains("/Width " + QByteArray::number((PrinterPageSize(printer).width() + 2) / 4)));
 }
