@@ -114,9 +114,13 @@ TAlgorithm_GUI::TAlgorithm_GUI(QWidget* Parent) : QDialog(Parent)
 void TAlgorithm_GUI::Partner(QRadioButton* Button, std::initializer_list<QRadioButton*> Partners)
 {
     const std::vector<QRadioButton*> partners(Partners);
-    connect(Button, &QRadioButton::clicked, this, [Button, partners] {
-        // A click on a checked radio button leaves it checked.
-        Button->setChecked(true);
+    // A click on a checked radio button leaves it checked.
+    connect(Button, &QRadioButton::clicked, this, [Button] { Button->setChecked(true); });
+    // Checked by a click or from code, it unchecks its partners, so that a
+    // setting made by code leaves one button of the group checked.
+    connect(Button, &QRadioButton::toggled, this, [partners](bool Checked) {
+        if (!Checked)
+            return;
         for (QRadioButton* partner : partners)
             partner->setChecked(false);
     });

@@ -252,6 +252,24 @@ TEST(AlgorithmGuiTest, RadioPartnersAndCountFailure)
     EXPECT_TRUE(dialog.AlgoMemo->toPlainText().contains(QStringLiteral("wheigted differences")));
 }
 
+TEST(AlgorithmGuiTest, SettingTheMeasureFromCodeLeavesOneChecked)
+{
+    TAlgorithm_GUI dialog;
+    QRadioButton* const measures[] = {dialog.EuclidRadioButton, dialog.WheightedERadioButton,
+                                      dialog.BooleanButton, dialog.Manhatten};
+    for (QRadioButton* picked : measures)
+        for (const bool fullScale : {false, true}) {
+            SCOPED_TRACE(picked->text().toStdString() + (fullScale ? " full scale" : ""));
+            picked->click();
+
+            dialog.setProperties(fullScale);
+
+            QRadioButton* expected = fullScale ? dialog.EuclidRadioButton : dialog.WheightedERadioButton;
+            for (QRadioButton* button : measures)
+                EXPECT_EQ(button->isChecked(), button == expected) << button->text().toStdString();
+        }
+}
+
 TEST(DimPropertyFrameTest, ControlRules)
 {
     TDimPropertyFrame frame;
