@@ -241,8 +241,9 @@ void TClusterFrame::StartClustering()
         bool countGiven = true;
         if (ClusterButton->isChecked()) {
             k = ClusterEdit->text().trimmed().toInt(&countGiven);
-            // A count that is no whole number runs nothing; the code logged
-            // then ends before the count.
+            // A count that is no whole number, or none above 0, runs
+            // nothing; the code logged then ends before the count.
+            countGiven = countGiven && k >= 1;
             if (countGiven)
                 code += QString::number(k) + QLatin1Char('C');
         } else {

@@ -153,17 +153,48 @@ TEST_F(ClusterFrameTest, TooFewItemsWarnsAndStillLogs)
     EXPECT_FALSE(one.Data.Locked());
 }
 
-TEST_F(ClusterFrameTest, ClusterCountThatIsNoNumberRunsNothing)
+TEST_F(ClusterFrameTest, ClusterCountThatIsNoWholeNumberAboveZeroRunsNothing)
 {
-    Frame->ClusterEdit->setText(QStringLiteral("three"));
-    const int before = T.Data.GetPointColor(0);
+    for (const char* text : {"three", "", "2.5", "0", "-1"}) {
+        SCOPED_TRACE(text);
+        Frame->ClusterEdit->setText(QString::fromLatin1(text));
+        const int before = T.Data.GetPointColor(0);
+        LogStart = GetLog().size();
+        Responder->Clear();
 
-    Frame->refreshKMeans->click();
+        Frame->refreshKMeans->click();
 
-    EXPECT_EQ(Responder->Texts(), QStringList(QStringLiteral("You did not specify the number of Clusters")));
-    EXPECT_EQ(NewLogCodes(), QStringList(QStringLiteral("WE_HN_VD_VP_")));
-    EXPECT_EQ(T.Data.GetPointColor(0), before);
-    EXPECT_FALSE(T.Data.Locked());
+        EXPECT_EQ(Responder->Texts(), QStringList(QStringLiteral("You did not specify the number of Clusters")));
+        EXPECT_EQ(NewLogCodes(), QStringList(QStringLiteral("WE_HN_VD_VP_")));
+        EXPECT_EQ(T.Data.GetPointColor(0), before);
+        EXPECT_FALSE(T.Data.Locked());
+    }
+}
+
+TEST_F(ClusterFrameTest, SettingsCodeNamesEveryMeasureAndMethod)
+{
+    struct TMeasureCase {
+        int Item;
+        const char* Plain;
+        const char* Normalized;
+    };
+    const TMeasureCase measures[] = {{TClusterFrame::miEuclidean, "E_", "WE_"},
+                                     {TClusterFrame::miManhattan, "M_", "WM_"},
+                                     {TClusterFrame::miBoolean, "B_", "B_"}};
+    const std::pair<int, const char*> methods[] = {{TClusterFrame::aiNearest, "HN_"},
+                                                   {TClusterFrame::aiAverage, "HA_"},
+                                                   {TClusterFrame::aiFurthest, "HF_"},
+                                                   {TClusterFrame::aiKMeans, "KM_"}};
+    for (const TMeasureCase& measure : measures)
+        for (const bool normalize : {false, true})
+            for (const auto& [method, methodCode] : methods) {
+                Frame->SetMeasureIndex(measure.Item);
+                Frame->ScalesCheckBox->setChecked(normalize);
+                Frame->SetAlgorithmIndex(method);
+                Frame->refreshKMeans->click();
+                EXPECT_EQ(NewLogCodes().last(), QLatin1String(normalize ? measure.Normalized : measure.Plain) +
+                                                    QLatin1String(methodCode) + QStringLiteral("VD_VP_3C"));
+            }
 }
 
 TEST_F(ClusterFrameTest, ManhattanChecksTheScalesBoxFirst)
