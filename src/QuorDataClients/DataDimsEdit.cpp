@@ -14,6 +14,8 @@
 namespace {
 
 constexpr int kColumnCount = 7;
+// The narrowest column, the check boxes of "On".
+constexpr int kOnColumnWidth = 20;
 // Light grey behind the bound cells that are not being edited.
 const QColor kBoundCellColor(0xE8, 0xE8, 0xE8);
 
@@ -69,6 +71,8 @@ TDataDimsEdit::TDataDimsEdit(QWidget* Owner) : QTableWidget(Owner)
     verticalHeader()->setSectionsMovable(true);
     horizontalHeader()->setSectionsMovable(true);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    // The style's minimum (some 26 pixels) would widen the "On" column.
+    horizontalHeader()->setMinimumSectionSize(kOnColumnWidth);
     horizontalHeader()->setHighlightSections(false);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -148,7 +152,7 @@ void TDataDimsEdit::Rebuild()
     }
     FCheckBoxes.resize(size_t(dims));
     CreateCheckBoxes();
-    const std::pair<int, int> widths[] = {{0, 100}, {FOnCol, 20},  {FStateCol, 40}, {FMinCol, 50},
+    const std::pair<int, int> widths[] = {{0, 100}, {FOnCol, kOnColumnWidth}, {FStateCol, 40}, {FMinCol, 50},
                                           {FLowCol, 50}, {FHighCol, 50}, {FMaxCol, 50}};
     for (const auto& [col, width] : widths)
         setColumnWidth(horizontalHeader()->logicalIndex(col), width);

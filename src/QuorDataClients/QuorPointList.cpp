@@ -12,6 +12,11 @@
 
 #include <numeric>
 
+namespace {
+// The narrowest columns, one per dimension.
+constexpr int kSliderColumnWidth = 15;
+} // namespace
+
 void TPointListSwatchDelegate::paint(QPainter* Painter, const QStyleOptionViewItem& Option,
                                      const QModelIndex& Index) const
 {
@@ -50,6 +55,8 @@ TPointListController::TPointListController(QWidget* Owner)
     FList->verticalHeader()->setDefaultSectionSize(FList->fontMetrics().height() + 4);
     FList->horizontalHeader()->setSectionsClickable(true);
     FList->horizontalHeader()->setHighlightSections(false);
+    // The style's minimum (some 26 pixels) would widen the slider columns.
+    FList->horizontalHeader()->setMinimumSectionSize(kSliderColumnWidth);
     FList->setShowGrid(true);
     FList->setWordWrap(false);
     FList->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -133,7 +140,7 @@ void TPointListController::Rebuild()
     }
     const int widths[TPointListModel::FixedColumns] = {70, 100, 30, 40};
     for (int col = 0; col < captions.size(); ++col)
-        FList->setColumnWidth(col, col < TPointListModel::FixedColumns ? widths[col] : 15);
+        FList->setColumnWidth(col, col < TPointListModel::FixedColumns ? widths[col] : kSliderColumnWidth);
     FillRows();
 }
 

@@ -86,6 +86,13 @@ TEST_F(DataDimsEditTest, ShowsOneRowPerDimensionWithItsRangeAndBounds)
     EXPECT_TRUE(LastLogLine().endsWith(",dims  0 1 3")) << LastLogLine().toStdString();
 }
 
+TEST_F(DataDimsEditTest, ColumnsTakeTheirWidths)
+{
+    const int widths[] = {100, 20, 40, 50, 50, 50, 50};
+    for (int col = 0; col < 7; ++col)
+        EXPECT_EQ(Grid->columnWidth(Grid->horizontalHeader()->logicalIndex(col)), widths[col]) << col;
+}
+
 TEST_F(DataDimsEditTest, TypedBoundsAreWrittenOnlyWhenTheyKeepLowBelowHigh)
 {
     const double min = Data.GetDimMin(0);

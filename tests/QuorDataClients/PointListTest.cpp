@@ -84,6 +84,14 @@ TEST_F(PointListTest, RowsShowStateIndexColourAndFollowSelectionsMadeElsewhere)
     EXPECT_EQ(Text(RowOfPoint(2), 1), "");
 }
 
+TEST_F(PointListTest, ColumnsTakeTheirWidths)
+{
+    const int widths[] = {70, 100, 30, 40, 15, 15, 15, 15};
+    ASSERT_EQ(Model()->columnCount(), 8);
+    for (int col = 0; col < 8; ++col)
+        EXPECT_EQ(List->List()->columnWidth(col), widths[col]) << col;
+}
+
 TEST_F(PointListTest, RebuildSortsByIdxThatIsInViewOrder)
 {
     Write([this] {
