@@ -2,10 +2,14 @@
 
 #include "usagelog/Evaluation.h"
 
+#include <QApplication>
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
 #include <QScopeGuard>
 #include <QSignalBlocker>
 
@@ -377,6 +381,85 @@ void TDataDimsEdit::RowSectionMoved(int, int OldVisual, int NewVisual)
         verticalHeader()->moveSection(NewVisual, OldVisual);
     }
     RowMoved(OldVisual, NewVisual);
+}
+
+void TDataDimsEdit::mousePressEvent(QMouseEvent* event)
+{
+    const QPoint pos = event->position().toPoint();
+    const int row = rowAt(pos.y());
+    // Column 0, the name, never moves.
+    const bool onName = event->button() == Qt::LeftButton && row >= 0 && columnAt(pos.x()) == 0;
+    FDragRow = onName ? row : -1;
+    FDragStart = pos;
+    FDragging = false;
+    QTableWidget::mousePressEvent(event);
+}
+
+void TDataDimsEdit::mouseMoveEvent(QMouseEvent* event)
+{
+    if (FDragRow < 0 || !(event->buttons() & Qt::LeftButton)) {
+        QTableWidget::mouseMoveEvent(event);
+        return;
+    }
+    const QPoint pos = event->position().toPoint();
+    if (!FDragging && (pos - FDragStart).manhattanLength() < QApplication::startDragDistance())
+        return;
+    FDragging = true;
+    // Past the top or bottom edge the rows scroll towards the mouse.
+    if (pos.y() < 0)
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    else if (pos.y() >= viewport()->height())
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    const int drop = DropRowAt(pos.y());
+    if (drop != FDropRow) {
+        FDropRow = drop;
+        viewport()->update();
+    }
+}
+
+void TDataDimsEdit::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (!FDragging) {
+        FDragRow = -1;
+        QTableWidget::mouseReleaseEvent(event);
+        return;
+    }
+    const int from = FDragRow;
+    const int to = DropRowAt(event->position().toPoint().y());
+    EndRowDrag();
+    if (from != to && from < rowCount())
+        RowMoved(from, to);
+}
+
+void TDataDimsEdit::EndRowDrag()
+{
+    FDragRow = -1;
+    FDragging = false;
+    FDropRow = -1;
+    viewport()->update();
+}
+
+int TDataDimsEdit::DropRowAt(int Y) const
+{
+    const int row = rowAt(qMax(Y, 0));
+    if (row >= 0)
+        return row;
+    // Below the last row.
+    return rowCount() - 1;
+}
+
+void TDataDimsEdit::paintEvent(QPaintEvent* event)
+{
+    QTableWidget::paintEvent(event);
+    if (!FDragging || FDropRow < 0 || FDropRow == FDragRow)
+        return;
+    // The dragged row goes in place of the drop row, so the line stands on
+    // the drop row's far side from where the dragged row comes from.
+    const int top = rowViewportPosition(FDropRow);
+    const int y = FDropRow > FDragRow ? top + rowHeight(FDropRow) - 1 : top;
+    QPainter painter(viewport());
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    painter.drawLine(0, y, viewport()->width(), y);
 }
 
 void TDataDimsEdit::RowMoved(int FromIndex, int ToIndex)

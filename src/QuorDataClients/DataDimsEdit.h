@@ -110,6 +110,12 @@ protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void scrollContentsBy(int dx, int dy) override;
     void resizeEvent(QResizeEvent* event) override;
+    // A row is dragged by its name cell; a click there stays a click.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    // Marks where a dragged row will go.
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     // Lays the editor over the focused bound cell, ending an edit elsewhere.
@@ -122,6 +128,9 @@ private:
     void RowSectionMoved(int Logical, int OldVisual, int NewVisual);
     void LogDims();
     QString FormatNumber(double Value) const;
+    // The row a drag of a row released at viewport height Y puts it at.
+    int DropRowAt(int Y) const;
+    void EndRowDrag();
 
     TData* FData = nullptr;
     TQuorClientManager* FClientManager = nullptr;
@@ -136,4 +145,10 @@ private:
     int FMaxCol = 6;
     bool FNeedsRebuild = false;
     bool FNeedsRefresh = false;
+    // A press on a name cell: its row, -1 when none; the drag begins once
+    // the mouse has moved the platform's drag distance.
+    int FDragRow = -1;
+    QPoint FDragStart;
+    bool FDragging = false;
+    int FDropRow = -1;
 };

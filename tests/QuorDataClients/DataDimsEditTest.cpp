@@ -1,10 +1,12 @@
 #include "QuorDataClients/DataDimsEdit.h"
 
+#include "support/Gestures.h"
 #include "support/TestSupport.h"
 #include "usagelog/Evaluation.h"
 
 #include "ClientTestData.h"
 
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QLocale>
 #include <QScopeGuard>
@@ -218,6 +220,49 @@ TEST_F(DataDimsEditTest, DraggingARowMovesTheDimension)
     EXPECT_EQ(Grid->Cell(0, 2)->text(), "Column 1");
     EXPECT_EQ(Grid->Cell(0, 0)->text(), "Column 2");
     EXPECT_TRUE(LastLogLine().endsWith(",dims  1 2 0 3"));
+}
+
+TEST_F(DataDimsEditTest, DraggingANameCellMovesTheDimensionAndAClickDoesNot)
+{
+    struct TCase {
+        int FromRow;
+        int ToRow;
+        int Col;
+        QStringList Notices;
+        std::vector<int> Order;
+    };
+    const TCase cases[] = {
+        {0, 2, 0, {"BeginEvents", "DimMove 0 2", "EndEvents"}, {1, 2, 0, 3}},
+        {3, 1, 0, {"BeginEvents", "DimMove 3 1", "EndEvents"}, {0, 3, 1, 2}},
+        {1, 1, 0, {}, {0, 1, 2, 3}},
+        // Only the name cell drags its row.
+        {0, 2, 2, {}, {0, 1, 2, 3}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.FromRow * 10 + c.ToRow);
+        Write([this] {
+            for (int d = 0; d < 4; ++d)
+                Data.MoveDim(Data.GetDimInvPerm(d), d);
+        });
+        Recorder->Notices.clear();
+        const auto at = [this](int Row, int Col) {
+            return Grid->visualRect(Grid->model()->index(Row, Grid->horizontalHeader()->logicalIndex(Col))).center();
+        };
+        const QPoint from = at(c.FromRow, c.Col);
+        const QPoint to = at(c.ToRow, c.Col);
+        if (c.FromRow == c.ToRow)
+            ClickGesture(Grid->viewport(), from);
+        else
+            DragGesture(Grid->viewport(), from, {from + QPoint(0, to.y() > from.y() ? 8 : -8), to});
+        QCoreApplication::processEvents();
+
+        EXPECT_EQ(Recorder->Notices, c.Notices);
+        std::vector<int> order;
+        for (int d = 0; d < 4; ++d)
+            order.push_back(Data.GetDimPerm(d));
+        EXPECT_EQ(order, c.Order);
+        EXPECT_EQ(Grid->Cell(0, c.ToRow)->text(), Data.GetDimName(c.ToRow));
+    }
 }
 
 TEST_F(DataDimsEditTest, NewDataWithMoreDimensionsRebuildsRowsAndCheckBoxes)
