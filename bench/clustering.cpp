@@ -15,6 +15,7 @@
 #include <benchmark/benchmark.h>
 
 #include <fstream>
+#include <memory>
 #include <string>
 
 namespace {
@@ -77,6 +78,43 @@ void BM_KMedoids(benchmark::State& state)
     state.counters["peak_MB"] = PeakMemoryMB();
 }
 BENCHMARK(BM_KMedoids)->Arg(1000)->Arg(2000)->Arg(4000)->Arg(8000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The largest runs: k = 3 clusters, as a user asks for, over tables up to
+// past where the distances fit in the free memory. A run that does not fit is
+// skipped with the message the panel would show. Each size takes up to a few
+// minutes and most of the memory: run one at a time by name, for example
+// --benchmark_filter=BM_LargeRun/40000/3/. Methods: 0 to 2 the linkages
+// "min", "max", "average", 3 k-medoids.
+void BM_LargeRun(benchmark::State& state)
+{
+    const int n = static_cast<int>(state.range(0));
+    const int kind = static_cast<int>(state.range(1));
+    TTestTable table(10, n);
+    for (auto _ : state) {
+        RandSeed = 1;
+        TWeightedEuclid measure;
+        std::unique_ptr<TMethode> method;
+        if (kind == 3) {
+            method = std::make_unique<TKMean>();
+        } else {
+            auto hierarchical = std::make_unique<THierarchical>();
+            hierarchical->SetLinkage(LinkageNames[kind]);
+            method = std::move(hierarchical);
+        }
+        const QString refusal = method->MemoryRefusal(n, 3);
+        if (!refusal.isEmpty()) {
+            state.SkipWithError(refusal.toStdString().c_str());
+            break;
+        }
+        RunMethod(table.Data, *method, measure, 3);
+    }
+    state.SetLabel(kind == 3 ? "k-medoids" : LinkageNames[kind]);
+    state.counters["peak_MB"] = PeakMemoryMB();
+}
+BENCHMARK(BM_LargeRun)
+    ->ArgsProduct({{20000, 40000, 60000, 100000}, {0, 1, 2, 3}})
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1);
 
 // The merge loop alone, over the distances of a run.
 void BM_MergeLoop(benchmark::State& state)

@@ -173,6 +173,8 @@ void TAlgorithm_GUI::Button1Click()
             method->Execute(k);
         } catch (const EAbort&) {
             throw;
+        } catch (const EClusteringMemory& e) {
+            ShowMessage(e.Message());
         } catch (const std::exception&) {
             ShowMessage(QStringLiteral("You did not specify the number of Clusters"));
         }

@@ -234,30 +234,44 @@ void TClusterFrame::StartClustering()
         measure->SetAllDims(!OnlyVisibleDims);
         code += OnlyVisibleDims ? QStringLiteral("VD_") : QStringLiteral("AD_");
         method->SetMeasure(measure.get());
-        method->SetAllPoints(!OnlyVisiblePoints);
-        code += OnlyVisiblePoints ? QStringLiteral("VP_") : QStringLiteral("AP_");
+        method->SetMemoryProbe(MemoryProbe);
 
         int k = 0;
         bool countGiven = true;
+        QString count;
         if (ClusterButton->isChecked()) {
             k = ClusterEdit->text().trimmed().toInt(&countGiven);
             // A count that is no whole number, or none above 0, runs
             // nothing; the code logged then ends before the count.
             countGiven = countGiven && k >= 1;
             if (countGiven)
-                code += QString::number(k) + QLatin1Char('C');
+                count = QString::number(k) + QLatin1Char('C');
         } else {
             k = qMax(1, Data->SelectedPointCount());
-            code += QString::number(k) + QLatin1Char('P');
+            count = QString::number(k) + QLatin1Char('P');
         }
+
+        // A run whose distances would not fit is refused before it takes
+        // any memory or colours any item.
+        QString refusal;
+        if (countGiven && !tooFew)
+            refusal = method->MemoryRefusal(OnlyVisiblePoints ? Data->VisiblePointCount() : Data->PointCount(), k);
+        if (refusal.isEmpty())
+            method->SetAllPoints(!OnlyVisiblePoints);
+        code += OnlyVisiblePoints ? QStringLiteral("VP_") : QStringLiteral("AP_");
+        code += count;
 
         if (!countGiven) {
             ShowMessage(QStringLiteral("You did not specify the number of Clusters"));
+        } else if (!refusal.isEmpty()) {
+            ShowMessage(refusal);
         } else if (!tooFew) {
             try {
                 method->Execute(k);
             } catch (const EAbort&) {
                 throw;
+            } catch (const EClusteringMemory& e) {
+                ShowMessage(e.Message());
             } catch (const std::exception&) {
                 ShowMessage(QStringLiteral("You did not specify the number of Clusters"));
             }

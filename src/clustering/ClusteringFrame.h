@@ -2,6 +2,7 @@
 
 #include "QuorData/QuorData.h"
 #include "QuorMethodBase.h"
+#include "clustering/QuorMethod.h"
 
 #include <QWidget>
 
@@ -88,6 +89,8 @@ public:
     bool Normalize = false;
     TQuorClientManager* ClientManager = nullptr;
     TData* Data = nullptr;
+    // Where a run asks how much memory is free.
+    TMemoryProbe MemoryProbe = AvailableMemory;
 
 private:
     // The client of the key when the manager holds it and it offers T.

@@ -8,10 +8,13 @@
 #include "usagelog/Evaluation.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <new>
+#include <string>
 #include <utility>
 
 // ---------------------------------------------------------------------------
@@ -52,6 +55,50 @@ void TTriangleMatrix::Resize(int ItemCount)
     const size_t n = static_cast<size_t>(FItems);
     FCells.clear();
     FCells.resize(n > 1 ? n * (n - 1) / 2 : 0);
+}
+
+// ---------------------------------------------------------------------------
+// Memory of a run
+
+uint64_t AvailableMemory()
+{
+    std::ifstream meminfo("/proc/meminfo");
+    std::string key;
+    uint64_t kilobytes = 0;
+    std::string unit;
+    while (meminfo >> key >> kilobytes >> unit)
+        if (key == "MemAvailable:")
+            return kilobytes * 1024;
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGE_SIZE);
+    return pages > 0 && pageSize > 0 ? uint64_t(pages) * uint64_t(pageSize) : UINT64_MAX;
+}
+
+uint64_t TriangleBytes(int Items)
+{
+    const uint64_t n = Items > 1 ? uint64_t(Items) : 0;
+    return n > 1 ? n * (n - 1) / 2 * sizeof(double) : 0;
+}
+
+namespace {
+QString MemoryText(uint64_t Bytes)
+{
+    if (Bytes >= 1000000000)
+        return QString::number(double(Bytes) / 1e9, 'f', 1) + QStringLiteral(" GB");
+    if (Bytes >= 1000000)
+        return QString::number(double(Bytes) / 1e6, 'f', 1) + QStringLiteral(" MB");
+    if (Bytes >= 1000)
+        return QString::number(double(Bytes) / 1e3, 'f', 1) + QStringLiteral(" KB");
+    return QString::number(Bytes) + QStringLiteral(" bytes");
+}
+} // namespace
+
+QString ClusteringMemoryMessage(int Items, uint64_t Needed, uint64_t Available)
+{
+    return QStringLiteral("Clustering %1 data items would need %2 of memory for their distances, "
+                          "but only %3 are free.")
+        .arg(Items)
+        .arg(MemoryText(Needed), MemoryText(Available));
 }
 
 // ---------------------------------------------------------------------------
@@ -273,10 +320,21 @@ void TMethode::ForgetDistances()
     FItemPositions = Included;
 }
 
+QString TMethode::MemoryRefusal(int Items, int k) const
+{
+    const uint64_t needed = RunBytes(Items, k);
+    const uint64_t available = FMemoryProbe();
+    return needed > available ? ClusteringMemoryMessage(Items, needed, available) : QString();
+}
+
 double TMethode::ComputeDistances()
 {
     QUOR_ASSERT(Measure, "ComputeDistances: no measure");
     ForgetDistances();
+    const uint64_t needed = TriangleBytes(ItemCount);
+    const uint64_t available = FMemoryProbe();
+    if (needed > available)
+        throw EClusteringMemory(ClusteringMemoryMessage(ItemCount, needed, available));
     Dist.Resize(ItemCount);
     double max = -1.0;
     {
@@ -369,6 +427,14 @@ void THierarchical::SetLinkage(const QString& Name)
         Linkage = lkAverage;
     else
         Linkage = lkNearest;
+}
+
+uint64_t THierarchical::RunBytes(int Items, int k) const
+{
+    // The tree keeps a few numbers per item.
+    if (Linkage == lkNearest && NearestByTree && k < Items)
+        return uint64_t(std::max(Items, 0)) * 128;
+    return TMethode::RunBytes(Items, k);
 }
 
 void THierarchical::Execute(int k)

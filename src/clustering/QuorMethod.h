@@ -1,12 +1,14 @@
 #pragma once
 
 #include "QuorData/ValueCollections.h"
+#include "platform/Exceptions.h"
 
 #include <QString>
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <new>
 #include <utility>
 #include <vector>
@@ -73,6 +75,21 @@ private:
     std::vector<double, TMatrixCellAllocator<double>> FCells;
 };
 
+// A run whose distances would not fit in the memory free now; the message
+// names the item count and the memory the run needs.
+QUORBEL_DECLARE_EXCEPTION(EClusteringMemory, Exception)
+
+// The bytes a clustering run may take: the kernel's estimate of the memory
+// that can be taken without swapping (MemAvailable), physical memory where
+// that cannot be read. A run taking more would be ended by the out-of-memory
+// killer or leave the desktop swapping, so it is refused beforehand.
+uint64_t AvailableMemory();
+using TMemoryProbe = std::function<uint64_t()>;
+// The bytes of the distances of every pair of Items items.
+uint64_t TriangleBytes(int Items);
+// "Clustering <n> data items would need <x> GB of memory, ..."
+QString ClusteringMemoryMessage(int Items, uint64_t Needed, uint64_t Available);
+
 // The linkage of hierarchical clustering: how the distance of a merged
 // cluster to another one follows from its two parts' distances.
 enum TLinkage { lkNearest = 0, lkFurthest = 1, lkAverage = 2 };
@@ -130,6 +147,14 @@ public:
     TMethode& operator=(const TMethode&) = delete;
 
     virtual void Execute(int k) {}
+    // The bytes a run over Items items into k clusters holds at once for
+    // its distances: one matrix of every pair, unless the method needs none.
+    virtual uint64_t RunBytes(int Items, int k) const { return TriangleBytes(Items); }
+    // Empty when such a run fits in the memory free now; else the message
+    // that refuses it.
+    QString MemoryRefusal(int Items, int k) const;
+    // Where the free memory is asked for; AvailableMemory unless set.
+    void SetMemoryProbe(TMemoryProbe Probe) { FMemoryProbe = std::move(Probe); }
 
     void SetMeasure(TMeasure* Value) { Measure = Value; }
     // All items take part, or only those not hidden; hidden ones then get the
@@ -157,6 +182,8 @@ protected:
     // Fills Dist from the measure; the largest distance, -1 when there is no
     // pair. WorkDist, the hierarchical method's working matrix, is let go
     // first so that an earlier run's never lies beside the new distances.
+    // Raises EClusteringMemory, before taking anything, when the matrix
+    // would not fit.
     double ComputeDistances();
     // Lets both matrices go; GetDist then measures at the items' present
     // places.
@@ -185,12 +212,16 @@ private:
     // The view position of each included item, following ApplyOrder.
     std::vector<int> FItemPositions;
     bool FWorkDistFromClusters = false;
+    TMemoryProbe FMemoryProbe = AvailableMemory;
 };
 
 // Agglomerative clustering down to k clusters.
 class THierarchical : public TMethode {
 public:
     void Execute(int k) override;
+    // The nearest-neighbour linkage merges by a spanning tree and keeps no
+    // matrix.
+    uint64_t RunBytes(int Items, int k) const override;
     // "min", "max" or "average"; any other text gives nearest neighbour.
     void SetLinkage(const QString& Name);
     int GetLinkage() const { return Linkage; }

@@ -197,6 +197,51 @@ TEST_F(ClusterFrameTest, SettingsCodeNamesEveryMeasureAndMethod)
             }
 }
 
+TEST_F(ClusterFrameTest, RunBeyondFreeMemoryIsRefusedAndChangesNothing)
+{
+    // 100 items: every pair's distance takes 39,600 bytes; the spanning tree
+    // of the nearest-neighbour linkage far less.
+    TClusterTable table(3, 100);
+    TClusterFrame frame;
+    frame.Init();
+    frame.Data = &table.Data;
+    frame.MemoryProbe = [] { return uint64_t(20000); };
+    table.Data.BeginWrite(&frame, false);
+    table.Data.SetPointHidden(7, true);
+    table.Data.EndWrite(&frame);
+    table.Data.SendEvents();
+    // The hidden item leaves 99 in the run.
+    const QString refusal = QStringLiteral(
+        "Clustering 99 data items would need 38.8 KB of memory for their distances, but only 20.0 KB are free.");
+
+    struct TCase {
+        int Method;
+        bool Refused;
+    };
+    const TCase cases[] = {{TClusterFrame::aiKMeans, true},
+                           {TClusterFrame::aiAverage, true},
+                           {TClusterFrame::aiFurthest, true},
+                           {TClusterFrame::aiNearest, false}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Method);
+        Responder->Clear();
+        const std::vector<int> colors = table.Colors();
+        const std::vector<double> order = table.FirstColumn();
+
+        frame.SetAlgorithmIndex(c.Method);
+
+        EXPECT_FALSE(table.Data.Locked());
+        if (c.Refused) {
+            EXPECT_EQ(Responder->Texts(), QStringList(refusal));
+            EXPECT_EQ(table.Colors(), colors);
+            EXPECT_EQ(table.FirstColumn(), order);
+        } else {
+            EXPECT_TRUE(Responder->Texts().isEmpty());
+            EXPECT_NE(table.Colors(), colors);
+        }
+    }
+}
+
 TEST_F(ClusterFrameTest, ManhattanChecksTheScalesBoxFirst)
 {
     OpenPlots();

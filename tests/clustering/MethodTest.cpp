@@ -192,6 +192,30 @@ TEST(Methods, KBelowOneDoesNothing)
     EXPECT_EQ(t.Colors(), (std::vector<int>{0, 0, 0}));
 }
 
+TEST(Methods, AMatrixBeyondFreeMemoryIsRefusedBeforeAnythingChanges)
+{
+    // Distances beyond 2^53 leave the nearest-neighbour linkage to the matrix.
+    TClusterTable t(Line({3, 0, 2, 1e17}));
+    TRun run(t);
+    THierarchical average;
+    average.SetLinkage(QStringLiteral("average"));
+    average.SetMeasure(&run.Measure);
+    average.SetAllPoints(false);
+    TMethode* const methods[] = {&run.Hierarchical, &average, &run.KMean, &run.Sort};
+    for (TMethode* method : methods) {
+        method->SetMemoryProbe([] { return uint64_t(40); });
+        try {
+            method->Execute(2);
+            ADD_FAILURE() << "no refusal";
+        } catch (const EClusteringMemory& e) {
+            EXPECT_EQ(e.Message(), QStringLiteral("Clustering 4 data items would need 48 bytes of memory for "
+                                                  "their distances, but only 40 bytes are free."));
+        }
+        EXPECT_EQ(t.FirstColumn(), (std::vector<double>{3, 0, 2, 1e17}));
+        EXPECT_EQ(t.Colors(), (std::vector<int>{0, 0, 0, 0}));
+    }
+}
+
 // The order names view positions; the exchanges go by the source indices
 // standing there at each step, one exchange per position, itself included.
 TEST(Methods, AnOrderIsCarriedOutByExchangesOfSourceIndices)
