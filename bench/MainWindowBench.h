@@ -26,6 +26,7 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
+#include <tuple>
 #include <utility>
 
 // The client keys of the four plots, in the order they are opened.
@@ -100,19 +101,19 @@ public:
     std::unique_ptr<TQuorbelWindow> Window;
 };
 
-// One bench per (dims, items), built on first use and freed by
+// One bench per (dims, items, plots open), built on first use and freed by
 // FreeMainWindowBenches while the application object still stands.
-inline std::map<std::pair<int, int>, std::unique_ptr<TMainWindowBench>>& MainWindowBenches()
+inline std::map<std::tuple<int, int, bool>, std::unique_ptr<TMainWindowBench>>& MainWindowBenches()
 {
-    static std::map<std::pair<int, int>, std::unique_ptr<TMainWindowBench>> benches;
+    static std::map<std::tuple<int, int, bool>, std::unique_ptr<TMainWindowBench>> benches;
     return benches;
 }
 
-inline TMainWindowBench& MainWindowBenchOf(int Dims, int Items)
+inline TMainWindowBench& MainWindowBenchOf(int Dims, int Items, bool OpenPlots = true)
 {
-    auto& bench = MainWindowBenches()[{Dims, Items}];
+    auto& bench = MainWindowBenches()[{Dims, Items, OpenPlots}];
     if (!bench)
-        bench = std::make_unique<TMainWindowBench>(Dims, Items);
+        bench = std::make_unique<TMainWindowBench>(Dims, Items, OpenPlots);
     return *bench;
 }
 

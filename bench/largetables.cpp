@@ -1,0 +1,77 @@
+// Large tables in the real main window: the resident memory of the whole
+// program with the four plots open at 100,000 x 8 and 500,000 x 8 (items x
+// dimensions), with what each plot adds per data item; and the time to open
+// and paint each plot at 100,000 x 8.
+//
+// Resident memory only grows within a process (freed pages mostly stay with
+// the allocator), so run each memory case in a process of its own:
+//   bench_largetables --benchmark_filter='BM_Resident/100000/'
+//   bench_largetables --benchmark_filter='BM_Resident/500000/'
+//   bench_largetables --benchmark_filter='BM_OpenAndPaint'
+// Goals: under 400 MB at 100,000 x 8, under 2 GB at 500,000 x 8, and each
+// plot open and painted in under a second at 100,000 x 8.
+#include "MainWindowBench.h"
+
+#include <QImage>
+
+namespace {
+
+constexpr int kDims = 8;
+
+QString CounterName(const char* Key, const char* What)
+{
+    return QString::fromLatin1(Key) + QString::fromLatin1(What);
+}
+
+// Opens the plots one by one, each tiled with those open before it and
+// painted, and notes what each adds to the resident memory per data item.
+void BM_Resident(benchmark::State& State)
+{
+    const int items = int(State.range(0));
+    for (auto _ : State) {
+        TMainWindowBench bench(kDims, items, false);
+        double before = ResidentBytes();
+        State.counters["table_bytes"] = before;
+        for (const char* key : kMainWindowPlots) {
+            bench.OpenPlot(QString::fromLatin1(key));
+            bench.Window->Action(QStringLiteral("WindowTileVertical"))->trigger();
+            TMainWindowBench::Settle();
+            const QImage shown = bench.Window->grab().toImage();
+            benchmark::DoNotOptimize(shown.constBits());
+            const double after = ResidentBytes();
+            State.counters[CounterName(key, "_bytes_per_item").toStdString()] = (after - before) / items;
+            before = after;
+        }
+        State.counters["resident_bytes"] = ResidentBytes();
+    }
+}
+BENCHMARK(BM_Resident)->Arg(100000)->Arg(500000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// One plot opened, as its toggle does, into the main window where the other
+// three are open, tiled with them and painted until the window shows it;
+// closed again before each timed run.
+void BM_OpenAndPaint(benchmark::State& State)
+{
+    const char* key = kMainWindowPlots[State.range(0)];
+    State.SetLabel(key);
+    TMainWindowBench& bench = MainWindowBenchOf(kDims, 100000);
+    const QString k = QString::fromLatin1(key);
+    for (auto _ : State) {
+        State.PauseTiming();
+        bench.Window->ClientManager->RemoveClient(k);
+        TMainWindowBench::Settle();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        State.ResumeTiming();
+
+        bench.OpenPlot(k);
+        bench.Window->Action(QStringLiteral("WindowTileVertical"))->trigger();
+        TMainWindowBench::Settle();
+        const QImage shown = bench.Window->grab().toImage();
+        benchmark::DoNotOptimize(shown.constBits());
+    }
+}
+BENCHMARK(BM_OpenAndPaint)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
+
+QUORBEL_MAINWINDOW_BENCH_MAIN()
