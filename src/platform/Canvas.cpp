@@ -592,7 +592,7 @@ TCanvas::~TCanvas()
     Detach();
 }
 
-void TCanvas::Attach(QPaintDevice* Device)
+void TCanvas::Attach(QPaintDevice* Device, const QPoint& Origin)
 {
     Detach();
     if (!Device)
@@ -602,6 +602,11 @@ void TCanvas::Attach(QPaintDevice* Device)
         return;
     painter->setRenderHint(QPainter::Antialiasing, false);
     painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
+    // The painter works in device coordinates: clip regions, brush origins
+    // and figures all move with the origin.
+    if (!Origin.isNull())
+        painter->setWorldTransform(QTransform::fromTranslate(-Origin.x(), -Origin.y()));
+    FOrigin = Origin;
     FDevice = Device;
     FPainter = std::move(painter);
     ResetDeviceState();
@@ -614,6 +619,7 @@ void TCanvas::Detach()
         FPainter.reset();
     }
     FDevice = nullptr;
+    FOrigin = QPoint();
     ResetDeviceState();
 }
 
@@ -643,7 +649,7 @@ TRect TCanvas::DeviceRect() const
 {
     if (!FDevice)
         return {};
-    return {0, 0, FDevice->width(), FDevice->height()};
+    return {FOrigin.x(), FOrigin.y(), FOrigin.x() + FDevice->width(), FOrigin.y() + FDevice->height()};
 }
 
 QRect TCanvas::DrawableRect() const
@@ -684,7 +690,8 @@ void TCanvas::FillSpansWithBrush(const TSpans& Spans, TPenMode Mode)
 
 std::optional<TCanvas::TDirectImage> TCanvas::DirectImage() const
 {
-    if (!Ready() || FDevice->devType() != QInternal::Image || FPainter->worldTransform().type() != QTransform::TxNone
+    if (!Ready() || FDevice->devType() != QInternal::Image
+        || FPainter->worldTransform() != QTransform::fromTranslate(-FOrigin.x(), -FOrigin.y())
         || FPainter->opacity() != 1.0)
         return std::nullopt;
     auto* image = static_cast<QImage*>(FDevice);
@@ -693,7 +700,7 @@ std::optional<TCanvas::TDirectImage> TCanvas::DirectImage() const
         && format != QImage::Format_ARGB32_Premultiplied)
         return std::nullopt;
     TDirectImage target;
-    target.Visible = image->rect();
+    target.Visible = image->rect().translated(FOrigin);
     if (FState.Clip) {
         if (FState.Clip->rectCount() > 1)
             return std::nullopt;
@@ -702,8 +709,12 @@ std::optional<TCanvas::TDirectImage> TCanvas::DirectImage() const
     // The painter draws into the image's own buffer; writing through the
     // constant bits keeps to that buffer where bits() would detach a shared
     // image away from the painter.
-    target.Bits = const_cast<uchar*>(image->constBits());
+    // Bits addresses device pixel (0, 0), which lies before the image's
+    // buffer when the origin is not (0, 0): only the pixels of Visible are
+    // ever written, and those lie in it.
     target.Stride = image->bytesPerLine();
+    const qsizetype lead = qsizetype(FOrigin.y()) * target.Stride + qsizetype(FOrigin.x()) * qsizetype(sizeof(QRgb));
+    target.Bits = reinterpret_cast<uchar*>(reinterpret_cast<quintptr>(image->constBits()) - quintptr(lead));
     return target;
 }
 
@@ -1089,7 +1100,7 @@ void TCanvas::DrawTextLine(const QPoint& DeviceOrigin, const QString& Text, bool
     FPainter->setFont(qfont);
     FPainter->setPen(ToQColor(font.Color()));
     FPainter->drawText(QPoint(0, fm.ascent()), Text);
-    const QRect touched = FPainter->transform().mapRect(cell);
+    const QRect touched = FPainter->transform().mapRect(cell).translated(FOrigin);
     FPainter->restore();
     Notify(touched);
 }

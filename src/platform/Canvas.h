@@ -5,6 +5,7 @@
 
 #include <QFont>
 #include <QImage>
+#include <QPoint>
 #include <QRect>
 #include <QRegion>
 #include <QString>
@@ -272,7 +273,11 @@ public:
 
     // Moves the canvas to another device (ending painting on the old one);
     // pen, brush and font stay, the mapping, clip and saved states are reset.
-    void Attach(QPaintDevice* Device);
+    // Origin is where the device's top-left pixel stands in device
+    // coordinates: an image that holds only the part of a larger surface in
+    // view is drawn on in the surface's coordinates all the same, and what
+    // falls outside the image is lost.
+    void Attach(QPaintDevice* Device, const QPoint& Origin = QPoint());
     void Detach();
     QPaintDevice* Device() const { return FDevice; }
     QPainter* Painter() const { return FPainter.get(); }
@@ -383,8 +388,10 @@ public:
     // The device's logical resolution.
     int PixelsPerInchX() const;
     int PixelsPerInchY() const;
-    // (0, 0, device width, device height) in device pixels.
+    // The device's pixels in device coordinates: (0, 0, width, height)
+    // moved to the origin given at Attach.
     TRect DeviceRect() const;
+    QPoint DeviceOrigin() const { return FOrigin; }
 
 private:
     struct TState {
@@ -439,6 +446,7 @@ private:
     void AdjustIsotropic();
 
     QPaintDevice* FDevice = nullptr;
+    QPoint FOrigin;
     std::unique_ptr<QPainter> FPainter;
     TState FState;
     std::vector<TState> FSaved;

@@ -2,6 +2,7 @@
 
 #include "platform/MouseQueue.h"
 
+#include <QAbstractScrollArea>
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QGuiApplication>
@@ -11,6 +12,7 @@
 #include <QPainter>
 
 #include <cmath>
+#include <cstring>
 
 Qt::CursorShape CursorShape(TCursor Cursor)
 {
@@ -108,7 +110,7 @@ TCustomControl::TCustomControl(QWidget* Owner)
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);
     FCanvas.SetOnDraw([this](const QRect& r) { ShowDrawn(r); });
-    ResizeImage();
+    CoverArea(ViewArea());
 }
 
 TCustomControl::~TCustomControl()
@@ -128,30 +130,70 @@ const QImage& TCustomControl::BackingImage() const
     return FImage;
 }
 
+QPoint TCustomControl::BackingOrigin() const
+{
+    SyncImageSize();
+    return FOrigin;
+}
+
 const QRegion& TCustomControl::InvalidRegion() const
 {
     SyncImageSize();
     return FInvalid;
 }
 
-void TCustomControl::SyncImageSize() const
+QRect TCustomControl::ViewArea() const
 {
-    if (FImage.size() != size())
-        const_cast<TCustomControl*>(this)->ResizeImage();
+    QRect area = rect();
+    for (const QWidget* w = parentWidget(); w && !w->isWindow(); w = w->parentWidget()) {
+        const auto* scroll = qobject_cast<const QAbstractScrollArea*>(w->parentWidget());
+        if (scroll && scroll->viewport() == w)
+            area &= QRect(mapFrom(w, QPoint(0, 0)), w->size());
+    }
+    return area;
 }
 
-void TCustomControl::ResizeImage()
+void TCustomControl::SyncImageSize() const
 {
-    FCanvas.Detach();
-    FImage = QImage(size(), QImage::Format_RGB32);
-    if (!FImage.isNull()) {
+    // A paint draws on the image it started with.
+    if (FPainting)
+        return;
+    const QRect area = ViewArea();
+    const QRect covered(FOrigin, FImage.size());
+    const bool same = area.isEmpty() ? covered.isEmpty() : area == covered;
+    if (!same || FImageClientSize != size())
+        const_cast<TCustomControl*>(this)->CoverArea(area);
+}
+
+void TCustomControl::CoverArea(const QRect& Area)
+{
+    const QRect old(FOrigin, FImage.size());
+    // After a resize everything is painted anew; after a scroll what stays
+    // in view keeps its pixels.
+    const QRect kept = FImageClientSize == size() ? old & Area : QRect();
+    QImage image;
+    if (!Area.isEmpty()) {
+        image = QImage(Area.size(), QImage::Format_RGB32);
         // The canvas reads the resolution from the image it draws on.
-        FImage.setDotsPerMeterX(int(std::lround(logicalDpiX() / 0.0254)));
-        FImage.setDotsPerMeterY(int(std::lround(logicalDpiY() / 0.0254)));
-        FImage.fill(ToQColor(FBrush.Color()));
-        FCanvas.Attach(&FImage);
+        image.setDotsPerMeterX(int(std::lround(logicalDpiX() / 0.0254)));
+        image.setDotsPerMeterY(int(std::lround(logicalDpiY() / 0.0254)));
+        image.fill(ToQColor(FBrush.Color()));
+        if (!kept.isEmpty()) {
+            const QRect from = kept.translated(-FOrigin);
+            const QRect to = kept.translated(-Area.topLeft());
+            const size_t bytes = size_t(kept.width()) * sizeof(QRgb);
+            for (int y = 0; y < kept.height(); ++y)
+                std::memcpy(image.scanLine(to.top() + y) + size_t(to.left()) * sizeof(QRgb),
+                            FImage.constScanLine(from.top() + y) + size_t(from.left()) * sizeof(QRgb), bytes);
+        }
     }
-    FInvalid = QRegion(rect());
+    FCanvas.Detach();
+    FImage = std::move(image);
+    FOrigin = Area.isEmpty() ? QPoint() : Area.topLeft();
+    FImageClientSize = size();
+    if (!FImage.isNull())
+        FCanvas.Attach(&FImage, FOrigin);
+    FInvalid = (FInvalid & Area) + (QRegion(Area) - QRegion(kept));
 }
 
 void TCustomControl::Invalidate()
@@ -162,7 +204,8 @@ void TCustomControl::Invalidate()
 void TCustomControl::InvalidateRect(const TRect& R, bool /*Erase*/)
 {
     SyncImageSize();
-    const QRect area = ToQRect(R).intersected(rect());
+    // What is out of view is painted when it comes into view.
+    const QRect area = ToQRect(R).intersected(QRect(FOrigin, FImage.size()));
     if (area.isEmpty())
         return;
     FInvalid += area;
@@ -285,7 +328,9 @@ void TCustomControl::paintEvent(QPaintEvent* event)
     PaintInvalid();
     QPainter painter(this);
     painter.setClipRegion(event->region());
-    painter.drawImage(event->rect(), FImage, event->rect());
+    const QRect shown = event->rect() & QRect(FOrigin, FImage.size());
+    if (!shown.isEmpty())
+        painter.drawImage(shown.topLeft(), FImage, shown.translated(-FOrigin));
 }
 
 void TCustomControl::resizeEvent(QResizeEvent* /*event*/)

@@ -73,6 +73,12 @@ bool ShiftKeyDown();
 // clipped to it; Update paints the invalid region at once. Since every paint
 // goes through the image, double buffering is always on and an invalidated
 // area is always erased before it is painted.
+//
+// The image holds only what can be seen of the control: all of it, or,
+// inside a scroll area, the part its viewport shows. The canvas still draws
+// in client coordinates (what falls outside the image is lost), and a part
+// that scrolls into view is painted then, while what stays in view keeps its
+// pixels, exclusive-or marks included.
 class TCustomControl : public QWidget, public TObject {
     Q_OBJECT
 public:
@@ -81,7 +87,9 @@ public:
 
     // Draws into the backing image, that is, onto the screen.
     TCanvas& Canvas();
+    // Holds the client area's pixels from BackingOrigin() on.
     const QImage& BackingImage() const;
+    QPoint BackingOrigin() const;
     // The background with which invalid areas are erased.
     TBrush& Brush() { return FBrush; }
     void SetBrush(const TBrush& Value) { FBrush = Value; }
@@ -139,15 +147,24 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    // A hidden widget gets its resize event only when shown; the image
-    // follows the size whenever it is used.
+    // A hidden widget gets its resize event only when shown, and a scroll
+    // area moves the control without telling it; the image follows the
+    // size and the visible area whenever it is used.
     void SyncImageSize() const;
-    void ResizeImage();
+    // The part of the client area that can be seen: all of it, clipped by
+    // the viewport of every scroll area the control lies in.
+    QRect ViewArea() const;
+    // Makes the image hold Area.
+    void CoverArea(const QRect& Area);
     void PaintInvalid();
     void ShowDrawn(const QRect& DeviceRect);
     void ScheduleScreenUpdate(const QRect& Area);
 
     QImage FImage;
+    // Where FImage's top-left pixel lies in the client area.
+    QPoint FOrigin;
+    // The client size the image was made for.
+    QSize FImageClientSize;
     TCanvas FCanvas;
     TBrush FBrush{0xFFFFFF};
     QRegion FInvalid;
