@@ -582,9 +582,9 @@ void CapsuleSpans(const QPointF& A, const QPointF& B, double Radius, const QRect
 
 // ---- Canvas: device ----------------------------------------------------------
 
-TCanvas::TCanvas(QPaintDevice* Device)
+TCanvas::TCanvas(QPaintDevice* Device, const QPoint& Origin)
 {
-    Attach(Device);
+    Attach(Device, Origin);
 }
 
 TCanvas::~TCanvas()

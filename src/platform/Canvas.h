@@ -266,7 +266,8 @@ public:
     // Begins painting on the device (an image, a picture, a printer); the
     // canvas ends it when destroyed, which completes a picture. Without a
     // device the canvas is detached and draws nothing until attached.
-    explicit TCanvas(QPaintDevice* Device = nullptr);
+    // Origin: as for Attach.
+    explicit TCanvas(QPaintDevice* Device = nullptr, const QPoint& Origin = QPoint());
     ~TCanvas();
     TCanvas(const TCanvas&) = delete;
     TCanvas& operator=(const TCanvas&) = delete;

@@ -488,4 +488,24 @@ TEST_F(PermutationmatrixWideTest, AWindowSmallerThanTheMatrixScrollsIt)
     auto* scroll = Plot->Form()->findChild<QScrollArea*>();
     ASSERT_NE(scroll, nullptr);
     EXPECT_TRUE(scroll->horizontalScrollBar()->isVisible());
+
+    // The editor's image holds what the viewport shows, and what scrolls
+    // into view is painted as the whole plot's picture shows it.
+    QImage whole(Edit()->size(), QImage::Format_RGB32);
+    whole.fill(Qt::white);
+    {
+        TCanvas canvas(&whole);
+        Edit()->PaintTo(canvas, AllGOEParts);
+    }
+    for (const int value : {scroll->horizontalScrollBar()->maximum() / 2, scroll->horizontalScrollBar()->maximum()}) {
+        scroll->horizontalScrollBar()->setValue(value);
+        scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+        QCoreApplication::processEvents();
+        const QImage& image = Edit()->BackingImage();
+        EXPECT_LE(image.width(), scroll->viewport()->width());
+        EXPECT_LE(image.height(), scroll->viewport()->height());
+        const QRect shown(Edit()->BackingOrigin(), image.size());
+        EXPECT_EQ(shown, Edit()->visibleRegion().boundingRect());
+        EXPECT_EQ(CountChanged(image, whole.copy(shown)), 0) << value;
+    }
 }

@@ -975,5 +975,92 @@ TEST(Canvas, WalkCutToARectangleKeepsTheWholeWalksPixelsInside)
         std::vector<QPoint> cut;
         WalkLinePixelsIn(clip, x1, y1, x2, y2, withEnd, [&](int x, int y) { cut.emplace_back(x, y); });
         ASSERT_EQ(cut, whole) << x1 << "," << y1 << " to " << x2 << "," << y2;
+
+TEST(Canvas, ImageOfPartOfASurfaceGetsTheSurfacesPixelsThere)
+{
+    // A canvas on an image that holds part of a larger surface, attached at
+    // the part's origin and drawn on in the surface's coordinates, must set
+    // exactly the pixels that drawing on the whole surface sets there: by
+    // the painter, by the scanline writers and in exclusive-or alike.
+    struct TFigure {
+        const char* Name;
+        std::function<void(TCanvas&)> Draw;
+    };
+    const TPoint poly[] = {{5, 70}, {40, 12}, {77, 66}, {110, 20}};
+    const std::vector<TFigure> figures{
+        {"fill", [](TCanvas& c) { c.SetBrush(TBrush(0x2040C0)); c.FillRect(Rect(10, 8, 100, 50)); }},
+        {"fill rects", [](TCanvas& c) {
+             const TRect rects[] = {Rect(3, 3, 40, 70), Rect(50, 30, 119, 34)};
+             c.SetBrush(TBrush(0x00A0A0));
+             c.FillRects(rects);
+         }},
+        {"pattern", [](TCanvas& c) {
+             TBrush brush;
+             QImage tile(8, 8, QImage::Format_RGB32);
+             for (int i = 0; i < 64; ++i)
+                 tile.setPixel(i % 8, i / 8, (i * 37) % 5 ? 0xFF000000u : 0xFFFFFFFFu);
+             brush.SetBitmap(tile);
+             c.SetBrush(brush);
+             c.FillRect(Rect(7, 9, 101, 61));
+         }},
+        {"lines", [](TCanvas& c) {
+             c.SetPen(TPen(0x0000C0));
+             c.MoveTo(2, 78);
+             c.LineTo(117, 3);
+             c.LineTo(60, 79);
+         }},
+        {"wide polyline", [&](TCanvas& c) {
+             c.SetPen(TPen(0x008000, TPenMode::pmCopy, TPenStyle::psSolid, 5));
+             c.Polyline(poly);
+         }},
+        {"exclusive-or", [&](TCanvas& c) {
+             c.SetPen(XorWhite);
+             c.SetBrush(TBrush(0xFFFFFF));
+             c.Rectangle(12, 10, 90, 66);
+             c.Polygon(poly);
+             c.MoveTo(0, 0);
+             c.LineTo(119, 79);
+         }},
+        {"clipped", [](TCanvas& c) {
+             c.IntersectClipRect(Rect(20, 5, 70, 60));
+             c.SetBrush(TBrush(0xC0C000));
+             c.FillRect(Rect(0, 0, 120, 80));
+             c.SetPen(TPen(0x000000));
+             c.MoveTo(0, 40);
+             c.LineTo(120, 41);
+         }},
+        {"text", [](TCanvas& c) {
+             c.SetFont(TFont(QStringLiteral("Sans Serif"), 15, 0x000080));
+             c.SetBrush(TBrush(0xE0FFE0));
+             c.TextOut(18, 24, QStringLiteral("Surface"));
+         }},
+    };
+    const QImage ground = NoisyImage(120, 80, 7);
+    const QRect part(37, 21, 50, 40);
+    for (const TFigure& figure : figures) {
+        QImage whole = ground;
+        {
+            TCanvas canvas(&whole);
+            figure.Draw(canvas);
+        }
+        QImage image = ground.copy(part);
+        std::vector<QRect> reported;
+        {
+            TCanvas canvas(&image, part.topLeft());
+            EXPECT_EQ(canvas.DeviceRect(), ToTRect(part)) << figure.Name;
+            canvas.SetOnDraw([&](const QRect& r) { reported.push_back(r); });
+            figure.Draw(canvas);
+        }
+        EXPECT_EQ(CountChanged(image, whole.copy(part)), 0) << figure.Name;
+        // What changed is reported where it lies on the surface.
+        QRegion changed;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixel(x, y) != ground.pixel(part.left() + x, part.top() + y))
+                    changed += QRect(part.left() + x, part.top() + y, 1, 1);
+        QRegion told;
+        for (const QRect& r : reported)
+            told += r;
+        EXPECT_TRUE((changed - told).isEmpty()) << figure.Name;
     }
 }

@@ -8,6 +8,8 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QWindow>
 
@@ -279,4 +281,76 @@ TEST(CustomControl, ScatteredInvalidationsReachTheScreenInOnePaint)
     EXPECT_EQ(control.Painted.boundingRect(), QRect(10, 10, 357, 243));
     // What was invalid was painted into the image and reached the screen.
     EXPECT_TRUE(control.InvalidRegion().isEmpty());
+}
+
+TEST(CustomControl, InAScrollAreaTheImageHoldsWhatTheViewportShows)
+{
+    // Paints ten-pixel stripes whose colour follows the client x, and notes
+    // the area of each paint.
+    class TStripes : public TCustomControl {
+    public:
+        static TColor StripeAt(int X) { return TColor(0x102030 + (X / 10 % 64) * 0x010305); }
+        QRegion Painted;
+
+    protected:
+        void Paint() override
+        {
+            const TRect clip = Canvas().ClipRect();
+            Painted += ToQRect(clip);
+            for (int x = clip.Left / 10 * 10; x < clip.Right; x += 10) {
+                Canvas().SetBrush(TBrush(StripeAt(x)));
+                Canvas().FillRect(Rect(x, 0, x + 10, ClientHeight()));
+            }
+        }
+    };
+    QScrollArea scroll;
+    scroll.setFrameShape(QFrame::NoFrame);
+    scroll.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* control = new TStripes;
+    control->resize(5000, 120);
+    scroll.setWidget(control);
+    scroll.resize(300, 200);
+    scroll.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&scroll));
+    QCoreApplication::processEvents();
+    const QSize view = scroll.viewport()->size();
+    EXPECT_EQ(control->BackingImage().size(), QSize(view.width(), 120));
+
+    // Every pixel of the image shows the stripe of its client x; the
+    // exclusive-or rectangle drawn outside paint where it is still in view.
+    auto expectShown = [&](int Scrolled, const QRect& Mark) {
+        ASSERT_EQ(control->BackingOrigin(), QPoint(Scrolled, 0));
+        const QImage& image = control->BackingImage();
+        int wrong = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const TColor stripe = TStripes::StripeAt(Scrolled + x);
+                const bool marked = Mark.contains(Scrolled + x, y);
+                wrong += PixelColor(image, x, y) != (marked ? stripe ^ 0xFFFFFF : stripe) ? 1 : 0;
+            }
+        EXPECT_EQ(wrong, 0) << "scrolled to " << Scrolled;
+    };
+    const QRect mark(50, 20, 30, 40);
+    auto drawMark = [&] {
+        control->Canvas().SetPen(TPen(0xFFFFFF, TPenMode::pmXor));
+        control->Canvas().SetBrush(TBrush(0xFFFFFF));
+        control->Canvas().Rectangle(ToTRect(mark));
+    };
+    drawMark();
+    expectShown(0, mark);
+
+    // A short scroll paints only the strip that came into view.
+    control->Painted = QRegion();
+    scroll.horizontalScrollBar()->setValue(40);
+    QCoreApplication::processEvents();
+    expectShown(40, mark);
+    EXPECT_EQ(control->Painted, QRegion(view.width(), 0, 40, 120));
+    // The mark is removed as it was drawn, where it is in view.
+    drawMark();
+    expectShown(40, QRect());
+
+    scroll.horizontalScrollBar()->setValue(3000);
+    QCoreApplication::processEvents();
+    expectShown(3000, QRect());
+    EXPECT_EQ(control->BackingImage().size(), QSize(view.width(), 120));
 }
