@@ -975,6 +975,8 @@ TEST(Canvas, WalkCutToARectangleKeepsTheWholeWalksPixelsInside)
         std::vector<QPoint> cut;
         WalkLinePixelsIn(clip, x1, y1, x2, y2, withEnd, [&](int x, int y) { cut.emplace_back(x, y); });
         ASSERT_EQ(cut, whole) << x1 << "," << y1 << " to " << x2 << "," << y2;
+    }
+}
 
 TEST(Canvas, ImageOfPartOfASurfaceGetsTheSurfacesPixelsThere)
 {
@@ -1017,7 +1019,10 @@ TEST(Canvas, ImageOfPartOfASurfaceGetsTheSurfacesPixelsThere)
              c.SetPen(XorWhite);
              c.SetBrush(TBrush(0xFFFFFF));
              c.Rectangle(12, 10, 90, 66);
+             c.Polyline(poly);
+             c.SetPen(TPen(0xFFFFFF, TPenMode::pmXor, TPenStyle::psClear));
              c.Polygon(poly);
+             c.SetPen(XorWhite);
              c.MoveTo(0, 0);
              c.LineTo(119, 79);
          }},
