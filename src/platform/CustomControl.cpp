@@ -2,7 +2,6 @@
 
 #include "platform/MouseQueue.h"
 
-#include <QAbstractScrollArea>
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QGuiApplication>
@@ -10,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScrollArea>
 
 #include <cmath>
 #include <cstring>
@@ -144,9 +144,12 @@ const QRegion& TCustomControl::InvalidRegion() const
 
 QRect TCustomControl::ViewArea() const
 {
+    // Only the scroll areas that scroll contents larger than themselves
+    // count: a window area's child windows are no larger than their frames
+    // and keep their images whole wherever they stand.
     QRect area = rect();
     for (const QWidget* w = parentWidget(); w && !w->isWindow(); w = w->parentWidget()) {
-        const auto* scroll = qobject_cast<const QAbstractScrollArea*>(w->parentWidget());
+        const auto* scroll = qobject_cast<const QScrollArea*>(w->parentWidget());
         if (scroll && scroll->viewport() == w)
             area &= QRect(mapFrom(w, QPoint(0, 0)), w->size());
     }

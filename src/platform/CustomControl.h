@@ -152,7 +152,7 @@ private:
     // size and the visible area whenever it is used.
     void SyncImageSize() const;
     // The part of the client area that can be seen: all of it, clipped by
-    // the viewport of every scroll area the control lies in.
+    // the viewport of every scroll area (QScrollArea) the control lies in.
     QRect ViewArea() const;
     // Makes the image hold Area.
     void CoverArea(const QRect& Area);
