@@ -149,7 +149,12 @@ namespace {
 // The nearest integer, halves to even (the default rounding mode).
 int64_t RoundHalfEven(double v)
 {
-    return static_cast<int64_t>(std::nearbyint(v));
+    // Defined for every double: what is no number gives 0, what lies beyond
+    // the integers their nearest end.
+    if (std::isnan(v))
+        return 0;
+    constexpr double kLimit = 9.2e18;
+    return static_cast<int64_t>(std::nearbyint(std::clamp(v, -kLimit, kLimit)));
 }
 } // namespace
 

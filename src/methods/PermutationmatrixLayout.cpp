@@ -202,6 +202,10 @@ void TPermutationmatrixLayout::ComputeStatistic(TStatistic Which, TGrouping Grou
         int Count = 0;
         void Add(double V)
         {
+            // A cell without a value, as a number that is no number or is
+            // infinite shows, counts for nothing.
+            if (!std::isfinite(V))
+                return;
             if (V < Min)
                 Min = V;
             if (V > Max)
@@ -212,6 +216,9 @@ void TPermutationmatrixLayout::ComputeStatistic(TStatistic Which, TGrouping Grou
     };
     const double minRange = data.MinRange;
     auto result = [&](const TAccumulator& A) {
+        // A group without a single value has the scale 0 to 1.
+        if (A.Count == 0)
+            return Which == TStatistic::Max ? 1.0 : 0.0;
         switch (Which) {
         case TStatistic::Min:
             return A.Min;
@@ -221,7 +228,7 @@ void TPermutationmatrixLayout::ComputeStatistic(TStatistic Which, TGrouping Grou
         case TStatistic::Mean:
             break;
         }
-        return A.Count > 0 ? A.Sum / A.Count : 0.0;
+        return A.Sum / A.Count;
     };
 
     Values.clear();

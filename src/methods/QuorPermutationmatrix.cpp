@@ -16,6 +16,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -45,7 +47,11 @@ double ScaleFraction(double V, double Lo, double Hi)
 
 int RoundHalfEven(double Value)
 {
-    return int(std::nearbyint(Value));
+    // Far beyond any cell, and 0 for what is no number: both have no int.
+    constexpr double kFar = 1 << 24;
+    if (std::isnan(Value))
+        return 0;
+    return int(std::nearbyint(std::clamp(Value, -kFar, kFar)));
 }
 
 // The item colour's pale and deep shades, between which the cells' colours run.
@@ -172,7 +178,9 @@ void TGOPermDataCell::Draw(TCanvas& Canvas)
     const double lo = L.GetScaleMin(VisibleIndex, DimIndex);
     const double hi = L.GetScaleMax(VisibleIndex, DimIndex);
     const double mean = L.GetMean(VisibleIndex, DimIndex);
-    const double f = ScaleFraction(v, lo, hi);
+    // A cell without a value shows what marks its item (the selection, the
+    // sliders' rings of a tile) but no bar, tile or mean line.
+    const double f = std::isfinite(v) ? ScaleFraction(v, lo, hi) : std::numeric_limits<double>::quiet_NaN();
     if (IsShade(L.DisplayType))
         PaintShade(Canvas, selected, f);
     else if (IsBar(L.DisplayType))
@@ -193,6 +201,8 @@ void TGOPermDataCell::PaintBar(TCanvas& Canvas, bool Selected, double F, double 
     TCellFiller fill(Owner->CellFills(), Canvas);
     if (Selected)
         fill(r, L.ItemSelectionColor);
+    if (std::isnan(F))
+        return;
     const TColor light = LightOf(Colors[0]);
     const TColor dark = DarkOf(Colors[0]);
     if (shaded)
@@ -274,6 +284,8 @@ void TGOPermDataCell::PaintShade(TCanvas& Canvas, bool Selected, double F)
         Canvas.Rectangle(r);
         shrink();
     }
+    if (std::isnan(F))
+        return;
     if (!prism) {
         Canvas.Brush().SetColor(BlendColors(DarkOf(Colors[0]), LightOf(Colors[0]), float(F)));
         Canvas.FillRect(r);

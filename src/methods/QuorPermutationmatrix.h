@@ -104,6 +104,8 @@ public:
     const int DimPosition;
 
 private:
+    // F is where the value lies on the cell's scale; NaN for a cell without
+    // a value, which gets neither bar nor tile.
     void PaintBar(TCanvas& Canvas, bool Selected, double F, double MeanF, bool AtOrAboveMean);
     void PaintShade(TCanvas& Canvas, bool Selected, double F);
 };

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 // The standard table with item c and dimension B hidden: visible items a, b,
@@ -229,4 +231,36 @@ TEST_F(PermutationmatrixLayoutTest, MatrixSizeCountsCellsGapsAndPadding)
     T.Data.SetPointHidden(2, false);
     // 4 rows of items, 3 columns of dimensions, cells of 4 + 2 + 1 without gaps.
     EXPECT_EQ(L.GetMatrixSize(), (TSize{3 * 7 + 2, 4 * 7 + 2}));
+}
+
+TEST(PermutationmatrixLayoutStatistics, CellsWithoutAValueCountForNothing)
+{
+    // The standard table with b's A no number and C no number at all.
+    TMethodsTestData t = TMethodsTestData::Standard();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    t.Values.SetCell(0, 1, TVariant(nan));
+    for (int p = 0; p < 4; ++p)
+        t.Values.SetCell(2, p, TVariant(p == 3 ? std::numeric_limits<double>::infinity() : nan));
+    TPermutationmatrixLayout L;
+    L.SetData(&t.Data);
+    struct TCase {
+        TPermScaleType Scale;
+        TPermMeanType Mean;
+        int Item, Dim;
+        double Min, Max, MeanValue;
+    };
+    const TCase cases[] = {
+        {pstRowAll, pmtRowAll, 0, 0, 0, 10, 6},          // A over a, c, d
+        {pstRowVisible, pmtRowVisible, 2, 2, 0, 1, 0},   // C: no value at all
+        {pstColAll, pmtColAll, 1, 0, 5, 5.001, 5},       // b over B and D
+        {pstTableVisible, pmtTableAll, 0, 0, 0, 10, 51.0 / 11},
+    };
+    for (const TCase& c : cases) {
+        L.ScaleType = c.Scale;
+        L.MeanType = c.Mean;
+        L.InvalidateCaches();
+        EXPECT_DOUBLE_EQ(L.GetScaleMin(c.Item, c.Dim), c.Min) << int(c.Scale);
+        EXPECT_DOUBLE_EQ(L.GetScaleMax(c.Item, c.Dim), c.Max) << int(c.Scale);
+        EXPECT_DOUBLE_EQ(L.GetMean(c.Item, c.Dim), c.MeanValue) << int(c.Mean);
+    }
 }

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 constexpr TColor kYellow = 0x00FFFF;
@@ -167,6 +169,34 @@ TEST_F(PermutationmatrixTest, ALayoutChangeKeepsTheStatisticsARebuildRecomputesT
     EXPECT_DOUBLE_EQ(Plot->Layout.GetScaleMax(0, 0), 10);
     Plot->SetScaleType(pstRowVisible);
     EXPECT_DOUBLE_EQ(Plot->Layout.GetScaleMax(0, 0), 20);
+}
+
+TEST_F(PermutationmatrixTest, CellWithoutAValueIsEmptyAndLeavesItsRowAlone)
+{
+    // b's A is no number: in every display its cell shows the background,
+    // and A's mean of the others (6) still sets c's 10 and d's 8 light.
+    T.Values.SetCell(0, 1, TVariant(std::numeric_limits<double>::quiet_NaN()));
+    Open();
+    const TColor item = F.Props.GetValueColor(15);
+    const QRgb light = Rgb(BlendColors(item, 0xFFFFFF, 0.8f));
+    const QRgb dark = Rgb(BlendColors(item, 0x000000, 0.3f));
+    for (const TPermDisplayType type : {pdtBar, pdtShade, pdtShadeUserColors, pdtBar90, pdtBarShade}) {
+        Plot->SetDisplayType(type);
+        Edit()->Repaint();
+        const TRect r = Cell(1, 0);
+        int ink = 0;
+        for (int y = r.Top + 1; y < r.Bottom - 1; ++y)
+            for (int x = r.Left + 1; x < r.Right - 1; ++x)
+                ink += Pixel(x, y) != qRgb(255, 255, 255) ? 1 : 0;
+        EXPECT_EQ(ink, 0) << int(type);
+    }
+    Plot->SetDisplayType(pdtBar);
+    Edit()->Repaint();
+    EXPECT_DOUBLE_EQ(Plot->Layout.GetMean(0, 0), 6);
+    EXPECT_EQ(Pixel(Middle(Cell(2, 0)).x(), Cell(2, 0).Bottom - 3), light);
+    EXPECT_EQ(Pixel(Middle(Cell(3, 0)).x(), Cell(3, 0).Bottom - 3), light);
+    // b's 3 in C lies below C's mean of 5.
+    EXPECT_EQ(Pixel(Middle(Cell(1, 2)).x(), Cell(1, 2).Bottom - 3), dark);
 }
 
 // ---- settings ---------------------------------------------------------------------------------
