@@ -4,6 +4,7 @@
 
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -98,10 +99,21 @@ int LabelIntervals(int Length, int Gap, int LabelHeight)
     return int(std::trunc(double(Length + Gap) / double(divisor))) - 1;
 }
 
+// A label at (X, Y) as it fits, or, when longer than its room across the
+// axis, clipped to Box: its beginning shows, never a tail that would read as
+// another number.
+void DrawAxisLabel(TCanvas& Canvas, bool Clipped, const TRect& Box, int X, int Y, const QString& Text)
+{
+    if (Clipped)
+        Canvas.TextRect(Box, X, Y, Text);
+    else
+        Canvas.TextOut(X, Y, Text);
+}
+
 } // namespace
 
 void DrawHorizontalAxis(TCanvas& Canvas, int Y, int X1, int X2, bool LabelsBelow, double Lo, double Hi,
-                        const TPen& Pen, const TFont& Font, const TBrush& Brush, int Gap)
+                        const TPen& Pen, const TFont& Font, const TBrush& Brush, int Gap, int LabelRoom)
 {
     Canvas.SetFont(Font);
     Canvas.SetPen(Pen);
@@ -132,12 +144,18 @@ void DrawHorizontalAxis(TCanvas& Canvas, int Y, int X1, int X2, bool LabelsBelow
         // The first label right of its tick, the last left of it, those
         // between in proportion: all stay between X1 and X2.
         const int shift = RoundEven(double(extent.cy) * i / n);
-        Canvas.TextOut(x - shift, LabelsBelow ? Y + tick + extent.cx : Y + tick, text);
+        const int across = std::min(extent.cx, LabelRoom);
+        const int left = x - shift;
+        const int start = LabelsBelow ? Y + tick + across : Y + tick;
+        DrawAxisLabel(Canvas, extent.cx > LabelRoom,
+                      LabelsBelow ? Rect(left, Y + tick, left + extent.cy, start + 1)
+                                  : Rect(left, start - across, left + extent.cy, start + 1),
+                      left, start, text);
     }
 }
 
 void DrawVerticalAxis(TCanvas& Canvas, int X, int Y1, int Y2, bool LabelsRight, double Lo, double Hi,
-                      const TPen& Pen, const TFont& Font, const TBrush& Brush, int Gap)
+                      const TPen& Pen, const TFont& Font, const TBrush& Brush, int Gap, int LabelRoom)
 {
     Canvas.SetFont(Font);
     Canvas.SetPen(Pen);
@@ -166,7 +184,11 @@ void DrawVerticalAxis(TCanvas& Canvas, int X, int Y1, int Y2, bool LabelsRight, 
         }
         extent = FloatLabelExtent(Canvas, Lo + i * (Hi - Lo) / n, text);
         const int shift = RoundEven(double(extent.cy) * i / n);
-        Canvas.TextOut(LabelsRight ? X + tick : X + tick - extent.cx, y - shift, text);
+        const int across = std::min(extent.cx, LabelRoom);
+        const int left = LabelsRight ? X + tick : X + tick - across;
+        const int top = y - shift;
+        DrawAxisLabel(Canvas, extent.cx > LabelRoom, Rect(left, top, left + across, top + extent.cy), left, top,
+                      text);
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <climits>
 #include <cstdint>
 #include <vector>
 
@@ -46,12 +47,15 @@ void DashPixelProc(TDrawProcContainer& Container, TCanvas& Canvas, int X, int Y)
 // A horizontal value axis at height Y from X1 to X2, labelled from Lo at X1 to
 // Hi at X2, with end ticks and as many inner ticks and labels as fit. The
 // labels are laid out for text that runs upward (a font turned by 90
-// degrees): their height lies along the axis.
+// degrees): their height lies along the axis. A label reaches at most
+// LabelRoom pixels across the axis from its tick; a longer one shows its
+// beginning, clipped there.
 void DrawHorizontalAxis(TCanvas& Canvas, int Y, int X1, int X2, bool LabelsBelow, double Lo, double Hi,
-                        const TPen& Pen, const TFont& Font, const TBrush& Brush, int Gap);
+                        const TPen& Pen, const TFont& Font, const TBrush& Brush, int Gap,
+                        int LabelRoom = INT_MAX);
 // The same along a vertical line at X from Y1 (Lo) to Y2 (Hi), for upright text.
 void DrawVerticalAxis(TCanvas& Canvas, int X, int Y1, int Y2, bool LabelsRight, double Lo, double Hi,
-                      const TPen& Pen, const TFont& Font, const TBrush& Brush, int Gap);
+                      const TPen& Pen, const TFont& Font, const TBrush& Brush, int Gap, int LabelRoom = INT_MAX);
 
 // Value in fixed notation with two decimals and the user's decimal
 // separator, without digit grouping.

@@ -241,13 +241,20 @@ void TGOParAxis::Draw(TCanvas& Canvas)
 TSize TGOParAxis::DrawBoundLabel(TCanvas& Canvas, double Value, int Edge, bool Above)
 {
     // A label keeps to its axis's column, as the name does, and inside the
-    // editor; a longer one ends in "...".
+    // editor. A longer one shows its beginning clipped to the column: a
+    // number cut short by "..." would read as a smaller one.
     const TParallelCoordinatesLayout& L = Layout();
-    const QString text = Canvas.ElideText(FloatLabelText(Value), NameBoxSize.cx);
+    const QString text = FloatLabelText(Value);
     const TSize size = Canvas.TextExtent(text);
-    const int left = L.TextBoxLeft(X, size.cx, size.cx);
-    Canvas.TextOut(left, Above ? Edge - size.cy : Edge, text);
-    return size;
+    const int top = Above ? Edge - size.cy : Edge;
+    const int room = NameBoxSize.cx;
+    if (size.cx <= room) {
+        Canvas.TextOut(L.TextBoxLeft(X, size.cx, size.cx), top, text);
+        return size;
+    }
+    const int left = L.TextBoxLeft(X, room, room);
+    Canvas.TextRect(Rect(left, top, left + room, top + size.cy), left, top, text);
+    return TSize{room, size.cy};
 }
 
 void TGOParAxis::DrawSelectionMark(TCanvas& Canvas, bool /*Selected*/)

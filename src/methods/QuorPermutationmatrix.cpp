@@ -1024,6 +1024,11 @@ void TPermutationmatrix::PaintScales(TCanvas& Canvas)
     const TBrush& brush = ClearBrush();
     const int gap = L.AxisLabelGap;
     const int pad = L.MatrixPadding;
+    // The room of the labels across their axes: up to the name labels on
+    // the left and below, up to the editor's edge on the right and above.
+    const int width = Editor()->ClientWidth();
+    const int leftRoom = L.ScaleBandWidth + L.ScaleBandMargin - 5;
+    const int bottomRoom = L.ScaleBandWidth + L.ScaleBandMargin - 3;
     for (int r = 0; r < rows && (L.ShowLeftScales || L.ShowRightScales); ++r) {
         const double top = L.GetScaleMaxAt(0, r);
         const double bottom = L.GetScaleMinAt(0, r);
@@ -1031,10 +1036,11 @@ void TPermutationmatrix::PaintScales(TCanvas& Canvas)
         const TRect last = L.GetCellRectAt(columns - 1, r);
         if (L.ShowLeftScales)
             DrawVerticalAxis(Canvas, first.Left - L.ScaleGap - L.LayerSpaceX, first.Top + pad + L.LayerSpaceY,
-                             first.Bottom - 1 - pad, false, top, bottom, pen, ScaleFont, brush, gap);
+                             first.Bottom - 1 - pad, false, top, bottom, pen, ScaleFont, brush, gap, leftRoom);
         if (L.ShowRightScales)
             DrawVerticalAxis(Canvas, last.Right + L.ScaleGap - 1, last.Top + pad + L.LayerSpaceY,
-                             last.Bottom - 1 - pad, true, top, bottom, pen, ScaleFont, brush, gap);
+                             last.Bottom - 1 - pad, true, top, bottom, pen, ScaleFont, brush, gap,
+                             width - (last.Right + L.ScaleGap + 3));
     }
     for (int c = 0; c < columns && (L.ShowTopScales || L.ShowBottomScales); ++c) {
         const double lo = L.GetScaleMinAt(c, 0);
@@ -1043,10 +1049,11 @@ void TPermutationmatrix::PaintScales(TCanvas& Canvas)
         const TRect last = L.GetCellRectAt(c, rows - 1);
         if (L.ShowTopScales)
             DrawHorizontalAxis(Canvas, first.Top - L.ScaleGap, first.Left + pad, first.Right - 1 - pad - L.LayerSpaceX,
-                               false, lo, hi, pen, RotatedScaleFont, brush, gap);
+                               false, lo, hi, pen, RotatedScaleFont, brush, gap, first.Top - L.ScaleGap - 4);
         if (L.ShowBottomScales)
             DrawHorizontalAxis(Canvas, last.Bottom + L.ScaleGap - 1 + L.LayerSpaceY, last.Left + pad,
-                               last.Right - 1 - pad - L.LayerSpaceX, true, lo, hi, pen, RotatedScaleFont, brush, gap);
+                               last.Right - 1 - pad - L.LayerSpaceX, true, lo, hi, pen, RotatedScaleFont, brush, gap,
+                               bottomRoom);
     }
 }
 

@@ -626,6 +626,12 @@ void TScatterplotmatrix::PaintScales(TCanvas& Canvas)
     const int n = std::min(L.GridCount(), data->VisibleDimCount());
     const TPen& pen = BlackPen();
     const TBrush& brush = ClearBrush();
+    // The room of the labels across their axes: the diagonal scales' run
+    // to the editor's edge over the empty half of the grid, the others'
+    // end at the name labels.
+    const int width = Editor()->ClientWidth();
+    const int sideRoom = L.ScaleRoom + L.ScaleGap - 5;
+    const int bottomRoom = L.ScaleRoom + L.ScaleGap - 3;
     for (int i = 0; i < n; ++i) {
         const int di = data->GetVisibleDim(i);
         for (int j = i + 1; j < n; ++j) {
@@ -637,16 +643,18 @@ void TScatterplotmatrix::PaintScales(TCanvas& Canvas)
             const int y2 = cell.Bottom - 1 - L.CellMargin;
             if (j == i + 1 && L.DiagonalTopScales)
                 DrawHorizontalAxis(Canvas, cell.Top - L.BaseMargin, x1, x2, false, data->GetLBound(di),
-                                   data->GetUBound(di), pen, Font12Turned, brush, L.AxisGap);
+                                   data->GetUBound(di), pen, Font12Turned, brush, L.AxisGap,
+                                   cell.Top - L.BaseMargin - 4);
             if (j == i + 1 && L.DiagonalRightScales)
                 DrawVerticalAxis(Canvas, cell.Right + L.BaseMargin - 1, y1, y2, true, data->GetUBound(dj),
-                                 data->GetLBound(dj), pen, Font12, brush, L.AxisGap);
+                                 data->GetLBound(dj), pen, Font12, brush, L.AxisGap,
+                                 width - (cell.Right + L.BaseMargin + 3));
             if ((i == 0 && L.LeftScales) || L.AllCellScales)
                 DrawVerticalAxis(Canvas, cell.Left - L.BaseMargin, y1, y2, false, data->GetUBound(dj),
-                                 data->GetLBound(dj), pen, Font12, brush, L.AxisGap);
+                                 data->GetLBound(dj), pen, Font12, brush, L.AxisGap, sideRoom);
             if ((j == n - 1 && L.BottomScales) || L.AllCellScales)
                 DrawHorizontalAxis(Canvas, cell.Bottom + L.BaseMargin - 1, x1, x2, true, data->GetLBound(di),
-                                   data->GetUBound(di), pen, Font12Turned, brush, L.AxisGap);
+                                   data->GetUBound(di), pen, Font12Turned, brush, L.AxisGap, bottomRoom);
         }
     }
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <utility>
 
@@ -273,6 +274,43 @@ TEST(GraphLib, AxisSpreadsTicksAndLabelsEvenly)
     }
     EXPECT_NE(aboveDrawn.pixel(AxisX1, AxisY + 36) & 0xFFFFFF, 0xFFFFFFu);
     EXPECT_EQ(aboveDrawn.pixel(AxisX1, AxisY + 41) & 0xFFFFFF, 0xFFFFFFu);
+}
+
+TEST(GraphLib, LabelsLongerThanTheirRoomAreClippedToItShowingTheirBeginning)
+{
+    // 309 digits in every label; 30 pixels of room beyond the ticks.
+    const double huge = 1.797e308;
+    const int room = 30;
+    const int at = 200;
+    const TFont upright(QStringLiteral("Sans Serif"), 12);
+    struct TCase {
+        const char* Name;
+        bool Horizontal, Far; // labels below or right
+    };
+    const TCase cases[] = {{"below", true, true}, {"above", true, false}, {"right", false, true}, {"left", false, false}};
+    for (const TCase& c : cases) {
+        QImage image = WhiteImage(400, 400);
+        {
+            TCanvas canvas(&image);
+            if (c.Horizontal)
+                DrawHorizontalAxis(canvas, at, 100, 300, c.Far, huge, huge, BlackPen(), TurnedFont(), ClearBrush(), 0,
+                                   room);
+            else
+                DrawVerticalAxis(canvas, at, 100, 300, c.Far, huge, huge, BlackPen(), upright, ClearBrush(), 0, room);
+        }
+        // How far across the axis each pixel lies, on the labels' side.
+        int reach = 0;
+        int nearBoxEnd = 0;
+        for (const auto& [x, y] : InkedPixels(image)) {
+            const int across = (c.Horizontal ? y - at : x - at) * (c.Far ? 1 : -1);
+            reach = std::max(reach, across);
+            nearBoxEnd += across > 4 + room - 8 ? 1 : 0;
+        }
+        EXPECT_LE(reach, 4 + room) << c.Name;
+        // The digits begin at the far end of the room when the labels run
+        // toward the axis, at the tick when they run away from it.
+        EXPECT_GT(nearBoxEnd, 0) << c.Name;
+    }
 }
 
 TEST(GraphLib, VerticalAxisRightAlignsLabelsLeftOfTheLine)
