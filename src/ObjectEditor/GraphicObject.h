@@ -95,12 +95,14 @@ public:
     virtual QString GetHint() const;
     virtual QString GetCaption() const;
 
+    // The fields are ordered so that no padding lies between them: plots
+    // hold an object per cell, by the million.
     // The editor that shows the object; set when the object is added.
     IGraphicObjectOwner* OwnerWnd = nullptr;
-    uint32_t Flags = 0;
-    TRect Bounds;
     // The next object of the list; not owned through this link.
     TGraphicObject* Next = nullptr;
+    uint32_t Flags = 0;
+    TRect Bounds;
     TCursor Cursor = crCross;
 
 protected:
