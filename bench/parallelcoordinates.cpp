@@ -148,6 +148,37 @@ void BM_ParallelRepaintFarOff(benchmark::State& State)
 }
 BENCHMARK(BM_ParallelRepaintFarOff)->Arg(4)->Unit(benchmark::kMillisecond);
 
+// Four items on four dimensions whose names are NameLength characters long,
+// words of a dozen letters: the names' boxes hold a few of them. A full
+// repaint. Goal: names of a megabyte repaint within a few milliseconds, the
+// text measured and laid out only as far as its box shows it (what is left
+// is a scan for line breaks at memory speed).
+class TLongNameBench : public TPlotBench<TParallelCoordinates> {
+public:
+    explicit TLongNameBench(int NameLength)
+        : TPlotBench(4, 4, QStringLiteral("ParallelCoordinates"), QStringLiteral("Parallel Coordinates"))
+    {
+        const QString word = QStringLiteral("Sepallength ");
+        for (int d = 0; d < 4; ++d)
+            DimNames.SetCell(d, 0, TVariant(word.repeated(NameLength / int(word.size()) + 1).left(NameLength)));
+        Repaint();
+    }
+
+    void Repaint()
+    {
+        Plot->Editor()->Invalidate();
+        Plot->Editor()->Repaint();
+    }
+};
+
+void BM_ParallelRepaintLongNames(benchmark::State& State)
+{
+    TLongNameBench& bench = BenchOf<TLongNameBench>(int(State.range(0)));
+    for (auto _ : State)
+        bench.Repaint();
+}
+BENCHMARK(BM_ParallelRepaintLongNames)->Arg(16)->Arg(1 << 20)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 QUORBEL_PLOT_BENCH_MAIN()

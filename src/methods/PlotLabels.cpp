@@ -20,18 +20,9 @@ void DrawRowLabelText(TCanvas& Canvas, const TFont& Font, const QString& Name, i
     Canvas.SetPen(BlackPen());
     Canvas.SetBrush(ClearBrush());
     Canvas.SetFont(Font);
-    QString text = Name;
-    // Cut the name until it fits the row; "..." alone when nothing does,
-    // which a row lower than "..." is known to be without trying each cut.
-    const QString ellipsis = QStringLiteral("...");
-    if (Canvas.TextWidth(text) > Extent) {
-        if (Canvas.TextWidth(ellipsis) > Extent)
-            text = ellipsis;
-        else {
-            for (int cut = 1; Canvas.TextWidth(text) > Extent && cut <= Name.size(); ++cut)
-                text = Name.left(Name.size() - cut) + ellipsis;
-        }
-    }
+    // Cut the name until it fits the row, "..." alone when nothing does;
+    // found without measuring more of a long name than fits.
+    const QString text = Canvas.ElideText(Name, Extent, false);
     const TSize extent = Canvas.TextExtent(text);
     const int top = Center - extent.cx / 2;
     const TRect r = Rect(Anchor - extent.cy, top, Anchor, top + extent.cx);

@@ -208,49 +208,56 @@ const QString& Ellipsis()
 }
 
 // A prefix length that does not part a surrogate pair.
-qsizetype WholeChars(const QString& text, qsizetype length)
+qsizetype WholeChars(QStringView text, qsizetype length)
 {
     return length > 0 && length < text.size() && text[length - 1].isHighSurrogate() ? length - 1 : length;
+}
+
+int Advance(QStringView text, const QFontMetrics& fm)
+{
+    return fm.horizontalAdvance(text.toString());
 }
 
 // The length of a prefix of the text that is wider than width, or -1 when
 // the whole text fits. Prefixes of doubling length are measured, so a long
 // text costs about twice what fits, not what it holds.
-qsizetype TooWideLength(const QString& text, int width, const QFontMetrics& fm)
+qsizetype TooWideLength(QStringView text, int width, const QFontMetrics& fm)
 {
     for (qsizetype probe = 64; probe < text.size(); probe *= 2) {
         const qsizetype length = WholeChars(text, probe);
-        if (fm.horizontalAdvance(text.left(length)) > width)
+        if (Advance(text.left(length), fm) > width)
             return length;
     }
-    return fm.horizontalAdvance(text) > width ? text.size() : -1;
+    return Advance(text, fm) > width ? text.size() : -1;
 }
 
-bool FitsWidth(const QString& text, int width, const QFontMetrics& fm)
+bool FitsWidth(QStringView text, int width, const QFontMetrics& fm)
 {
     return TooWideLength(text, width, fm) < 0;
 }
 
-// Cuts the text from its end until it fits with "..." appended: the longest
-// such prefix, found by halving between nothing and a prefix too wide.
-QString Elide(const QString& text, int width, const QFontMetrics& fm)
+// Cuts the text from its end until it fits with "..." appended (the cut
+// trimmed of blanks unless Trim is off): the longest such prefix, found by
+// halving between nothing and a prefix too wide.
+QString Elide(QStringView text, int width, const QFontMetrics& fm, bool Trim = true)
 {
     const qsizetype tooWide = TooWideLength(text, width, fm);
     if (tooWide < 0)
-        return text;
-    auto fits = [&](qsizetype length) {
-        return fm.horizontalAdvance(text.left(length).trimmed() + Ellipsis()) <= width;
+        return text.toString();
+    auto cut = [&](qsizetype length) {
+        const QStringView kept = text.left(WholeChars(text, length));
+        return (Trim ? kept.trimmed() : kept).toString() + Ellipsis();
     };
     qsizetype low = 0;
     qsizetype high = tooWide;
     while (high - low > 1) {
         const qsizetype middle = low + (high - low) / 2;
-        if (fits(middle))
+        if (fm.horizontalAdvance(cut(middle)) <= width)
             low = middle;
         else
             high = middle;
     }
-    return text.left(WholeChars(text, low)).trimmed() + Ellipsis();
+    return cut(low);
 }
 
 // Rounding for values already clamped to the device's range: truncation
@@ -1130,9 +1137,9 @@ TSize TCanvas::TextExtent(const QString& Text) const
     return {fm.horizontalAdvance(Text), std::max(1, FState.Font.Height())};
 }
 
-QString TCanvas::ElideText(const QString& Text, int Width) const
+QString TCanvas::ElideText(const QString& Text, int Width, bool TrimCut) const
 {
-    return Elide(Text, Width, QFontMetrics(FState.Font.QtFont()));
+    return Elide(Text, Width, QFontMetrics(FState.Font.QtFont()), TrimCut);
 }
 
 int TCanvas::DrawText(const QString& Text, TRect& R, int Flags)
@@ -1142,7 +1149,7 @@ int TCanvas::DrawText(const QString& Text, TRect& R, int Flags)
                          + ((Flags & dtExternalLeading) ? std::max(0, fm.leading()) : 0);
     const int width = R.Width();
     const bool wordBreak = (Flags & dtWordBreak) && !(Flags & dtSingleLine);
-    auto fits = [&](const QString& s) { return FitsWidth(s, width, fm); };
+    auto fits = [&](QStringView s) { return FitsWidth(s, width, fm); };
 
     // How many lines can show. Lines are made one by one and only until it
     // is known what the last of them shows, so a long text costs what fits
@@ -1168,15 +1175,15 @@ int TCanvas::DrawText(const QString& Text, TRect& R, int Flags)
         line.replace(QLatin1Char('\r'), QLatin1Char(' '));
         lines << line;
     }
-    for (qsizetype start = 0; !(Flags & dtSingleLine) && start <= Text.size() && !enough();) {
-        qsizetype end = Text.indexOf(QLatin1Char('\n'), start);
+    const QStringView text(Text);
+    for (qsizetype start = 0; !(Flags & dtSingleLine) && start <= text.size() && !enough();) {
+        qsizetype end = text.indexOf(QLatin1Char('\n'), start);
         if (end < 0)
-            end = Text.size();
-        QString paragraph = Text.mid(start, end - start);
-        paragraph.remove(QLatin1Char('\r'));
+            end = text.size();
+        const QStringView paragraph = text.mid(start, end - start);
         start = end + 1;
         if (!wordBreak) {
-            lines << paragraph;
+            lines << paragraph.toString().remove(QLatin1Char('\r'));
             continue;
         }
         QString current;
@@ -1184,39 +1191,49 @@ int TCanvas::DrawText(const QString& Text, TRect& R, int Flags)
             qsizetype to = paragraph.indexOf(QLatin1Char(' '), from);
             if (to < 0)
                 to = paragraph.size();
-            const QString word = paragraph.mid(from, to - from);
+            QStringView word = paragraph.mid(from, to - from);
             from = to + 1;
+            QString withoutReturns;
+            if (word.contains(QLatin1Char('\r'))) {
+                withoutReturns = word.toString().remove(QLatin1Char('\r'));
+                word = withoutReturns;
+            }
             if (word.isEmpty())
                 continue;
-            const QString candidate = current.isEmpty() ? word : current + QLatin1Char(' ') + word;
-            if (fits(candidate)) {
-                current = candidate;
+            if (fits(word)) {
+                const QString candidate =
+                    current.isEmpty() ? word.toString() : current + QLatin1Char(' ') + word.toString();
+                if (fits(candidate)) {
+                    current = candidate;
+                } else {
+                    lines << current;
+                    current = word.toString();
+                }
                 continue;
             }
+            // Too wide for a line of its own, so for one shared as well.
             if (!current.isEmpty()) {
                 lines << current;
                 current.clear();
             }
-            if (fits(word)) {
-                current = word;
-            } else if (Flags & dtWordEllipsis) {
+            if (Flags & dtWordEllipsis) {
                 lines << Elide(word, width, fm);
             } else if (Flags & dtEditControl) {
                 // Broken between characters, at least one per line.
-                QString rest = word;
+                QStringView rest = word;
                 while (!rest.isEmpty() && !enough()) {
                     int n = 1;
-                    while (n < rest.size() && fm.horizontalAdvance(rest.left(n + 1)) <= width)
+                    while (n < rest.size() && Advance(rest.left(n + 1), fm) <= width)
                         ++n;
                     if (n == rest.size()) {
-                        current = rest;
+                        current = rest.toString();
                         break;
                     }
-                    lines << rest.left(n);
+                    lines << rest.left(n).toString();
                     rest = rest.mid(n);
                 }
             } else {
-                current = word;
+                current = word.toString();
             }
         }
         lines << current;

@@ -332,9 +332,10 @@ public:
     TSize TextExtent(const QString& Text) const;
     int TextWidth(const QString& Text) const { return TextExtent(Text).cx; }
     int TextHeight(const QString& Text) const { return TextExtent(Text).cy; }
-    // The text, or as much of it as fits Width followed by "..."; measures
-    // about twice what fits, however long the text.
-    QString ElideText(const QString& Text, int Width) const;
+    // The text, or as much of it as fits Width followed by "..." (blanks
+    // before it trimmed unless TrimCut is off); measures about twice what
+    // fits, however long the text.
+    QString ElideText(const QString& Text, int Width, bool TrimCut = true) const;
 
     // ---- Pictures and images ----
     // Copies the image with its top-left corner at (X, Y).

@@ -287,7 +287,8 @@ TEST(GraphLib, LabelsLongerThanTheirRoomAreClippedToItShowingTheirBeginning)
         const char* Name;
         bool Horizontal, Far; // labels below or right
     };
-    const TCase cases[] = {{"below", true, true}, {"above", true, false}, {"right", false, true}, {"left", false, false}};
+    const TCase cases[] = {
+        {"below", true, true}, {"above", true, false}, {"right", false, true}, {"left", false, false}};
     for (const TCase& c : cases) {
         QImage image = WhiteImage(400, 400);
         {

@@ -462,6 +462,17 @@ TEST_F(PermutationmatrixLongNameTest, ALongRowLabelIsCutToItsRowAndNarrowColumnL
             }
     EXPECT_GT(inked, 50);
 
+    // A name of a megabyte is cut as its beginning is, measuring no more.
+    auto drawn = [&](const QString& Name) {
+        T.DimNames.SetCell(0, 0, TVariant(Name));
+        QImage drawing = WhiteImage(Edit()->width(), Edit()->height());
+        TCanvas canvas(&drawing);
+        label->Draw(canvas);
+        return drawing;
+    };
+    const QString huge = T.Data.GetDimName(0).repeated(1 << 14);
+    EXPECT_EQ(drawn(huge), drawn(huge.left(4000)));
+
     // A data item's column narrower than "..." gets no text at all.
     auto* item = Find<TGOPermAxisPointLabel>();
     item->Extent = Plot->LabelEllipsisWidth - 1;
