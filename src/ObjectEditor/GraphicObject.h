@@ -69,6 +69,10 @@ public:
     virtual bool InsideRect(const TRect& R) const;
     // Whether the object may be in one selection with Other.
     virtual bool CanSelectWith(const TGraphicObject* Other) const;
+    // Whether CanSelectWith answers by the class of Other alone, so that a
+    // rubber band over thousands of objects asks one object of each class
+    // instead of every one. An object that tells others apart says False.
+    virtual bool CanSelectWithByClass() const { return true; }
     // Marks Bounds invalid in the owner's window, with erasing.
     virtual void Invalidate(TCanvas& Canvas);
     virtual void Draw(TCanvas& Canvas);

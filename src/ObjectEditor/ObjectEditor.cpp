@@ -9,13 +9,19 @@
 
 #include <algorithm>
 #include <cmath>
+#include <typeindex>
+#include <typeinfo>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 // ---- Selection and hit lists --------------------------------------------------------
 
 TSelectionEntry::TSelectionEntry(TGraphicObject* AObject, std::unique_ptr<TSelectionEntry> ANext)
     : Object(AObject), Next(std::move(ANext))
 {
+    if (Next)
+        Next->Prev = this;
 }
 
 TSelectionEntry::~TSelectionEntry()
@@ -54,6 +60,8 @@ TSelectionList RemoveSelectionEntry(const TGraphicObject* Obj, TSelectionList Li
         if ((*link)->Object == Obj) {
             TSelectionList dead = std::move(*link);
             *link = std::move(dead->Next);
+            if (*link)
+                (*link)->Prev = dead->Prev;
             break;
         }
     }
@@ -195,6 +203,87 @@ void DrawMarks(TCanvas& Canvas, const TSelectionEntry* SelList, bool Selected)
 }
 
 } // namespace
+
+// ---- Selection summary ----------------------------------------------------------------
+
+void TSelectionSummary::Clear()
+{
+    *this = TSelectionSummary();
+}
+
+void TSelectionSummary::Add(const TGraphicObject* Obj)
+{
+    ++FCount;
+    for (int bit = 0; bit < 32; ++bit)
+        if (Obj->Flags & (1u << bit))
+            ++FBits[size_t(bit)];
+    const TRect& b = Obj->Bounds;
+    if (IsEmptyRect(b)) {
+        ++FEmpty;
+        return;
+    }
+    if (FCount - FEmpty == 1) {
+        FBounds = b;
+        FOnEdge = {1, 1, 1, 1};
+        return;
+    }
+    // Left and Top grow towards smaller values, Right and Bottom towards larger.
+    const int mine[4] = {-b.Left, -b.Top, b.Right, b.Bottom};
+    int* edges[4] = {&FBounds.Left, &FBounds.Top, &FBounds.Right, &FBounds.Bottom};
+    const int sign[4] = {-1, -1, 1, 1};
+    for (size_t e = 0; e < 4; ++e) {
+        const int current = sign[e] * *edges[e];
+        if (mine[e] > current) {
+            *edges[e] = sign[e] * mine[e];
+            FOnEdge[e] = 1;
+        } else if (mine[e] == current) {
+            ++FOnEdge[e];
+        }
+    }
+}
+
+bool TSelectionSummary::Remove(const TGraphicObject* Obj)
+{
+    --FCount;
+    for (int bit = 0; bit < 32; ++bit)
+        if (Obj->Flags & (1u << bit))
+            --FBits[size_t(bit)];
+    const TRect& b = Obj->Bounds;
+    // With empty bounds around, the union depends on which object heads the
+    // list; the caller computes it as the editor always did.
+    if (FEmpty > 0 || IsEmptyRect(b))
+        return false;
+    if (FCount == 0) {
+        FBounds = {};
+        FOnEdge = {};
+        return true;
+    }
+    const int mine[4] = {b.Left, b.Top, b.Right, b.Bottom};
+    const int edges[4] = {FBounds.Left, FBounds.Top, FBounds.Right, FBounds.Bottom};
+    bool intact = true;
+    for (size_t e = 0; e < 4; ++e)
+        if (mine[e] == edges[e] && --FOnEdge[e] == 0)
+            intact = false;
+    return intact;
+}
+
+uint32_t TSelectionSummary::FlagsAnd() const
+{
+    uint32_t flags = 0xFFFFFFFFu;
+    for (int bit = 0; bit < 32; ++bit)
+        if (FBits[size_t(bit)] != FCount)
+            flags &= ~(1u << bit);
+    return flags;
+}
+
+uint32_t TSelectionSummary::FlagsOr() const
+{
+    uint32_t flags = 0;
+    for (int bit = 0; bit < 32; ++bit)
+        if (FBits[size_t(bit)] > 0)
+            flags |= 1u << bit;
+    return flags;
+}
 
 // ---- Editor: creation ----------------------------------------------------------------
 
@@ -503,6 +592,7 @@ void TGOEdit::SetSelection(TGraphicObject* Obj)
                             "beginning of this method");
     Obj->SetSelected(true);
     Selection = NewSelectionEntry(Obj, nullptr);
+    ForgetListedIndex();
     DrawSelectionMarks(Selection.get(), true);
     SelFlagsAnd = Obj->Flags;
     SelFlagsOr = Obj->Flags;
@@ -524,6 +614,7 @@ void TGOEdit::ClearSelection(bool Discard)
     for (TSelectionEntry* e = Selection.get(); e; e = e->Next.get())
         e->Object->SetSelected(false);
     FreeSelectionList(Selection);
+    ForgetListedIndex();
     Multi = false;
     SelFlagsAnd = 0xFFFFFFFFu;
     SelFlagsOr = 0;
@@ -538,6 +629,7 @@ void TGOEdit::ToggleObjectSelection(TGraphicObject* Obj)
         ClearSelection(false);
         Update();
         Selection = RemoveSelectionEntry(Obj, std::move(Selection));
+        ForgetListedIndex();
         ComputeSelectionBounds(Selection.get());
         if (Selection) {
             Mode = emIdle;
@@ -551,6 +643,7 @@ void TGOEdit::ToggleObjectSelection(TGraphicObject* Obj)
         ClearSelection(false);
         Update();
         Selection = NewSelectionEntry(Obj, std::move(Selection));
+        ForgetListedIndex();
         SelFlagsAnd &= Obj->Flags;
         SelFlagsOr |= Obj->Flags;
         SelBounds = UnionOf(SelBounds, Obj->Bounds);
@@ -566,6 +659,8 @@ void TGOEdit::ToggleObjectSelection(TGraphicObject* Obj)
 
 void TGOEdit::ComputeSelectionBounds(const TSelectionEntry* SelList)
 {
+    // Called after objects moved: the summary's bounds may be out of date.
+    FSummaryValid = false;
     Multi = SelList && SelList->Next;
     SelFlagsAnd = 0xFFFFFFFFu;
     SelFlagsOr = 0;
@@ -587,24 +682,122 @@ bool TGOEdit::SelectionFlagsDiffer(TGraphicObject* Obj)
     return (SelFlagsAnd & capabilities) != (Obj->Flags & SelFlagsAnd & capabilities);
 }
 
+namespace {
+
+// The list a rubber band builds, with what each step asks of it answered
+// without walking it: whether an object is listed, and whether an object
+// goes with every listed one, asked of one listed object per class when
+// their CanSelectWith answers by class.
+class TBandList {
+public:
+    explicit TBandList(TSelectionList AList) : FList(std::move(AList))
+    {
+        for (TSelectionEntry* e = FList.get(); e; e = e->Next.get())
+            Listed(e);
+    }
+
+    bool Contains(const TGraphicObject* Obj) const { return FEntries.count(Obj) != 0; }
+
+    bool Compatible(TGraphicObject* Obj) const
+    {
+        if (!Obj->CanSelectWithByClass()) {
+            for (const TSelectionEntry* e = FList.get(); e; e = e->Next.get())
+                if (!e->Object->CanSelectWith(Obj) || !Obj->CanSelectWith(e->Object))
+                    return false;
+            return true;
+        }
+        for (const auto& [type, group] : FClasses)
+            if (group.Count > 0
+                && (!group.Example->CanSelectWith(Obj) || !Obj->CanSelectWith(group.Example)))
+                return false;
+        for (const TGraphicObject* other : FOthers)
+            if (!other->CanSelectWith(Obj) || !Obj->CanSelectWith(other))
+                return false;
+        return true;
+    }
+
+    void Prepend(TGraphicObject* Obj)
+    {
+        FList = NewSelectionEntry(Obj, std::move(FList));
+        Listed(FList.get());
+    }
+
+    void Remove(TGraphicObject* Obj)
+    {
+        const auto found = FEntries.find(Obj);
+        TSelectionEntry* entry = found->second;
+        FEntries.erase(found);
+        if (Obj->CanSelectWithByClass()) {
+            TClass& group = FClasses[std::type_index(typeid(*Obj))];
+            --group.Count;
+            if (group.Example == Obj)
+                group.Example = nullptr;
+        } else {
+            FOthers.erase(std::find(FOthers.begin(), FOthers.end(), Obj));
+        }
+        TSelectionList& link = entry->Prev ? entry->Prev->Next : FList;
+        TSelectionList dead = std::move(link);
+        link = std::move(dead->Next);
+        if (link)
+            link->Prev = dead->Prev;
+        // A class whose example left finds another one (rare: a band that
+        // takes listed objects out again).
+        for (auto& [type, group] : FClasses)
+            if (group.Count > 0 && !group.Example)
+                for (TSelectionEntry* e = FList.get(); e && !group.Example; e = e->Next.get())
+                    if (e->Object->CanSelectWithByClass() && std::type_index(typeid(*e->Object)) == type)
+                        group.Example = e->Object;
+    }
+
+    TSelectionList Take() { return std::move(FList); }
+
+private:
+    struct TClass {
+        int Count = 0;
+        TGraphicObject* Example = nullptr;
+    };
+
+    void Listed(TSelectionEntry* Entry)
+    {
+        TGraphicObject* obj = Entry->Object;
+        FEntries[obj] = Entry;
+        if (obj->CanSelectWithByClass()) {
+            TClass& group = FClasses[std::type_index(typeid(*obj))];
+            ++group.Count;
+            if (!group.Example)
+                group.Example = obj;
+        } else {
+            FOthers.push_back(obj);
+        }
+    }
+
+    TSelectionList FList;
+    std::unordered_map<const TGraphicObject*, TSelectionEntry*> FEntries;
+    std::unordered_map<std::type_index, TClass> FClasses;
+    std::vector<TGraphicObject*> FOthers;
+};
+
+} // namespace
+
 TSelectionList TGOEdit::SelectInRect(TGraphicObject* AObjects, const TRect& R, bool Additive,
                                      TSelectionList SelList)
 {
+    TBandList list(std::move(SelList));
     for (TGraphicObject* o = AObjects; o; o = o->Next) {
-        if (!HasFlags(o->Flags, gofSelectable) || !BandTakes(o, R) || !SelectionCompatible(SelList.get(), o))
+        if (!HasFlags(o->Flags, gofSelectable) || !BandTakes(o, R) || !list.Compatible(o))
             continue;
-        const bool listed = SelectionContains(o, SelList.get());
+        const bool listed = list.Contains(o);
         if (Additive && listed) {
             o->SetSelected(false);
-            SelList = RemoveSelectionEntry(o, std::move(SelList));
+            list.Remove(o);
         } else {
             o->SetSelected(true);
             // One entry per object: a second one would cancel its mark.
             if (!listed)
-                SelList = NewSelectionEntry(o, std::move(SelList));
+                list.Prepend(o);
         }
     }
-    return SelList;
+    return list.Take();
 }
 
 bool TGOEdit::BandTakes(TGraphicObject* Obj, const TRect& R)
@@ -656,15 +849,84 @@ void TGOEdit::SelectionChanged(bool ShowMarks, bool Notify)
 
 void TGOEdit::ToggleSelected(TGraphicObject* Obj)
 {
-    if (IsSelected(Obj))
-        Selection = RemoveSelectionEntry(Obj, std::move(Selection));
-    else
+    EnsureListedIndex();
+    const bool listed = FListed.count(Obj) != 0;
+    if (listed) {
+        TSelectionEntry* entry = FListed[Obj];
+        TSelectionList& link = entry->Prev ? entry->Prev->Next : Selection;
+        TSelectionList dead = std::move(link);
+        link = std::move(dead->Next);
+        if (link)
+            link->Prev = dead->Prev;
+        FListed.erase(Obj);
+        if (FSummaryValid && !FSummary.Remove(Obj))
+            FSummaryValid = false;
+    } else {
         Selection = NewSelectionEntry(Obj, std::move(Selection));
+        FListed[Obj] = Selection.get();
+        if (FSummaryValid)
+            FSummary.Add(Obj);
+    }
+    FListedHead = Selection.get();
 }
 
 bool TGOEdit::IsSelected(const TGraphicObject* Obj)
 {
-    return SelectionContains(Obj, Selection.get());
+    EnsureListedIndex();
+    return FListed.count(Obj) != 0;
+}
+
+void TGOEdit::SetListed(TGraphicObject* Obj, bool Listed)
+{
+    if (IsSelected(Obj) == Listed)
+        return;
+    // Deselect takes every mark away before a full resync; one leaving
+    // object takes only its own.
+    if (!Listed && HasFlags(Obj->Flags, gofSelectable))
+        Obj->DrawSelectionMark(Canvas(), false);
+    ToggleSelected(Obj);
+}
+
+void TGOEdit::ListedChanged()
+{
+    EnsureListedIndex();
+    if (!FSummaryValid) {
+        FSummary.Clear();
+        for (const TSelectionEntry* e = Selection.get(); e; e = e->Next.get())
+            FSummary.Add(e->Object);
+        FSummaryValid = true;
+    }
+    Multi = FSummary.Count() >= 2;
+    SelFlagsAnd = FSummary.FlagsAnd();
+    SelFlagsOr = FSummary.FlagsOr();
+    SelBounds = FSummary.Count() > 0 ? FSummary.Bounds() : TRect{};
+    // With empty bounds about, the head decides, as the full computation says.
+    if (Selection && IsEmptyRect(SelBounds))
+        SelBounds = Selection->Object->Bounds;
+    if (Handles) {
+        InvalidateObjects(Handles);
+        FreeHandles(Selection.get(), Handles);
+    }
+    if (Selection)
+        Handles = CreateSelectionHandles(Selection.get());
+}
+
+void TGOEdit::EnsureListedIndex()
+{
+    if (FListedValid && FListedHead == Selection.get())
+        return;
+    FListed.clear();
+    for (TSelectionEntry* e = Selection.get(); e; e = e->Next.get())
+        FListed[e->Object] = e;
+    FListedHead = Selection.get();
+    FListedValid = true;
+    FSummaryValid = false;
+}
+
+void TGOEdit::ForgetListedIndex()
+{
+    FListedValid = false;
+    FSummaryValid = false;
 }
 
 void TGOEdit::NotifySelectionChange()
@@ -938,6 +1200,7 @@ void TGOEdit::RubberBandSelect(const TPoint& StartPt, bool Additive)
     }
     DrawRubberBand(band);
     Selection = SelectInRect(Objects, band, Additive, std::move(Selection));
+    ForgetListedIndex();
     ComputeSelectionBounds(Selection.get());
     if (Selection) {
         DrawSelectionMarks(Selection.get(), true);

@@ -7,9 +7,11 @@
 #include "platform/Geometry.h"
 #include "platform/Object.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <unordered_map>
 
 // ---- Selection and hit lists --------------------------------------------------------
 
@@ -28,6 +30,9 @@ public:
     // The object's Bounds when a move or resize started.
     TRect SavedBounds;
     std::unique_ptr<TSelectionEntry> Next;
+    // The entry in front of this one, kept by the list routines, so that an
+    // entry found through an index leaves its list without a search.
+    TSelectionEntry* Prev = nullptr;
 };
 
 // An owned list of entries: its head.
@@ -51,6 +56,30 @@ TGraphicObject* LastObject(TGraphicObject* Head);
 // head; return the new head.
 TGraphicObject* MoveObjectToEnd(TGraphicObject* Head, TGraphicObject* Obj);
 TGraphicObject* MoveObjectToFront(TGraphicObject* Head, TGraphicObject* Obj);
+
+// The common flags and the union of the bounds of a set of objects, kept as
+// counts (objects per flag bit, objects on each edge of the union), so that
+// an object joining or leaving the set costs the same however large it is.
+class TSelectionSummary {
+public:
+    void Clear();
+    void Add(const TGraphicObject* Obj);
+    // False when the union may have shrunk (Obj held an edge alone, or
+    // empty bounds are involved): the caller computes it anew.
+    bool Remove(const TGraphicObject* Obj);
+    int Count() const { return FCount; }
+    uint32_t FlagsAnd() const;
+    uint32_t FlagsOr() const;
+    const TRect& Bounds() const { return FBounds; }
+
+private:
+    int FCount = 0;
+    int FEmpty = 0; // objects with empty bounds, which the union skips
+    std::array<int, 32> FBits{};
+    TRect FBounds;
+    // Objects whose Left, Top, Right, Bottom lie on the union's.
+    std::array<int, 4> FOnEdge{};
+};
 
 // ---- Editor -----------------------------------------------------------------------------
 
@@ -193,6 +222,13 @@ public:
     // Adds or removes Obj's entry only: no drawing, no notice, no SetSelected.
     virtual void ToggleSelected(TGraphicObject* Obj);
     virtual bool IsSelected(const TGraphicObject* Obj);
+    // Lists or unlists Obj as the selection list's own toggle does, in time
+    // that does not grow with the list; an unlisted object's mark is
+    // removed as Deselect removes it. No notice, no SetSelected.
+    void SetListed(TGraphicObject* Obj, bool Listed);
+    // After SetListed calls: bounds, flags and handles anew, as
+    // SelectionChanged(False, False) leaves them after a full resync.
+    void ListedChanged();
     // After objects moved or changed under program control.
     virtual void UpdateAfterChange();
     // Frees every object.
@@ -266,4 +302,15 @@ private:
     // stand at the drop, and the old and new areas repainted.
     void EndLiveDrag(TSelectionEntry* SelList, uint32_t AKind);
     void NotifySelectionChange();
+    // The index of the selection list (object to entry) and its summary,
+    // rebuilt when the list changed behind the editor's back.
+    void EnsureListedIndex();
+    // The selection list changed wholesale: index and summary are stale.
+    void ForgetListedIndex();
+
+    std::unordered_map<const TGraphicObject*, TSelectionEntry*> FListed;
+    const TSelectionEntry* FListedHead = nullptr;
+    bool FListedValid = false;
+    TSelectionSummary FSummary;
+    bool FSummaryValid = false;
 };

@@ -753,11 +753,16 @@ void TParallelCoordinates::BuildObjects()
         slider->ColorIndex = data->GetDimPerm(data->GetVisibleDim(i)) % colors;
         FSliders[size_t(i)] = slider.get();
         editor->AddObject(std::move(slider), false);
-        editor->AddObject(std::make_unique<TGOParAxis>(this, i, data), false);
+        auto axis = std::make_unique<TGOParAxis>(this, i, data);
+        IndexDimObject(axis->Index, axis.get());
+        editor->AddObject(std::move(axis), false);
     }
     // Added last, so first in the list: painted under the axes and sliders.
-    for (int p = 0; p < data->PointCount(); ++p)
-        editor->AddObject(std::make_unique<TGOParDataPoint>(this, p, data), false);
+    for (int p = 0; p < data->PointCount(); ++p) {
+        auto line = std::make_unique<TGOParDataPoint>(this, p, data);
+        IndexPointObject(p, line.get());
+        editor->AddObject(std::move(line), false);
+    }
 }
 
 void TParallelCoordinates::UpdateObjectGeometry(TGraphicObject* Object)

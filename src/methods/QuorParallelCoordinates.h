@@ -121,6 +121,7 @@ public:
 
     bool ContainsPoint(const TPoint& Pt) const override;
     bool CanSelectWith(const TGraphicObject* Other) const override;
+    bool CanSelectWithByClass() const override { return false; }
     void Draw(TCanvas& Canvas) override;
     void DrawSelectionMark(TCanvas& Canvas, bool Selected) override;
     void ShowDragFeedback(TCanvas& Canvas, TDragFeedback Style) override;

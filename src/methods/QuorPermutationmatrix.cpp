@@ -766,15 +766,23 @@ void TPermutationmatrix::BuildObjects()
             FCells.push_back(cell.get());
             editor->AddObject(std::move(cell), false);
         }
-    for (int d = 0; d < dims; ++d)
-        editor->AddObject(std::make_unique<TGOPermAxisDimLabel>(this, d), false);
+    for (int d = 0; d < dims; ++d) {
+        auto label = std::make_unique<TGOPermAxisDimLabel>(this, d);
+        IndexDimObject(label->ViewPosition, label.get());
+        editor->AddObject(std::move(label), false);
+    }
+    const auto addPointLabel = [&](int VisibleIndex, int ViewPosition) {
+        auto label = std::make_unique<TGOPermAxisPointLabel>(this, VisibleIndex, ViewPosition);
+        IndexPointObject(ViewPosition, label.get());
+        editor->AddObject(std::move(label), false);
+    };
     for (int i = 0; i < items; ++i)
-        editor->AddObject(std::make_unique<TGOPermAxisPointLabel>(this, i, data->GetVisiblePoint(i)), false);
+        addPointLabel(i, data->GetVisiblePoint(i));
     // Labels of hidden items, never shown: they carry the items' selection
     // in the editor's selection.
     for (int p = 0; p < data->PointCount(); ++p)
         if (data->IsPointHidden(p))
-            editor->AddObject(std::make_unique<TGOPermAxisPointLabel>(this, 0, p), false);
+            addPointLabel(0, p);
     editor->UpdateAfterChange();
 }
 

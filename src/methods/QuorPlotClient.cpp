@@ -17,6 +17,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPrinter>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QStringList>
 #include <QToolBar>
@@ -264,10 +265,34 @@ void TQuorPlotClient::Changed(TDataChange /*Change*/)
 {
 }
 
-void TQuorPlotClient::ChangedBy(TObject* Actor, TDataChange Change)
+namespace {
+
+// Past this many noted positions a whole resync of the selection is as
+// quick as following each one.
+constexpr size_t kNotedLimit = 4096;
+
+} // namespace
+
+void TQuorPlotClient::ChangedBy(TObject* Actor, TDataChange Change, int Index)
 {
-    if (Actor != this)
-        Changed(Change);
+    if (Actor == this)
+        return;
+    const bool wholeBefore = NeedsSelection.Whole();
+    Changed(Change);
+    const bool point = Change == TDataChange::PointSelectionChange;
+    if ((!point && Change != TDataChange::DimSelectionChange) || wholeBefore || !NeedsSelection)
+        return;
+    // A selection notice asks for its own position only: noted here, while
+    // anything else that sets the flag asks for a whole resync.
+    NeedsSelection.SetNotedOnly(false);
+    std::vector<int>& noted = point ? FNotedPoints : FNotedDims;
+    if (FNotedOverflow || FNotedPoints.size() + FNotedDims.size() >= kNotedLimit) {
+        FNotedOverflow = true;
+        FNotedPoints.clear();
+        FNotedDims.clear();
+        return;
+    }
+    noted.push_back(Index);
 }
 
 void TQuorPlotClient::EndEvents()
@@ -285,9 +310,9 @@ void TQuorPlotClient::PointColorChange(TData*, TObject* Actor, int)
     ChangedBy(Actor, TDataChange::PointColorChange);
 }
 
-void TQuorPlotClient::PointSelectionChange(TData*, TObject* Actor, int, bool)
+void TQuorPlotClient::PointSelectionChange(TData*, TObject* Actor, int Point, bool)
 {
-    ChangedBy(Actor, TDataChange::PointSelectionChange);
+    ChangedBy(Actor, TDataChange::PointSelectionChange, Point);
 }
 
 void TQuorPlotClient::PointVisibilityChange(TData*, TObject* Actor, int, bool)
@@ -300,9 +325,9 @@ void TQuorPlotClient::PointExchange(TData*, TObject* Actor, int, int)
     ChangedBy(Actor, TDataChange::PointExchange);
 }
 
-void TQuorPlotClient::DimSelectionChange(TData*, TObject* Actor, int, bool)
+void TQuorPlotClient::DimSelectionChange(TData*, TObject* Actor, int Dim, bool)
 {
-    ChangedBy(Actor, TDataChange::DimSelectionChange);
+    ChangedBy(Actor, TDataChange::DimSelectionChange, Dim);
 }
 
 void TQuorPlotClient::DimExchange(TData*, TObject* Actor, int, int)
@@ -390,8 +415,10 @@ void TQuorPlotClient::RunUpdateSteps()
         return;
     }
     if (!HasEnoughData()) {
-        if (FEditor->GetObjects())
+        if (FEditor->GetObjects()) {
             FEditor->ClearAll();
+            ForgetObjectIndex();
+        }
         return;
     }
     BeforeUpdateSteps();
@@ -400,8 +427,11 @@ void TQuorPlotClient::RunUpdateSteps()
         NeedsSelection = true;
         CalcFrameGeometry();
         FEditor->ClearAll();
+        ForgetObjectIndex();
         NeedsRepaint = false;
         BuildObjects();
+        if (!FPointObjects.empty() || !FDimObjects.empty())
+            FIndexedObjects = FEditor->GetObjects();
     }
     if (NeedsLayout) {
         NeedsLayout = false;
@@ -411,14 +441,72 @@ void TQuorPlotClient::RunUpdateSteps()
         FEditor->UpdateAfterChange();
         NeedsRepaint = false;
     }
-    if (NeedsSelection) {
-        NeedsSelection = false;
-        SyncSelection();
-    }
+    RunSelectionStep();
     if (NeedsRepaint) {
         NeedsRepaint = false;
         FEditor->Invalidate();
     }
+}
+
+void TQuorPlotClient::RunSelectionStep()
+{
+    if (!NeedsSelection)
+        return;
+    const bool whole = NeedsSelection.Whole();
+    NeedsSelection = false;
+    const auto forget = qScopeGuard([this] {
+        FNotedPoints.clear();
+        FNotedDims.clear();
+        FNotedOverflow = false;
+    });
+    if (!whole && FollowNotedSelection())
+        return;
+    SyncSelection();
+}
+
+bool TQuorPlotClient::FollowNotedSelection()
+{
+    if (FNotedOverflow || !FIndexedObjects || FEditor->GetObjects() != FIndexedObjects)
+        return false;
+    // Each noted object is listed exactly when its item or dimension is
+    // selected, as the whole resync would leave it.
+    const auto follow = [this](const std::vector<TGraphicObject*>& Objects, int Position, bool Selected) {
+        if (Position >= 0 && size_t(Position) < Objects.size() && Objects[size_t(Position)])
+            FEditor->SetListed(Objects[size_t(Position)], Selected);
+    };
+    for (int point : FNotedPoints)
+        if (point >= 0 && point < FData->PointCount())
+            follow(FPointObjects, point, FData->IsPointSelected(point));
+    for (int dim : FNotedDims)
+        if (dim >= 0 && dim < FData->DimCount())
+            follow(FDimObjects, dim, FData->IsDimSelected(dim));
+    FEditor->ListedChanged();
+    return true;
+}
+
+void TQuorPlotClient::IndexPointObject(int Point, TGraphicObject* Object)
+{
+    if (Point < 0)
+        return;
+    if (size_t(Point) >= FPointObjects.size())
+        FPointObjects.resize(size_t(Point) + 1, nullptr);
+    FPointObjects[size_t(Point)] = Object;
+}
+
+void TQuorPlotClient::IndexDimObject(int Dim, TGraphicObject* Object)
+{
+    if (Dim < 0)
+        return;
+    if (size_t(Dim) >= FDimObjects.size())
+        FDimObjects.resize(size_t(Dim) + 1, nullptr);
+    FDimObjects[size_t(Dim)] = Object;
+}
+
+void TQuorPlotClient::ForgetObjectIndex()
+{
+    FPointObjects.clear();
+    FDimObjects.clear();
+    FIndexedObjects = nullptr;
 }
 
 void TQuorPlotClient::UpdateControl()

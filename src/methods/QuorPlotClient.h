@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 class QBoxLayout;
 class QToolBar;
@@ -33,6 +34,32 @@ enum class TDataChange {
     DimModifications,
     ValueChange,
     DataSrcChange,
+};
+
+// The selection work flag. Besides being set, it tells whether only
+// selection notices set it, whose positions the frame noted: then the
+// selection step moves those objects alone instead of resyncing whole.
+class TSelectionWork {
+public:
+    // Set or cleared as a plain flag: set this way, the whole selection
+    // follows the data object at the next step.
+    TSelectionWork& operator=(bool Value)
+    {
+        FSet = FWhole = Value;
+        return *this;
+    }
+    operator bool() const { return FSet; }
+    bool Whole() const { return FWhole; }
+    // Set for noted positions only, unless a whole resync is pending.
+    void SetNotedOnly(bool WholeBefore)
+    {
+        FSet = true;
+        FWhole = WholeBefore;
+    }
+
+private:
+    bool FSet = true;
+    bool FWhole = true;
 };
 
 // What sets one plot apart in the common frame.
@@ -166,7 +193,7 @@ public:
 
     bool NeedsRebuild = true;
     bool NeedsLayout = true;
-    bool NeedsSelection = true;
+    TSelectionWork NeedsSelection;
     bool NeedsRepaint = true;
     int UpdateLevel = 0;
     int PaintLevel = 0;
@@ -201,6 +228,12 @@ protected:
     // The selection step: the editor's selection follows the data object.
     // Default: nothing.
     virtual void SyncSelection() {}
+    // The objects that show a data item or a dimension (view positions), so
+    // that the selection step after a few selection notices moves only
+    // their entries and leaves the rest of the selection alone. A plot
+    // calls them from BuildObjects; a plot that does not resyncs whole.
+    void IndexPointObject(int Point, TGraphicObject* Object);
+    void IndexDimObject(int Dim, TGraphicObject* Object);
     // The editor's smallest client size, insets included. Default: none.
     virtual TSize GetMinEditorSize() const { return {}; }
     // The update of a plot that is its own drawing control, in place of the
@@ -220,8 +253,14 @@ protected:
     void FormActivate(TQuorMethodBaseForm* Sender);
 
 private:
-    void ChangedBy(TObject* Actor, TDataChange Change);
+    // Index: the view position a selection notice names, -1 for others.
+    void ChangedBy(TObject* Actor, TDataChange Change, int Index = -1);
     void RunUpdateSteps();
+    // The selection step: the objects of the noted positions only, when
+    // nothing else asked for a whole resync and the index is current.
+    void RunSelectionStep();
+    bool FollowNotedSelection();
+    void ForgetObjectIndex();
     void DockToolBar();
     void UndockToolBar();
 
@@ -238,6 +277,16 @@ private:
     TQuorAppProperties* FAppProperties = nullptr;
     // The tool bar while it is docked here, with where it came from.
     QPointer<QToolBar> FToolBar;
+    // Per view position, the object showing that data item or dimension,
+    // valid while the editor holds the objects FIndexedObjects heads.
+    std::vector<TGraphicObject*> FPointObjects;
+    std::vector<TGraphicObject*> FDimObjects;
+    TGraphicObject* FIndexedObjects = nullptr;
+    // The positions that selection notices named since the last selection
+    // step; past FNotedLimit a whole resync is cheaper.
+    std::vector<int> FNotedPoints;
+    std::vector<int> FNotedDims;
+    bool FNotedOverflow = false;
     QPointer<QWidget> FToolBarHome;
     Qt::Orientation FToolBarOrientation = Qt::Horizontal;
 };

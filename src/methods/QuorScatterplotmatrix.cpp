@@ -529,8 +529,11 @@ void TScatterplotmatrix::BuildObjects()
 {
     TGOEdit* editor = Editor();
     const int n = Data()->VisibleDimCount();
-    for (int p = 0; p < Data()->PointCount(); ++p)
-        editor->AddObject(std::make_unique<TGOScatterDataPoint>(this, p), false);
+    for (int p = 0; p < Data()->PointCount(); ++p) {
+        auto point = std::make_unique<TGOScatterDataPoint>(this, p);
+        IndexPointObject(p, point.get());
+        editor->AddObject(std::move(point), false);
+    }
     for (int k = 0; k < n; ++k)
         editor->AddObject(std::make_unique<TGOScatterSlider>(this, k), false);
     for (int c = 0; c < n; ++c)
@@ -541,6 +544,8 @@ void TScatterplotmatrix::BuildObjects()
         auto column = std::make_unique<TGOScatterAxisLabel>(this, false, k);
         row->Partner = column.get();
         column->Partner = row.get();
+        // Only row labels show their dimension's selection.
+        IndexDimObject(row->Dim, row.get());
         editor->AddObject(std::move(row), false);
         editor->AddObject(std::move(column), false);
     }
@@ -558,13 +563,15 @@ void TScatterplotmatrix::SyncSelection()
     // The objects' SetSelected writes nothing here: the plot is updating.
     editor->Deselect();
     for (TGraphicObject* object = editor->GetObjects(); object; object = object->Next) {
-        if (auto* point = dynamic_cast<TGOScatterDataPoint*>(object)) {
-            if (editor->IsSelected(point) != Data()->IsPointSelected(point->Point))
-                editor->ToggleSelected(point);
-        } else if (auto* label = dynamic_cast<TGOScatterAxisLabel*>(object)) {
-            if (label->IsRowLabel && editor->IsSelected(label) != Data()->IsDimSelected(label->Dim))
-                editor->ToggleSelected(label);
-        }
+        bool selected = false;
+        if (auto* point = dynamic_cast<TGOScatterDataPoint*>(object))
+            selected = Data()->IsPointSelected(point->Point);
+        else if (auto* label = dynamic_cast<TGOScatterAxisLabel*>(object))
+            selected = label->IsRowLabel && Data()->IsDimSelected(label->Dim);
+        // The selection started empty and every object comes once: joining
+        // it needs no search through it.
+        if (selected)
+            editor->Selection = NewSelectionEntry(object, std::move(editor->Selection));
     }
     editor->SelectionChanged(false, false);
 }

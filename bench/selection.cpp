@@ -1,0 +1,108 @@
+// Selecting at scale through the main window with every view open: a rubber
+// band in the scatterplot matrix that takes in every data item, then a click
+// on empty space that clears it (one write transaction per dot each way),
+// and the select-all action (one transaction for every item). Each step
+// counts until the window has shown its result.
+// Goals: band and click under 300 ms each at 5,000 x 10, under 3 s at
+// 100,000 x 8; select-all under 3 s at 100,000 x 8.
+#include "MainWindowBench.h"
+
+#include "methods/QuorScatterplotmatrix.h"
+#include "support/Gestures.h"
+
+#include <QAction>
+
+#include <chrono>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+TScatterplotmatrix& Scatterplot(TMainWindowBench& Bench)
+{
+    auto* plot = dynamic_cast<TScatterplotmatrix*>(
+        Bench.Window->ClientManager->GetClient(QStringLiteral("ScatterplotMatrix")));
+    if (!plot)
+        throw std::runtime_error("the scatterplot matrix is not open");
+    return *plot;
+}
+
+// The band's corners: from the empty grid square right of the top cells to
+// the bottom-left cell corner, so that it takes in every cell and no label.
+struct TBandCorners {
+    QPoint From;
+    QPoint To;
+};
+
+TBandCorners BandOverAllCells(const TScatterplotmatrix& Plot)
+{
+    const TScatterplotLayout& L = Plot.Layout;
+    const int last = L.GridCount() - 1;
+    return {QPoint(L.ColumnRight(last), L.RowTop(0)), QPoint(L.ColumnLeft(0), L.RowBottom(last))};
+}
+
+void BandThenClick(benchmark::State& State, int Dims, int Items)
+{
+    TMainWindowBench& bench = MainWindowBenchOf(Dims, Items);
+    TScatterplotmatrix& plot = Scatterplot(bench);
+    TGOEdit* editor = plot.Editor();
+    const TBandCorners band = BandOverAllCells(plot);
+    double bandSeconds = 0;
+    double clickSeconds = 0;
+    for (auto _ : State) {
+        const auto start = std::chrono::steady_clock::now();
+        PacedDragGesture(editor, band.From, {band.To});
+        TMainWindowBench::Settle();
+        const auto banded = std::chrono::steady_clock::now();
+        if (bench.Data().SelectedPointCount() != Items)
+            State.SkipWithError(("the band selected " + std::to_string(bench.Data().SelectedPointCount())
+                                 + " data items, not all").c_str());
+        PacedClickGesture(editor, band.From);
+        TMainWindowBench::Settle();
+        const auto cleared = std::chrono::steady_clock::now();
+        if (bench.Data().SelectedPointCount() != 0)
+            State.SkipWithError("the click did not clear the selection");
+        bandSeconds += std::chrono::duration<double>(banded - start).count();
+        clickSeconds += std::chrono::duration<double>(cleared - banded).count();
+    }
+    const double n = double(State.iterations());
+    State.counters["band_ms"] = bandSeconds * 1000 / n;
+    State.counters["click_ms"] = clickSeconds * 1000 / n;
+}
+
+void BM_RubberBandAllThenClick_5000x10(benchmark::State& State)
+{
+    BandThenClick(State, 10, 5000);
+}
+BENCHMARK(BM_RubberBandAllThenClick_5000x10)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_RubberBandAllThenClick_100000x8(benchmark::State& State)
+{
+    BandThenClick(State, 8, 100000);
+}
+BENCHMARK(BM_RubberBandAllThenClick_100000x8)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_SelectAll_100000x8(benchmark::State& State)
+{
+    TMainWindowBench& bench = MainWindowBenchOf(8, 100000);
+    QAction* selectAll = bench.Window->Action(QStringLiteral("ActionSelectAll"));
+    TObject writer;
+    for (auto _ : State) {
+        selectAll->trigger();
+        TMainWindowBench::Settle();
+        State.PauseTiming();
+        if (bench.Data().SelectedPointCount() != 100000)
+            State.SkipWithError("select-all did not select every data item");
+        bench.Data().WriteTransaction(&writer, [&] {
+            for (int p = 0; p < bench.Data().PointCount(); ++p)
+                bench.Data().SetPointSelected(p, false);
+        });
+        TMainWindowBench::Settle();
+        State.ResumeTiming();
+    }
+}
+BENCHMARK(BM_SelectAll_100000x8)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+
+QUORBEL_MAINWINDOW_BENCH_MAIN()
