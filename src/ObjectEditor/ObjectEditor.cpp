@@ -8,6 +8,7 @@
 #include <QScopeGuard>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <typeindex>
 #include <typeinfo>
@@ -206,65 +207,52 @@ void DrawMarks(TCanvas& Canvas, const TSelectionEntry* SelList, bool Selected)
 
 // ---- Selection summary ----------------------------------------------------------------
 
-void TSelectionSummary::Clear()
-{
-    *this = TSelectionSummary();
-}
-
 void TSelectionSummary::Add(const TGraphicObject* Obj)
 {
     ++FCount;
-    for (int bit = 0; bit < 32; ++bit)
-        if (Obj->Flags & (1u << bit))
-            ++FBits[size_t(bit)];
+    for (uint32_t flags = Obj->Flags; flags; flags &= flags - 1)
+        ++FBits[size_t(std::countr_zero(flags))];
     const TRect& b = Obj->Bounds;
-    if (IsEmptyRect(b)) {
-        ++FEmpty;
+    // Empty bounds add nothing to the union.
+    if (IsEmptyRect(b))
         return;
-    }
-    if (FCount - FEmpty == 1) {
-        FBounds = b;
-        FOnEdge = {1, 1, 1, 1};
-        return;
-    }
-    // Left and Top grow towards smaller values, Right and Bottom towards larger.
-    const int mine[4] = {-b.Left, -b.Top, b.Right, b.Bottom};
-    int* edges[4] = {&FBounds.Left, &FBounds.Top, &FBounds.Right, &FBounds.Bottom};
-    const int sign[4] = {-1, -1, 1, 1};
-    for (size_t e = 0; e < 4; ++e) {
-        const int current = sign[e] * *edges[e];
-        if (mine[e] > current) {
-            *edges[e] = sign[e] * mine[e];
-            FOnEdge[e] = 1;
-        } else if (mine[e] == current) {
-            ++FOnEdge[e];
-        }
-    }
+    ++FEdges[0][b.Left];
+    ++FEdges[1][b.Top];
+    ++FEdges[2][b.Right];
+    ++FEdges[3][b.Bottom];
 }
 
 bool TSelectionSummary::Remove(const TGraphicObject* Obj)
 {
     --FCount;
-    for (int bit = 0; bit < 32; ++bit)
-        if (Obj->Flags & (1u << bit))
-            --FBits[size_t(bit)];
+    for (uint32_t flags = Obj->Flags; flags; flags &= flags - 1)
+        --FBits[size_t(std::countr_zero(flags))];
     const TRect& b = Obj->Bounds;
-    // With empty bounds around, the union depends on which object heads the
-    // list; the caller computes it as the editor always did.
-    if (FEmpty > 0 || IsEmptyRect(b))
-        return false;
-    if (FCount == 0) {
-        FBounds = {};
-        FOnEdge = {};
+    if (IsEmptyRect(b))
         return true;
+    const int edges[4] = {b.Left, b.Top, b.Right, b.Bottom};
+    bool known = true;
+    for (size_t e = 0; e < 4; ++e) {
+        const auto found = FEdges[e].find(edges[e]);
+        if (found == FEdges[e].end())
+            known = false;
+        else if (--found->second == 0)
+            FEdges[e].erase(found);
     }
-    const int mine[4] = {b.Left, b.Top, b.Right, b.Bottom};
-    const int edges[4] = {FBounds.Left, FBounds.Top, FBounds.Right, FBounds.Bottom};
-    bool intact = true;
-    for (size_t e = 0; e < 4; ++e)
-        if (mine[e] == edges[e] && --FOnEdge[e] == 0)
-            intact = false;
-    return intact;
+    return known;
+}
+
+bool TSelectionSummary::HasBounds() const
+{
+    return !FEdges[0].empty();
+}
+
+TRect TSelectionSummary::Bounds() const
+{
+    if (!HasBounds())
+        return {};
+    return {FEdges[0].begin()->first, FEdges[1].begin()->first, FEdges[2].rbegin()->first,
+            FEdges[3].rbegin()->first};
 }
 
 uint32_t TSelectionSummary::FlagsAnd() const
@@ -859,6 +847,7 @@ void TGOEdit::ToggleSelected(TGraphicObject* Obj)
         if (link)
             link->Prev = dead->Prev;
         FListed.erase(Obj);
+        // Bounds that moved since the object was counted: count anew.
         if (FSummaryValid && !FSummary.Remove(Obj))
             FSummaryValid = false;
     } else {
@@ -899,10 +888,9 @@ void TGOEdit::ListedChanged()
     Multi = FSummary.Count() >= 2;
     SelFlagsAnd = FSummary.FlagsAnd();
     SelFlagsOr = FSummary.FlagsOr();
-    SelBounds = FSummary.Count() > 0 ? FSummary.Bounds() : TRect{};
-    // With empty bounds about, the head decides, as the full computation says.
-    if (Selection && IsEmptyRect(SelBounds))
-        SelBounds = Selection->Object->Bounds;
+    // The union of the bounds that are not empty; without any, the head's,
+    // as the full computation leaves it.
+    SelBounds = FSummary.HasBounds() ? FSummary.Bounds() : Selection ? Selection->Object->Bounds : TRect{};
     if (Handles) {
         InvalidateObjects(Handles);
         FreeHandles(Selection.get(), Handles);

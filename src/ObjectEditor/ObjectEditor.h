@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <unordered_map>
 
@@ -58,27 +59,28 @@ TGraphicObject* MoveObjectToEnd(TGraphicObject* Head, TGraphicObject* Obj);
 TGraphicObject* MoveObjectToFront(TGraphicObject* Head, TGraphicObject* Obj);
 
 // The common flags and the union of the bounds of a set of objects, kept as
-// counts (objects per flag bit, objects on each edge of the union), so that
-// an object joining or leaving the set costs the same however large it is.
+// counts (objects per flag bit, objects per edge coordinate), so that an
+// object joining or leaving the set costs little however large it is.
 class TSelectionSummary {
 public:
-    void Clear();
+    void Clear() { *this = TSelectionSummary(); }
     void Add(const TGraphicObject* Obj);
-    // False when the union may have shrunk (Obj held an edge alone, or
-    // empty bounds are involved): the caller computes it anew.
+    // Obj must be one that was added. False when its bounds are not those
+    // it was counted with: the summary must then be made anew.
     bool Remove(const TGraphicObject* Obj);
     int Count() const { return FCount; }
     uint32_t FlagsAnd() const;
     uint32_t FlagsOr() const;
-    const TRect& Bounds() const { return FBounds; }
+    // The union of the bounds that are not empty, if there are any.
+    bool HasBounds() const;
+    TRect Bounds() const;
 
 private:
     int FCount = 0;
-    int FEmpty = 0; // objects with empty bounds, which the union skips
     std::array<int, 32> FBits{};
-    TRect FBounds;
-    // Objects whose Left, Top, Right, Bottom lie on the union's.
-    std::array<int, 4> FOnEdge{};
+    // Per edge (Left, Top, Right, Bottom): how many objects lie on each
+    // coordinate; empty bounds are left out, as the union leaves them.
+    std::array<std::map<int, int>, 4> FEdges;
 };
 
 // ---- Editor -----------------------------------------------------------------------------

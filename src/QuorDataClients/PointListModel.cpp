@@ -171,6 +171,12 @@ void TPointListModel::CellsChanged()
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::DisplayRole});
 }
 
+void TPointListModel::RowChanged(int Row)
+{
+    if (Row >= 0 && Row < rowCount() && columnCount() > 0)
+        emit dataChanged(index(Row, 0), index(Row, columnCount() - 1), {Qt::DisplayRole});
+}
+
 int TPointListModel::rowCount(const QModelIndex& Parent) const
 {
     return Parent.isValid() ? 0 : int(FRows.size());

@@ -56,6 +56,8 @@ public:
     QItemSelection Selection() const;
     // Tells the view that every cell may have changed.
     void CellsChanged();
+    // The view redraws the cells of one row.
+    void RowChanged(int Row);
 
     int rowCount(const QModelIndex& Parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& Parent = QModelIndex()) const override;

@@ -168,7 +168,8 @@ void TPointListController::FillRows()
             for (int d : FData->DimsInSliderRange(v))
                 FModel->SetMark(i, d);
     }
-    FSelectionDirty = true;
+    FSelectionRows.NoteAll();
+    FCellRows.Clear();
     FModel->CellsChanged();
     Sort();
 }
@@ -197,7 +198,79 @@ void TPointListController::ShowSelection()
     QItemSelectionModel* selection = FList->selectionModel();
     selection->clearSelection();
     selection->select(FModel->Selection(), QItemSelectionModel::Select);
-    FSelectionDirty = false;
+    FSelectionRows.Clear();
+}
+
+namespace {
+
+// Rows a turn of the event loop shows one by one before it leaves the rest
+// to one pass at the next turn; past this many noted rows a pass is quicker.
+constexpr int kRowsPerTurn = 256;
+constexpr size_t kNotedRows = 4096;
+
+} // namespace
+
+void TChangedRows::Note(int Item)
+{
+    if (All)
+        return;
+    if (Items.size() >= kNotedRows)
+        NoteAll();
+    else
+        Items.push_back(Item);
+}
+
+void TPointListController::ShowChangedSelection()
+{
+    if (!FSelectionRows.Any())
+        return;
+    if (FSelectionRows.All) {
+        ShowSelection();
+        return;
+    }
+    if (FRowsShownThisTurn + int(FSelectionRows.Items.size()) > kRowsPerTurn) {
+        FSelectionRows.NoteAll();
+        PostTurnEnd();
+        return;
+    }
+    FShowingSelection = true;
+    auto done = qScopeGuard([this] { FShowingSelection = false; });
+    QItemSelectionModel* selection = FList->selectionModel();
+    const int lastColumn = FModel->columnCount() - 1;
+    for (int item : FSelectionRows.Items) {
+        const int row = FModel->RowOf(item);
+        selection->select(QItemSelection(FModel->index(row, 0), FModel->index(row, lastColumn)),
+                          FModel->IsSelected(item) ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
+    }
+    FRowsShownThisTurn += int(FSelectionRows.Items.size());
+    FSelectionRows.Clear();
+    PostTurnEnd();
+}
+
+void TPointListController::ShowChangedCells()
+{
+    if (FCellRows.All)
+        FModel->CellsChanged();
+    else
+        for (int item : FCellRows.Items)
+            FModel->RowChanged(FModel->RowOf(item));
+    FCellRows.Clear();
+}
+
+void TPointListController::PostTurnEnd()
+{
+    if (FTurnEndPosted || !FList)
+        return;
+    FTurnEndPosted = true;
+    QMetaObject::invokeMethod(FList.data(), [this] { TurnEnded(); }, Qt::QueuedConnection);
+}
+
+void TPointListController::TurnEnded()
+{
+    FTurnEndPosted = false;
+    FRowsShownThisTurn = 0;
+    if (FModel && FSelectionRows.Any())
+        ShowSelection();
 }
 
 void TPointListController::UpdateColumns()
@@ -310,6 +383,8 @@ void TPointListController::EndEvents()
 {
     if (!FList || !FModel) {
         FNeedsRebuild = FNeedsRows = FNeedsSort = FNeedsColumns = FNeedsSelection = FNeedsRepaint = false;
+        FSelectionRows.Clear();
+        FCellRows.Clear();
         return;
     }
     FUpdating = true;
@@ -343,12 +418,8 @@ void TPointListController::EndEvents()
         FNeedsRebuild = false;
         Rebuild();
     }
-    if (FSelectionDirty)
-        ShowSelection();
-    if (FCellsDirty) {
-        FCellsDirty = false;
-        FModel->CellsChanged();
-    }
+    ShowChangedSelection();
+    ShowChangedCells();
 }
 
 void TPointListController::PointModifications(TData*, TObject* Actor)
@@ -371,7 +442,7 @@ void TPointListController::PointColorChange(TData*, TObject* Actor, int Point)
     if (item < 0)
         return;
     FModel->SetColor(item, FData->GetPointColor(Point));
-    FCellsDirty = true;
+    FCellRows.Note(item);
     CellChangedIn(TPointListModel::ColorColumn);
 }
 
@@ -381,7 +452,8 @@ void TPointListController::PointSelectionChange(TData*, TObject* Actor, int Poin
     if (item < 0)
         return;
     FModel->SetSelected(item, Selected);
-    FSelectionDirty = FCellsDirty = true;
+    FSelectionRows.Note(item);
+    FCellRows.Note(item);
     CellChangedIn(TPointListModel::StateColumn);
 }
 
@@ -391,7 +463,7 @@ void TPointListController::PointVisibilityChange(TData*, TObject* Actor, int Poi
     if (item < 0)
         return;
     FModel->SetHidden(item, !Visible);
-    FCellsDirty = true;
+    FCellRows.Note(item);
     CellChangedIn(TPointListModel::StateColumn);
 }
 

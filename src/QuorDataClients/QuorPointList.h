@@ -13,6 +13,25 @@
 class QItemSelection;
 class TQuorAppProperties;
 
+// The items whose rows changed since the view last showed them; past a
+// limit simply all of them, which one pass over the rows shows as quickly.
+struct TChangedRows {
+    std::vector<int> Items;
+    bool All = false;
+    void Note(int Item);
+    void NoteAll()
+    {
+        All = true;
+        Items.clear();
+    }
+    bool Any() const { return All || !Items.empty(); }
+    void Clear()
+    {
+        All = false;
+        Items.clear();
+    }
+};
+
 // Draws the "Color" and slider cells of the data-item list as small squares
 // in the value colour their character names.
 class TPointListSwatchDelegate : public QStyledItemDelegate {
@@ -94,6 +113,14 @@ private:
     void SelectFromData();
     // Mirrors the rows' selected state into the view's selection.
     void ShowSelection();
+    // Shows what notices changed: the noted rows one by one, a whole pass
+    // when many changed, and past a budget of rows per turn of the event
+    // loop one whole pass at the next turn (a rubber band delivers one
+    // notice per item).
+    void ShowChangedSelection();
+    void ShowChangedCells();
+    void PostTurnEnd();
+    void TurnEnded();
     // A selection made in the list, written to the data object.
     void ListSelectionChanged(const QItemSelection& Selected, const QItemSelection& Deselected);
     void ConnectList();
@@ -123,9 +150,12 @@ private:
     // Set while the list's selection is set from the rows, so that the
     // list's own report of it writes nothing.
     bool FShowingSelection = false;
-    // The rows' selected state changed since the view last showed it.
-    bool FSelectionDirty = false;
-    // Cells changed by notices since the view last redrew them.
-    bool FCellsDirty = false;
+    // The rows whose selected state changed since the view last showed it.
+    TChangedRows FSelectionRows;
+    // Rows whose cells notices changed since the view last redrew them.
+    TChangedRows FCellRows;
+    // Rows shown one by one in this turn of the event loop.
+    int FRowsShownThisTurn = 0;
+    bool FTurnEndPosted = false;
     QMetaObject::Connection FSelectionConnection;
 };
