@@ -199,6 +199,7 @@ void TPointListController::ShowSelection()
     selection->clearSelection();
     selection->select(FModel->Selection(), QItemSelectionModel::Select);
     FSelectionRows.Clear();
+    FSelectionDeferred = false;
 }
 
 namespace {
@@ -222,7 +223,8 @@ void TChangedRows::Note(int Item)
 
 void TPointListController::ShowChangedSelection()
 {
-    if (!FSelectionRows.Any())
+    // Past the budget the rest of the turn's changes wait for its end.
+    if (!FSelectionRows.Any() || FSelectionDeferred)
         return;
     if (FSelectionRows.All) {
         ShowSelection();
@@ -230,6 +232,7 @@ void TPointListController::ShowChangedSelection()
     }
     if (FRowsShownThisTurn + int(FSelectionRows.Items.size()) > kRowsPerTurn) {
         FSelectionRows.NoteAll();
+        FSelectionDeferred = true;
         PostTurnEnd();
         return;
     }
@@ -268,6 +271,7 @@ void TPointListController::PostTurnEnd()
 void TPointListController::TurnEnded()
 {
     FTurnEndPosted = false;
+    FSelectionDeferred = false;
     FRowsShownThisTurn = 0;
     if (FModel && FSelectionRows.Any())
         ShowSelection();

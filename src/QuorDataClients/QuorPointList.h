@@ -157,5 +157,7 @@ private:
     // Rows shown one by one in this turn of the event loop.
     int FRowsShownThisTurn = 0;
     bool FTurnEndPosted = false;
+    // The view shows the rest of this turn's selection changes at its end.
+    bool FSelectionDeferred = false;
     QMetaObject::Connection FSelectionConnection;
 };
