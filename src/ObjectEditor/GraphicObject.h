@@ -69,10 +69,11 @@ public:
     virtual bool InsideRect(const TRect& R) const;
     // Whether the object may be in one selection with Other.
     virtual bool CanSelectWith(const TGraphicObject* Other) const;
-    // Whether CanSelectWith answers by the class of Other alone, so that a
-    // rubber band over thousands of objects asks one object of each class
-    // instead of every one. An object that tells others apart says False.
-    virtual bool CanSelectWithByClass() const { return true; }
+    // Whether CanSelectWith answers alike for every object of this class
+    // and by the class of Other alone, so that a rubber band over thousands
+    // of objects asks one listed object of each class instead of every one.
+    // False unless a subclass knows better.
+    virtual bool CanSelectWithByClass() const { return false; }
     // Marks Bounds invalid in the owner's window, with erasing.
     virtual void Invalidate(TCanvas& Canvas);
     virtual void Draw(TCanvas& Canvas);

@@ -24,6 +24,9 @@ public:
     TGOPar(TParallelCoordinates* AOwner, int AIndex, TData* AData);
     // Recomputes the geometry after a relayout.
     virtual void UpdateGeometry() {}
+    // Which objects go together depends on their classes alone (sliders
+    // excepted).
+    bool CanSelectWithByClass() const override { return true; }
 
     // View position of the dimension (axes, sliders) or of the data item
     // (polylines).

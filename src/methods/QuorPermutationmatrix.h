@@ -68,6 +68,8 @@ public:
     TGOPerm(TPermutationmatrix* AOwner, int AVisibleIndex, int AViewPosition);
     // Recomputes the bounds after a relayout.
     virtual void UpdateGeometry() {}
+    // Which objects go together depends on their classes alone.
+    bool CanSelectWithByClass() const override { return true; }
 
     TPermutationmatrix* const Owner;
     TData* const Data;

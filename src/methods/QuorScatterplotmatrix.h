@@ -27,6 +27,8 @@ public:
     explicit TGOScat(TScatterplotmatrix* APlot);
     // Recomputes the bounds after a relayout.
     virtual void UpdateGeometry() {}
+    // Which objects go together depends on their classes alone.
+    bool CanSelectWithByClass() const override { return true; }
 
 protected:
     const TScatterplotLayout& Layout() const;

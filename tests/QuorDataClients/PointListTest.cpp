@@ -7,6 +7,7 @@
 #include "ClientTestData.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QImage>
@@ -299,4 +300,21 @@ TEST_F(PointListTest, SelectionsMoveRowsOnlyWhenSortedByState)
         EXPECT_EQ(Text(row, 2), QString::number(row));
     EXPECT_TRUE(RowSelected(4));
     EXPECT_TRUE(RowSelected(7));
+}
+
+TEST_F(PointListTest, ManySingleSelectionsInOneTurnShowOnceAtItsEnd)
+{
+    // A rubber band writes one transaction per item: past a budget of rows
+    // the view catches up once, when the event loop turns.
+    QSignalSpy shown(List->List()->selectionModel(), &QItemSelectionModel::selectionChanged);
+    for (int i = 0; i < 400; ++i)
+        Write([&] { Data.SetPointSelected(i % 10, (i * 7) % 3 != 0); });
+    EXPECT_LT(shown.count(), 300);
+    QCoreApplication::processEvents();
+    for (int v = 0; v < 10; ++v)
+        EXPECT_EQ(RowSelected(RowOfPoint(v)), Data.IsPointSelected(v)) << v;
+    // A single write of the next turn shows at once again.
+    const bool selected = !Data.IsPointSelected(3);
+    Write([&] { Data.SetPointSelected(3, selected); });
+    EXPECT_EQ(RowSelected(RowOfPoint(3)), selected);
 }
