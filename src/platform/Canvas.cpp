@@ -98,6 +98,31 @@ private:
     int FBottom = INT_MIN;
 };
 
+// The region of rectangles that may overlap and run in any direction (a
+// line's vertical runs, crossing edges). QRegion::setRects takes only
+// rectangles banded by rows and sorted, which these are made into: rows one
+// pixel high, sorted, overlapping and touching runs joined.
+QRegion RegionOfRects(const std::vector<QRect>& Rects)
+{
+    std::vector<QRect> rows;
+    for (const QRect& r : Rects)
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            rows.emplace_back(r.left(), y, r.width(), 1);
+    std::sort(rows.begin(), rows.end(), [](const QRect& a, const QRect& b) {
+        return a.y() != b.y() ? a.y() < b.y() : a.x() < b.x();
+    });
+    std::vector<QRect> banded;
+    for (const QRect& r : rows) {
+        if (!banded.empty() && banded.back().y() == r.y() && r.left() <= banded.back().right() + 1)
+            banded.back().setRight(std::max(banded.back().right(), r.right()));
+        else
+            banded.push_back(r);
+    }
+    QRegion region;
+    region.setRects(banded.data(), int(banded.size()));
+    return region;
+}
+
 } // namespace
 
 // ---- Spans -------------------------------------------------------------------
@@ -1000,8 +1025,7 @@ void TCanvas::Polygon(std::span<const TPoint> Points)
             // to the pen.
             QRegion fill;
             fill.setRects(inside.Rects().data(), int(inside.Rects().size()));
-            QRegion line;
-            line.setRects(edge.Rects().data(), int(edge.Rects().size()));
+            const QRegion line = RegionOfRects(edge.Rects());
             TSpans rest;
             for (const QRect& rect : fill.subtracted(line))
                 rest.Add(rect.x(), rect.y(), rect.width(), rect.height());
