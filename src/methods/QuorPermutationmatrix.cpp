@@ -169,7 +169,8 @@ void TGOPermDataCell::Draw(TCanvas& Canvas)
     TPermutationmatrixLayout& L = Layout();
     const TQuorAppProperties& props = *Owner->AppProperties();
     Canvas.SetPen(Owner->CellPen);
-    ItemColorLayers(*Data, props, ViewPosition, false, 0, Colors);
+    std::vector<TColor>& colors = Owner->CellColors();
+    ItemColorLayers(*Data, props, ViewPosition, false, 0, colors);
     const bool selected =
         Data->IsPointSelected(ViewPosition) && Owner->ScreenParts.testFlag(goepSelection);
     Canvas.SetBrush(Owner->BackgroundBrush);
@@ -182,12 +183,13 @@ void TGOPermDataCell::Draw(TCanvas& Canvas)
     // sliders' rings of a tile) but no bar, tile or mean line.
     const double f = std::isfinite(v) ? ScaleFraction(v, lo, hi) : std::numeric_limits<double>::quiet_NaN();
     if (IsShade(L.DisplayType))
-        PaintShade(Canvas, selected, f);
+        PaintShade(Canvas, colors, selected, f);
     else if (IsBar(L.DisplayType))
-        PaintBar(Canvas, selected, f, ScaleFraction(mean, lo, hi), v >= mean);
+        PaintBar(Canvas, colors, selected, f, ScaleFraction(mean, lo, hi), v >= mean);
 }
 
-void TGOPermDataCell::PaintBar(TCanvas& Canvas, bool Selected, double F, double MeanF, bool AtOrAboveMean)
+void TGOPermDataCell::PaintBar(TCanvas& Canvas, std::vector<TColor>& Colors, bool Selected, double F, double MeanF,
+                               bool AtOrAboveMean)
 {
     const TPermutationmatrixLayout& L = Layout();
     const TPermDisplayType type = L.DisplayType;
@@ -261,7 +263,7 @@ void TGOPermDataCell::PaintBar(TCanvas& Canvas, bool Selected, double F, double 
     }
 }
 
-void TGOPermDataCell::PaintShade(TCanvas& Canvas, bool Selected, double F)
+void TGOPermDataCell::PaintShade(TCanvas& Canvas, const std::vector<TColor>& Colors, bool Selected, double F)
 {
     const TPermutationmatrixLayout& L = Layout();
     const bool prism = L.DisplayType == pdtShadeUserColors;

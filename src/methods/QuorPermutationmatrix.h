@@ -99,17 +99,17 @@ public:
     QString GetCaption() const override;
     void UpdateGeometry() override;
 
-    // The colour of each drawing layer: the item's own, then one per slider
-    // that holds the item.
-    std::vector<TColor> Colors;
     const int DimIndex;
     const int DimPosition;
 
 private:
-    // F is where the value lies on the cell's scale; NaN for a cell without
-    // a value, which gets neither bar nor tile.
-    void PaintBar(TCanvas& Canvas, bool Selected, double F, double MeanF, bool AtOrAboveMean);
-    void PaintShade(TCanvas& Canvas, bool Selected, double F);
+    // Colors: the colour of each drawing layer, the item's own, then one
+    // per slider that holds the item. F is where the value lies on the
+    // cell's scale; NaN for a cell without a value, which gets neither bar
+    // nor tile.
+    void PaintBar(TCanvas& Canvas, std::vector<TColor>& Colors, bool Selected, double F, double MeanF,
+                  bool AtOrAboveMean);
+    void PaintShade(TCanvas& Canvas, const std::vector<TColor>& Colors, bool Selected, double F);
 };
 
 // The name of a data item or a dimension beside its matrix row or below its
@@ -249,6 +249,9 @@ public:
 
     TGOPermEdit* PermEdit() const;
     TCellFills& CellFills() { return FCellFills; }
+    // The colour layers of the cell being drawn: one list for all cells,
+    // which are many and drawn one at a time.
+    std::vector<TColor>& CellColors() { return FCellColors; }
     // The cell whose bounds hold Pt (nullptr when none does), found by
     // halving the matrix columns and rows. First is the cell the editor's
     // list meets first: unless it is the last one built, the cells are not
@@ -298,6 +301,7 @@ private:
 
     TQuorSubSelection* FSubSelection = nullptr;
     TCellFills FCellFills;
+    std::vector<TColor> FCellColors;
     // The cells in the order built: item by item, each item's dimensions.
     std::vector<TGOPermDataCell*> FCells;
     int FCellDims = 0;
