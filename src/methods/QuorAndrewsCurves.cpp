@@ -5,7 +5,17 @@
 #include "platform/DialogService.h"
 #include "platform/Metafile.h"
 
+#include <QImage>
+#include <QPainter>
+#include <QRegion>
 #include <QScopeGuard>
+#include <QSemaphore>
+#include <QThreadPool>
+
+#include <algorithm>
+#include <exception>
+#include <optional>
+#include <utility>
 
 // ---- control -------------------------------------------------------------------------
 
@@ -190,17 +200,110 @@ void TAndrewsCurves::PaintAt(TCanvas& Canvas, TGOEParts Parts, float Density)
     if (!FGeometry.HasCurves())
         return;
     FSampling.Prepare(FGeometry, FOmitHiddenDims ? data->VisibleDimCount() : data->DimCount());
-    FLayers.reserve(size_t(data->VisibleDimCount() + 2));
     const int items = data->PointCount();
+    std::vector<int> order;
+    order.reserve(size_t(items));
     if (Parts.testFlag(goepObjects))
         for (int i = 0; i < items; ++i)
             if (!data->IsPointSelected(i))
-                DrawCurve(Canvas, i, Parts);
+                order.push_back(i);
     // Selected curves lie on top.
     if ((Parts & (goepObjects | goepSelection)) && data->SelectedPointCount() > 0)
         for (int i = 0; i < items; ++i)
             if (data->IsPointSelected(i))
-                DrawCurve(Canvas, i, Parts);
+                order.push_back(i);
+    if (DrawCurvesInBands(Canvas, order, Parts))
+        return;
+    for (int i : order)
+        DrawCurve(Canvas, i, Parts);
+}
+
+bool TAndrewsCurves::DrawCurvesInBands(TCanvas& Canvas, const std::vector<int>& Items, TGOEParts Parts)
+{
+    if (int(Items.size()) < BandedCurvesFrom)
+        return false;
+    // A 32-bit image drawn on without transform, mapping or opacity, under
+    // no clip or a rectangular one: bands of it are drawn on canvases of
+    // their own.
+    auto* image = dynamic_cast<QImage*>(Canvas.Device());
+    QPainter* painter = Canvas.Painter();
+    const TPoint far{4096, 4096};
+    if (!image || !painter || image->format() != QImage::Format_RGB32 || !painter->worldTransform().isIdentity()
+        || painter->opacity() != 1.0 || Canvas.LPtoDP(TPoint{0, 0}) != TPoint{0, 0} || Canvas.LPtoDP(far) != far)
+        return false;
+    QRect visible = image->rect();
+    if (painter->hasClipping()) {
+        const QRegion clip = painter->clipRegion();
+        if (clip.rectCount() > 1)
+            return false;
+        visible &= clip.boundingRect();
+    }
+    if (visible.isEmpty())
+        return false;
+    // Written through the constant bits, as the canvas writes: bits() would
+    // detach the image away from its painter.
+    uchar* const bits = const_cast<uchar*>(image->constBits());
+    const qsizetype stride = image->bytesPerLine();
+    const int threads = std::max(1, QThreadPool::globalInstance()->maxThreadCount());
+    // Bands of at least a few rows, so that a curve's setup is not repeated
+    // for nothing.
+    const int bands = std::min(threads, visible.height() / 8);
+    if (bands < 2)
+        return false;
+    // Everything read from the data object is read here, on this thread,
+    // into flat arrays: curve k's coefficients and layers start at its offsets.
+    std::vector<float> coefficients;
+    std::vector<TColor> layers;
+    std::vector<std::pair<size_t, size_t>> starts;
+    starts.reserve(Items.size() + 1);
+    for (int item : Items) {
+        if (!ReadCurve(item, Parts, FCurve))
+            continue;
+        starts.emplace_back(coefficients.size(), layers.size());
+        coefficients.insert(coefficients.end(), FCurve.Coefficients.begin(), FCurve.Coefficients.end());
+        layers.insert(layers.end(), FCurve.Layers.begin(), FCurve.Layers.end());
+    }
+    starts.emplace_back(coefficients.size(), layers.size());
+    const auto drawBand = [&](int Band) {
+        const int top = visible.top() + visible.height() * Band / bands;
+        const int bottom = visible.top() + visible.height() * (Band + 1) / bands;
+        // The band's rows of the same pixels, drawn on in the device's
+        // coordinates from where it stands.
+        QImage rows(bits + top * stride + visible.left() * qsizetype(sizeof(QRgb)), visible.width(), bottom - top,
+                    stride, QImage::Format_RGB32);
+        TCanvas canvas;
+        canvas.Attach(&rows, QPoint(visible.left(), top));
+        std::vector<TPoint> points;
+        for (size_t k = 0; k + 1 < starts.size(); ++k) {
+            const auto [c0, l0] = starts[k];
+            const auto [c1, l1] = starts[k + 1];
+            StrokeCurve(canvas, std::span<const float>(coefficients).subspan(c0, c1 - c0),
+                        std::span<const TColor>(layers).subspan(l0, l1 - l0), points);
+        }
+    };
+    // The calling thread draws the first band itself; a failure on another
+    // thread is passed on here, as a failure of the drawing would be.
+    QSemaphore done;
+    std::vector<std::exception_ptr> failures(static_cast<size_t>(bands));
+    for (int band = 1; band < bands; ++band)
+        QThreadPool::globalInstance()->start([&, band] {
+            try {
+                drawBand(band);
+            } catch (...) {
+                failures[size_t(band)] = std::current_exception();
+            }
+            done.release();
+        });
+    try {
+        drawBand(0);
+    } catch (...) {
+        failures[0] = std::current_exception();
+    }
+    done.acquire(bands - 1);
+    for (const std::exception_ptr& failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);
+    return true;
 }
 
 void TAndrewsCurves::DrawValueAxis(TCanvas& Canvas)
@@ -233,17 +336,30 @@ void TAndrewsCurves::DrawTAxis(TCanvas& Canvas)
 
 void TAndrewsCurves::DrawCurve(TCanvas& Canvas, int Item, TGOEParts Parts)
 {
+    if (ReadCurve(Item, Parts, FCurve))
+        StrokeCurve(Canvas, FCurve.Coefficients, FCurve.Layers, FPoints);
+}
+
+bool TAndrewsCurves::ReadCurve(int Item, TGOEParts Parts, TCurveData& Curve) const
+{
     const TData& data = *Data();
     if (data.IsPointHidden(Item))
-        return;
-    AndrewsCoefficients(data, Item, FOmitHiddenDims, FCoefficients);
-    FSampling.Points(FCoefficients, FPoints);
-    ItemColorLayers(data, *AppProperties(), Item, Parts.testFlag(goepSelection), SelectionColor, FLayers);
+        return false;
+    AndrewsCoefficients(data, Item, FOmitHiddenDims, Curve.Coefficients);
+    ItemColorLayers(data, *AppProperties(), Item, Parts.testFlag(goepSelection), SelectionColor, Curve.Layers);
+    return true;
+}
+
+void TAndrewsCurves::StrokeCurve(TCanvas& Canvas, std::span<const float> Coefficients,
+                                 std::span<const TColor> Layers, std::vector<TPoint>& Points) const
+{
+    FSampling.Points(Coefficients, Points);
+    TPen pen = CurvePen;
     // Outermost first, so that each inner layer lies on the wider one before.
-    for (int layer = int(FLayers.size()) - 1; layer >= 0; --layer) {
-        CurvePen.SetColor(FLayers[size_t(layer)]);
-        CurvePen.SetWidth(RingWidth * layer + 1);
-        Canvas.SetPen(CurvePen);
-        Canvas.Polyline(FPoints);
+    for (int layer = int(Layers.size()) - 1; layer >= 0; --layer) {
+        pen.SetColor(Layers[size_t(layer)]);
+        pen.SetWidth(RingWidth * layer + 1);
+        Canvas.SetPen(pen);
+        Canvas.Polyline(Points);
     }
 }

@@ -7,6 +7,8 @@
 
 #include <QPointer>
 
+#include <span>
+
 #include <vector>
 
 class TAndrewsCurves;
@@ -75,6 +77,11 @@ public:
     bool LiveTracking = false;
     TGOEParts ScreenParts = AllGOEParts;
 
+    // From this many curves on, a paint into the control's own image draws
+    // them in horizontal bands of it, one band per thread, each band every
+    // curve clipped to itself: the same pixels, sooner.
+    int BandedCurvesFrom = 2000;
+
     // ---- drawing tools ----
     TPen CurvePen;
     TFont Font12;
@@ -96,6 +103,23 @@ protected:
 private:
     friend class TAndrewsCurvesControl;
 
+    // One curve read from the data object: its coefficients and its colour
+    // layers, innermost first.
+    struct TCurveData {
+        std::vector<float> Coefficients;
+        std::vector<TColor> Layers;
+    };
+    // False for a hidden item, which draws nothing.
+    bool ReadCurve(int Item, TGOEParts Parts, TCurveData& Curve) const;
+    // Samples and strokes a curve read before; touches nothing shared, so
+    // that bands of one image can be drawn on several threads.
+    void StrokeCurve(TCanvas& Canvas, std::span<const float> Coefficients, std::span<const TColor> Layers,
+                     std::vector<TPoint>& Points) const;
+    // The curves of Items in their order, read here and drawn in bands of
+    // the canvas's image on several threads; false, drawing nothing, where
+    // that cannot be done.
+    bool DrawCurvesInBands(TCanvas& Canvas, const std::vector<int>& Items, TGOEParts Parts);
+
     void SetDefaults();
     void CreateDrawingTools();
     void PaintAt(TCanvas& Canvas, TGOEParts Parts, float Density);
@@ -108,7 +132,6 @@ private:
     // Per paint: the geometry and what every curve shares or reuses.
     TAndrewsCurvesGeometry FGeometry;
     TAndrewsSampling FSampling;
-    std::vector<float> FCoefficients;
+    TCurveData FCurve;
     std::vector<TPoint> FPoints;
-    std::vector<TColor> FLayers;
 };

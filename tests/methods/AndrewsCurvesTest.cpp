@@ -5,6 +5,8 @@
 #include "support/Images.h"
 #include "support/TestSupport.h"
 
+#include <climits>
+
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -224,4 +226,46 @@ TEST_F(AndrewsCurvesTest, CoarseSamplingWithoutAnIntervalDrawsTheAxesAlone)
     Plot->ScreenParts = AllGOEParts;
     EXPECT_NE(Picture(Plot->FineDensity), axes);
     EXPECT_EQ(Picture(Plot->CoarseDensity), axes);
+}
+
+namespace {
+
+// Many curves through one another, a third of them selected and some in
+// the slider of A.
+std::vector<std::vector<double>> ManyCurves()
+{
+    std::vector<std::vector<double>> values;
+    for (int i = 0; i < 90; ++i)
+        values.push_back({double(i % 10), double((i * 7) % 11) - 5, double((i * 3) % 7) - 3});
+    return values;
+}
+
+class AndrewsCurvesBandsTest : public AndrewsCurvesTest {
+protected:
+    AndrewsCurvesBandsTest() : AndrewsCurvesTest(ManyCurves()) {}
+};
+
+} // namespace
+
+TEST_F(AndrewsCurvesBandsTest, CurvesDrawnInBandsAreThePixelsDrawnInOne)
+{
+    Other.Write([](TData& D) {
+        for (int i = 0; i < D.PointCount(); i += 3)
+            D.SetPointSelected(i, true);
+    });
+    Open();
+    // Sizes whose height the bands divide unevenly.
+    for (const QSize size : {QSize(320, 200), QSize(301, 157)}) {
+        SizeControl(size.width(), size.height());
+        Plot->BandedCurvesFrom = INT_MAX;
+        const QImage whole = Picture(Plot->FineDensity);
+        Plot->BandedCurvesFrom = 0;
+        const QImage banded = Picture(Plot->FineDensity);
+        EXPECT_GT(CountChanged(whole, WhiteImage(size.width(), size.height())), 2000);
+        EXPECT_EQ(CountChanged(whole, banded), 0) << size.width() << " x " << size.height();
+        // Only part of the control invalid: the bands keep to the clip.
+        Control()->InvalidateRect(Rect(40, 30, 200, 120), true);
+        Control()->Update();
+        EXPECT_EQ(CountChanged(whole, Image()), 0) << size.width() << " x " << size.height();
+    }
 }
