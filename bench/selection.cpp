@@ -89,6 +89,30 @@ void BM_RubberBandAllThenClick_100000x8(benchmark::State& State)
 }
 BENCHMARK(BM_RubberBandAllThenClick_100000x8)->Unit(benchmark::kMillisecond)->Iterations(1);
 
+// A small band in the bottom-left cell, as the 6 s one, and the
+// click that clears it.
+void BM_SmallRubberBandThenClick_100000x8(benchmark::State& State)
+{
+    TMainWindowBench& bench = MainWindowBenchOf(8, 100000);
+    TScatterplotmatrix& plot = Scatterplot(bench);
+    TGOEdit* editor = plot.Editor();
+    const TScatterplotLayout& L = plot.Layout;
+    const int last = L.GridCount() - 1;
+    const QPoint from(L.ColumnLeft(0) + 2, L.RowTop(last) + 2);
+    const QPoint to(from.x() + (L.ColumnRight(0) - L.ColumnLeft(0)) / 6, from.y() + (L.RowBottom(last) - L.RowTop(last)) / 6);
+    const QPoint empty = BandOverAllCells(plot).From;
+    int selected = 0;
+    for (auto _ : State) {
+        PacedDragGesture(editor, from, {to});
+        TMainWindowBench::Settle();
+        selected = bench.Data().SelectedPointCount();
+        PacedClickGesture(editor, empty);
+        TMainWindowBench::Settle();
+    }
+    State.counters["selected"] = selected;
+}
+BENCHMARK(BM_SmallRubberBandThenClick_100000x8)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 void BM_SelectAll_100000x8(benchmark::State& State)
 {
     TMainWindowBench& bench = MainWindowBenchOf(8, 100000);
