@@ -284,7 +284,7 @@ void TQuorPlotClient::ChangedBy(TObject* Actor, TDataChange Change, int Index)
         return;
     // A selection notice asks for its own position only: noted here, while
     // anything else that sets the flag asks for a whole resync.
-    NeedsSelection.SetNotedOnly(false);
+    NeedsSelection.SetNotedOnly();
     std::vector<int>& noted = point ? FNotedPoints : FNotedDims;
     if (FNotedOverflow || FNotedPoints.size() + FNotedDims.size() >= kNotedLimit) {
         FNotedOverflow = true;

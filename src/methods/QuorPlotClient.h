@@ -50,11 +50,11 @@ public:
     }
     operator bool() const { return FSet; }
     bool Whole() const { return FWhole; }
-    // Set for noted positions only, unless a whole resync is pending.
-    void SetNotedOnly(bool WholeBefore)
+    // Set for noted positions only; for use while no whole resync is pending.
+    void SetNotedOnly()
     {
         FSet = true;
-        FWhole = WholeBefore;
+        FWhole = false;
     }
 
 private:
@@ -87,7 +87,9 @@ QString DimensionCaption(const QString& Name);
 // its own drawing control (InstallControl).
 //
 // Data changes only set the change flags (Changed); one guarded update
-// works them off. With an editor the update runs the steps rebuild, layout,
+// works them off. A selection notice is noted by position, so that the
+// selection step moves only the objects it names (IndexPointObject,
+// IndexDimObject) while nothing else asked for a whole resync. With an editor the update runs the steps rebuild, layout,
 // selection and repaint through the hooks below; a plot that is its own
 // control gets UpdateControl instead. Edits go back to the data object in
 // one write transaction each (WriteTransaction, WritePointSelected,
