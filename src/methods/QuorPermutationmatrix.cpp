@@ -121,8 +121,13 @@ void TCellFiller::operator()(const TRect& R, TColor Color)
 // ---- graphic objects: base ----------------------------------------------------------
 
 TGOPerm::TGOPerm(TPermutationmatrix* AOwner, int AVisibleIndex, int AViewPosition)
-    : Owner(AOwner), Data(AOwner->Data()), VisibleIndex(AVisibleIndex), ViewPosition(AViewPosition)
+    : Owner(AOwner), VisibleIndex(AVisibleIndex), ViewPosition(AViewPosition)
 {
+}
+
+TData* TGOPerm::Data() const
+{
+    return Owner->Data();
 }
 
 TPermutationmatrixLayout& TGOPerm::Layout() const
@@ -164,18 +169,18 @@ bool TGOPermDataCell::CanSelectWith(const TGraphicObject* Other) const
 
 void TGOPermDataCell::Draw(TCanvas& Canvas)
 {
-    if (Data->IsPointHidden(ViewPosition))
+    if (Data()->IsPointHidden(ViewPosition))
         return;
     TPermutationmatrixLayout& L = Layout();
     const TQuorAppProperties& props = *Owner->AppProperties();
     Canvas.SetPen(Owner->CellPen);
     std::vector<TColor>& colors = Owner->CellColors();
-    ItemColorLayers(*Data, props, ViewPosition, false, 0, colors);
+    ItemColorLayers(*Data(), props, ViewPosition, false, 0, colors);
     const bool selected =
-        Data->IsPointSelected(ViewPosition) && Owner->ScreenParts.testFlag(goepSelection);
+        Data()->IsPointSelected(ViewPosition) && Owner->ScreenParts.testFlag(goepSelection);
     Canvas.SetBrush(Owner->BackgroundBrush);
 
-    const double v = Data->GetValue(ViewPosition, DimPosition);
+    const double v = Data()->GetValue(ViewPosition, DimPosition);
     const double lo = L.GetScaleMin(VisibleIndex, DimIndex);
     const double hi = L.GetScaleMax(VisibleIndex, DimIndex);
     const double mean = L.GetMean(VisibleIndex, DimIndex);
@@ -342,14 +347,14 @@ TGraphicObject* TGOPermDataCell::CreateHandles(uint32_t, int, int)
 
 QString TGOPermDataCell::GetHint() const
 {
-    return QStringLiteral("Data item (Dimension): ") + Data->GetPointName(ViewPosition) + QStringLiteral(" (")
-         + Data->GetDimName(DimPosition) + QStringLiteral(")")
+    return QStringLiteral("Data item (Dimension): ") + Data()->GetPointName(ViewPosition) + QStringLiteral(" (")
+         + Data()->GetDimName(DimPosition) + QStringLiteral(")")
          + QStringLiteral(" [Click and Drag to define subselection]");
 }
 
 QString TGOPermDataCell::GetCaption() const
 {
-    return Data->GetPointName(ViewPosition);
+    return Data()->GetPointName(ViewPosition);
 }
 
 // ---- labels -------------------------------------------------------------------------------
@@ -497,7 +502,7 @@ QString TGOPermAxisDimLabel::GetCaption() const
 
 QString TGOPermAxisDimLabel::GetName() const
 {
-    return Data->GetDimName(ViewPosition);
+    return Data()->GetDimName(ViewPosition);
 }
 
 TRect TGOPermAxisDimLabel::FirstCellRect() const
@@ -507,7 +512,7 @@ TRect TGOPermAxisDimLabel::FirstCellRect() const
 
 TRect TGOPermAxisDimLabel::LastCellRect() const
 {
-    return Layout().GetCellRect(Data->VisiblePointCount() - 1, VisibleIndex);
+    return Layout().GetCellRect(Data()->VisiblePointCount() - 1, VisibleIndex);
 }
 
 void TGOPermAxisDimLabel::Exchange(int OwnIndex, int OtherIndex)
@@ -545,7 +550,7 @@ QString TGOPermAxisPointLabel::GetCaption() const
 
 QString TGOPermAxisPointLabel::GetName() const
 {
-    return Data->GetPointName(ViewPosition);
+    return Data()->GetPointName(ViewPosition);
 }
 
 TRect TGOPermAxisPointLabel::FirstCellRect() const
@@ -555,12 +560,12 @@ TRect TGOPermAxisPointLabel::FirstCellRect() const
 
 TRect TGOPermAxisPointLabel::LastCellRect() const
 {
-    return Layout().GetCellRect(VisibleIndex, Data->VisibleDimCount() - 1);
+    return Layout().GetCellRect(VisibleIndex, Data()->VisibleDimCount() - 1);
 }
 
 bool TGOPermAxisPointLabel::IsHidden() const
 {
-    return Data->IsPointHidden(ViewPosition);
+    return Data()->IsPointHidden(ViewPosition);
 }
 
 void TGOPermAxisPointLabel::Exchange(int OwnIndex, int OtherIndex)

@@ -71,8 +71,11 @@ public:
     // Which objects go together depends on their classes alone.
     bool CanSelectWithByClass() const override { return true; }
 
+    // The plot's data object, asked of the plot rather than held: the plot
+    // has an object per cell.
+    TData* Data() const;
+
     TPermutationmatrix* const Owner;
-    TData* const Data;
     const int VisibleIndex;
     const int ViewPosition;
 
