@@ -4,6 +4,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -104,9 +105,18 @@ public:
         FColumns = int(columns);
     }
 
+    const std::shared_ptr<TSheetModel>& Sheet() const { return FSheet; }
+    int Top() const { return FTop; }
+    int Left() const { return FLeft; }
+    int Bottom() const { return FTop + FRows - 1; }
+    int Right() const { return FLeft + FColumns - 1; }
+
     TDispatchValue Get(const QString& name, const TDispatchArgs& args) override
     {
         CheckOpen();
+        if (FSheet->HasMisanswers())
+            if (const TDispatchValue* answer = FSheet->MisanswerOf(PlainAddress(), CountedPrefix() + name))
+                return *answer;
         if (Is(name, "Rows")) {
             ExpectArgs(name, args, 0);
             return Make(FTop, FLeft, FRows, FColumns, Counting::Rows);
@@ -204,13 +214,32 @@ private:
         if (IntArg(args, 2, 1) != 1)
             throw EOleError(QStringLiteral("Only the A1 reference style is supported"));
         const bool external = BoolArg(args, 3, false);
+        QString text = AddressText(rowAbsolute, columnAbsolute);
+        if (external)
+            text = ExternalPrefix() + text;
+        return text;
+    }
+
+    QString AddressText(bool rowAbsolute, bool columnAbsolute) const
+    {
         QString text = CellAddress(FTop, FLeft, rowAbsolute, columnAbsolute);
         if (FRows > 1 || FColumns > 1)
             text += QLatin1Char(':')
                     + CellAddress(FTop + FRows - 1, FLeft + FColumns - 1, rowAbsolute, columnAbsolute);
-        if (external)
-            text = ExternalPrefix() + text;
         return text;
+    }
+    QString PlainAddress() const { return AddressText(false, false); }
+
+    // How a wrong answer names the members of the ranges that Rows and
+    // Columns give.
+    QString CountedPrefix() const
+    {
+        switch (FCounting) {
+        case Counting::Rows: return QStringLiteral("Rows.");
+        case Counting::Columns: return QStringLiteral("Columns.");
+        case Counting::Cells: break;
+        }
+        return {};
     }
 
     QString ExternalPrefix() const
@@ -258,6 +287,31 @@ TDispatch TSheetModel::Range(int Top, int Left, int Rows, int Columns)
     return TDispatch(std::make_shared<TRangeModel>(shared_from_this(), Top, Left, Rows, Columns));
 }
 
+void TSheetModel::Misanswer(const QString& Address, const QString& Member, const TDispatchValue& Answer)
+{
+    FMisanswers[{Address.toUpper(), Member.toLower()}] = Answer;
+}
+
+const TDispatchValue* TSheetModel::MisanswerOf(const QString& Address, const QString& Member) const
+{
+    const auto found = FMisanswers.find({Address.toUpper(), Member.toLower()});
+    return found == FMisanswers.end() ? nullptr : &found->second;
+}
+
+TDispatch TSheetModel::UsedRange()
+{
+    if (FCells.empty())
+        return Range(1, 1, 1, 1);
+    const int top = FCells.begin()->first.first;
+    const int bottom = FCells.rbegin()->first.first;
+    int left = MaxColumns, right = 1;
+    for (const auto& [place, value] : FCells) {
+        left = std::min(left, place.second);
+        right = std::max(right, place.second);
+    }
+    return Range(top, left, bottom - top + 1, right - left + 1);
+}
+
 TVariant TSheetModel::ReadValue(int Row, int Column)
 {
     ++FValueReads;
@@ -277,6 +331,8 @@ TDispatchValue TSheetModel::Get(const QString& Name, const TDispatchArgs& Args)
 {
     if (FClosed)
         Disconnected();
+    if (const TDispatchValue* answer = MisanswerOf(QString(), Name))
+        return *answer;
     ExpectArgs(Name, Args, 0);
     if (Is(Name, "Name"))
         return FName;
@@ -284,12 +340,14 @@ TDispatchValue TSheetModel::Get(const QString& Name, const TDispatchArgs& Args)
         const auto book = Workbook();
         return book ? book->AsDispatch() : TDispatch();
     }
+    if (Is(Name, "UsedRange"))
+        return UsedRange();
     RaiseUnknownName(Name);
 }
 
 void TSheetModel::Put(const QString& Name, const TDispatchArgs&, const TDispatchValue&)
 {
-    if (Is(Name, "Name") || Is(Name, "Parent"))
+    if (Is(Name, "Name") || Is(Name, "Parent") || Is(Name, "UsedRange"))
         ReadOnly(Name);
     RaiseUnknownName(Name);
 }
@@ -349,8 +407,49 @@ void TSpreadsheetModel::Select(const std::shared_ptr<TSheetModel>& Sheet, int To
     FSelection = Sheet->Range(Top, Left, Rows, Columns);
 }
 
+namespace {
+
+const TRangeModel& RangeArg(const QString& name, const TDispatchArgs& args, size_t i)
+{
+    const TDispatchValue* a = Arg(args, i);
+    if (!a)
+        throw EOleError(QStringLiteral("Argument not optional: %1").arg(name));
+    const auto* range = a->kind() == TDispatchValue::Kind::Object
+                            ? dynamic_cast<const TRangeModel*>(a->AsDispatch().Object().get())
+                            : nullptr;
+    if (!range)
+        throw EOleError(QStringLiteral("Type mismatch"));
+    return *range;
+}
+
+// The cells that every range of the arguments holds, empty when they have
+// none in common; ranges of different sheets are refused.
+TDispatchValue Intersect(const QString& name, const TDispatchArgs& args)
+{
+    if (args.size() < 2)
+        throw EOleError(QStringLiteral("Argument not optional: %1").arg(name));
+    const TRangeModel& first = RangeArg(name, args, 0);
+    int top = first.Top(), left = first.Left(), bottom = first.Bottom(), right = first.Right();
+    for (size_t i = 1; i < args.size(); ++i) {
+        const TRangeModel& r = RangeArg(name, args, i);
+        if (r.Sheet() != first.Sheet())
+            ObjectError();
+        top = std::max(top, r.Top());
+        left = std::max(left, r.Left());
+        bottom = std::min(bottom, r.Bottom());
+        right = std::min(right, r.Right());
+    }
+    if (top > bottom || left > right)
+        return TVariant();
+    return first.Sheet()->Range(top, left, bottom - top + 1, right - left + 1);
+}
+
+} // namespace
+
 TDispatchValue TSpreadsheetModel::Get(const QString& Name, const TDispatchArgs& Args)
 {
+    if (Is(Name, "Intersect"))
+        return Intersect(Name, Args);
     ExpectArgs(Name, Args, 0);
     if (Is(Name, "Selection"))
         return FSelection;

@@ -13,9 +13,9 @@
 
 // A small spreadsheet application with workbooks of worksheets of cells,
 // answering the late-bound members a spreadsheet range source and the main
-// window use: the application's Selection and ActiveWorkbook, a workbook's
-// Name, a worksheet's Name and Parent, and a range's Rows, Columns, Count,
-// Resize, Offset, Address, Item, Value2 and Parent. Rows and columns count
+// window use: the application's Selection, ActiveWorkbook and Intersect, a
+// workbook's Name, a worksheet's Name, Parent and UsedRange, and a range's
+// Rows, Columns, Count, Resize, Offset, Address, Item, Value2 and Parent. Rows and columns count
 // from 1. Member names are matched without regard to letter case, as
 // automation does; a method call answers like a property read.
 
@@ -46,6 +46,8 @@ public:
 
     // A range object of Rows by Columns cells from (Top, Left).
     TDispatch Range(int Top, int Left, int Rows, int Columns);
+    // The smallest range holding every written cell; A1 on an empty sheet.
+    TDispatch UsedRange();
     TDispatch AsDispatch() { return TDispatch(shared_from_this()); }
 
     // Failures for tests: refused cell reads (all, or single cells) and
@@ -55,6 +57,14 @@ public:
     void SetRefuseWrites(bool Value) { FRefuseWrites = Value; }
     // Cell reads asked of the sheet through automation, refused ones included.
     int ValueReads() const { return FValueReads; }
+    // A wrong answer for tests, as a faulty or hostile spreadsheet gives it:
+    // Member of the range at Address (relative A1 style, "B1:D1"; empty for
+    // the sheet itself) answers Answer. Member is a name, or "Rows.Count" and
+    // "Columns.Count" for the counts of the range's rows and columns.
+    void Misanswer(const QString& Address, const QString& Member, const TDispatchValue& Answer);
+    // The wrong answer set for the member, or null.
+    const TDispatchValue* MisanswerOf(const QString& Address, const QString& Member) const;
+    bool HasMisanswers() const { return !FMisanswers.empty(); }
 
     // The automation side of cells, used by the range objects.
     TVariant ReadValue(int Row, int Column);
@@ -69,6 +79,7 @@ private:
     std::weak_ptr<TWorkbookModel> FWorkbook;
     std::map<std::pair<int, int>, TVariant> FCells;
     std::set<std::pair<int, int>> FRefusedReads;
+    std::map<std::pair<QString, QString>, TDispatchValue> FMisanswers;
     bool FRefuseReads = false;
     bool FRefuseWrites = false;
     bool FClosed = false;

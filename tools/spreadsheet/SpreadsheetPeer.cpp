@@ -17,6 +17,14 @@
 //   RefuseReadAt(s Workbook, i Row, i Column)  reads of that cell fail
 //   ExitAfterReads(s Workbook, i Count)    the peer ends abruptly, as a crash would, once
 //                                          the first sheet has answered Count cell reads
+// and, to act as a faulty or hostile spreadsheet:
+//   Emit(s Signal, s Workbook, i Count)    Count signals at once, each about the first
+//                                          sheet (SheetChange: with its cell A1)
+//   EmitReference(s Signal, (so) Object)   the signal with Object as every argument,
+//                                          whatever it refers to
+//   Misanswer(s Workbook, s Address, s Member, v Answer)  that member of the first sheet
+//                                          (Address "") or of its range at Address answers
+//                                          Answer ("Rows.Count": the count of its rows)
 // Events are signals of /Application, interface org.quorbel.SpreadsheetEvents.
 
 #include "platform/DBusDispatch.h"
@@ -195,6 +203,24 @@ private:
         FBus.send(signal);
     }
 
+    // The objects that the signal carries about the sheet.
+    static QList<TDispatch> SignalObjects(const QString& Signal, const std::shared_ptr<TSheetModel>& Sheet)
+    {
+        if (Signal == QLatin1String("SheetChange"))
+            return {Sheet->AsDispatch(), Sheet->Range(1, 1, 1, 1)};
+        if (Signal == QLatin1String("WorkbookBeforeClose"))
+            return {Sheet->Workbook()->AsDispatch()};
+        return {Sheet->AsDispatch()};
+    }
+
+    void EmitReference(const QString& Signal, const TDBusObjectRef& Ref)
+    {
+        QDBusMessage signal = QDBusMessage::createSignal(ApplicationPath, EventsInterface, Signal);
+        for (int i = Signal == QLatin1String("SheetChange") ? 2 : 1; i > 0; --i)
+            signal << QVariant::fromValue(Ref);
+        FBus.send(signal);
+    }
+
     QDBusMessage Control(const QDBusMessage& Message)
     {
         const QVariantList a = Message.arguments();
@@ -226,6 +252,16 @@ private:
         } else if (member == QLatin1String("ExitAfterReads") && a.size() == 2) {
             FExitSheet = Workbook(a[0].toString())->Sheets().front();
             FExitAfterReads = a[1].toInt();
+        } else if (member == QLatin1String("Emit") && a.size() == 3) {
+            const auto sheet = Workbook(a[1].toString())->Sheets().front();
+            for (int i = 0; i < a[2].toInt(); ++i)
+                Emit(a[0].toString(), SignalObjects(a[0].toString(), sheet));
+        } else if (member == QLatin1String("EmitReference") && a.size() == 2) {
+            EmitReference(a[0].toString(), qdbus_cast<TDBusObjectRef>(a[1]));
+        } else if (member == QLatin1String("Misanswer") && a.size() == 4) {
+            Workbook(a[0].toString())->Sheets().front()->Misanswer(
+                a[1].toString(), a[2].toString(),
+                DecodeAutomationValue(a[3], [this](const TDBusObjectRef& Ref) { return Import(Ref); }));
         } else if (member == QLatin1String("LiveObjects") && a.isEmpty()) {
             return Message.createReply(static_cast<int>(FObjects.size()));
         } else {
