@@ -1,8 +1,10 @@
 #include "QuorData/QuorDataSrcExcel.h"
 
+#include "QuorData/QuorDataSrcXML.h"
 #include "platform/Exceptions.h"
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 
 namespace {
@@ -15,6 +17,19 @@ int Count(const TDispatch& range, const QString& what)
 TVariant AddressOf(const TDispatch& range)
 {
     return range.Get(QStringLiteral("Address"), {false, false, int32_t(1), true, TDispatchValue()}).AsVariant();
+}
+
+// A spreadsheet holds no value that is not finite, but a peer may send one:
+// it reads as the text it would print, so that, like any text, it is no
+// number to the data object and no view ever meets it.
+TVariant FiniteCell(const TVariant& Cell)
+{
+    if (Cell.type() == TVariant::Type::Double) {
+        const double v = Cell.toDouble();
+        if (!std::isfinite(v))
+            return TVariant(std::isnan(v) ? QStringLiteral("NaN") : v > 0 ? QStringLiteral("INF") : QStringLiteral("-INF"));
+    }
+    return Cell;
 }
 
 // Cells whose calls are under way at once during a cache fill: enough to
@@ -30,7 +45,7 @@ bool ReadCell(const std::optional<TPendingGet>& Read, TVariant& Cell)
     if (!Read)
         return false;
     try {
-        Cell = Read->Result().AsVariant();
+        Cell = FiniteCell(Read->Result().AsVariant());
         return true;
     } catch (const EOleError&) {
         return false;
@@ -55,7 +70,7 @@ void TExcelOleDataSrc::GetCell(int Col, int Row, TVariant& Value)
         return;
     }
     try {
-        Value = RangeItem(Col, Row).Get(QStringLiteral("Value2")).AsVariant();
+        Value = FiniteCell(RangeItem(Col, Row).Get(QStringLiteral("Value2")).AsVariant());
     } catch (const EOleError&) {
         // The spreadsheet closed, the range gone, a refused call: this cell
         // is unknown, the others may still be read.
@@ -115,6 +130,14 @@ void TExcelOleDataSrc::SetRange(const TDispatch& Range)
     // fails leaves the grid as it was, its counts matching its cache.
     const int colCount = Count(Range, QStringLiteral("Columns"));
     const int rowCount = Count(Range, QStringLiteral("Rows"));
+    // The counts come from another process: a range has at least one cell,
+    // and one too large for memory is refused before its cache is made.
+    if (colCount < 1 || rowCount < 1)
+        throw EOleError(QStringLiteral("The range counts %1 columns by %2 rows").arg(colCount).arg(rowCount));
+    if (qint64(colCount) * rowCount > MaxTableCells)
+        throw EOleError(QStringLiteral("The range of %1 columns by %2 rows is too large for memory")
+                            .arg(colCount)
+                            .arg(rowCount));
     const TVariant address = AddressOf(Range);
     FRange = Range;
     SetColCount(colCount);

@@ -10,13 +10,15 @@
 class TExcelOleDataSrc : public TDataSrc {
 public:
     // With the cache on, the cache; otherwise the range's cell. A failed
-    // automation call gives Null.
+    // automation call gives Null; a value that is not finite reads as its
+    // text ("NaN", "INF", "-INF"), a cell without a number.
     void GetCell(int Col, int Row, TVariant& Value) override;
     // Writes the cache when on, then the range's cell; failures of the
     // spreadsheet are ignored.
     void SetCell(int Col, int Row, const TVariant& Value) override;
     // Takes the range's size and address, then refreshes; an automation
-    // error passes to the caller and leaves the grid as it was.
+    // error passes to the caller and leaves the grid as it was. A range
+    // without cells, or with more than MaxTableCells, is such an error.
     virtual void SetRange(const TDispatch& Range);
     // Reads every cell of the range again into the cache, when cached. The
     // size is not read again. A range that no longer answers raises its

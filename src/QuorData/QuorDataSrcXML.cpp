@@ -198,11 +198,6 @@ void ReadWhole(const QString& fileName, int fd, char* buffer, qint64 size)
     });
 }
 
-// The most cells a value grid may hold: 2^28 numbers take 2 GiB, far more
-// than the plots can show. A small hostile file can imply a table of
-// billions of empty cells; it is refused before anything is allocated.
-constexpr qint64 MaxTableCells = qint64(1) << 28;
-
 void CheckTableSize(const QString& fileName, int columns, int rows)
 {
     if (qint64(columns) * qint64(rows) > MaxTableCells)

@@ -16,6 +16,12 @@ class xml_document;
 struct xml_node_struct;
 }
 
+// The most cells a value grid may hold: 2^28 numbers take 2 GiB, far more
+// than the plots can show. A small hostile file, or a whole sheet handed
+// over from a spreadsheet, can imply a table of billions of empty cells; it
+// is refused before anything is allocated.
+constexpr qint64 MaxTableCells = qint64(1) << 28;
+
 // A data file that cannot be read, parsed or written; the message names the
 // file and the reason.
 QUORBEL_DECLARE_EXCEPTION(EXMLError, Exception)

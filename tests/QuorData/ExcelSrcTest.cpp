@@ -1,5 +1,6 @@
 #include "QuorData/QuorData.h"
 #include "QuorData/QuorDataSrcExcel.h"
+#include "QuorData/QuorDataSrcXML.h"
 #include "platform/Exceptions.h"
 #include "spreadsheet/SpreadsheetModel.h"
 #include "platform/DBusDispatch.h"
@@ -7,6 +8,8 @@
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <limits>
 
 namespace {
 
@@ -195,6 +198,61 @@ TEST(ExcelOleDataSrc, TheDataObjectReadsTheSelectionLayout)
     EXPECT_EQ(data.GetValue(0, 1), -1.0); // refused: Null
     EXPECT_EQ(data.GetValue(1, 1), -1.0); // empty
     EXPECT_THROW(data.GetValueDirect(1, 1), EVariantError);
+}
+
+TEST(ExcelOleDataSrc, ValuesThatAreNotFiniteReadAsCellsWithoutANumber)
+{
+    const struct {
+        double Value;
+        const char* Text;
+    } cases[] = {
+        {std::numeric_limits<double>::quiet_NaN(), "NaN"},
+        {std::numeric_limits<double>::infinity(), "INF"},
+        {-std::numeric_limits<double>::infinity(), "-INF"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Text);
+        Sheet s;
+        s.sheet->SetCell(2, 2, c.Value);
+        s.sheet->SetCell(2, 3, c.Value);
+        TExcelOleDataSrc uncached, cached;
+        uncached.SetRange(s.range);
+        cached.SetRange(s.range);
+        cached.SetCached(true);
+        for (TExcelOleDataSrc* src : {&uncached, &cached}) {
+            EXPECT_EQ(src->Cell(0, 0), TVariant(c.Text));
+            EXPECT_EQ(src->Cell(1, 0), TVariant(c.Text));
+            EXPECT_EQ(src->Cell(2, 0), TVariant(204.0));
+        }
+        // As a value the cell is no number; as a name it is its text.
+        TData data;
+        data.SetDataSrc(&cached, &cached, &cached);
+        EXPECT_EQ(data.GetValue(0, 0), -1.0);
+        EXPECT_EQ(data.GetDimMin(0), -1.0);
+        EXPECT_EQ(data.GetDimName(1), QString::fromLatin1(c.Text));
+    }
+}
+
+TEST(ExcelOleDataSrc, RangesWithoutCellsOrTooLargeForMemoryAreRefused)
+{
+    const struct {
+        const char* Member;
+        int Count;
+    } cases[] = {
+        {"Rows.Count", -1},
+        {"Columns.Count", 0},
+        // 2^28 cells and one row more.
+        {"Rows.Count", int((MaxTableCells / 4) + 1)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Member);
+        Sheet s;
+        s.sheet->Misanswer(QStringLiteral("B2:E7"), QString::fromLatin1(c.Member), int32_t(c.Count));
+        TExcelOleDataSrc src;
+        EXPECT_THROW(src.SetRange(s.range), EOleError);
+        EXPECT_EQ(src.RowCount(), 0);
+        EXPECT_EQ(src.ColCount(), 0);
+    }
 }
 
 namespace {
