@@ -55,11 +55,17 @@ void TExcelConnection::Deliver(const QDBusMessage& Message)
     // The handlers may close the window and so free this connection: they
     // run from copies, and nothing of this object is touched afterwards.
     const TEvents events = FEvents;
+    std::vector<TDispatch> objects;
     try {
         const TImportObject import = RemoteImporter(FBus);
-        std::vector<TDispatch> objects;
         for (const QVariant& arg : Message.arguments())
             objects.push_back(DecodeAutomationValue(arg, import).AsDispatch());
+    } catch (const EOleError&) {
+        // Arguments that are no object references concern no workbook of
+        // ours: ignored, as the events of other workbooks are.
+        return;
+    }
+    try {
         const QString member = Message.member();
         if (member == QLatin1String("SheetCalculate") && objects.size() == 1 && events.SheetCalculate)
             events.SheetCalculate(objects[0]);

@@ -18,7 +18,8 @@ const QString SelectionMessage = QStringLiteral("To use the Quorbel Add-In, plea
                                                 "the names of data points and dimensions.");
 
 // A range source over the part of the selection S that is S resized to Rows
-// by Cols, then offset by Down and Right.
+// by Cols, then offset by Down and Right. A range of another size would not
+// line up with the other two parts.
 std::unique_ptr<TDataSrc> SelectionPart(const TDispatch& Selection, int Rows, int Cols, int Down, int Right)
 {
     const TDispatch range = Selection.Call(QStringLiteral("Resize"), {int32_t(Rows), int32_t(Cols)})
@@ -27,7 +28,25 @@ std::unique_ptr<TDataSrc> SelectionPart(const TDispatch& Selection, int Rows, in
                                 .AsDispatch();
     auto src = std::make_unique<TExcelOleDataSrc>();
     src->SetRange(range);
+    if (src->RowCount() != Rows || src->ColCount() != Cols)
+        throw EOleError(QStringLiteral("The spreadsheet gave a range of %1 by %2 cells for %3 by %4")
+                            .arg(src->RowCount())
+                            .arg(src->ColCount())
+                            .arg(Rows)
+                            .arg(Cols));
     return src;
+}
+
+// The selection cut to the cells in use on its sheet: a whole column or a
+// whole sheet holds millions of cells, nearly all of them empty.
+TDispatch CellsInUse(const TDispatch& App, const TDispatch& Selection)
+{
+    const TDispatch used =
+        Selection.Get(QStringLiteral("Parent")).AsDispatch().Get(QStringLiteral("UsedRange")).AsDispatch();
+    const TDispatchValue common = App.Call(QStringLiteral("Intersect"), {Selection, used});
+    if (common.kind() != TDispatchValue::Kind::Object)
+        throw EOleError(QStringLiteral("The selection holds no cell in use"));
+    return common.AsDispatch();
 }
 
 // The selection's count of rows or columns; fewer than two leave no room for
@@ -64,6 +83,7 @@ void TQuorbelWindow::OpenExcel(const TDispatch& App)
         std::unique_ptr<TDataSrc> values, dimNames, pointNames;
         if (!CreateExcelSources(values, dimNames, pointNames))
             return;
+        FDataLost = false;
         // The data object lets go of the former sources before they are
         // freed: automation calls may arrive during the spreadsheet calls.
         ReplaceSources(ActionClient, std::move(values), std::move(dimNames), std::move(pointNames), {});
@@ -80,7 +100,7 @@ bool TQuorbelWindow::CreateExcelSources(std::unique_ptr<TDataSrc>& Values, std::
     const QString rows = QStringLiteral("Rows");
     const QString columns = QStringLiteral("Columns");
     try {
-        const TDispatch selection = ExcelApp.Get(QStringLiteral("Selection")).AsDispatch();
+        const TDispatch selection = CellsInUse(ExcelApp, ExcelApp.Get(QStringLiteral("Selection")).AsDispatch());
         const int colCount = SelectionCount(selection, columns);
         const int rowCount = SelectionCount(selection, rows);
         auto values = SelectionPart(selection, rowCount - 1, colCount - 1, 1, 1);
@@ -120,8 +140,13 @@ void TQuorbelWindow::ReloadOrExit()
     try {
         ReloadData();
     } catch (const std::exception&) {
+        // The box runs the event loop: the events that follow find nothing
+        // to read, and the automation's Close may destroy this window.
+        FDataLost = true;
+        const QPointer<TQuorbelWindow> self(this);
         ShowDataLost();
-        close();
+        if (self)
+            close();
     }
 }
 
@@ -149,7 +174,16 @@ bool TQuorbelWindow::IsLoadedWorkbook(const TDispatch& Workbook) const
 
 void TQuorbelWindow::ExcelSheetCalculate(const TDispatch& Sheet)
 {
-    if (IsLoadedWorkbook(Sheet.Get(QStringLiteral("Parent")).AsDispatch()))
+    if (!FollowsWorkbook())
+        return;
+    TDispatch workbook;
+    try {
+        workbook = Sheet.Get(QStringLiteral("Parent")).AsDispatch();
+    } catch (const EOleError&) {
+        // No sheet, or one without a workbook: not one of the loaded workbook.
+        return;
+    }
+    if (IsLoadedWorkbook(workbook))
         ReloadOrExit();
 }
 

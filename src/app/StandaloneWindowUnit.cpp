@@ -33,6 +33,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabBar>
@@ -511,8 +512,18 @@ void TQuorbelWindow::closeEvent(QCloseEvent* Event)
 
 bool TQuorbelWindow::FormClose()
 {
+    // The upload's windows run the event loop, where the automation's Close
+    // may destroy this window.
+    const QPointer<TQuorbelWindow> self(this);
+    FClosing = true;
+    const auto closing = qScopeGuard([self] {
+        if (self)
+            self->FClosing = false;
+    });
     LogEvent(QStringLiteral("close Quorbel"));
     SendLog();
+    if (!self)
+        return false;
     if (CloseRequest) {
         // The request clears itself; it runs from a copy.
         const auto request = CloseRequest;

@@ -175,6 +175,9 @@ private:
                         const std::function<void()>& AfterSetDataSrc);
     // ReloadData; when the data cannot be read again, says so and closes.
     void ReloadOrExit();
+    // Whether a spreadsheet event may re-read the table now: not while the
+    // loss of the data is being reported or the window is closing.
+    bool FollowsWorkbook() const { return !FDataLost && !FClosing && !FClosed; }
     bool IsLoadedWorkbook(const TDispatch& Workbook) const;
     void LogDimensions();
     // The open plot of the key, as the class asked for; nullptr when the plot
@@ -221,4 +224,9 @@ private:
     TDispatch FExcelWorkbook;
     bool FShown = false;
     bool FClosed = false;
+    // The closing steps are under way: their boxes run the event loop.
+    bool FClosing = false;
+    // The loaded workbook could not be read again; its further events find
+    // nothing to read until the next load.
+    bool FDataLost = false;
 };

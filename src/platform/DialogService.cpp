@@ -204,6 +204,13 @@ int TScriptedResponder::MessageDlg(const QString& text, const QString& caption, 
                                    TMsgDlgButtons buttons, int helpContext)
 {
     FRequests.push_back({Kind::Message, text, caption, type, buttons, helpContext});
+    if (FWhileMessageOpen) {
+        // Copies: the handler may ask for a box itself, which moves the
+        // requests and may set another handler.
+        const auto handler = FWhileMessageOpen;
+        const Request request = FRequests.back();
+        handler(request);
+    }
     Answer a;
     if (Take(a) && std::holds_alternative<int>(a))
         return std::get<int>(a);

@@ -89,6 +89,9 @@ public:
     using Answer = std::variant<int, DialogHandler, QString, bool>;
 
     void Push(Answer answer) { FAnswers.push_back(std::move(answer)); }
+    // Runs, with the request, while each message box is "open": where a real
+    // box would run the event loop, so that what arrives meanwhile arrives.
+    void WhileMessageOpen(std::function<void(const Request&)> Handler) { FWhileMessageOpen = std::move(Handler); }
     const std::vector<Request>& Requests() const { return FRequests; }
     QStringList Texts() const;
     int Count(Kind kind) const;
@@ -108,6 +111,7 @@ private:
     bool Take(Answer& out);
     std::vector<Request> FRequests;
     std::deque<Answer> FAnswers;
+    std::function<void(const Request&)> FWhileMessageOpen;
 };
 
 // The service: one responder for the whole program.

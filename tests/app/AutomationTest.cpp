@@ -8,6 +8,7 @@
 #include "support/SpreadsheetPeer.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -252,6 +253,44 @@ TEST_F(AutomationTest, CallerLeavingTheBusReleasesItsObjects)
     EXPECT_TRUE(ProcessEventsUntil([&] { return Server->ObjectCount() == 0; }));
     // A plain run keeps going while its window is open.
     EXPECT_EQ(Quits, 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(AutomationTest, ABurstOfEventsThatFindTheDataGoneGivesOneMessage)
+{
+    TSpreadsheetPeer peer;
+    ASSERT_TRUE(peer.Started());
+    peer.AddTable(QStringLiteral("Book1"), 3, 4);
+    ASSERT_EQ(Object(QStringLiteral("Open"), {QVariant::fromValue(peer.Application())}).type(),
+              QDBusMessage::ReplyMessage);
+    // A workbook of the same name replaces the loaded one, whose ranges no
+    // longer answer: every change event now finds the data gone.
+    peer.Control(QStringLiteral("CloseWorkbook"), {QStringLiteral("Book1")});
+    peer.Control(QStringLiteral("AddWorkbook"), {QStringLiteral("Book1")});
+
+    const QString dataLost = QStringLiteral("The data is no longer available, exiting.");
+    QPointer<TQuorbelWindow> window(Window.release());
+    int shown = 0;
+    QDBusMessage closed, released;
+    // While the message is open the rest of the burst arrives, and the
+    // add-in, told to close, closes and lets go.
+    Responder->WhileMessageOpen([&](const TScriptedResponder::Request& Box) {
+        if (Box.text != dataLost || ++shown > 1)
+            return;
+        QCoreApplication::processEvents();
+        closed = Object(QStringLiteral("Close"));
+        released = Object(QStringLiteral("Release"));
+    });
+    peer.Control(QStringLiteral("Emit"), {QStringLiteral("SheetChange"), QStringLiteral("Book1"), 20});
+    EXPECT_TRUE(ProcessEventsUntil([&] { return Quits > 0; }));
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(closed.type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(released.type(), QDBusMessage::ReplyMessage);
+    EXPECT_TRUE(window.isNull());
+    delete window.data();
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "MainWindowFixture.h"
 
+#include "spreadsheet/SpreadsheetModel.h"
 #include "support/SpreadsheetPeer.h"
 
 #include <QDBusVariant>
@@ -114,21 +115,67 @@ TEST_F(SpreadsheetConnectionTest, LoadsTheSelectionAndFollowsItsWorkbookOnly)
     EXPECT_EQ(LiveObjects(), objectsBefore);
 }
 
+TEST_F(SpreadsheetConnectionTest, WholeColumnsAndAWholeSheetReadTheCellsInUse)
+{
+    const struct {
+        int Columns;
+    } cases[] = {{5}, {TSheetModel::MaxColumns}};
+    int book = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Columns);
+        const QString name = QStringLiteral("Book%1").arg(++book);
+        Peer->AddTable(name, 3, 4);
+        Peer->Control(QStringLiteral("Select"), {name, 1, 1, TSheetModel::MaxRows, c.Columns});
+        Window->OpenExcel(App);
+        EXPECT_TRUE(Messages().isEmpty());
+        ASSERT_EQ(Data().DimCount(), 3);
+        ASSERT_EQ(Data().PointCount(), 2);
+        EXPECT_EQ(Data().GetDimName(2), QStringLiteral("Dim 3"));
+        EXPECT_EQ(Data().GetValue(1, 2), 34.0);
+        EXPECT_EQ(ValueReads(name), ReadsPerLoad(3, 4));
+    }
+}
+
 TEST_F(SpreadsheetConnectionTest, ASelectionWithoutNamesKeepsTheTableAndClosesTheWindow)
 {
     Peer->AddTable(QStringLiteral("Book1"), 3, 4);
     Window->OpenExcel(App);
     ASSERT_EQ(Data().DimCount(), 3);
     // The close request keeps the window open, so each case finds the
-    // former table.
+    // former table. Each case has a 3 x 4 table of its own, then selects
+    // part of it or gets a wrong answer.
     const struct {
-        int Rows, Columns;
-    } cases[] = {{1, 1}, {1, 4}, {3, 1}};
+        int Top, Rows, Columns;
+        const char* Address = ""; // of a range that answers wrongly
+        const char* Member = "";
+        int Answer = 0;
+        int FarCell = 0; // a cell written at the sheet's bottom-right corner
+    } cases[] = {
+        {1, 1, 1},
+        {1, 1, 4},
+        {1, 3, 1},
+        {5, 3, 4}, // below every cell in use
+        {1, 3, 4, "B1:D1", "Rows.Count", -1},
+        {1, 3, 4, "A2:A3", "Columns.Count", 3},
+        {1, 3, 4, "B2:D3", "Rows.Count", 0},
+        // The whole sheet in use: far too many cells to hold.
+        {1, TSheetModel::MaxRows, TSheetModel::MaxColumns, "", "", 0, 1},
+    };
+    int book = 1;
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.Rows << " x " << c.Columns);
+        SCOPED_TRACE(testing::Message() << c.Rows << " x " << c.Columns << " " << c.Address << " " << c.Member);
+        const QString name = QStringLiteral("Book%1").arg(++book);
+        Peer->AddTable(name, 3, 4);
+        if (*c.Member)
+            Peer->Control(QStringLiteral("Misanswer"), {name, QString::fromLatin1(c.Address),
+                                                        QString::fromLatin1(c.Member),
+                                                        QVariant::fromValue(QDBusVariant(c.Answer))});
+        if (c.FarCell)
+            Peer->Control(QStringLiteral("SetCell"), {name, TSheetModel::MaxRows, TSheetModel::MaxColumns,
+                                                      QVariant::fromValue(QDBusVariant(1.0))});
         Responder->Clear();
         const int requests = CloseRequests;
-        Select(QStringLiteral("Book1"), c.Rows, c.Columns);
+        Peer->Control(QStringLiteral("Select"), {name, c.Top, 1, c.Rows, c.Columns});
         Window->OpenExcel(App);
         EXPECT_EQ(Messages().value(0), SelectionMessage); // then the upload notice
         EXPECT_EQ(CloseRequests, requests + 1);
@@ -216,4 +263,32 @@ TEST_F(SpreadsheetConnectionTest, ASecondOpenReplacesTheTableUnderAnOpenPlot)
     SettleEvents(QStringLiteral("Book2"));
     EXPECT_EQ(ValueReads(QStringLiteral("Book1")), formerReads);
     EXPECT_EQ(Settled(), 2 * ReadsPerLoad(4, 3));
+}
+
+TEST_F(SpreadsheetConnectionTest, EventsThatNameNoUsableSheetAreIgnored)
+{
+    Peer->AddTable(QStringLiteral("Book1"), 3, 4);
+    Window->OpenExcel(App);
+    Peer->AddTable(QStringLiteral("Book2"), 2, 2);
+    // A sheet whose workbook is a number.
+    Peer->Control(QStringLiteral("Misanswer"), {QStringLiteral("Book2"), QString(), QStringLiteral("Parent"),
+                                                QVariant::fromValue(QDBusVariant(5))});
+    const TDBusObjectRef references[] = {
+        {QDBusConnection::sessionBus().baseService(), QDBusObjectPath(QStringLiteral("/"))}, // this process
+        {QStringLiteral("org.freedesktop.DBus"), QDBusObjectPath(QStringLiteral("/org/freedesktop/DBus"))},
+        {QString(), QDBusObjectPath(QStringLiteral("/"))},
+        {QString(), QDBusObjectPath(QStringLiteral("/not/nil"))},
+    };
+    Responder->Clear();
+    const int reads = ValueReads(QStringLiteral("Book1"));
+    for (const char* signal : {"SheetChange", "SheetCalculate"}) {
+        for (const TDBusObjectRef& ref : references)
+            Peer->Control(QStringLiteral("EmitReference"), {QString::fromLatin1(signal), QVariant::fromValue(ref)});
+        Peer->Control(QStringLiteral("Emit"), {QString::fromLatin1(signal), QStringLiteral("Book2"), 20});
+    }
+    // The loaded workbook is still followed, once per event.
+    SettleEvents(QStringLiteral("Book1"));
+    EXPECT_EQ(Settled(), reads + ReadsPerLoad(3, 4));
+    EXPECT_EQ(Responder->Requests().size(), 0u) << Responder->Texts().join(u'|').toStdString();
+    EXPECT_EQ(Data().GetValue(1, 2), 34.0);
 }
