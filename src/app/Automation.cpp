@@ -48,6 +48,13 @@ void TQuorbelStandalone::Serve(std::function<void()> Body)
         Body();
         return;
     }
+    // Only a holder of a reference may call; the object is no concern of
+    // any other connection on the bus.
+    if (!FServer.HoldsReference(this, message().service())) {
+        sendErrorReply(QLatin1String(AutomationBus::ErrorName),
+                       QStringLiteral("The caller holds no reference to this object"));
+        return;
+    }
     auto run = [Body = std::move(Body), call = message(), bus = connection()] {
         QDBusMessage reply;
         try {
@@ -70,10 +77,14 @@ void TQuorbelStandalone::Serve(std::function<void()> Body)
 
 void TQuorbelStandalone::Open(const TDBusObjectRef& ExcelApp)
 {
-    // The reference counts one for us from here on, whatever happens next.
-    TDispatch app = RemoteDispatch(FServer.Bus(), ExcelApp);
+    // Nil is exactly ("", "/"); any other path without a bus name refers to
+    // nothing and must not pass for it.
+    const bool invalid = ExcelApp.IsNil() && ExcelApp.Path.path() != QLatin1String("/");
+    TDispatch app = invalid ? TDispatch() : RemoteDispatch(FServer.Bus(), ExcelApp);
     const TDBusObjectRef ref = ExcelApp;
-    Serve([this, app, ref] {
+    Serve([this, app, ref, invalid] {
+        if (invalid)
+            throw EOleError(QStringLiteral("Invalid object reference: %1 without a bus name").arg(ref.Path.path()));
         if (app.IsAssigned() && !IsSpreadsheetApplication(FServer.Bus(), ref))
             throw EOleError(QStringLiteral("No such interface supported: %1 is no spreadsheet application")
                                 .arg(ref.Path.path()));

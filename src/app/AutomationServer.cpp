@@ -195,6 +195,14 @@ void TAutomationServer::Release(TQuorbelStandalone* Object, const QString& Calle
     }
 }
 
+bool TAutomationServer::HoldsReference(const TQuorbelStandalone* Object, const QString& Caller) const
+{
+    for (const auto& [path, entry] : FObjects)
+        if (entry.Object.get() == Object)
+            return entry.References.contains(Caller);
+    return false;
+}
+
 void TAutomationServer::CallerLeft(const QString& Caller)
 {
     FWatcher->removeWatchedService(Caller);

@@ -64,6 +64,8 @@ public:
 
     // One reference of the caller to the object goes.
     void Release(TQuorbelStandalone* Object, const QString& Caller);
+    // Whether the caller (a unique bus name) holds a reference to the object.
+    bool HoldsReference(const TQuorbelStandalone* Object, const QString& Caller) const;
     // Called when the run would end: with live objects the user is asked
     // first. True: end it.
     bool MayEnd();

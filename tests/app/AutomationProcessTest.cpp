@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -106,6 +107,61 @@ TEST_F(AutomationProcessTest, AddInDrivesTheProgramStartedByTheBus)
     EXPECT_TRUE(ProcessEventsUntil([&] { return ended; }, 20000));
     EXPECT_EQ(onClose, 1);
     EXPECT_TRUE(ProcessEventsUntil([&] { return peer.Control(QStringLiteral("LiveObjects")).toInt() >= 0; }));
+}
+
+TEST_F(AutomationProcessTest, OnlyAHolderMayCallAndNilIsExact)
+{
+    TSpreadsheetPeer peer(Private.Address());
+    ASSERT_TRUE(peer.Started());
+    peer.AddTable(QStringLiteral("Book1"), 3, 4);
+    const QDBusMessage created = Call(Service, Factory, QStringLiteral("org.quorbel.ClassFactory"),
+                                      QStringLiteral("CreateObject"));
+    ASSERT_EQ(created.type(), QDBusMessage::ReplyMessage) << created.errorMessage().toStdString();
+    const QString program = created.service();
+    const QString object = created.arguments().constFirst().value<QDBusObjectPath>().path();
+
+    // Another connection on the bus, holding no reference, gets nowhere.
+    const QString strangerName = QStringLiteral("e2e-stranger");
+    QDBusConnection stranger = QDBusConnection::connectToBus(Private.Address(), strangerName);
+    const auto closeStranger = qScopeGuard([&] { QDBusConnection::disconnectFromBus(strangerName); });
+    const struct {
+        const char* Member;
+        QVariantList Args;
+    } members[] = {
+        {"Open", {QVariant::fromValue(peer.Application())}},
+        {"ToggleQuorMethod", {3}},
+        {"Close", {}},
+        {"Release", {}},
+    };
+    for (const auto& m : members) {
+        SCOPED_TRACE(m.Member);
+        QDBusMessage call = QDBusMessage::createMethodCall(program, object, ObjectInterface,
+                                                           QString::fromLatin1(m.Member));
+        call.setArguments(m.Args);
+        const QDBusMessage reply = stranger.call(call, QDBus::Block, 60000);
+        EXPECT_EQ(reply.type(), QDBusMessage::ErrorMessage);
+        EXPECT_EQ(reply.errorName(), QStringLiteral("org.quorbel.Error"));
+    }
+    EXPECT_EQ(peer.Control(QStringLiteral("ValueReads"), {QStringLiteral("Book1")}).toInt(), 0);
+
+    // Nil is ("", "/") and nothing else.
+    const QDBusMessage notNil = Call(program, object, ObjectInterface, QStringLiteral("Open"),
+                                     {QVariant::fromValue(TDBusObjectRef{QString(), QDBusObjectPath(QStringLiteral("/not/nil"))})});
+    EXPECT_EQ(notNil.type(), QDBusMessage::ErrorMessage);
+    EXPECT_EQ(notNil.errorName(), QStringLiteral("org.quorbel.Error"));
+    EXPECT_EQ(Call(program, object, ObjectInterface, QStringLiteral("Open"), {QVariant::fromValue(TDBusObjectRef{})})
+                  .type(),
+              QDBusMessage::ReplyMessage);
+
+    // The holder's object is whole: its window is there and its reference counts.
+    EXPECT_EQ(Call(program, object, ObjectInterface, QStringLiteral("ToggleQuorMethod"), {3}).type(),
+              QDBusMessage::ReplyMessage);
+    QDBusServiceWatcher gone(program, Private.Bus(), QDBusServiceWatcher::WatchForUnregistration);
+    bool ended = false;
+    QObject::connect(&gone, &QDBusServiceWatcher::serviceUnregistered, [&] { ended = true; });
+    EXPECT_EQ(Call(program, object, ObjectInterface, QStringLiteral("Close")).type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(Call(program, object, ObjectInterface, QStringLiteral("Release")).type(), QDBusMessage::ReplyMessage);
+    EXPECT_TRUE(ProcessEventsUntil([&] { return ended; }, 20000));
 }
 
 TEST_F(AutomationProcessTest, ProgramEndsWhenItsCallerLeavesTheBus)
