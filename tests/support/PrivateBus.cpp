@@ -7,6 +7,15 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+
+#include <sys/prctl.h>
+#include <sys/types.h>
+#include <unistd.h>
+
 namespace {
 
 bool WriteText(const QString& Name, const QString& Text)
@@ -27,9 +36,21 @@ TPrivateBus::~TPrivateBus()
         QDBusConnection::disconnectFromBus(FAddress);
     }
     if (FDaemon.state() != QProcess::NotRunning) {
-        FDaemon.terminate();
+        // The daemon leads a process group of its own, and the programs it
+        // started are in it: a test that failed half-way may have left one
+        // running, and all of them end with the bus.
+        const pid_t group = pid_t(FDaemon.processId());
+        ::kill(-group, SIGTERM);
+        if (!FDaemon.waitForFinished(5000))
+            ::kill(-group, SIGKILL);
         FDaemon.waitForFinished(5000);
+        // Whoever ignored the request goes now.
+        ::kill(-group, SIGKILL);
     }
+    // What the bus's programs said, for a test that failed.
+    QFile output(FHome.path() + QStringLiteral("/bus.log"));
+    if (testing::Test::HasFailure() && output.open(QIODevice::ReadOnly))
+        std::fputs(output.readAll().constData(), stderr);
 }
 
 QString TPrivateBus::Start(const QString& Program)
@@ -67,7 +88,16 @@ QString TPrivateBus::Start(const QString& Program)
         return QStringLiteral("cannot write the bus set-up");
 
     FDaemon.setProcessEnvironment(env);
-    FDaemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // The programs the daemon starts inherit its output: into a file, so that
+    // one left running holds no pipe of the test runner open.
+    FDaemon.setStandardOutputFile(home + QStringLiteral("/bus.log"));
+    FDaemon.setStandardErrorFile(home + QStringLiteral("/bus.log"), QIODevice::Append);
+    // A group of its own, ended as one; and should the test itself die, the
+    // bus goes with it, and with the bus the programs on it.
+    FDaemon.setChildProcessModifier([] {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    });
     FDaemon.start(QStringLiteral("dbus-daemon"),
                   {QStringLiteral("--nofork"), QStringLiteral("--config-file=") + home + QStringLiteral("/bus.conf")});
     if (!ProcessEventsUntil([&] { return QFile::exists(home + QStringLiteral("/bus")); }, 10000))

@@ -8,6 +8,10 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 
+#include <csignal>
+
+#include <sys/prctl.h>
+
 namespace {
 int NextPeer = 0;
 }
@@ -28,6 +32,9 @@ TSpreadsheetPeer::TSpreadsheetPeer(const QString& BusAddress)
                 .arg(QCoreApplication::applicationPid())
                 .arg(++NextPeer);
     FProcess.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // It shares the test runner's output: should the test die, the peer
+    // must not live on holding that open.
+    FProcess.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     FProcess.start(QStringLiteral(QUORBEL_SPREADSHEET_PEER), {QStringLiteral("--name"), FName});
     FStarted = ProcessEventsUntil([&] {
         return FProcess.state() == QProcess::Running &&
