@@ -112,6 +112,55 @@ void BM_LiveTrackingStep(benchmark::State& State)
 }
 BENCHMARK(BM_LiveTrackingStep)->Arg(20000)->Unit(benchmark::kMillisecond);
 
+// Five sliders, on the first five dimensions, each over nine tenths of its
+// range: most polylines carry five halos, up to six layers with the
+// selection. Goals: a full repaint and a live step each under 250 ms.
+class TFiveSliderBench : public TParallelBench {
+public:
+    explicit TFiveSliderBench(int Items)
+        : TParallelBench(Items)
+    {
+        TOtherActor writer;
+        Data.WriteTransaction(&writer, [&] {
+            for (int d = 0; d < 5; ++d) {
+                const double lo = Data.GetLBound(d);
+                const double span = Data.GetUBound(d) - lo;
+                Data.SetSliderLow(d, lo + span / 20);
+                Data.SetSliderHigh(d, lo + 19 * span / 20);
+                Data.SetSliderOff(d, false);
+            }
+        });
+        Repaint();
+    }
+
+private:
+    class TOtherActor : public TObject {};
+};
+
+void BM_ParallelRepaintFiveSliders(benchmark::State& State)
+{
+    TFiveSliderBench& bench = BenchOf<TFiveSliderBench>(int(State.range(0)));
+    ReportRepaint(State, [&] { bench.Repaint(); }, [&] { return bench.BareMilliseconds(); });
+}
+BENCHMARK(BM_ParallelRepaintFiveSliders)->Arg(20000)->Unit(benchmark::kMillisecond);
+
+void BM_LiveTrackingStepFiveSliders(benchmark::State& State)
+{
+    TFiveSliderBench& bench = BenchOf<TFiveSliderBench>(int(State.range(0)));
+    TGOEdit* editor = bench.Plot->Editor();
+    TGOParSlider* slider = bench.Plot->Sliders()[0];
+    slider->BeginDrag(0, dfLive);
+    int step = 1;
+    for (auto _ : State) {
+        slider->MoveBy(0, step);
+        slider->ShowDragFeedback(editor->Canvas(), dfLive);
+        editor->Repaint();
+        step = -step;
+    }
+    slider->EndDrag(0, dfLive);
+}
+BENCHMARK(BM_LiveTrackingStepFiveSliders)->Arg(20000)->Unit(benchmark::kMillisecond);
+
 // Four items on four dimensions, one of whose values, 1e8, lies far above
 // its dimension's bounds 0 to 10: its lines run millions of pixels off the
 // plot. A full repaint. Goal: under 5 ms.

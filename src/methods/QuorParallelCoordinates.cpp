@@ -7,6 +7,8 @@
 #include "methods/ScatterplotLayout.h"
 #include "platform/Exceptions.h"
 
+#include <QScopeGuard>
+
 #include <cmath>
 
 namespace {
@@ -582,6 +584,14 @@ TGraphicObject* TGOParEdit::CreateSelectionHandles(const TSelectionEntry* SelLis
     if (SelList && SelList->Next)
         return nullptr;
     return TGOEdit::CreateSelectionHandles(SelList);
+}
+
+void TGOParEdit::Paint()
+{
+    TCanvas& canvas = Canvas();
+    canvas.BeginBatch();
+    const auto drawn = qScopeGuard([&canvas] { canvas.EndBatch(); });
+    TGOEdit::Paint();
 }
 
 void TGOParEdit::DrawRubberBand(const TRect& R)

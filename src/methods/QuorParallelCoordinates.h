@@ -190,6 +190,11 @@ public:
     TSelectionList SelectInRect(TGraphicObject* AObjects, const TRect& R, bool Additive,
                                 TSelectionList SelList) override;
     bool BandTakes(TGraphicObject* Obj, const TRect& R) override;
+
+protected:
+    // The polylines, by the ten thousand with their halos, are drawn as one
+    // batch on several threads.
+    void Paint() override;
 };
 
 // ---- Plot --------------------------------------------------------------------------

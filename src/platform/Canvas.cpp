@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPicture>
 #include <QStringList>
+#include <QtGlobal>
 
 #include <algorithm>
 #include <climits>
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <iterator>
 #include <limits>
+#include <thread>
 #include <utility>
 
 // ---- Tools -------------------------------------------------------------------
@@ -73,8 +75,6 @@ const QFont& TFont::QtFont() const
 
 // ---- Pixel bounds ----------------------------------------------------------------
 
-namespace {
-
 // The smallest rectangle around pixels added rectangle by rectangle (both
 // corners inside). Figures are made of thousands of pieces: the bounds grow
 // by plain comparisons rather than by normalized unions.
@@ -97,6 +97,8 @@ private:
     int FRight = INT_MIN;
     int FBottom = INT_MIN;
 };
+
+namespace {
 
 // The region of rectangles that may overlap and run in any direction (a
 // line's vertical runs, crossing edges). QRegion::setRects takes only
@@ -302,8 +304,8 @@ int CeilToInt(double v)
 
 // Sets Count > 0 pixels from Run on. The runs of wide strokes are a few
 // pixels long and vary row by row, which a plain loop pays for in
-// mispredicted exits: up to eight pixels take two blocks of four that may
-// overlap.
+// mispredicted exits: up to sixteen pixels take two or four blocks of four
+// that may overlap.
 inline void FillRun(QRgb* Run, int Count, QRgb Pixel)
 {
     auto block = [Pixel](QRgb* at) {
@@ -318,6 +320,12 @@ inline void FillRun(QRgb* Run, int Count, QRgb Pixel)
         Run[Count - 1] = Pixel;
     } else if (Count <= 8) {
         block(Run);
+        block(Run + Count - 4);
+    } else if (Count <= 16) {
+        // The widest halos, and slanted strokes a little narrower.
+        block(Run);
+        block(Run + 4);
+        block(Run + Count - 8);
         block(Run + Count - 4);
     } else {
         std::fill(Run, Run + Count, Pixel);
@@ -352,6 +360,16 @@ void WalkLineInto(uchar* Bits, qsizetype Stride, const TPoint& A, const TPoint& 
         const auto offset = qsizetype((uint64_t(i) * slope + (uint64_t(1) << 31)) >> 32);
         *reinterpret_cast<QRgb*>(start + i * majorStep + offset * minorStep) = Pixel;
     }
+}
+
+// Where a wide stroke runs through a point: the pixel centre as the
+// one-pixel lines run, nudged right and down by a sixty-fourth, so that a
+// rim falling on pixel centres takes the pixels below and to the right, as
+// Qt's aliased fill does: even widths then put their extra pixel on the same
+// side.
+QPointF StrokeCentre(const TPoint& P)
+{
+    return {P.x + 0.5 + 1.0 / 64, P.y + 0.5 + 1.0 / 64};
 }
 
 // A closed box of device coordinates.
@@ -485,7 +503,8 @@ void CapsuleSpans(const QPointF& A, const QPointF& B, double Radius, const QRect
     const double dx = x1 - x0;
     const double dy = y1 - y0;
     const double length2 = dx * dx + dy * dy;
-    const double endRadius2 = std::pow(std::max(0.0, Radius - 1.0 / 20), 2);
+    const double endRadius = std::max(0.0, Radius - 1.0 / 20);
+    const double endRadius2 = endRadius * endRadius;
     // Within Radius of the segment's line: x0 + v * acrossSlope -/+ acrossHalf
     // at row offset v (dy != 0).
     const double acrossSlope = dy != 0 ? dx / dy : 0;
@@ -646,6 +665,7 @@ void TCanvas::Attach(QPaintDevice* Device, const QPoint& Origin)
 
 void TCanvas::Detach()
 {
+    EndBatch();
     if (FPainter) {
         FPainter->end();
         FPainter.reset();
@@ -708,6 +728,7 @@ void TCanvas::FillSpans(const TSpans& Spans, TColor Color, TPenMode Mode)
 {
     if (!Ready() || Spans.Rects().empty())
         return;
+    FlushBatch();
     FPainter->setCompositionMode(CompositionFor(Mode));
     FPainter->setPen(Qt::NoPen);
     FPainter->setBrush(ToQColor(Color));
@@ -773,6 +794,7 @@ void TCanvas::FillWithBrush(std::span<const QRect> DeviceRects, const QRect& Bou
     const TBrush& brush = FState.Brush;
     if (!Ready() || DeviceRects.empty() || brush.Style() == TBrushStyle::bsClear)
         return;
+    FlushBatch();
     // Solid copies onto a control's backing image, by the thousand in the
     // plots, skip the painter's per-rectangle set-up.
     if (Mode == TPenMode::pmCopy && brush.Style() != TBrushStyle::bsPattern
@@ -817,6 +839,7 @@ void TCanvas::StrokeWide(std::span<const TPoint> DevicePoints, bool Closed)
         if (polygon.size() < 2)
             return;
     }
+    FlushBatch();
     FPainter->setCompositionMode(CompositionFor(pen.Mode()));
     FPainter->setPen(QPen(ToQColor(pen.Color()), pen.Width(), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     FPainter->setBrush(Qt::NoBrush);
@@ -836,17 +859,29 @@ bool TCanvas::StrokeWideIntoImage(std::span<const TPoint> DevicePoints, bool Clo
     const TPen& pen = FState.Pen;
     const QRgb pixel = ToQColor(pen.Color()).rgb();
     const double radius = pen.Width() / 2.0;
-    uchar* const bits = target->Bits;
-    const qsizetype stride = target->Stride;
-    auto span = [=](int y, int left, int right) {
-        FillRun(reinterpret_cast<QRgb*>(bits + y * stride) + left, right - left + 1, pixel);
-    };
+    if (FBatching) {
+        Collect(*target, DevicePoints, pixel, radius, Closed);
+        return true;
+    }
     TPixelBounds bounds;
-    // Through the pixel centres as the one-pixel lines run, nudged right and
-    // down by a sixty-fourth, so that a rim falling on pixel centres takes
-    // the pixels below and to the right, as Qt's aliased fill does: even
-    // widths then put their extra pixel on the same side.
-    auto centre = [](const TPoint& p) { return QPointF(p.x + 0.5 + 1.0 / 64, p.y + 0.5 + 1.0 / 64); };
+    StrokeWideInto(*target, DevicePoints, pixel, radius, Closed, bounds);
+    if (!bounds.Empty())
+        Notify(bounds.Rect());
+    return true;
+}
+
+void TCanvas::StrokeWideInto(const TDirectImage& Target, std::span<const TPoint> DevicePoints, QRgb Pixel,
+                             double Radius, bool Closed, TPixelBounds& Bounds)
+{
+    uchar* const bits = Target.Bits;
+    const qsizetype stride = Target.Stride;
+    auto span = [=](int y, int left, int right) {
+        FillRun(reinterpret_cast<QRgb*>(bits + y * stride) + left, right - left + 1, Pixel);
+    };
+    const QRect& visible = Target.Visible;
+    // Segments wholly above or below the rows drawn on are passed over
+    // before any arithmetic: a band of a batch meets few of them.
+    const int reach = int(Radius) + 2;
     const size_t n = DevicePoints.size();
     const size_t segments = Closed && n > 2 ? n : n - 1;
     for (size_t i = 0; i < segments; ++i) {
@@ -854,12 +889,10 @@ bool TCanvas::StrokeWideIntoImage(std::span<const TPoint> DevicePoints, bool Clo
         const TPoint& b = DevicePoints[(i + 1) % n];
         // Qt strokes nothing for a segment without length, not even its
         // round ends.
-        if (a != b)
-            CapsuleSpans(centre(a), centre(b), radius, target->Visible, bounds, span);
+        if (a == b || std::max(a.y, b.y) + reach < visible.top() || std::min(a.y, b.y) - reach > visible.bottom())
+            continue;
+        CapsuleSpans(StrokeCentre(a), StrokeCentre(b), Radius, visible, Bounds, span);
     }
-    if (!bounds.Empty())
-        Notify(bounds.Rect());
-    return true;
 }
 
 // ---- Canvas: figures ------------------------------------------------------------
@@ -1086,8 +1119,21 @@ bool TCanvas::PolylineIntoImage(std::span<const TPoint> DevicePoints, TColor Col
     if (!target)
         return false;
     const QRgb value = ToQColor(Color).rgb();
-    const QRect& clip = target->Visible;
+    if (FBatching) {
+        Collect(*target, DevicePoints, value, 0, false);
+        return true;
+    }
     TPixelBounds bounds;
+    PolylineInto(*target, DevicePoints, value, bounds);
+    if (!bounds.Empty())
+        Notify(bounds.Rect());
+    return true;
+}
+
+void TCanvas::PolylineInto(const TDirectImage& Target, std::span<const TPoint> DevicePoints, QRgb Pixel,
+                           TPixelBounds& Bounds)
+{
+    const QRect& clip = Target.Visible;
     for (size_t i = 0; i + 1 < DevicePoints.size(); ++i) {
         const TPoint& a = DevicePoints[i];
         const TPoint& b = DevicePoints[i + 1];
@@ -1097,18 +1143,99 @@ bool TCanvas::PolylineIntoImage(std::span<const TPoint> DevicePoints, TColor Col
         if (inside && box.width() < kExactWalk && box.height() < kExactWalk) {
             // Wholly visible, as nearly every segment is: no test per pixel,
             // and the segment's box stands for the pixels it sets.
-            WalkLineInto(target->Bits, target->Stride, a, b, value);
-            bounds.Add(box);
+            WalkLineInto(Target.Bits, Target.Stride, a, b, Pixel);
+            Bounds.Add(box);
         } else if (clip.intersects(box)) {
-            WalkLinePixelsIn(clip, a.x, a.y, b.x, b.y, false, [&](int x, int y) {
-                target->Line(y)[x] = value;
-                bounds.Add(x, y, x, y);
+            const uchar* const bits = Target.Bits;
+            const qsizetype stride = Target.Stride;
+            TPixelBounds set;
+            WalkLinePixelsIn(clip, a.x, a.y, b.x, b.y, false, [&set, bits, stride, Pixel](int x, int y) {
+                reinterpret_cast<QRgb*>(const_cast<uchar*>(bits) + y * stride)[x] = Pixel;
+                set.Add(x, y, x, y);
             });
+            if (!set.Empty())
+                Bounds.Add(set.Rect());
         }
     }
+}
+
+// ---- Canvas: batches of polylines -------------------------------------------------
+
+void TCanvas::BeginBatch()
+{
+    FlushBatch();
+    FBatching = true;
+}
+
+void TCanvas::EndBatch()
+{
+    FlushBatch();
+    FBatching = false;
+}
+
+void TCanvas::Collect(const TDirectImage& Target, std::span<const TPoint> DevicePoints, QRgb Pixel, double Radius,
+                      bool Closed)
+{
+    FBatchTarget = Target;
+    FBatchStrokes.push_back({FBatchPoints.size(), DevicePoints.size(), Pixel, Radius, Closed, Target.Visible});
+    FBatchPoints.insert(FBatchPoints.end(), DevicePoints.begin(), DevicePoints.end());
+}
+
+void TCanvas::FlushBatch()
+{
+    if (FBatchStrokes.empty())
+        return;
+    const auto clear = qScopeGuard([this] {
+        FBatchStrokes.clear();
+        FBatchPoints.clear();
+    });
+    QRect area;
+    for (const TBatchStroke& stroke : FBatchStrokes)
+        area |= stroke.Visible;
+    if (area.isEmpty())
+        return;
+    // Each band draws every stroke in order, cut to its rows: a pixel sees
+    // the same writes in the same order as without bands.
+    constexpr int kMinBandRows = 16;
+    constexpr size_t kMinStrokesPerThread = 256;
+    const int threads = int(std::clamp<size_t>(
+        std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), FBatchStrokes.size() / kMinStrokesPerThread),
+        1, 8));
+    const int bands = std::max(1, std::min(threads, area.height() / kMinBandRows));
+    std::vector<TPixelBounds> drawn(static_cast<size_t>(bands));
+    auto drawBand = [&](int band) {
+        const int top = area.top() + area.height() * band / bands;
+        const int bottom = area.top() + area.height() * (band + 1) / bands;
+        const QRect rows(area.left(), top, area.width(), bottom - top);
+        TDirectImage target = FBatchTarget;
+        // Kept apart from the other bands' until the end: bounds next to
+        // each other in memory would bounce between the cores.
+        TPixelBounds bounds;
+        for (const TBatchStroke& stroke : FBatchStrokes) {
+            target.Visible = stroke.Visible & rows;
+            if (target.Visible.isEmpty())
+                continue;
+            const std::span<const TPoint> points(FBatchPoints.data() + stroke.First, stroke.Count);
+            if (stroke.Radius > 0)
+                StrokeWideInto(target, points, stroke.Pixel, stroke.Radius, stroke.Closed, bounds);
+            else
+                PolylineInto(target, points, stroke.Pixel, bounds);
+        }
+        drawn[size_t(band)] = bounds;
+    };
+    std::vector<std::thread> workers;
+    workers.reserve(size_t(bands - 1));
+    for (int band = 1; band < bands; ++band)
+        workers.emplace_back(drawBand, band);
+    drawBand(0);
+    for (std::thread& worker : workers)
+        worker.join();
+    TPixelBounds bounds;
+    for (const TPixelBounds& band : drawn)
+        if (!band.Empty())
+            bounds.Add(band.Rect());
     if (!bounds.Empty())
         Notify(bounds.Rect());
-    return true;
 }
 
 // ---- Canvas: text -------------------------------------------------------------
@@ -1117,6 +1244,7 @@ void TCanvas::DrawTextLine(const QPoint& DeviceOrigin, const QString& Text, bool
 {
     if (!Ready() || Text.isEmpty())
         return;
+    FlushBatch();
     const TFont& font = FState.Font;
     const QFont& qfont = font.QtFont();
     const QFontMetrics fm(qfont);
@@ -1318,6 +1446,7 @@ void TCanvas::Draw(int X, int Y, const QImage& Image)
 {
     if (!Ready() || Image.isNull())
         return;
+    FlushBatch();
     const TPoint at = LPtoDP(TPoint{X, Y});
     FPainter->setCompositionMode(QPainter::CompositionMode_SourceOver);
     FPainter->drawImage(ToQPoint(at), Image);

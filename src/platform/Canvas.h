@@ -19,6 +19,7 @@
 #include <vector>
 
 class QPaintDevice;
+class TPixelBounds;
 class QPainter;
 class QPicture;
 
@@ -318,6 +319,13 @@ public:
     void Polygon(std::span<const TPoint> Points);
     // Connected lines through the points; the last point's pixel is left out.
     void Polyline(std::span<const TPoint> Points);
+    // From BeginBatch to EndBatch the copy-mode polylines and wide strokes
+    // that go straight into an image's pixels are collected, and drawn at
+    // the end on several threads, each over a band of rows: the same pixels,
+    // since every band takes every figure in order. Any other drawing first
+    // draws what has been collected.
+    void BeginBatch();
+    void EndBatch();
 
     // ---- Text ----
     // The text's cell has its top-left corner at (X, Y) (turned with the font).
@@ -437,9 +445,26 @@ private:
     // fewer differing from Qt's on the rims. False when the device does not
     // allow it.
     bool StrokeWideIntoImage(std::span<const TPoint> DevicePoints, bool Closed);
+    static void StrokeWideInto(const TDirectImage& Target, std::span<const TPoint> DevicePoints, QRgb Pixel,
+                               double Radius, bool Closed, TPixelBounds& Bounds);
     // A one-pixel polyline in copy mode written into the device's pixels;
     // False when the device is not an image that allows it.
     bool PolylineIntoImage(std::span<const TPoint> DevicePoints, TColor Color);
+    static void PolylineInto(const TDirectImage& Target, std::span<const TPoint> DevicePoints, QRgb Pixel,
+                             TPixelBounds& Bounds);
+    // A stroke of a batch: its points, colour, half width (0: one pixel)
+    // and the pixels it may reach.
+    struct TBatchStroke {
+        size_t First;
+        size_t Count;
+        QRgb Pixel;
+        double Radius;
+        bool Closed;
+        QRect Visible;
+    };
+    void Collect(const TDirectImage& Target, std::span<const TPoint> DevicePoints, QRgb Pixel, double Radius,
+                 bool Closed);
+    void FlushBatch();
     void DrawTextLine(const QPoint& DeviceOrigin, const QString& Text, bool Turned);
     void Notify(const QRect& DeviceRect);
     // The device pixels that drawing can reach: the device narrowed by the
@@ -459,6 +484,10 @@ private:
     // thousand.
     std::vector<TPoint> FLinePoints;
     std::unique_ptr<TSpans> FLineSpans;
+    bool FBatching = false;
+    TDirectImage FBatchTarget;
+    std::vector<TBatchStroke> FBatchStrokes;
+    std::vector<TPoint> FBatchPoints;
 };
 
 // Plays a picture into a new RGB32 image of the given size on white, scaled

@@ -1097,3 +1097,50 @@ TEST(Canvas, ImageOfPartOfASurfaceGetsTheSurfacesPixelsThere)
         EXPECT_TRUE((changed - told).isEmpty()) << figure.Name;
     }
 }
+
+// A batch of polylines drawn on several threads, band by band, leaves the
+// pixels of the same polylines drawn one after the other, also where other
+// drawing comes in between and must stay under the later ones.
+TEST(Canvas, BatchOfPolylinesDrawsWhatDrawingThemInTurnDraws)
+{
+    std::mt19937 random(9);
+    std::uniform_int_distribution<int> x(-20, 220);
+    std::uniform_int_distribution<int> y(-20, 170);
+    std::uniform_int_distribution<int> width(1, 13);
+    std::uniform_int_distribution<uint32_t> color(0, 0xFFFFFF);
+    struct TLine {
+        std::vector<TPoint> Points;
+        TPen Pen;
+    };
+    std::vector<TLine> lines;
+    for (int i = 0; i < 2000; ++i) {
+        TLine line;
+        for (int k = 0; k < 4; ++k)
+            line.Points.push_back({x(random), y(random)});
+        line.Pen = TPen(color(random), TPenMode::pmCopy, TPenStyle::psSolid, width(random));
+        lines.push_back(std::move(line));
+    }
+    auto draw = [&](QImage& image, bool batched) {
+        TCanvas canvas(&image);
+        canvas.IntersectClipRect({5, 3, 190, 140});
+        if (batched)
+            canvas.BeginBatch();
+        for (size_t i = 0; i < lines.size(); ++i) {
+            canvas.SetPen(lines[i].Pen);
+            canvas.Polyline(lines[i].Points);
+            if (i == lines.size() / 2) {
+                canvas.SetPen(TPen(0x123456));
+                canvas.SetBrush(TBrush(0x654321));
+                canvas.Rectangle(20, 20, 150, 100);
+            }
+        }
+        if (batched)
+            canvas.EndBatch();
+    };
+    QImage inTurn = NoisyImage(200, 150, 13);
+    QImage batched = inTurn;
+    draw(inTurn, false);
+    draw(batched, true);
+    EXPECT_EQ(CountChanged(batched, inTurn), 0);
+    EXPECT_GT(CountChanged(batched, NoisyImage(200, 150, 13)), 10000);
+}
