@@ -99,9 +99,19 @@ int LabelIntervals(int Length, int Gap, int LabelHeight)
     return int(std::trunc(double(Length + Gap) / double(divisor))) - 1;
 }
 
-// A label at (X, Y) as it fits, or, when longer than its room across the
-// axis, clipped to Box: its beginning shows, never a tail that would read as
-// another number.
+// A label as it fits its room across the axis; a longer one shows as much
+// as fits followed by "...", so that a cut number never reads as another
+// one. Width is the label's width along its line.
+QString FitAxisLabel(const TCanvas& Canvas, const QString& Text, int& Width, int Room)
+{
+    if (Width <= Room)
+        return Text;
+    const QString shown = Canvas.ElideText(Text, Room);
+    Width = Canvas.TextWidth(shown);
+    return shown;
+}
+
+// A label at (X, Y), or clipped to Box where not even "..." fits its room.
 void DrawAxisLabel(TCanvas& Canvas, bool Clipped, const TRect& Box, int X, int Y, const QString& Text)
 {
     if (Clipped)
@@ -144,13 +154,15 @@ void DrawHorizontalAxis(TCanvas& Canvas, int Y, int X1, int X2, bool LabelsBelow
         // The first label right of its tick, the last left of it, those
         // between in proportion: all stay between X1 and X2.
         const int shift = RoundEven(double(extent.cy) * i / n);
-        const int across = std::min(extent.cx, LabelRoom);
+        int width = extent.cx;
+        const QString shown = FitAxisLabel(Canvas, text, width, LabelRoom);
+        const int across = std::min(width, LabelRoom);
         const int left = x - shift;
         const int start = LabelsBelow ? Y + tick + across : Y + tick;
-        DrawAxisLabel(Canvas, extent.cx > LabelRoom,
+        DrawAxisLabel(Canvas, width > LabelRoom,
                       LabelsBelow ? Rect(left, Y + tick, left + extent.cy, start + 1)
                                   : Rect(left, start - across, left + extent.cy, start + 1),
-                      left, start, text);
+                      left, start, shown);
     }
 }
 
@@ -184,11 +196,12 @@ void DrawVerticalAxis(TCanvas& Canvas, int X, int Y1, int Y2, bool LabelsRight, 
         }
         extent = FloatLabelExtent(Canvas, Lo + i * (Hi - Lo) / n, text);
         const int shift = RoundEven(double(extent.cy) * i / n);
-        const int across = std::min(extent.cx, LabelRoom);
+        int width = extent.cx;
+        const QString shown = FitAxisLabel(Canvas, text, width, LabelRoom);
+        const int across = std::min(width, LabelRoom);
         const int left = LabelsRight ? X + tick : X + tick - across;
         const int top = y - shift;
-        DrawAxisLabel(Canvas, extent.cx > LabelRoom, Rect(left, top, left + across, top + extent.cy), left, top,
-                      text);
+        DrawAxisLabel(Canvas, width > LabelRoom, Rect(left, top, left + across, top + extent.cy), left, top, shown);
     }
 }
 

@@ -48,8 +48,8 @@ void DashPixelProc(TDrawProcContainer& Container, TCanvas& Canvas, int X, int Y)
 // Hi at X2, with end ticks and as many inner ticks and labels as fit. The
 // labels are laid out for text that runs upward (a font turned by 90
 // degrees): their height lies along the axis. A label reaches at most
-// LabelRoom pixels across the axis from its tick; a longer one shows its
-// beginning, clipped there.
+// LabelRoom pixels across the axis from its tick; a longer one shows as
+// much as fits followed by "...".
 void DrawHorizontalAxis(TCanvas& Canvas, int Y, int X1, int X2, bool LabelsBelow, double Lo, double Hi,
                         const TPen& Pen, const TFont& Font, const TBrush& Brush, int Gap,
                         int LabelRoom = INT_MAX);

@@ -243,13 +243,13 @@ void TGOParAxis::Draw(TCanvas& Canvas)
 TSize TGOParAxis::DrawBoundLabel(TCanvas& Canvas, double Value, int Edge, bool Above)
 {
     // A label keeps to its axis's column, as the name does, and inside the
-    // editor. A longer one shows its beginning clipped to the column: a
-    // number cut short by "..." would read as a smaller one.
+    // editor. A longer one ends in "...", so that a cut number never reads
+    // as another one; where not even that fits, it is clipped to the column.
     const TParallelCoordinatesLayout& L = Layout();
-    const QString text = FloatLabelText(Value);
+    const int room = NameBoxSize.cx;
+    const QString text = Canvas.ElideText(FloatLabelText(Value), room);
     const TSize size = Canvas.TextExtent(text);
     const int top = Above ? Edge - size.cy : Edge;
-    const int room = NameBoxSize.cx;
     if (size.cx <= room) {
         Canvas.TextOut(L.TextBoxLeft(X, size.cx, size.cx), top, text);
         return size;
