@@ -1,18 +1,25 @@
 // Large tables in the real main window: the resident memory of the whole
 // program with the four plots open at 100,000 x 8 and 500,000 x 8 (items x
-// dimensions), with what each plot adds per data item; and the time to open
-// and paint each plot at 100,000 x 8.
+// dimensions), with what each plot adds per data item; the time to open
+// and paint each plot at 100,000 x 8; and a scroll step of the permutation
+// matrix there, with the size of its image.
 //
 // Resident memory only grows within a process (freed pages mostly stay with
 // the allocator), so run each memory case in a process of its own:
 //   bench_largetables --benchmark_filter='BM_Resident/100000/'
 //   bench_largetables --benchmark_filter='BM_Resident/500000/'
-//   bench_largetables --benchmark_filter='BM_OpenAndPaint'
+//   bench_largetables --benchmark_filter='BM_OpenAndPaint|BM_Scroll'
 // Goals: under 400 MB at 100,000 x 8, under 2 GB at 500,000 x 8, and each
 // plot open and painted in under a second at 100,000 x 8.
 #include "MainWindowBench.h"
 
+#include "methods/QuorPlotClient.h"
+
 #include <QImage>
+#include <QScrollArea>
+#include <QScrollBar>
+
+#include <algorithm>
 
 namespace {
 
@@ -70,6 +77,27 @@ void BM_OpenAndPaint(benchmark::State& State)
         benchmark::DoNotOptimize(shown.constBits());
     }
 }
+// The permutation matrix scrolled sideways by half its window while the
+// other plots stay open: what comes into view is painted.
+void BM_ScrollPermutationMatrix(benchmark::State& State)
+{
+    TMainWindowBench& bench = MainWindowBenchOf(kDims, 100000);
+    auto* plot = dynamic_cast<TQuorPlotClient*>(bench.Window->ClientManager->GetClient(QStringLiteral("PermutationMatrix")));
+    auto* scroll = plot ? plot->Form()->findChild<QScrollArea*>() : nullptr;
+    if (!scroll) {
+        State.SkipWithError("no scrolled permutation matrix");
+        return;
+    }
+    QScrollBar* bar = scroll->horizontalScrollBar();
+    const int step = std::max(1, scroll->viewport()->width() / 2);
+    for (auto _ : State) {
+        bar->setValue(bar->value() + step > bar->maximum() ? 0 : bar->value() + step);
+        TMainWindowBench::Settle();
+    }
+    State.counters["image_bytes"] = double(plot->Editor()->BackingImage().sizeInBytes());
+}
+BENCHMARK(BM_ScrollPermutationMatrix)->Unit(benchmark::kMillisecond);
+
 BENCHMARK(BM_OpenAndPaint)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
