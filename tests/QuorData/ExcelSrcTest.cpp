@@ -1,6 +1,5 @@
 #include "QuorData/QuorData.h"
 #include "QuorData/QuorDataSrcExcel.h"
-#include "QuorData/QuorDataSrcXML.h"
 #include "platform/Exceptions.h"
 #include "spreadsheet/SpreadsheetModel.h"
 #include "platform/DBusDispatch.h"
@@ -230,28 +229,6 @@ TEST(ExcelOleDataSrc, ValuesThatAreNotFiniteReadAsCellsWithoutANumber)
         EXPECT_EQ(data.GetValue(0, 0), -1.0);
         EXPECT_EQ(data.GetDimMin(0), -1.0);
         EXPECT_EQ(data.GetDimName(1), QString::fromLatin1(c.Text));
-    }
-}
-
-TEST(ExcelOleDataSrc, RangesWithoutCellsOrTooLargeForMemoryAreRefused)
-{
-    const struct {
-        const char* Member;
-        int Count;
-    } cases[] = {
-        {"Rows.Count", -1},
-        {"Columns.Count", 0},
-        // 2^28 cells and one row more.
-        {"Rows.Count", int((MaxTableCells / 4) + 1)},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Member);
-        Sheet s;
-        s.sheet->Misanswer(QStringLiteral("B2:E7"), QString::fromLatin1(c.Member), int32_t(c.Count));
-        TExcelOleDataSrc src;
-        EXPECT_THROW(src.SetRange(s.range), EOleError);
-        EXPECT_EQ(src.RowCount(), 0);
-        EXPECT_EQ(src.ColCount(), 0);
     }
 }
 

@@ -136,39 +136,3 @@ TEST(SpreadsheetModel, RefusalsAndBadCallsFail)
     EXPECT_THROW(r.Call(QStringLiteral("Rows")), EOleError);
     EXPECT_THROW(book.Get(QStringLiteral("Name")), EOleError);
 }
-
-TEST(SpreadsheetModel, UsedRangeAndIntersect)
-{
-    Workbook w;
-    const TDispatch app = w.app->AsDispatch();
-    auto used = [&] {
-        return Address(w.sheet->AsDispatch().Get(QStringLiteral("UsedRange")).AsDispatch(), false, false);
-    };
-    EXPECT_EQ(used(), QStringLiteral("A1"));
-    w.sheet->SetCell(3, 4, 1.0);
-    w.sheet->SetCell(5, 2, QStringLiteral("x"));
-    EXPECT_EQ(used(), QStringLiteral("B3:D5"));
-
-    const struct {
-        int Top, Left, Rows, Columns;
-        const char* Common; // empty: the ranges do not meet
-    } cases[] = {
-        {1, 1, TSheetModel::MaxRows, 3, "B3:C5"},                      // whole columns A:C
-        {1, 1, TSheetModel::MaxRows, TSheetModel::MaxColumns, "B3:D5"}, // the whole sheet
-        {4, 3, 1, 1, "C4"},
-        {6, 1, 2, 2, ""},
-    };
-    const TDispatch usedRange = w.sheet->AsDispatch().Get(QStringLiteral("UsedRange")).AsDispatch();
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Common);
-        const TDispatchValue common =
-            app.Call(QStringLiteral("Intersect"), {w.sheet->Range(c.Top, c.Left, c.Rows, c.Columns), usedRange});
-        if (*c.Common)
-            EXPECT_EQ(Address(common.AsDispatch(), false, false), QString::fromLatin1(c.Common));
-        else
-            EXPECT_TRUE(common.AsVariant().isEmpty());
-    }
-    const auto other = w.book->AddSheet(QStringLiteral("Sheet2"));
-    EXPECT_THROW(app.Call(QStringLiteral("Intersect"), {other->Range(1, 1, 2, 2), usedRange}), EOleError);
-    EXPECT_THROW(app.Call(QStringLiteral("Intersect"), {usedRange}), EOleError);
-}
