@@ -185,6 +185,8 @@ public:
     virtual void DrawRubberBand(const TRect& R);
     // Selects the selectable, compatible objects the band takes in; with
     // Additive a listed object leaves the list instead. Returns the list.
+    // Compatibility is SelectionCompatible's rule, asked of one listed
+    // object per class where the objects answer by class.
     virtual TSelectionList SelectInRect(TGraphicObject* AObjects, const TRect& R, bool Additive,
                                         TSelectionList SelList);
     // Whether the band between R's corners takes in Obj: by default when
