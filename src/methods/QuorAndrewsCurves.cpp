@@ -9,12 +9,11 @@
 #include <QPainter>
 #include <QRegion>
 #include <QScopeGuard>
-#include <QSemaphore>
-#include <QThreadPool>
 
 #include <algorithm>
 #include <exception>
 #include <optional>
+#include <thread>
 #include <utility>
 
 // ---- control -------------------------------------------------------------------------
@@ -244,7 +243,7 @@ bool TAndrewsCurves::DrawCurvesInBands(TCanvas& Canvas, const std::vector<int>& 
     // detach the image away from its painter.
     uchar* const bits = const_cast<uchar*>(image->constBits());
     const qsizetype stride = image->bytesPerLine();
-    const int threads = std::max(1, QThreadPool::globalInstance()->maxThreadCount());
+    const int threads = std::max(1, int(std::thread::hardware_concurrency()));
     // Bands of at least a few rows, so that a curve's setup is not repeated
     // for nothing.
     const int bands = std::min(threads, visible.height() / 8);
@@ -283,23 +282,21 @@ bool TAndrewsCurves::DrawCurvesInBands(TCanvas& Canvas, const std::vector<int>& 
     };
     // The calling thread draws the first band itself; a failure on another
     // thread is passed on here, as a failure of the drawing would be.
-    QSemaphore done;
     std::vector<std::exception_ptr> failures(static_cast<size_t>(bands));
-    for (int band = 1; band < bands; ++band)
-        QThreadPool::globalInstance()->start([&, band] {
-            try {
-                drawBand(band);
-            } catch (...) {
-                failures[size_t(band)] = std::current_exception();
-            }
-            done.release();
-        });
-    try {
-        drawBand(0);
-    } catch (...) {
-        failures[0] = std::current_exception();
+    const auto drawCaught = [&](int Band) {
+        try {
+            drawBand(Band);
+        } catch (...) {
+            failures[size_t(Band)] = std::current_exception();
+        }
+    };
+    {
+        std::vector<std::jthread> helpers;
+        helpers.reserve(size_t(bands - 1));
+        for (int band = 1; band < bands; ++band)
+            helpers.emplace_back(drawCaught, band);
+        drawCaught(0);
     }
-    done.acquire(bands - 1);
     for (const std::exception_ptr& failure : failures)
         if (failure)
             std::rethrow_exception(failure);
