@@ -1220,10 +1220,16 @@ void TGOEdit::MoveSelection(TSelectionEntry* SelList, uint32_t AKind)
     TPoint last = MousePos;
     TCanvas& canvas = Canvas();
     BeginLiveDrag(SelList, AKind);
-    while (LeftButtonDown()) {
-        if (!MouseMovedSince(5))
+    for (;;) {
+        // Movement that came in with the release is taken as a last step:
+        // the objects end where the button went up.
+        const bool held = LeftButtonDown();
+        if (held && !MouseMovedSince(5))
             continue;
-        DrainMovement();
+        if (held)
+            DrainMovement();
+        else if (MousePos == last)
+            break;
         const int dx = MousePos.x - last.x;
         const int dy = MousePos.y - last.y;
         last = MousePos;
@@ -1231,6 +1237,9 @@ void TGOEdit::MoveSelection(TSelectionEntry* SelList, uint32_t AKind)
             e->Object->HideDragFeedback(canvas, dfLive);
             e->Object->MoveBy(dx, dy);
         }
+        // After the release the end of the drag paints the final state.
+        if (!held)
+            break;
         Update();
         ShowLiveFeedback(SelList);
     }
@@ -1244,16 +1253,22 @@ void TGOEdit::ResizeSelection(TSelectionEntry* SelList, uint32_t AKind)
     bool shiftBefore = ShiftKeyDown();
     TCanvas& canvas = Canvas();
     BeginLiveDrag(SelList, AKind);
-    while (LeftButtonDown()) {
+    for (;;) {
+        // As in MoveSelection, movement that came in with the release is
+        // a last step.
+        const bool held = LeftButtonDown();
         const bool shiftNow = ShiftKeyDown();
-        const bool moved = MouseMovedSince(5);
+        const bool moved = held ? MouseMovedSince(5) : MousePos != last;
+        if (!held && !moved)
+            break;
         // A change of the Shift key alone re-applies the sizes.
         if (!moved && shiftNow == shiftBefore)
             continue;
         int dx = 0;
         int dy = 0;
         if (moved) {
-            DrainMovement();
+            if (held)
+                DrainMovement();
             dx = MousePos.x - last.x;
             dy = MousePos.y - last.y;
             last = MousePos;
@@ -1315,6 +1330,8 @@ void TGOEdit::ResizeSelection(TSelectionEntry* SelList, uint32_t AKind)
             o->MoveBy(left - o->Bounds.Left, top - o->Bounds.Top);
             o->ResizeBy((right - left) - width, (bottom - top) - height);
         }
+        if (!held)
+            break;
         Update();
         ShowLiveFeedback(SelList);
     }

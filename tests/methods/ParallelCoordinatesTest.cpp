@@ -3,10 +3,12 @@
 #include "ObjectEditor/StockObjects.h"
 #include "methods/QuorParallelCoordinates.h"
 #include "platform/Exceptions.h"
+#include "platform/MouseQueue.h"
 #include "support/Gestures.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
+#include <QMouseEvent>
 #include <QPointer>
 
 #include <gtest/gtest.h>
@@ -14,6 +16,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <memory>
 
 namespace {
 
@@ -535,6 +538,52 @@ TEST_F(ParallelCoordinatesTest, SliderPushedUpStopsAtTheTopAndTracksLive)
     EXPECT_FALSE(Plot->NeedsRebuild || Plot->NeedsLayout);
     Paint();
     EXPECT_EQ(Pixel(AxisX(0) + (AxisX(1) - AxisX(0)) / 4, Y(0, 5) - 2), qRgb(255, 255, 255));
+}
+
+// The program was busy when the last moves and the release came: they
+// arrive together, in one poll of the drag loop or another. The slider
+// still ends where the button went up, written live and then on release.
+TEST_F(ParallelCoordinatesTest, SliderEndsAtTheReleaseThatCameWithTheLastMoves)
+{
+    Open();
+    Listen(&Watch);
+    const QPoint start(AxisX(0) - 6, Y(0, 4));
+    TGOEdit* edit = Edit();
+    auto event = [edit](QEvent::Type type, QPoint pos) {
+        const QPointF at(pos);
+        return std::make_unique<QMouseEvent>(type, at, at, QPointF(edit->mapToGlobal(pos)), Qt::LeftButton,
+                                             type == QEvent::MouseMove ? Qt::LeftButton : Qt::NoButton,
+                                             Qt::NoModifier);
+    };
+    // Late moves of different counts after different pauses meet the polls
+    // at different points.
+    for (int pause = 100; pause < 110; ++pause)
+    for (int late = 1; late <= 3; ++late) {
+        SCOPED_TRACE(QStringLiteral("%1 late after %2").arg(late).arg(pause).toStdString());
+        Other.Write([](TData& d) { d.SetSliderLow(0, 2), d.SetSliderHigh(0, 6), d.SetSliderOff(0, false); });
+        Paint();
+        const TGOParSlider* s = Slider(0);
+        const double high = s->HighY;
+        Watch.SliderOff.clear();
+        HoverGesture(edit, start);
+        TGesture(edit)
+            .Paced(pause)
+            .MoveTo(start + QPoint(0, -1))
+            .MoveTo(start + QPoint(0, -10))
+            .Then([&] {
+                for (int i = 1; i <= late; ++i)
+                    MouseQueue::Enqueue(edit, event(QEvent::MouseMove, start + QPoint(0, -10 - 20 * i / late)));
+                MouseQueue::Enqueue(edit, event(QEvent::MouseButtonRelease, start + QPoint(0, -30)));
+            })
+            .Press(start);
+        // The first move made the press a drag; the bar follows from there.
+        EXPECT_EQ(s->HighY, std::nearbyint(high) - 29);
+        const TRect& r = L().PlotRect;
+        EXPECT_NEAR(T.Data.GetSliderHigh(0), (r.Bottom - s->HighY) * 10 / (r.Bottom - r.Top), 1e-9);
+        EXPECT_FALSE(T.Data.GetSliderOff(0));
+        EXPECT_GE(Watch.SliderOff.size(), 2u);
+        EXPECT_EQ(MouseQueue::QueuedMouseEvents(), 0);
+    }
 }
 
 TEST_F(ParallelCoordinatesTest, LowerEndDraggedAboveTheUpperEndSwapsThem)
