@@ -338,6 +338,7 @@ inline void FillRun(QRgb* Run, int Count, QRgb Pixel)
 // with the slope rounded up, which is exact for lines shorter than
 // kExactWalk, so that no pixel waits for the error term of the one before.
 constexpr int kExactWalk = 46000;
+constexpr int kShortWalk = 24;
 
 constexpr int kFarPixels = 1 << 24;
 
@@ -354,8 +355,21 @@ void WalkLineInto(uchar* Bits, qsizetype Stride, const TPoint& A, const TPoint& 
     const qsizetype minorStep = xMajor ? stepY : stepX;
     if (major == 0)
         return;
-    const uint64_t slope = ((uint64_t(minor) << 32) + uint64_t(major) - 1) / uint64_t(major);
     uchar* const start = Bits + A.y * Stride + A.x * qsizetype(sizeof(QRgb));
+    if (major <= kShortWalk) {
+        // A curve's short pieces: the division below would cost more than
+        // stepping the error term.
+        uchar* at = start;
+        int err = 2 * minor - major;
+        for (int i = 0; i < major; ++i) {
+            *reinterpret_cast<QRgb*>(at) = Pixel;
+            const bool stepMinor = err >= 0;
+            at += majorStep + (stepMinor ? minorStep : 0);
+            err += 2 * minor - (stepMinor ? 2 * major : 0);
+        }
+        return;
+    }
+    const uint64_t slope = ((uint64_t(minor) << 32) + uint64_t(major) - 1) / uint64_t(major);
     for (int i = 0; i < major; ++i) {
         const auto offset = qsizetype((uint64_t(i) * slope + (uint64_t(1) << 31)) >> 32);
         *reinterpret_cast<QRgb*>(start + i * majorStep + offset * minorStep) = Pixel;
@@ -1137,15 +1151,20 @@ void TCanvas::PolylineInto(const TDirectImage& Target, std::span<const TPoint> D
     for (size_t i = 0; i + 1 < DevicePoints.size(); ++i) {
         const TPoint& a = DevicePoints[i];
         const TPoint& b = DevicePoints[i + 1];
-        const QRect box(QPoint(std::min(a.x, b.x), std::min(a.y, b.y)), QPoint(std::max(a.x, b.x), std::max(a.y, b.y)));
-        const bool inside = clip.left() <= box.left() && box.right() <= clip.right() && clip.top() <= box.top()
-                         && box.bottom() <= clip.bottom();
-        if (inside && box.width() < kExactWalk && box.height() < kExactWalk) {
+        const int left = std::min(a.x, b.x);
+        const int right = std::max(a.x, b.x);
+        const int top = std::min(a.y, b.y);
+        const int bottom = std::max(a.y, b.y);
+        // Plain comparisons: a curve has thousands of pieces per band.
+        if (right < clip.left() || left > clip.right() || bottom < clip.top() || top > clip.bottom())
+            continue;
+        const bool inside = clip.left() <= left && right <= clip.right() && clip.top() <= top && bottom <= clip.bottom();
+        if (inside && right - left < kExactWalk && bottom - top < kExactWalk) {
             // Wholly visible, as nearly every segment is: no test per pixel,
             // and the segment's box stands for the pixels it sets.
             WalkLineInto(Target.Bits, Target.Stride, a, b, Pixel);
-            Bounds.Add(box);
-        } else if (clip.intersects(box)) {
+            Bounds.Add(left, top, right, bottom);
+        } else {
             const uchar* const bits = Target.Bits;
             const qsizetype stride = Target.Stride;
             TPixelBounds set;
