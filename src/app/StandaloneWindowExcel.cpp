@@ -113,8 +113,12 @@ bool TQuorbelWindow::CreateExcelSources(std::unique_ptr<TDataSrc>& Values, std::
         PointNames = std::move(pointNames);
         return true;
     } catch (const std::exception&) {
+        // The box runs the event loop, where the automation's Close may
+        // destroy this window.
+        const QPointer<TQuorbelWindow> self(this);
         ShowMessage(SelectionMessage);
-        close();
+        if (self)
+            close();
         return false;
     }
 }

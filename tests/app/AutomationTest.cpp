@@ -259,6 +259,25 @@ TEST_F(AutomationTest, CallerLeavingTheBusReleasesItsObjects)
 
 namespace {
 
+TEST_F(AutomationTest, CloseWhileTheSelectionMessageIsOpen)
+{
+    TSpreadsheetPeer peer;
+    ASSERT_TRUE(peer.Started());
+    peer.AddTable(QStringLiteral("Book1"), 1, 1);
+    QPointer<TQuorbelWindow> window(Window.release());
+    QDBusMessage closed;
+    Responder->WhileMessageOpen([&](const TScriptedResponder::Request&) {
+        if (closed.type() == QDBusMessage::InvalidMessage)
+            closed = Object(QStringLiteral("Close"));
+    });
+    EXPECT_EQ(Object(QStringLiteral("Open"), {QVariant::fromValue(peer.Application())}).type(),
+              QDBusMessage::ReplyMessage);
+    EXPECT_EQ(closed.type(), QDBusMessage::ReplyMessage);
+    EXPECT_TRUE(window.isNull());
+    EXPECT_EQ(Messages().size(), 1);
+    delete window.data();
+}
+
 TEST_F(AutomationTest, ABurstOfEventsThatFindTheDataGoneGivesOneMessage)
 {
     TSpreadsheetPeer peer;
