@@ -80,7 +80,7 @@ void TQuorbelStandalone::Open(const TDBusObjectRef& ExcelApp)
     // Nil is exactly ("", "/"); any other path without a bus name refers to
     // nothing and must not pass for it.
     const bool invalid = ExcelApp.IsNil() && ExcelApp.Path.path() != QLatin1String("/");
-    TDispatch app = invalid ? TDispatch() : RemoteDispatch(FServer.Bus(), ExcelApp);
+    TDispatch app = invalid ? TDispatch() : BorrowedDispatch(FServer.Bus(), ExcelApp);
     const TDBusObjectRef ref = ExcelApp;
     Serve([this, app, ref, invalid] {
         if (invalid)

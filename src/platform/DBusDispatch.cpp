@@ -61,12 +61,15 @@ QVariant Special(uchar Kind)
 }
 
 // The remote side of a dispatch: every call is one Invoke on the peer's
-// object, and the object is released once when the last copy goes.
+// object, and a received object is released once when the last copy goes.
 class TDBusAutomationObject : public IAutomationObject {
 public:
-    TDBusAutomationObject(const QDBusConnection& Bus, const TDBusObjectRef& Ref) : FBus(Bus), FRef(Ref) {}
+    TDBusAutomationObject(const QDBusConnection& Bus, const TDBusObjectRef& Ref, bool Releases)
+        : FBus(Bus), FRef(Ref), FReleases(Releases) {}
     ~TDBusAutomationObject() override
     {
+        if (!FReleases)
+            return;
         // Fire and forget: a peer that has gone needs no release.
         QDBusMessage release = QDBusMessage::createMethodCall(FRef.Service, FRef.Path.path(),
                                                               QLatin1String(Interface), QStringLiteral("Release"));
@@ -133,6 +136,7 @@ private:
 
     QDBusConnection FBus;
     TDBusObjectRef FRef;
+    bool FReleases;
 };
 
 TDispatchValue DecodeSpecial(uchar Kind)
@@ -231,7 +235,14 @@ TDispatch RemoteDispatch(const QDBusConnection& Bus, const TDBusObjectRef& Ref)
 {
     if (Ref.IsNil())
         return TDispatch();
-    return TDispatch(std::make_shared<TDBusAutomationObject>(Bus, Ref));
+    return TDispatch(std::make_shared<TDBusAutomationObject>(Bus, Ref, true));
+}
+
+TDispatch BorrowedDispatch(const QDBusConnection& Bus, const TDBusObjectRef& Ref)
+{
+    if (Ref.IsNil())
+        return TDispatch();
+    return TDispatch(std::make_shared<TDBusAutomationObject>(Bus, Ref, false));
 }
 
 TImportObject RemoteImporter(const QDBusConnection& Bus)

@@ -67,6 +67,9 @@ TDispatchValue DecodeAutomationValue(const QVariant& Value, const TImportObject&
 // received counts one reference at the peer: the last copy of the
 // TDispatch that holds it releases it.
 TDispatch RemoteDispatch(const QDBusConnection& Bus, const TDBusObjectRef& Ref);
+// The object of another process handed to us as an argument: it stays the
+// passer's, so no copy ever releases it.
+TDispatch BorrowedDispatch(const QDBusConnection& Bus, const TDBusObjectRef& Ref);
 // The importer for references received from the bus: each becomes a remote
 // dispatch; the nil reference an unassigned one.
 TImportObject RemoteImporter(const QDBusConnection& Bus);

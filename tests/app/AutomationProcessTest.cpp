@@ -107,6 +107,8 @@ TEST_F(AutomationProcessTest, AddInDrivesTheProgramStartedByTheBus)
     EXPECT_TRUE(ProcessEventsUntil([&] { return ended; }, 20000));
     EXPECT_EQ(onClose, 1);
     EXPECT_TRUE(ProcessEventsUntil([&] { return peer.Control(QStringLiteral("LiveObjects")).toInt() >= 0; }));
+    // The application handed over with Open stays the add-in's: never released.
+    EXPECT_EQ(peer.Control(QStringLiteral("ApplicationReleases")).toInt(), 0);
 }
 
 TEST_F(AutomationProcessTest, OnlyAHolderMayCallAndNilIsExact)

@@ -13,6 +13,8 @@
 //   Calculate(s Workbook)                  SheetCalculate(sheet)
 //   CloseWorkbook(s Workbook)              WorkbookBeforeClose(workbook), then closed
 //   LiveObjects() -> i                     exported objects not yet released
+//   ApplicationReleases() -> i             releases of the application object, which is
+//                                          never handed out counted
 //   ValueReads(s Workbook) -> i            cell reads asked of the workbook's first sheet
 //   RefuseReadAt(s Workbook, i Row, i Column)  reads of that cell fail
 //   ExitAfterReads(s Workbook, i Count)    the peer ends abruptly, as a crash would, once
@@ -151,6 +153,8 @@ private:
     QDBusMessage Automation(const QDBusMessage& Message)
     {
         if (Message.member() == QLatin1String("Release")) {
+            if (Message.path() == ApplicationPath)
+                ++FApplicationReleases;
             const auto found = FObjects.find(Message.path());
             if (found != FObjects.end() && --found->second.References <= 0) {
                 FPaths.erase(found->second.Object.Object().get());
@@ -264,6 +268,8 @@ private:
                 DecodeAutomationValue(a[3], [this](const TDBusObjectRef& Ref) { return Import(Ref); }));
         } else if (member == QLatin1String("LiveObjects") && a.isEmpty()) {
             return Message.createReply(static_cast<int>(FObjects.size()));
+        } else if (member == QLatin1String("ApplicationReleases") && a.isEmpty()) {
+            return Message.createReply(FApplicationReleases);
         } else {
             throw EOleError(QStringLiteral("Unknown control %1(%2)").arg(member, Message.signature()));
         }
@@ -280,6 +286,7 @@ private:
     int FNextId = 0;
     std::shared_ptr<TSheetModel> FExitSheet;
     int FExitAfterReads = 0;
+    int FApplicationReleases = 0;
 };
 
 } // namespace
