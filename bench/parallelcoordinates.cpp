@@ -98,11 +98,10 @@ BENCHMARK(BM_ParallelRepaint)->Arg(1000)->Arg(10000)->Arg(20000)->Unit(benchmark
 // One mouse step of a slider drag with live tracking: the slider moves a
 // pixel (up and down in turn), writes its values with the notice, every
 // client hears of it, and the whole plot repaints.
-void BM_LiveTrackingStep(benchmark::State& State)
+void LiveTrackingSteps(benchmark::State& State, TParallelBench& Bench)
 {
-    TParallelBench& bench = BenchOf<TParallelBench>(int(State.range(0)));
-    TGOEdit* editor = bench.Plot->Editor();
-    TGOParSlider* slider = bench.Plot->Sliders()[0];
+    TGOEdit* editor = Bench.Plot->Editor();
+    TGOParSlider* slider = Bench.Plot->Sliders()[0];
     slider->BeginDrag(0, dfLive);
     int step = 1;
     for (auto _ : State) {
@@ -112,6 +111,11 @@ void BM_LiveTrackingStep(benchmark::State& State)
         step = -step;
     }
     slider->EndDrag(0, dfLive);
+}
+
+void BM_LiveTrackingStep(benchmark::State& State)
+{
+    LiveTrackingSteps(State, BenchOf<TParallelBench>(int(State.range(0))));
 }
 BENCHMARK(BM_LiveTrackingStep)->Arg(20000)->Unit(benchmark::kMillisecond);
 
@@ -149,18 +153,7 @@ BENCHMARK(BM_ParallelRepaintFiveSliders)->Arg(20000)->Unit(benchmark::kMilliseco
 
 void BM_LiveTrackingStepFiveSliders(benchmark::State& State)
 {
-    TFiveSliderBench& bench = BenchOf<TFiveSliderBench>(int(State.range(0)));
-    TGOEdit* editor = bench.Plot->Editor();
-    TGOParSlider* slider = bench.Plot->Sliders()[0];
-    slider->BeginDrag(0, dfLive);
-    int step = 1;
-    for (auto _ : State) {
-        slider->MoveBy(0, step);
-        slider->ShowDragFeedback(editor->Canvas(), dfLive);
-        editor->Repaint();
-        step = -step;
-    }
-    slider->EndDrag(0, dfLive);
+    LiveTrackingSteps(State, BenchOf<TFiveSliderBench>(int(State.range(0))));
 }
 BENCHMARK(BM_LiveTrackingStepFiveSliders)->Arg(20000)->Unit(benchmark::kMillisecond);
 

@@ -48,6 +48,19 @@ protected:
         return pending.reply();
     }
 
+    // Close and Release from the holder: the last reference gone, the
+    // program started by the bus ends.
+    void CloseAndRelease(const QString& Program, const QString& Object)
+    {
+        QDBusServiceWatcher gone(Program, Private.Bus(), QDBusServiceWatcher::WatchForUnregistration);
+        bool ended = false;
+        QObject::connect(&gone, &QDBusServiceWatcher::serviceUnregistered, [&] { ended = true; });
+        EXPECT_EQ(Call(Program, Object, ObjectInterface, QStringLiteral("Close")).type(), QDBusMessage::ReplyMessage);
+        EXPECT_EQ(Call(Program, Object, ObjectInterface, QStringLiteral("Release")).type(),
+                  QDBusMessage::ReplyMessage);
+        EXPECT_TRUE(ProcessEventsUntil([&] { return ended; }, 20000));
+    }
+
     TPrivateBus Private;
 };
 
@@ -98,13 +111,7 @@ TEST_F(AutomationProcessTest, AddInDrivesTheProgramStartedByTheBus)
     peer.Control(QStringLiteral("CloseWorkbook"), {QStringLiteral("Book1")});
     EXPECT_TRUE(ProcessEventsUntil([&] { return onClose == 1; }));
 
-    QDBusServiceWatcher gone(program, Private.Bus(), QDBusServiceWatcher::WatchForUnregistration);
-    bool ended = false;
-    QObject::connect(&gone, &QDBusServiceWatcher::serviceUnregistered, [&] { ended = true; });
-    EXPECT_EQ(Call(program, object, ObjectInterface, QStringLiteral("Close")).type(), QDBusMessage::ReplyMessage);
-    EXPECT_EQ(Call(program, object, ObjectInterface, QStringLiteral("Release")).type(), QDBusMessage::ReplyMessage);
-    // The last reference gone, the program started by the bus ends.
-    EXPECT_TRUE(ProcessEventsUntil([&] { return ended; }, 20000));
+    CloseAndRelease(program, object);
     EXPECT_EQ(onClose, 1);
     EXPECT_TRUE(ProcessEventsUntil([&] { return peer.Control(QStringLiteral("LiveObjects")).toInt() >= 0; }));
     // The application handed over with Open stays the add-in's: never released.
@@ -158,12 +165,7 @@ TEST_F(AutomationProcessTest, OnlyAHolderMayCallAndNilIsExact)
     // The holder's object is whole: its window is there and its reference counts.
     EXPECT_EQ(Call(program, object, ObjectInterface, QStringLiteral("ToggleQuorMethod"), {3}).type(),
               QDBusMessage::ReplyMessage);
-    QDBusServiceWatcher gone(program, Private.Bus(), QDBusServiceWatcher::WatchForUnregistration);
-    bool ended = false;
-    QObject::connect(&gone, &QDBusServiceWatcher::serviceUnregistered, [&] { ended = true; });
-    EXPECT_EQ(Call(program, object, ObjectInterface, QStringLiteral("Close")).type(), QDBusMessage::ReplyMessage);
-    EXPECT_EQ(Call(program, object, ObjectInterface, QStringLiteral("Release")).type(), QDBusMessage::ReplyMessage);
-    EXPECT_TRUE(ProcessEventsUntil([&] { return ended; }, 20000));
+    CloseAndRelease(program, object);
 }
 
 TEST_F(AutomationProcessTest, ProgramEndsWhenItsCallerLeavesTheBus)
