@@ -80,8 +80,14 @@ float TAndrewsSampling::Value(int S, std::span<const float> X) const
 
 void TAndrewsSampling::Points(std::span<const float> X, std::vector<TPoint>& Points) const
 {
-    const int count = PointCount();
-    Points.resize(size_t(count));
-    for (int s = 0; s < count; ++s)
-        Points[size_t(s)] = Point(FX[size_t(s)], RoundToPixel(Value(s, X) * FYScale) + FCentreY);
+    Points.resize(size_t(PointCount()));
+    this->Points(X, 0, std::span<TPoint>(Points));
+}
+
+void TAndrewsSampling::Points(std::span<const float> X, int First, std::span<TPoint> Points) const
+{
+    for (size_t k = 0; k < Points.size(); ++k) {
+        const int s = First + int(k);
+        Points[k] = Point(FX[size_t(s)], RoundToPixel(Value(s, X) * FYScale) + FCentreY);
+    }
 }

@@ -59,6 +59,10 @@ public:
     // The curve's N + 1 pixel points: (round(t HalfWidth / pi) + centre x,
     // round(f YScale) + centre y).
     void Points(std::span<const float> X, std::vector<TPoint>& Points) const;
+    // Samples First, First + 1, ... of the curve, as many as Points holds.
+    void Points(std::span<const float> X, int First, std::span<TPoint> Points) const;
+    // The pixel column of every sample, never decreasing.
+    std::span<const int> Columns() const { return FX; }
 
 private:
     std::vector<int> FX;

@@ -222,7 +222,7 @@ bool TAndrewsCurves::DrawCurvesInBands(TCanvas& Canvas, const std::vector<int>& 
     if (int(Items.size()) < BandedCurvesFrom)
         return false;
     // A 32-bit image drawn on without transform, mapping or opacity, under
-    // no clip or a rectangular one: bands of it are drawn on canvases of
+    // no clip or a rectangular one: strips of it are drawn on canvases of
     // their own.
     auto* image = dynamic_cast<QImage*>(Canvas.Device());
     QPainter* painter = Canvas.Painter();
@@ -244,10 +244,10 @@ bool TAndrewsCurves::DrawCurvesInBands(TCanvas& Canvas, const std::vector<int>& 
     uchar* const bits = const_cast<uchar*>(image->constBits());
     const qsizetype stride = image->bytesPerLine();
     const int threads = std::max(1, int(std::thread::hardware_concurrency()));
-    // Bands of at least a few rows, so that a curve's setup is not repeated
-    // for nothing.
-    const int bands = std::min(threads, visible.height() / 8);
-    if (bands < 2)
+    // Strips of at least a few columns, so that a curve's setup is not
+    // repeated for nothing.
+    const int strips = std::min(threads, visible.width() / 8);
+    if (strips < 2)
         return false;
     // Everything read from the data object is read here, on this thread,
     // into flat arrays: curve k's coefficients and layers start at its offsets.
@@ -263,38 +263,54 @@ bool TAndrewsCurves::DrawCurvesInBands(TCanvas& Canvas, const std::vector<int>& 
         layers.insert(layers.end(), FCurve.Layers.begin(), FCurve.Layers.end());
     }
     starts.emplace_back(coefficients.size(), layers.size());
-    const auto drawBand = [&](int Band) {
-        const int top = visible.top() + visible.height() * Band / bands;
-        const int bottom = visible.top() + visible.height() * (Band + 1) / bands;
-        // The band's rows of the same pixels, drawn on in the device's
+    // A curve's sample columns never decrease, so a strip of columns needs
+    // only the samples whose pieces, widest pen included, reach into it:
+    // each curve is sampled about once over all the strips, where bands of
+    // rows would each sample it whole.
+    size_t mostLayers = 1;
+    for (size_t k = 0; k + 1 < starts.size(); ++k)
+        mostLayers = std::max(mostLayers, starts[k + 1].second - starts[k].second);
+    const int reach = (RingWidth * int(mostLayers - 1) + 1) / 2 + 2;
+    const std::span<const int> columns = FSampling.Columns();
+    const auto drawStrip = [&](int Strip) {
+        const int left = visible.left() + visible.width() * Strip / strips;
+        const int right = visible.left() + visible.width() * (Strip + 1) / strips - 1;
+        // The last sample left of the strip's reach and the first right of it.
+        const auto from = std::lower_bound(columns.begin(), columns.end(), left - reach);
+        const auto to = std::upper_bound(columns.begin(), columns.end(), right + reach);
+        const int first = int(std::max(from - columns.begin() - 1, std::ptrdiff_t(0)));
+        const int last = int(std::min(to - columns.begin(), std::ptrdiff_t(columns.size()) - 1));
+        if (last <= first)
+            return;
+        // The strip's columns of the same pixels, drawn on in the device's
         // coordinates from where it stands.
-        QImage rows(bits + top * stride + visible.left() * qsizetype(sizeof(QRgb)), visible.width(), bottom - top,
-                    stride, QImage::Format_RGB32);
+        QImage pixels(bits + visible.top() * stride + left * qsizetype(sizeof(QRgb)), right - left + 1,
+                      visible.height(), stride, QImage::Format_RGB32);
         TCanvas canvas;
-        canvas.Attach(&rows, QPoint(visible.left(), top));
-        std::vector<TPoint> points;
+        canvas.Attach(&pixels, QPoint(left, visible.top()));
+        std::vector<TPoint> points(size_t(last - first + 1));
         for (size_t k = 0; k + 1 < starts.size(); ++k) {
             const auto [c0, l0] = starts[k];
             const auto [c1, l1] = starts[k + 1];
-            StrokeCurve(canvas, std::span<const float>(coefficients).subspan(c0, c1 - c0),
-                        std::span<const TColor>(layers).subspan(l0, l1 - l0), points);
+            FSampling.Points(std::span<const float>(coefficients).subspan(c0, c1 - c0), first, points);
+            StrokeCurve(canvas, points, std::span<const TColor>(layers).subspan(l0, l1 - l0));
         }
     };
-    // The calling thread draws the first band itself; a failure on another
+    // The calling thread draws the first strip itself; a failure on another
     // thread is passed on here, as a failure of the drawing would be.
-    std::vector<std::exception_ptr> failures(static_cast<size_t>(bands));
-    const auto drawCaught = [&](int Band) {
+    std::vector<std::exception_ptr> failures(static_cast<size_t>(strips));
+    const auto drawCaught = [&](int Strip) {
         try {
-            drawBand(Band);
+            drawStrip(Strip);
         } catch (...) {
-            failures[size_t(Band)] = std::current_exception();
+            failures[size_t(Strip)] = std::current_exception();
         }
     };
     {
         std::vector<std::jthread> helpers;
-        helpers.reserve(size_t(bands - 1));
-        for (int band = 1; band < bands; ++band)
-            helpers.emplace_back(drawCaught, band);
+        helpers.reserve(size_t(strips - 1));
+        for (int strip = 1; strip < strips; ++strip)
+            helpers.emplace_back(drawCaught, strip);
         drawCaught(0);
     }
     for (const std::exception_ptr& failure : failures)
@@ -333,8 +349,10 @@ void TAndrewsCurves::DrawTAxis(TCanvas& Canvas)
 
 void TAndrewsCurves::DrawCurve(TCanvas& Canvas, int Item, TGOEParts Parts)
 {
-    if (ReadCurve(Item, Parts, FCurve))
-        StrokeCurve(Canvas, FCurve.Coefficients, FCurve.Layers, FPoints);
+    if (!ReadCurve(Item, Parts, FCurve))
+        return;
+    FSampling.Points(FCurve.Coefficients, FPoints);
+    StrokeCurve(Canvas, FPoints, FCurve.Layers);
 }
 
 bool TAndrewsCurves::ReadCurve(int Item, TGOEParts Parts, TCurveData& Curve) const
@@ -347,10 +365,9 @@ bool TAndrewsCurves::ReadCurve(int Item, TGOEParts Parts, TCurveData& Curve) con
     return true;
 }
 
-void TAndrewsCurves::StrokeCurve(TCanvas& Canvas, std::span<const float> Coefficients,
-                                 std::span<const TColor> Layers, std::vector<TPoint>& Points) const
+void TAndrewsCurves::StrokeCurve(TCanvas& Canvas, std::span<const TPoint> Points,
+                                 std::span<const TColor> Layers) const
 {
-    FSampling.Points(Coefficients, Points);
     TPen pen = CurvePen;
     // Outermost first, so that each inner layer lies on the wider one before.
     for (int layer = int(Layers.size()) - 1; layer >= 0; --layer) {

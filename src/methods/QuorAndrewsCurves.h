@@ -78,7 +78,7 @@ public:
     TGOEParts ScreenParts = AllGOEParts;
 
     // From this many curves on, a paint into the control's own image draws
-    // them in horizontal bands of it, one band per thread, each band every
+    // them in vertical strips of it, one strip per thread, each strip every
     // curve clipped to itself: the same pixels, sooner.
     int BandedCurvesFrom = 2000;
 
@@ -111,11 +111,10 @@ private:
     };
     // False for a hidden item, which draws nothing.
     bool ReadCurve(int Item, TGOEParts Parts, TCurveData& Curve) const;
-    // Samples and strokes a curve read before; touches nothing shared, so
-    // that bands of one image can be drawn on several threads.
-    void StrokeCurve(TCanvas& Canvas, std::span<const float> Coefficients, std::span<const TColor> Layers,
-                     std::vector<TPoint>& Points) const;
-    // The curves of Items in their order, read here and drawn in bands of
+    // Strokes a curve sampled before with its colour layers; touches nothing
+    // shared, so that strips of one image can be drawn on several threads.
+    void StrokeCurve(TCanvas& Canvas, std::span<const TPoint> Points, std::span<const TColor> Layers) const;
+    // The curves of Items in their order, read here and drawn in strips of
     // the canvas's image on several threads; false, drawing nothing, where
     // that cannot be done.
     bool DrawCurvesInBands(TCanvas& Canvas, const std::vector<int>& Items, TGOEParts Parts);

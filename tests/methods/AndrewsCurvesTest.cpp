@@ -254,7 +254,7 @@ TEST_F(AndrewsCurvesBandsTest, CurvesDrawnInBandsAreThePixelsDrawnInOne)
             D.SetPointSelected(i, true);
     });
     Open();
-    // Sizes whose height the bands divide unevenly.
+    // Sizes whose width the strips divide unevenly.
     for (const QSize size : {QSize(320, 200), QSize(301, 157)}) {
         SizeControl(size.width(), size.height());
         Plot->BandedCurvesFrom = INT_MAX;
