@@ -410,7 +410,7 @@ void TGOParSlider::PositionToValues()
     }
     LowValue = low;
     HighValue = high;
-    if (!Owner->LiveTracking)
+    if (!Owner->LiveTracking || FQuietStep)
         return;
     // Every step of the drag reaches the other clients at once; the notice
     // tells them that more steps follow.
@@ -537,13 +537,23 @@ void TGOParSlider::ResizeBy(int /*DW*/, int DH)
     CalcBounds();
 }
 
-void TGOParSlider::BeginDrag(uint32_t /*Kind*/, TDragFeedback /*Style*/)
+void TGOParSlider::BeginDrag(uint32_t Kind, TDragFeedback /*Style*/)
 {
+    const auto* editor = dynamic_cast<const TGOParEdit*>(Owner->Editor());
+    FLeadDY = editor && Kind == gokMoveFrame ? editor->MousePos.y - editor->PressPos.y : 0;
     SetDragging(true);
 }
 
 void TGOParSlider::EndDrag(uint32_t /*Kind*/, TDragFeedback /*Style*/)
 {
+    if (FLeadDY != 0) {
+        FQuietStep = true;
+        const auto written = qScopeGuard([this] {
+            FQuietStep = false;
+            FLeadDY = 0;
+        });
+        MoveBy(0, FLeadDY);
+    }
     SetDragging(false);
     if (Parked)
         Park();
@@ -577,6 +587,12 @@ QString TGOParSlider::GetCaption() const
 TGOParEdit::TGOParEdit(QWidget* Owner)
     : TGOEdit(Owner)
 {
+}
+
+void TGOParEdit::LeftMouseDown(TShiftState Shift, const TPoint& Pt)
+{
+    PressPos = Pt;
+    TGOEdit::LeftMouseDown(Shift, Pt);
 }
 
 TGraphicObject* TGOParEdit::CreateSelectionHandles(const TSelectionEntry* SelList)

@@ -175,6 +175,13 @@ public:
 private:
     bool Frozen() const;
     void ReadValues();
+
+    // The motion that made the press a drag, which the editor does not
+    // pass on: the release applies it, so that the bar ends where the mouse
+    // let go.
+    int FLeadDY = 0;
+    // Set while that last step runs: the release writes its values.
+    bool FQuietStep = false;
 };
 
 // ---- Editor ------------------------------------------------------------------------
@@ -191,7 +198,11 @@ public:
                                 TSelectionList SelList) override;
     bool BandTakes(TGraphicObject* Obj, const TRect& R) override;
 
+    // Where the left press being handled went down.
+    TPoint PressPos;
+
 protected:
+    void LeftMouseDown(TShiftState Shift, const TPoint& Pt) override;
     // The polylines, by the ten thousand with their halos, are drawn as one
     // batch on several threads.
     void Paint() override;

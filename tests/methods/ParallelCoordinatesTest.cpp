@@ -576,14 +576,31 @@ TEST_F(ParallelCoordinatesTest, SliderEndsAtTheReleaseThatCameWithTheLastMoves)
                 MouseQueue::Enqueue(edit, event(QEvent::MouseButtonRelease, start + QPoint(0, -30)));
             })
             .Press(start);
-        // The first move made the press a drag; the bar follows from there.
-        EXPECT_EQ(s->HighY, std::nearbyint(high) - 29);
+        // The move that made the press a drag counts too.
+        EXPECT_EQ(s->HighY, std::nearbyint(high) - 30);
         const TRect& r = L().PlotRect;
         EXPECT_NEAR(T.Data.GetSliderHigh(0), (r.Bottom - s->HighY) * 10 / (r.Bottom - r.Top), 1e-9);
         EXPECT_FALSE(T.Data.GetSliderOff(0));
         EXPECT_GE(Watch.SliderOff.size(), 2u);
         EXPECT_EQ(MouseQueue::QueuedMouseEvents(), 0);
     }
+}
+
+// A quick drag: the one move that makes the press a drag comes with the
+// release. The bar still goes the whole way, and the release writes it.
+TEST_F(ParallelCoordinatesTest, QuickSliderDragEndsWhereTheButtonWentUp)
+{
+    Open();
+    Other.Write([](TData& d) { d.SetSliderLow(0, 2), d.SetSliderHigh(0, 6), d.SetSliderOff(0, false); });
+    Paint();
+    const TGOParSlider* s = Slider(0);
+    const double high = s->HighY;
+    const QPoint start(AxisX(0) - 6, Y(0, 4));
+    HoverGesture(Edit(), start);
+    TGesture(Edit()).Paced().MoveTo(start + QPoint(0, -4)).Release(start + QPoint(0, -4)).Press(start);
+    EXPECT_EQ(s->HighY, std::nearbyint(high) - 4);
+    const TRect& r = L().PlotRect;
+    EXPECT_NEAR(T.Data.GetSliderHigh(0), (r.Bottom - s->HighY) * 10 / (r.Bottom - r.Top), 1e-9);
 }
 
 TEST_F(ParallelCoordinatesTest, LowerEndDraggedAboveTheUpperEndSwapsThem)
@@ -627,8 +644,8 @@ TEST_F(ParallelCoordinatesTest, SliderReleasedBelowTheAxisParksAndSwitchesOff)
     EXPECT_FALSE(T.Data.GetSliderOff(0));
     EXPECT_EQ(s, Slider(0));
     EXPECT_FALSE(s->Parked);
-    EXPECT_EQ(s->HighY, L().PlotRect.Bottom - 29);
-    EXPECT_NEAR(T.Data.GetSliderHigh(0), 29.0 * 10 / (L().PlotRect.Bottom - L().PlotRect.Top), 1e-9);
+    EXPECT_EQ(s->HighY, L().PlotRect.Bottom - 30);
+    EXPECT_NEAR(T.Data.GetSliderHigh(0), 30.0 * 10 / (L().PlotRect.Bottom - L().PlotRect.Top), 1e-9);
 }
 
 TEST_F(ParallelCoordinatesTest, WithoutLiveTrackingTheSliderWritesOnlyOnRelease)
@@ -660,7 +677,8 @@ TEST_F(ParallelCoordinatesTest, WithoutLiveTrackingTheSliderWritesOnlyOnRelease)
     EXPECT_TRUE(Watch.SliderOff.empty());
     EXPECT_EQ(Notices.Deliveries, 1);
     EXPECT_GT(T.Data.GetSliderHigh(0), 6);
-    EXPECT_EQ(s->HighY, barHigh);
+    // The release adds the move that made the press a drag.
+    EXPECT_EQ(s->HighY, barHigh - 1);
 }
 
 TEST_F(ParallelCoordinatesTest, HoverNamesWhatLiesUnderTheMouse)
