@@ -1223,12 +1223,15 @@ void TGOEdit::MoveSelection(TSelectionEntry* SelList, uint32_t AKind)
     for (;;) {
         // Movement that came in with the release is taken as a last step:
         // the objects end where the button went up.
-        const bool held = LeftButtonDown();
+        bool held = LeftButtonDown();
         if (held && !MouseMovedSince(5))
             continue;
-        if (held)
+        if (held) {
             DrainMovement();
-        else if (MousePos == last)
+            // A release drained with the movement ends the drag here: no
+            // step for a position that the release writes anyway.
+            held = ButtonDown[mbLeft];
+        } else if (MousePos == last)
             break;
         const int dx = MousePos.x - last.x;
         const int dy = MousePos.y - last.y;

@@ -410,7 +410,9 @@ void TGOParSlider::PositionToValues()
     }
     LowValue = low;
     HighValue = high;
-    if (!Owner->LiveTracking || FQuietStep)
+    // A step taken once the button is up is the release's: its write ends
+    // the drag, so no notice of more steps goes out.
+    if (!Owner->LiveTracking || FQuietStep || !Owner->Editor()->ButtonDown[mbLeft])
         return;
     // Every step of the drag reaches the other clients at once; the notice
     // tells them that more steps follow.
