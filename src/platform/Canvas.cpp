@@ -376,6 +376,37 @@ void WalkLineInto(uchar* Bits, qsizetype Stride, const TPoint& A, const TPoint& 
     }
 }
 
+// WalkLineInto's steps First to Last only, for a line shorter than
+// kExactWalk whose pixels at those steps lie in the image: the same
+// pixels as WalkLinePixelsIn's for the clip that gave the steps.
+void WalkLineStepsInto(uchar* Bits, qsizetype Stride, const TPoint& A, const TPoint& B, int First, int Last,
+                       QRgb Pixel)
+{
+    const int dx = std::abs(B.x - A.x);
+    const int dy = std::abs(B.y - A.y);
+    const int sx = B.x < A.x ? -1 : 1;
+    const int sy = B.y < A.y ? -1 : 1;
+    const bool xMajor = dx >= dy;
+    const int major = xMajor ? dx : dy;
+    const int minor = xMajor ? dy : dx;
+    if (major == 0)
+        return;
+    const uint64_t slope = ((uint64_t(minor) << 32) + uint64_t(major) - 1) / uint64_t(major);
+    const auto offsetAt = [slope](int i) { return int((uint64_t(i) * slope + (uint64_t(1) << 31)) >> 32); };
+    // Addressed from the first pixel set, which lies in the image.
+    const int firstOffset = offsetAt(First);
+    const int x0 = A.x + (xMajor ? First : firstOffset) * sx;
+    const int y0 = A.y + (xMajor ? firstOffset : First) * sy;
+    uchar* const first = Bits + qsizetype(y0) * Stride + qsizetype(x0) * qsizetype(sizeof(QRgb));
+    const qsizetype stepX = sx * qsizetype(sizeof(QRgb));
+    const qsizetype stepY = sy * Stride;
+    const qsizetype majorStep = xMajor ? stepX : stepY;
+    const qsizetype minorStep = xMajor ? stepY : stepX;
+    for (int i = First; i <= Last; ++i)
+        *reinterpret_cast<QRgb*>(first + qsizetype(i - First) * majorStep
+                                 + qsizetype(offsetAt(i) - firstOffset) * minorStep) = Pixel;
+}
+
 // Where a wide stroke runs through a point: the pixel centre as the
 // one-pixel lines run, nudged right and down by a sixty-fourth, so that a
 // rim falling on pixel centres takes the pixels below and to the right, as
@@ -1164,6 +1195,16 @@ void TCanvas::PolylineInto(const TDirectImage& Target, std::span<const TPoint> D
             // and the segment's box stands for the pixels it sets.
             WalkLineInto(Target.Bits, Target.Stride, a, b, Pixel);
             Bounds.Add(left, top, right, bottom);
+        } else if (right - left < kExactWalk && bottom - top < kExactWalk) {
+            // Partly visible, as most pieces are in a band of rows: only the
+            // visible steps, and the visible part of the box for bounds.
+            int64_t first = 0;
+            int64_t last = 0;
+            if (!ClipLineWalk(clip, a.x, a.y, b.x, b.y, false, first, last))
+                continue;
+            WalkLineStepsInto(Target.Bits, Target.Stride, a, b, int(first), int(last), Pixel);
+            Bounds.Add(std::max(left, clip.left()), std::max(top, clip.top()), std::min(right, clip.right()),
+                       std::min(bottom, clip.bottom()));
         } else {
             const uchar* const bits = Target.Bits;
             const qsizetype stride = Target.Stride;

@@ -178,18 +178,15 @@ void WalkLinePixels(int X1, int Y1, int X2, int Y2, bool WithEnd, Visit visit)
         visit(x, y);
 }
 
-// WalkLinePixels restricted to the pixels inside Clip, in the same order:
-// the first and last steps that can land inside are found in closed form
-// (the minor offset after i steps is floor((2 minor i + major) / (2 major)))
-// and only the steps between them are walked, so a line running far off the
-// device costs what its visible part costs.
-template <typename Visit>
-void WalkLinePixelsIn(const QRect& Clip, int X1, int Y1, int X2, int Y2, bool WithEnd, Visit visit)
+// The first and last steps of the walk from (X1, Y1) to (X2, Y2) that land
+// inside Clip; false when none does.
+inline bool ClipLineWalk(const QRect& Clip, int X1, int Y1, int X2, int Y2, bool WithEnd, int64_t& First,
+                         int64_t& Last)
 {
     // Products of two coordinate differences need more than 64 bits.
     __extension__ using TWide = __int128;
     if (Clip.isEmpty())
-        return;
+        return false;
     const int64_t dx = std::abs(int64_t(X2) - X1);
     const int64_t dy = std::abs(int64_t(Y2) - Y1);
     const int sx = X1 > X2 ? -1 : 1;
@@ -218,7 +215,7 @@ void WalkLinePixelsIn(const QRect& Clip, int X1, int Y1, int X2, int Y2, bool Wi
     else
         range(X1, sx, Clip.left(), Clip.right(), lo, hi);
     if (lo > minor || hi < 0)
-        return;
+        return false;
     if (minor != 0) {
         const TWide m2 = TWide(2) * minor;
         if (lo > 0)
@@ -226,8 +223,31 @@ void WalkLinePixelsIn(const QRect& Clip, int X1, int Y1, int X2, int Y2, bool Wi
         if (hi < minor)
             last = std::min(last, int64_t((TWide(2) * major * (hi + 1) - major + m2 - 1) / m2) - 1);
     }
-    if (first > last)
+    First = first;
+    Last = last;
+    return first <= last;
+}
+
+// WalkLinePixels restricted to the pixels inside Clip, in the same order:
+// the first and last steps that can land inside are found in closed form
+// (the minor offset after i steps is floor((2 minor i + major) / (2 major)))
+// and only the steps between them are walked, so a line running far off the
+// device costs what its visible part costs.
+template <typename Visit>
+void WalkLinePixelsIn(const QRect& Clip, int X1, int Y1, int X2, int Y2, bool WithEnd, Visit visit)
+{
+    __extension__ using TWide = __int128;
+    int64_t first = 0;
+    int64_t last = 0;
+    if (!ClipLineWalk(Clip, X1, Y1, X2, Y2, WithEnd, first, last))
         return;
+    const int64_t dx = std::abs(int64_t(X2) - X1);
+    const int64_t dy = std::abs(int64_t(Y2) - Y1);
+    const int sx = X1 > X2 ? -1 : 1;
+    const int sy = Y1 > Y2 ? -1 : 1;
+    const bool xMajor = dx >= dy;
+    const int64_t major = xMajor ? dx : dy;
+    const int64_t minor = xMajor ? dy : dx;
     const int64_t offset = major == 0 ? 0 : int64_t((TWide(2) * minor * first + major) / (TWide(2) * major));
     int64_t err = int64_t(TWide(2) * minor - major + TWide(2) * minor * first - TWide(2) * major * offset);
     int x = int(X1 + (xMajor ? first * sx : offset * sx));

@@ -992,6 +992,7 @@ TEST(Canvas, WalkCutToARectangleKeepsTheWholeWalksPixelsInside)
     std::mt19937 random(5);
     std::uniform_int_distribution<int> coordinate(-150, 250);
     const QRect clip(3, 7, 90, 60);
+    QImage image(100, 70, QImage::Format_RGB32);
     for (int round = 0; round < 4000; ++round) {
         const int x1 = coordinate(random);
         const int y1 = coordinate(random);
@@ -1006,6 +1007,23 @@ TEST(Canvas, WalkCutToARectangleKeepsTheWholeWalksPixelsInside)
         std::vector<QPoint> cut;
         WalkLinePixelsIn(clip, x1, y1, x2, y2, withEnd, [&](int x, int y) { cut.emplace_back(x, y); });
         ASSERT_EQ(cut, whole) << x1 << "," << y1 << " to " << x2 << "," << y2;
+        if (withEnd)
+            continue;
+        // A one-pixel polyline written straight into an image under that
+        // clip sets those pixels and no others.
+        image.fill(Qt::white);
+        {
+            TCanvas canvas(&image);
+            canvas.IntersectClipRect(ToTRect(clip));
+            canvas.SetPen(TPen(0x000000));
+            const TPoint line[] = {{x1, y1}, {x2, y2}};
+            canvas.Polyline(line);
+        }
+        QImage expected(image.size(), QImage::Format_RGB32);
+        expected.fill(Qt::white);
+        for (const QPoint& p : whole)
+            expected.setPixel(p, qRgb(0, 0, 0));
+        ASSERT_EQ(CountChanged(image, expected), 0) << x1 << "," << y1 << " to " << x2 << "," << y2;
     }
 }
 
