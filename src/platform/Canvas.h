@@ -178,6 +178,22 @@ void WalkLinePixels(int X1, int Y1, int X2, int Y2, bool WithEnd, Visit visit)
         visit(x, y);
 }
 
+// The steps of the walk from (X1, Y1) to (X2, Y2): the direction along each
+// axis, which axis is the major one, and the steps along it and across it.
+struct TLineWalkSteps {
+    int Sx, Sy;
+    bool XMajor;
+    int64_t Major, Minor;
+};
+
+inline TLineWalkSteps LineWalkSteps(int X1, int Y1, int X2, int Y2)
+{
+    const int64_t dx = std::abs(int64_t(X2) - X1);
+    const int64_t dy = std::abs(int64_t(Y2) - Y1);
+    const bool xMajor = dx >= dy;
+    return {X1 > X2 ? -1 : 1, Y1 > Y2 ? -1 : 1, xMajor, xMajor ? dx : dy, xMajor ? dy : dx};
+}
+
 // The first and last steps of the walk from (X1, Y1) to (X2, Y2) that land
 // inside Clip; false when none does.
 inline bool ClipLineWalk(const QRect& Clip, int X1, int Y1, int X2, int Y2, bool WithEnd, int64_t& First,
@@ -187,13 +203,7 @@ inline bool ClipLineWalk(const QRect& Clip, int X1, int Y1, int X2, int Y2, bool
     __extension__ using TWide = __int128;
     if (Clip.isEmpty())
         return false;
-    const int64_t dx = std::abs(int64_t(X2) - X1);
-    const int64_t dy = std::abs(int64_t(Y2) - Y1);
-    const int sx = X1 > X2 ? -1 : 1;
-    const int sy = Y1 > Y2 ? -1 : 1;
-    const bool xMajor = dx >= dy;
-    const int64_t major = xMajor ? dx : dy;
-    const int64_t minor = xMajor ? dy : dx;
+    const auto [sx, sy, xMajor, major, minor] = LineWalkSteps(X1, Y1, X2, Y2);
     // The steps whose coordinate along an axis stays within [Lo, Hi].
     auto range = [](int64_t start, int step, int lo, int hi, int64_t& from, int64_t& to) {
         from = step > 0 ? lo - start : start - hi;
@@ -241,13 +251,7 @@ void WalkLinePixelsIn(const QRect& Clip, int X1, int Y1, int X2, int Y2, bool Wi
     int64_t last = 0;
     if (!ClipLineWalk(Clip, X1, Y1, X2, Y2, WithEnd, first, last))
         return;
-    const int64_t dx = std::abs(int64_t(X2) - X1);
-    const int64_t dy = std::abs(int64_t(Y2) - Y1);
-    const int sx = X1 > X2 ? -1 : 1;
-    const int sy = Y1 > Y2 ? -1 : 1;
-    const bool xMajor = dx >= dy;
-    const int64_t major = xMajor ? dx : dy;
-    const int64_t minor = xMajor ? dy : dx;
+    const auto [sx, sy, xMajor, major, minor] = LineWalkSteps(X1, Y1, X2, Y2);
     const int64_t offset = major == 0 ? 0 : int64_t((TWide(2) * minor * first + major) / (TWide(2) * major));
     int64_t err = int64_t(TWide(2) * minor - major + TWide(2) * minor * first - TWide(2) * major * offset);
     int x = int(X1 + (xMajor ? first * sx : offset * sx));
@@ -279,8 +283,9 @@ void WalkLinePixelsIn(const QRect& Clip, int X1, int Y1, int X2, int Y2, bool Wi
 // pixel, and every figure touches each of its pixels once (outline and fill
 // as non-overlapping spans). Wider pens are stroked with round ends and
 // joins: by Qt, or, in copy mode on a plain image, written straight into its
-// pixels with the same widths and a few pixels' difference on the rims. Coordinates are logical; pen widths and font heights are device
-// pixels whatever the mapping. Text ignores the pen mode; it is drawn on the
+// pixels with the same widths and a few pixels' difference on the rims.
+// Coordinates are logical; pen widths and font heights are device pixels
+// whatever the mapping. Text ignores the pen mode; it is drawn on the
 // brush colour unless the brush is clear.
 class TCanvas {
 public:
