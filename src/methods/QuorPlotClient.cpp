@@ -484,22 +484,28 @@ bool TQuorPlotClient::FollowNotedSelection()
     return true;
 }
 
+namespace {
+
+// Index[Position] := Object, growing the index as needed.
+void SetIndexed(std::vector<TGraphicObject*>& Index, int Position, TGraphicObject* Object)
+{
+    if (Position < 0)
+        return;
+    if (size_t(Position) >= Index.size())
+        Index.resize(size_t(Position) + 1, nullptr);
+    Index[size_t(Position)] = Object;
+}
+
+} // namespace
+
 void TQuorPlotClient::IndexPointObject(int Point, TGraphicObject* Object)
 {
-    if (Point < 0)
-        return;
-    if (size_t(Point) >= FPointObjects.size())
-        FPointObjects.resize(size_t(Point) + 1, nullptr);
-    FPointObjects[size_t(Point)] = Object;
+    SetIndexed(FPointObjects, Point, Object);
 }
 
 void TQuorPlotClient::IndexDimObject(int Dim, TGraphicObject* Object)
 {
-    if (Dim < 0)
-        return;
-    if (size_t(Dim) >= FDimObjects.size())
-        FDimObjects.resize(size_t(Dim) + 1, nullptr);
-    FDimObjects[size_t(Dim)] = Object;
+    SetIndexed(FDimObjects, Dim, Object);
 }
 
 void TQuorPlotClient::ForgetObjectIndex()

@@ -89,8 +89,9 @@ QString DimensionCaption(const QString& Name);
 // Data changes only set the change flags (Changed); one guarded update
 // works them off. A selection notice is noted by position, so that the
 // selection step moves only the objects it names (IndexPointObject,
-// IndexDimObject) while nothing else asked for a whole resync. With an editor the update runs the steps rebuild, layout,
-// selection and repaint through the hooks below; a plot that is its own
+// IndexDimObject) while nothing else asked for a whole resync. With an
+// editor the update runs the steps rebuild, layout, selection and repaint
+// through the hooks below; a plot that is its own
 // control gets UpdateControl instead. Edits go back to the data object in
 // one write transaction each (WriteTransaction, WritePointSelected,
 // WriteDimSelected); a dropped exchange of dimensions or data items is
