@@ -1,6 +1,7 @@
 #include "QuorData/QuorDataSrcXML.h"
 
 #include "QuorData/QuorData.h"
+#include "platform/Parallel.h"
 #include "platform/Variant.h"
 
 #include <QByteArray>
@@ -21,13 +22,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <algorithm>
-#include <atomic>
 #include <bit>
-#include <exception>
-#include <thread>
 #include <limits>
 #include <new>
-#include <system_error>
 #include <string>
 
 namespace {
@@ -63,7 +60,7 @@ std::vector<pugi::xml_node_struct*> Elements(pugi::xml_node parent)
 int ThreadCount(int count, int threads)
 {
     constexpr int kItemsPerThread = 2048;
-    const int cores = int(std::min(4u, std::max(1u, std::thread::hardware_concurrency())));
+    const int cores = UsableThreads(4);
     return threads > 0 ? std::min(threads, std::max(1, count)) : std::clamp(count / kItemsPerThread, 1, cores);
 }
 
@@ -78,42 +75,13 @@ int ChunkCount(int count)
 }
 
 // Runs Work(chunk, first, last) for every chunk of [0, Count) on up to
-// Threads threads, the caller's among them (or the caller alone when no
-// thread can be had); each thread takes the next chunk not yet taken. After
-// a failure no further chunk is started, and the failure of the first
-// chunk that failed is raised once all threads have ended.
+// Threads threads, as ParallelFor runs its indexes.
 template <class F>
 void ForEachChunk(int count, int threads, const F& work)
 {
-    const int chunks = ChunkCount(count);
-    std::vector<std::exception_ptr> failures(static_cast<size_t>(chunks));
-    std::atomic<int> next{0};
-    std::atomic<bool> failed{false};
-    const auto run = [&] {
-        for (int k = next++; k < chunks && !failed; k = next++) {
-            try {
-                work(k, k * kChunkItems, int(std::min(int64_t(count), int64_t(k + 1) * kChunkItems)));
-            } catch (...) {
-                failures[size_t(k)] = std::current_exception();
-                failed = true;
-            }
-        }
-    };
-    const int helpers = std::max(0, std::min(threads, chunks) - 1);
-    std::vector<std::thread> workers;
-    workers.reserve(static_cast<size_t>(helpers));
-    try {
-        while (int(workers.size()) < helpers)
-            workers.emplace_back(run);
-    } catch (const std::system_error&) {
-        // Fewer threads, then: those running take the chunks left.
-    }
-    run();
-    for (std::thread& worker : workers)
-        worker.join();
-    for (const std::exception_ptr& failure : failures)
-        if (failure)
-            std::rethrow_exception(failure);
+    ParallelFor(ChunkCount(count), threads, [&](int k) {
+        work(k, k * kChunkItems, int(std::min(int64_t(count), int64_t(k + 1) * kChunkItems)));
+    });
 }
 
 QString Utf8(const char* text)

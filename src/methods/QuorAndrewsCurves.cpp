@@ -4,6 +4,7 @@
 #include "methods/ItemColorLayers.h"
 #include "platform/DialogService.h"
 #include "platform/Metafile.h"
+#include "platform/Parallel.h"
 
 #include <QImage>
 #include <QPainter>
@@ -11,9 +12,7 @@
 #include <QScopeGuard>
 
 #include <algorithm>
-#include <exception>
 #include <optional>
-#include <thread>
 #include <utility>
 
 // ---- control -------------------------------------------------------------------------
@@ -243,7 +242,7 @@ bool TAndrewsCurves::DrawCurvesInBands(TCanvas& Canvas, const std::vector<int>& 
     // detach the image away from its painter.
     uchar* const bits = const_cast<uchar*>(image->constBits());
     const qsizetype stride = image->bytesPerLine();
-    const int threads = std::max(1, int(std::thread::hardware_concurrency()));
+    const int threads = UsableThreads(8);
     // Strips of at least a few columns, so that a curve's setup is not
     // repeated for nothing.
     const int strips = std::min(threads, visible.width() / 8);
@@ -296,26 +295,9 @@ bool TAndrewsCurves::DrawCurvesInBands(TCanvas& Canvas, const std::vector<int>& 
             StrokeCurve(canvas, points, std::span<const TColor>(layers).subspan(l0, l1 - l0));
         }
     };
-    // The calling thread draws the first strip itself; a failure on another
-    // thread is passed on here, as a failure of the drawing would be.
-    std::vector<std::exception_ptr> failures(static_cast<size_t>(strips));
-    const auto drawCaught = [&](int Strip) {
-        try {
-            drawStrip(Strip);
-        } catch (...) {
-            failures[size_t(Strip)] = std::current_exception();
-        }
-    };
-    {
-        std::vector<std::jthread> helpers;
-        helpers.reserve(size_t(strips - 1));
-        for (int strip = 1; strip < strips; ++strip)
-            helpers.emplace_back(drawCaught, strip);
-        drawCaught(0);
-    }
-    for (const std::exception_ptr& failure : failures)
-        if (failure)
-            std::rethrow_exception(failure);
+    // A failure on another thread is passed on here, as a failure of the
+    // drawing would be.
+    ParallelFor(strips, strips, drawStrip);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/Canvas.h"
 
+#include "platform/Parallel.h"
+
 #include <QFontMetrics>
 #include <QPaintDevice>
 #include <QPainter>
@@ -13,7 +15,6 @@
 #include <cstdlib>
 #include <iterator>
 #include <limits>
-#include <thread>
 #include <utility>
 
 // ---- Tools -------------------------------------------------------------------
@@ -1258,9 +1259,7 @@ void TCanvas::FlushBatch()
     // the same writes in the same order as without bands.
     constexpr int kMinBandRows = 16;
     constexpr size_t kMinStrokesPerThread = 256;
-    const int threads = int(std::clamp<size_t>(
-        std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), FBatchStrokes.size() / kMinStrokesPerThread),
-        1, 8));
+    const int threads = std::max(1, std::min(UsableThreads(8), int(FBatchStrokes.size() / kMinStrokesPerThread)));
     const int bands = std::max(1, std::min(threads, area.height() / kMinBandRows));
     std::vector<TPixelBounds> drawn(static_cast<size_t>(bands));
     auto drawBand = [&](int band) {
@@ -1283,13 +1282,7 @@ void TCanvas::FlushBatch()
         }
         drawn[size_t(band)] = bounds;
     };
-    std::vector<std::thread> workers;
-    workers.reserve(size_t(bands - 1));
-    for (int band = 1; band < bands; ++band)
-        workers.emplace_back(drawBand, band);
-    drawBand(0);
-    for (std::thread& worker : workers)
-        worker.join();
+    ParallelFor(bands, bands, drawBand);
     TPixelBounds bounds;
     for (const TPixelBounds& band : drawn)
         if (!band.Empty())

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+// The threads a job may use: as many as the machine has cores, at most Most.
+inline int UsableThreads(int Most)
+{
+    return std::clamp(int(std::thread::hardware_concurrency()), 1, std::max(1, Most));
+}
+
+// Runs Work(i) for every i in [0, Count) on up to Threads threads, the
+// caller's among them (or the caller alone when no thread can be had); each
+// thread takes the next index not yet taken. After a failure no further
+// index is started, and the failure of the lowest index that failed is
+// raised once all threads have ended, so that no thread outlives the call.
+template <class F>
+void ParallelFor(int Count, int Threads, const F& Work)
+{
+    if (Count <= 0)
+        return;
+    std::vector<std::exception_ptr> failures(static_cast<size_t>(Count));
+    std::atomic<int> next{0};
+    std::atomic<bool> failed{false};
+    const auto run = [&] {
+        for (int i = next++; i < Count && !failed; i = next++) {
+            try {
+                Work(i);
+            } catch (...) {
+                failures[size_t(i)] = std::current_exception();
+                failed = true;
+            }
+        }
+    };
+    const int helpers = std::max(0, std::min(Threads, Count) - 1);
+    std::vector<std::thread> workers;
+    workers.reserve(static_cast<size_t>(helpers));
+    try {
+        while (int(workers.size()) < helpers)
+            workers.emplace_back(run);
+    } catch (const std::system_error&) {
+        // Fewer threads, then: those running take the indexes left.
+    }
+    run();
+    for (std::thread& worker : workers)
+        worker.join();
+    for (const std::exception_ptr& failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);
+}
