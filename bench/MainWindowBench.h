@@ -24,6 +24,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <unistd.h>
 #include <map>
 #include <memory>
 #include <tuple>
@@ -40,7 +41,7 @@ inline double ResidentBytes()
     if (!statm.open(QIODevice::ReadOnly))
         return 0;
     const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toDouble() * 4096.0 : 0;
+    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) : 0;
 }
 
 class TMainWindowBench {

@@ -89,8 +89,8 @@ void BM_RubberBandAllThenClick_100000x8(benchmark::State& State)
 }
 BENCHMARK(BM_RubberBandAllThenClick_100000x8)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-// A small band in the bottom-left cell, as the 6 s one, and the
-// click that clears it.
+// A small band in the bottom-left cell (6 s before selection notices were
+// followed one by one), and the click that clears it.
 void BM_SmallRubberBandThenClick_100000x8(benchmark::State& State)
 {
     TMainWindowBench& bench = MainWindowBenchOf(8, 100000);

@@ -286,7 +286,7 @@ private:
     std::vector<TGraphicObject*> FDimObjects;
     TGraphicObject* FIndexedObjects = nullptr;
     // The positions that selection notices named since the last selection
-    // step; past FNotedLimit a whole resync is cheaper.
+    // step; past kNotedLimit a whole resync is cheaper.
     std::vector<int> FNotedPoints;
     std::vector<int> FNotedDims;
     bool FNotedOverflow = false;
