@@ -7,16 +7,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-// Nearest integer, halves to even.
-int RoundEven(double value)
-{
-    return int(std::nearbyint(value));
-}
-
-} // namespace
-
 // ---- Dash-pattern lines --------------------------------------------------------
 
 void WalkLine(TCanvas& Canvas, int X1, int Y1, int X2, int Y2, TDrawProcContainer& Container,
@@ -145,7 +135,7 @@ void DrawHorizontalAxis(TCanvas& Canvas, int Y, int X1, int X2, bool LabelsBelow
         return;
     const float step = float(double(X2 - X1) / n);
     for (int i = 0; i <= n; ++i) {
-        const int x = X1 + RoundEven(double(i) * step);
+        const int x = X1 + RoundHalfEven(double(i) * step);
         if (i > 0 && i < n) {
             Canvas.MoveTo(x, Y + small);
             Canvas.LineTo(x, Y);
@@ -153,7 +143,7 @@ void DrawHorizontalAxis(TCanvas& Canvas, int Y, int X1, int X2, bool LabelsBelow
         extent = FloatLabelExtent(Canvas, Lo + i * (Hi - Lo) / n, text);
         // The first label right of its tick, the last left of it, those
         // between in proportion: all stay between X1 and X2.
-        const int shift = RoundEven(double(extent.cy) * i / n);
+        const int shift = RoundHalfEven(double(extent.cy) * i / n);
         int width = extent.cx;
         const QString shown = FitAxisLabel(Canvas, text, width, LabelRoom);
         const int across = std::min(width, LabelRoom);
@@ -189,13 +179,13 @@ void DrawVerticalAxis(TCanvas& Canvas, int X, int Y1, int Y2, bool LabelsRight, 
         return;
     const float step = float(double(Y2 - Y1) / n);
     for (int i = 0; i <= n; ++i) {
-        const int y = Y1 + RoundEven(double(i) * step);
+        const int y = Y1 + RoundHalfEven(double(i) * step);
         if (i > 0 && i < n) {
             Canvas.MoveTo(X + small, y);
             Canvas.LineTo(X, y);
         }
         extent = FloatLabelExtent(Canvas, Lo + i * (Hi - Lo) / n, text);
-        const int shift = RoundEven(double(extent.cy) * i / n);
+        const int shift = RoundHalfEven(double(extent.cy) * i / n);
         int width = extent.cx;
         const QString shown = FitAxisLabel(Canvas, text, width, LabelRoom);
         const int across = std::min(width, LabelRoom);
@@ -209,7 +199,7 @@ void DrawVerticalAxis(TCanvas& Canvas, int X, int Y1, int Y2, bool LabelsRight, 
 
 TPoint RoundPoint(float X, float Y)
 {
-    return {RoundEven(X), RoundEven(Y)};
+    return {RoundHalfEven(X), RoundHalfEven(Y)};
 }
 
 TPoint MakePoint(int X, int Y)

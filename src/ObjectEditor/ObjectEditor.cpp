@@ -154,12 +154,6 @@ bool RectsMeet(const TRect& A, const TRect& B)
            std::max(A.Top, B.Top) < std::min(A.Bottom, B.Bottom);
 }
 
-// To the nearest integer, halves to even (the default rounding mode).
-int RoundHalfEven(double Value)
-{
-    return int(std::nearbyint(Value));
-}
-
 bool IsCornerKind(uint32_t Kind)
 {
     return Kind == gokTopLeft || Kind == gokTopRight || Kind == gokBottomLeft || Kind == gokBottomRight;

@@ -145,19 +145,6 @@ std::array<TPoint, 4> RectToCorners(const TRect& R)
 
 // ---- Colours and sizes -----------------------------------------------------
 
-namespace {
-// The nearest integer, halves to even (the default rounding mode).
-int64_t RoundHalfEven(double v)
-{
-    // Defined for every double: what is no number gives 0, what lies beyond
-    // the integers their nearest end.
-    if (std::isnan(v))
-        return 0;
-    constexpr double kLimit = 9.2e18;
-    return static_cast<int64_t>(std::nearbyint(std::clamp(v, -kLimit, kLimit)));
-}
-} // namespace
-
 TColor BlendColors(TColor C1, TColor C2, float Ratio)
 {
     TColor result = 0;
@@ -168,7 +155,7 @@ TColor BlendColors(TColor C1, TColor C2, float Ratio)
             result += ((m1 + m2) / 2) & mask;
         } else {
             const double r = Ratio;
-            const int64_t v = RoundHalfEven((1.0 - r) * m1 + r * m2);
+            const int v = RoundHalfEven((1.0 - r) * m1 + r * m2);
             result += static_cast<TColor>(v) & mask;
         }
     }
@@ -184,9 +171,9 @@ TSize FitSizeKeepAspect(const TSize& Src, const TSize& Box)
 {
     if (Src.cx <= 0 || Src.cy <= 0)
         return {0, 0};
-    TSize result{Box.cx, int(RoundHalfEven(double(Box.cx) / Src.cx * Src.cy))};
+    TSize result{Box.cx, RoundHalfEven(double(Box.cx) / Src.cx * Src.cy)};
     if (result.cy > Box.cy)
-        result = {int(RoundHalfEven(double(Box.cy) / Src.cy * Src.cx)), Box.cy};
+        result = {RoundHalfEven(double(Box.cy) / Src.cy * Src.cx), Box.cy};
     return result;
 }
 

@@ -45,15 +45,6 @@ double ScaleFraction(double V, double Lo, double Hi)
     return Hi > Lo ? (V - Lo) / (Hi - Lo) : 0.0;
 }
 
-int RoundHalfEven(double Value)
-{
-    // Far beyond any cell, and 0 for what is no number: both have no int.
-    constexpr double kFar = 1 << 24;
-    if (std::isnan(Value))
-        return 0;
-    return int(std::nearbyint(std::clamp(Value, -kFar, kFar)));
-}
-
 // The item colour's pale and deep shades, between which the cells' colours run.
 TColor LightOf(TColor Item)
 {

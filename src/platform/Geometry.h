@@ -4,10 +4,24 @@
 #include <QRect>
 #include <QSize>
 
+#include <algorithm>
+#include <cmath>
+
 // Integer geometry as the system's units see it. A rectangle is Left, Top,
 // Right, Bottom with Right and Bottom outside it (unlike QRect, whose
 // right() and bottom() are inside), so these plain records carry the
 // coordinates and convert to Qt's types only where Qt is called.
+
+// A coordinate rounded to the nearest integer, halves to even. Defined for
+// every double: what is no number gives 0, and what lies far beyond any
+// device is held at 2^24 either way.
+inline int RoundHalfEven(double Value)
+{
+    constexpr double kFar = 1 << 24;
+    if (std::isnan(Value))
+        return 0;
+    return int(std::nearbyint(std::clamp(Value, -kFar, kFar)));
+}
 
 struct TPoint {
     int x = 0;
