@@ -55,14 +55,25 @@ TGraphicObject* NextSelected(const TGraphicObject* Obj, const TSelectionEntry* L
     return nullptr;
 }
 
+namespace {
+
+// Takes Entry out of the list that Head starts, through its back link.
+void UnlinkSelectionEntry(TSelectionList& Head, TSelectionEntry* Entry)
+{
+    TSelectionList& link = Entry->Prev ? Entry->Prev->Next : Head;
+    TSelectionList dead = std::move(link);
+    link = std::move(dead->Next);
+    if (link)
+        link->Prev = dead->Prev;
+}
+
+} // namespace
+
 TSelectionList RemoveSelectionEntry(const TGraphicObject* Obj, TSelectionList List)
 {
-    for (TSelectionList* link = &List; *link; link = &(*link)->Next) {
-        if ((*link)->Object == Obj) {
-            TSelectionList dead = std::move(*link);
-            *link = std::move(dead->Next);
-            if (*link)
-                (*link)->Prev = dead->Prev;
+    for (TSelectionEntry* e = List.get(); e; e = e->Next.get()) {
+        if (e->Object == Obj) {
+            UnlinkSelectionEntry(List, e);
             break;
         }
     }
@@ -717,11 +728,7 @@ public:
         } else {
             FOthers.erase(std::find(FOthers.begin(), FOthers.end(), Obj));
         }
-        TSelectionList& link = entry->Prev ? entry->Prev->Next : FList;
-        TSelectionList dead = std::move(link);
-        link = std::move(dead->Next);
-        if (link)
-            link->Prev = dead->Prev;
+        UnlinkSelectionEntry(FList, entry);
         // A class whose example left finds another one (rare: a band that
         // takes listed objects out again).
         for (auto& [type, group] : FClasses)
@@ -835,11 +842,7 @@ void TGOEdit::ToggleSelected(TGraphicObject* Obj)
     const bool listed = FListed.count(Obj) != 0;
     if (listed) {
         TSelectionEntry* entry = FListed[Obj];
-        TSelectionList& link = entry->Prev ? entry->Prev->Next : Selection;
-        TSelectionList dead = std::move(link);
-        link = std::move(dead->Next);
-        if (link)
-            link->Prev = dead->Prev;
+        UnlinkSelectionEntry(Selection, entry);
         FListed.erase(Obj);
         // Bounds that moved since the object was counted: count anew.
         if (FSummaryValid && !FSummary.Remove(Obj))
