@@ -241,11 +241,11 @@ void TClusterFrame::StartClustering()
         QString count;
         if (ClusterButton->isChecked()) {
             k = ClusterEdit->text().trimmed().toInt(&countGiven);
-            // A count that is no whole number, or none above 0, runs
-            // nothing; the code logged then ends before the count.
-            countGiven = countGiven && k >= 1;
+            // Any whole number goes into the code, even one the run then
+            // refuses; a text that is none leaves the count out.
             if (countGiven)
                 count = QString::number(k) + QLatin1Char('C');
+            countGiven = countGiven && k >= 1;
         } else {
             k = qMax(1, Data->SelectedPointCount());
             count = QString::number(k) + QLatin1Char('P');

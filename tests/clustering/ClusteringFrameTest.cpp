@@ -155,7 +155,15 @@ TEST_F(ClusterFrameTest, TooFewItemsWarnsAndStillLogs)
 
 TEST_F(ClusterFrameTest, ClusterCountThatIsNoWholeNumberAboveZeroRunsNothing)
 {
-    for (const char* text : {"three", "", "2.5", "0", "-1"}) {
+    const struct {
+        const char* Text;
+        const char* Code;
+    } cases[] = {{"three", "WE_HN_VD_VP_"},
+                 {"", "WE_HN_VD_VP_"},
+                 {"2.5", "WE_HN_VD_VP_"},
+                 {"0", "WE_HN_VD_VP_0C"},
+                 {"-2", "WE_HN_VD_VP_-2C"}};
+    for (const auto& [text, code] : cases) {
         SCOPED_TRACE(text);
         Frame->ClusterEdit->setText(QString::fromLatin1(text));
         const int before = T.Data.GetPointColor(0);
@@ -165,7 +173,7 @@ TEST_F(ClusterFrameTest, ClusterCountThatIsNoWholeNumberAboveZeroRunsNothing)
         Frame->refreshKMeans->click();
 
         EXPECT_EQ(Responder->Texts(), QStringList(QStringLiteral("You did not specify the number of Clusters")));
-        EXPECT_EQ(NewLogCodes(), QStringList(QStringLiteral("WE_HN_VD_VP_")));
+        EXPECT_EQ(NewLogCodes(), QStringList(QString::fromLatin1(code)));
         EXPECT_EQ(T.Data.GetPointColor(0), before);
         EXPECT_FALSE(T.Data.Locked());
     }
