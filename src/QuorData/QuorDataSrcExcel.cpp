@@ -3,6 +3,8 @@
 #include "QuorData/QuorDataSrcXML.h"
 #include "platform/Exceptions.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -157,4 +159,21 @@ void TExcelOleDataSrc::Refresh()
     AddressOf(FRange);
     AllocCache();
     FillCache();
+}
+
+TCellPlace FirstCellOf(const TDispatch& Range)
+{
+    // The address of whole columns names no row ("A:C"), that of their first
+    // cell does. The cell comes last, after the workbook and sheet names.
+    const QString address =
+        AddressOf(Range.Call(QStringLiteral("Resize"), {int32_t(1), int32_t(1)}).AsDispatch()).toString();
+    static const QRegularExpression cell(QStringLiteral("(?:^|!)\\$?([A-Za-z]{1,3})\\$?([0-9]{1,7})$"));
+    const QRegularExpressionMatch match = cell.match(address);
+    const int row = match.captured(2).toInt();
+    if (!match.hasMatch() || row < 1)
+        throw EOleError(QStringLiteral("The address %1 names no cell").arg(address));
+    int column = 0;
+    for (const QChar letter : match.captured(1))
+        column = column * 26 + (letter.toUpper().unicode() - u'A' + 1);
+    return {row, column};
 }

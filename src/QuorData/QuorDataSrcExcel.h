@@ -3,6 +3,14 @@
 #include "QuorData/QuorDataSrc.h"
 #include "platform/Dispatch.h"
 
+// The sheet row and column, counted from 1, of a range's top-left cell, as
+// the range's address names them; EOleError when it names no cell.
+struct TCellPlace {
+    int Row = 0;
+    int Column = 0;
+};
+TCellPlace FirstCellOf(const TDispatch& Range);
+
 // A grid over a rectangular range of a running spreadsheet, reached by late-
 // bound automation. Grid cell (Col, Row) is the range's item (Row + 1,
 // Col + 1). Every uncached read is two automation calls, so owners switch

@@ -115,22 +115,40 @@ TEST_F(SpreadsheetConnectionTest, LoadsTheSelectionAndFollowsItsWorkbookOnly)
     EXPECT_EQ(LiveObjects(), objectsBefore);
 }
 
-TEST_F(SpreadsheetConnectionTest, WholeColumnsAndAWholeSheetReadTheCellsInUse)
+TEST_F(SpreadsheetConnectionTest, EmptyCellsBelowAndRightOfTheTableGoAndItsNamesStay)
 {
+    // A 3 x 4 table at the sheet's top-left, its first row or column
+    // emptied, under a selection of whole columns or of the table.
     const struct {
-        int Columns;
-    } cases[] = {{5}, {TSheetModel::MaxColumns}};
+        int Rows, Columns;
+        bool EmptyFirstRow, EmptyFirstColumn;
+    } cases[] = {
+        {TSheetModel::MaxRows, 5, false, false},
+        {TSheetModel::MaxRows, TSheetModel::MaxColumns, false, false},
+        {3, 4, true, false},
+        {3, 4, false, true},
+        {TSheetModel::MaxRows, TSheetModel::MaxColumns, true, true},
+    };
     int book = 0;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.Columns);
+        SCOPED_TRACE(testing::Message() << c.Rows << " x " << c.Columns << " " << c.EmptyFirstRow << " "
+                                        << c.EmptyFirstColumn);
         const QString name = QStringLiteral("Book%1").arg(++book);
         Peer->AddTable(name, 3, 4);
-        Peer->Control(QStringLiteral("Select"), {name, 1, 1, TSheetModel::MaxRows, c.Columns});
+        const QVariant empty = QVariant::fromValue(QDBusVariant(EncodeAutomationValue(TVariant())));
+        for (int i = 1; i <= 4; ++i) {
+            if (c.EmptyFirstRow)
+                Peer->Control(QStringLiteral("SetCell"), {name, 1, i, empty});
+            if (c.EmptyFirstColumn && i <= 3)
+                Peer->Control(QStringLiteral("SetCell"), {name, i, 1, empty});
+        }
+        Peer->Control(QStringLiteral("Select"), {name, 1, 1, c.Rows, c.Columns});
         Window->OpenExcel(App);
         EXPECT_TRUE(Messages().isEmpty());
         ASSERT_EQ(Data().DimCount(), 3);
         ASSERT_EQ(Data().PointCount(), 2);
-        EXPECT_EQ(Data().GetDimName(2), QStringLiteral("Dim 3"));
+        EXPECT_EQ(Data().GetDimName(2), c.EmptyFirstRow ? QString() : QStringLiteral("Dim 3"));
+        EXPECT_EQ(Data().GetPointName(0), c.EmptyFirstColumn ? QString() : QStringLiteral("Item 1"));
         EXPECT_EQ(Data().GetValue(1, 2), 34.0);
         EXPECT_EQ(ValueReads(name), ReadsPerLoad(3, 4));
     }
