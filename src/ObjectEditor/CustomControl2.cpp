@@ -2,6 +2,8 @@
 
 #include "QuorData/Utility.h"
 
+#include <QScopeGuard>
+
 TCustomControl2::TCustomControl2(QWidget* Owner)
     : TCustomControl(Owner)
 {
@@ -80,4 +82,14 @@ void TCustomControl2::ShowAndMeasure()
     show();
     LastClientWidth = ClientWidth();
     LastClientHeight = ClientHeight();
+}
+
+void TCustomControl2::EraseTo(TCanvas& ACanvas)
+{
+    if (Brush().Style() == TBrushStyle::bsClear)
+        return;
+    const TBrush saved = ACanvas.Brush();
+    const auto restore = qScopeGuard([&] { ACanvas.SetBrush(saved); });
+    ACanvas.SetBrush(Brush());
+    ACanvas.FillRect(ClientRect());
 }

@@ -37,6 +37,9 @@ public:
     virtual void MouseUpHook(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
     // Shows the control and remembers its client size.
     virtual void ShowAndMeasure();
+    // Fills the client area of another canvas with the control's brush, as
+    // the screen is erased before every paint: the background of a copy.
+    void EraseTo(TCanvas& ACanvas);
 
     // Indexed by TMouseButton: held as seen by the last pumped event.
     std::array<bool, 3> ButtonDown{};

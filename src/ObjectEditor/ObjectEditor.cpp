@@ -549,8 +549,10 @@ void TGOEdit::PaintTo(TCanvas& ACanvas, TGOEParts Parts)
     try {
         if (OnPaintTo)
             OnPaintTo(this, ACanvas, Parts);
-        if (Parts.testFlag(goepBackground))
+        if (Parts.testFlag(goepBackground)) {
+            EraseTo(ACanvas);
             PaintBackgroundTo(ACanvas, Parts);
+        }
         if (Parts.testFlag(goepObjects) && Objects)
             DrawObjectsTo(Objects, ACanvas, Parts);
         if (Parts.testFlag(goepSelection) && Selection)

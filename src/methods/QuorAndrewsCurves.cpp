@@ -32,11 +32,8 @@ void TAndrewsCurvesControl::PaintCopy(TCanvas& ACanvas, TGOEParts Parts)
 {
     if (!Plot)
         return;
-    // As the control erases itself before it paints on screen.
-    const TBrush saved = ACanvas.Brush();
-    ACanvas.SetBrush(Brush());
-    ACanvas.FillRect(ClientRect());
-    ACanvas.SetBrush(saved);
+    if (Parts.testFlag(goepBackground))
+        EraseTo(ACanvas);
     Plot->PaintAt(ACanvas, Parts, Plot->PrintDensity);
 }
 

@@ -19,8 +19,8 @@ class TAndrewsCurvesControl : public TCustomControl2 {
 public:
     explicit TAndrewsCurvesControl(TAndrewsCurves* APlot);
 
-    // The picture for the clipboard or the printer: the background, then the
-    // parts at the plot's print density.
+    // The picture for the clipboard or the printer: the chosen parts, the
+    // background among them, at the plot's print density.
     void PaintCopy(TCanvas& ACanvas, TGOEParts Parts);
 
     // Cleared when the plot goes before its window does.
@@ -92,7 +92,7 @@ protected:
     // A delivery repaints the control: at once and coarsely while a slider
     // is tracked live, otherwise with the next paint.
     void UpdateControl() override;
-    // The control's picture at PrintDensity, its background included.
+    // The control's picture at PrintDensity.
     TMetafile MakeMetafile(TGOEParts Parts) const override;
 
     virtual void DrawValueAxis(TCanvas& Canvas);
