@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 
@@ -226,7 +227,7 @@ TEST_F(DataDimsEditTest, DraggingANameCellMovesTheDimensionAndAClickDoesNot)
 {
     struct TCase {
         int FromRow;
-        int ToRow;
+        int ToRow; // 4: below the last row
         int Col;
         QStringList Notices;
         std::vector<int> Order;
@@ -234,6 +235,7 @@ TEST_F(DataDimsEditTest, DraggingANameCellMovesTheDimensionAndAClickDoesNot)
     const TCase cases[] = {
         {0, 2, 0, {"BeginEvents", "DimMove 0 2", "EndEvents"}, {1, 2, 0, 3}},
         {3, 1, 0, {"BeginEvents", "DimMove 3 1", "EndEvents"}, {0, 3, 1, 2}},
+        {1, 4, 0, {"BeginEvents", "DimMove 1 3", "EndEvents"}, {0, 2, 3, 1}},
         {1, 1, 0, {}, {0, 1, 2, 3}},
         // Only the name cell drags its row.
         {0, 2, 2, {}, {0, 1, 2, 3}},
@@ -249,7 +251,9 @@ TEST_F(DataDimsEditTest, DraggingANameCellMovesTheDimensionAndAClickDoesNot)
             return Grid->visualRect(Grid->model()->index(Row, Grid->horizontalHeader()->logicalIndex(Col))).center();
         };
         const QPoint from = at(c.FromRow, c.Col);
-        const QPoint to = at(c.ToRow, c.Col);
+        const int last = Grid->rowCount() - 1;
+        const int landing = std::min(c.ToRow, last);
+        const QPoint to = at(landing, c.Col) + QPoint(0, c.ToRow > last ? 3 * Grid->rowHeight(last) : 0);
         if (c.FromRow == c.ToRow)
             ClickGesture(Grid->viewport(), from);
         else
@@ -261,7 +265,7 @@ TEST_F(DataDimsEditTest, DraggingANameCellMovesTheDimensionAndAClickDoesNot)
         for (int d = 0; d < 4; ++d)
             order.push_back(Data.GetDimPerm(d));
         EXPECT_EQ(order, c.Order);
-        EXPECT_EQ(Grid->Cell(0, c.ToRow)->text(), Data.GetDimName(c.ToRow));
+        EXPECT_EQ(Grid->Cell(0, landing)->text(), Data.GetDimName(landing));
     }
 }
 
