@@ -11,11 +11,6 @@
 
 namespace {
 
-int Count(const TDispatch& range, const QString& what)
-{
-    return range.Call(what).AsDispatch().Call(QStringLiteral("Count")).AsVariant().toInt();
-}
-
 TVariant AddressOf(const TDispatch& range)
 {
     return range.Get(QStringLiteral("Address"), {false, false, int32_t(1), true, TDispatchValue()}).AsVariant();
@@ -130,8 +125,8 @@ void TExcelOleDataSrc::SetRange(const TDispatch& Range)
 {
     // Everything is asked of the range before anything is kept: a range that
     // fails leaves the grid as it was, its counts matching its cache.
-    const int colCount = Count(Range, QStringLiteral("Columns"));
-    const int rowCount = Count(Range, QStringLiteral("Rows"));
+    const int colCount = RangeCount(Range, QStringLiteral("Columns"));
+    const int rowCount = RangeCount(Range, QStringLiteral("Rows"));
     // The counts come from another process: a range has at least one cell,
     // and one too large for memory is refused before its cache is made.
     if (colCount < 1 || rowCount < 1)
@@ -176,4 +171,9 @@ TCellPlace FirstCellOf(const TDispatch& Range)
     for (const QChar letter : match.captured(1))
         column = column * 26 + (letter.toUpper().unicode() - u'A' + 1);
     return {row, column};
+}
+
+int RangeCount(const TDispatch& Range, const QString& What)
+{
+    return Range.Call(What).AsDispatch().Call(QStringLiteral("Count")).AsVariant().toInt();
 }

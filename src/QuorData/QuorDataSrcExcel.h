@@ -10,6 +10,8 @@ struct TCellPlace {
     int Column = 0;
 };
 TCellPlace FirstCellOf(const TDispatch& Range);
+// A range's count of its "Rows" or its "Columns".
+int RangeCount(const TDispatch& Range, const QString& What);
 
 // A grid over a rectangular range of a running spreadsheet, reached by late-
 // bound automation. Grid cell (Col, Row) is the range's item (Row + 1,

@@ -37,12 +37,6 @@ std::unique_ptr<TDataSrc> SelectionPart(const TDispatch& Selection, int Rows, in
     return src;
 }
 
-// A range's count of rows or columns.
-int CountOf(const TDispatch& Range, const QString& What)
-{
-    return Range.Call(What).AsDispatch().Call(QStringLiteral("Count")).AsVariant().toInt();
-}
-
 // The selection cut to the cells in use on its sheet: a whole column or a
 // whole sheet holds millions of cells, nearly all of them empty. Only rows
 // below and columns right of those cells go; the first row and column stay
@@ -58,10 +52,10 @@ TDispatch CellsInUse(const TDispatch& App, const TDispatch& Selection)
     const TCellPlace first = FirstCellOf(Selection);
     const TCellPlace firstInUse = FirstCellOf(inUse);
     // In 64 bits: the counts and places come from another process.
-    const qint64 rows = qint64(firstInUse.Row) - first.Row + CountOf(inUse, QStringLiteral("Rows"));
-    const qint64 columns = qint64(firstInUse.Column) - first.Column + CountOf(inUse, QStringLiteral("Columns"));
-    if (rows < 1 || columns < 1 || rows > CountOf(Selection, QStringLiteral("Rows"))
-        || columns > CountOf(Selection, QStringLiteral("Columns")))
+    const qint64 rows = qint64(firstInUse.Row) - first.Row + RangeCount(inUse, QStringLiteral("Rows"));
+    const qint64 columns = qint64(firstInUse.Column) - first.Column + RangeCount(inUse, QStringLiteral("Columns"));
+    if (rows < 1 || columns < 1 || rows > RangeCount(Selection, QStringLiteral("Rows"))
+        || columns > RangeCount(Selection, QStringLiteral("Columns")))
         throw EOleError(QStringLiteral("The cells in use lie outside the selection"));
     return Selection.Call(QStringLiteral("Resize"), {int32_t(rows), int32_t(columns)}).AsDispatch();
 }
@@ -70,7 +64,7 @@ TDispatch CellsInUse(const TDispatch& App, const TDispatch& Selection)
 // the names beside the values.
 int SelectionCount(const TDispatch& Selection, const QString& What)
 {
-    const int count = CountOf(Selection, What);
+    const int count = RangeCount(Selection, What);
     if (count < 2)
         throw EOleError(QStringLiteral("The selection has fewer than two %1").arg(What.toLower()));
     return count;
