@@ -164,6 +164,16 @@ TSliderEnds TParallelCoordinatesLayout::MovedEnds(const TSliderEnds& Ends, int D
     return moved;
 }
 
+TSliderEnds TParallelCoordinatesLayout::ResizedEnds(const TSliderEnds& Ends, int DH) const
+{
+    const int low = RoundToPixel(Ends.LowY);
+    const int high = RoundToPixel(Ends.HighY);
+    const int moved = low + DH;
+    if (moved < high)
+        return TSliderEnds{double(high), double(std::max(moved, PlotRect.Top))};
+    return TSliderEnds{double(moved), Ends.HighY};
+}
+
 TSliderRects TParallelCoordinatesLayout::SliderRects(int X, const TSliderEnds& Ends, TSize LowLabel,
                                                      TSize HighLabel, int Padding) const
 {

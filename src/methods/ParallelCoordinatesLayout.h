@@ -95,6 +95,10 @@ public:
     // The bar moved by DY pixels from its rounded ends, pushed back down
     // so that its upper end stays at or below the axis top.
     TSliderEnds MovedEnds(const TSliderEnds& Ends, int DY) const;
+    // The lower end moved by DH pixels from its rounded place, the upper
+    // end kept. Above the upper end the two change roles: the bar then runs
+    // from there, but not above the axis top, down to the former upper end.
+    TSliderEnds ResizedEnds(const TSliderEnds& Ends, int DH) const;
     // The bar at x and the label boxes above and below it, each Padding
     // wider than its text on every side.
     TSliderRects SliderRects(int X, const TSliderEnds& Ends, TSize LowLabel, TSize HighLabel, int Padding) const;

@@ -514,6 +514,10 @@ void TGOParSlider::HideDragFeedback(TCanvas& /*Canvas*/, TDragFeedback /*Style*/
 
 void TGOParSlider::MoveBy(int /*DX*/, int DY)
 {
+    // In a resize the editor moves the bounds it knows before it resizes
+    // them; the resize places both ends itself.
+    if (FResizeKind != 0)
+        return;
     const TSliderEnds moved = Layout().MovedEnds(TSliderEnds{LowY, HighY}, DY);
     LowY = moved.LowY;
     HighY = moved.HighY;
@@ -524,17 +528,27 @@ void TGOParSlider::MoveBy(int /*DX*/, int DY)
 
 void TGOParSlider::ResizeBy(int /*DW*/, int DH)
 {
-    const int low = RoundToPixel(LowY);
-    const int high = RoundToPixel(HighY);
-    const int moved = low + DH;
-    if (moved < high) {
-        // The lower end passed the upper one: the bar now runs from the
-        // mouse down to the former upper end.
-        MoveBy(0, moved - high);
-        ResizeBy(0, 2 * (high - low) - DH);
-        return;
+    const TParallelCoordinatesLayout& L = Layout();
+    TSliderEnds ends{LowY, HighY};
+    if (FResizeKind != 0) {
+        // From the ends at the press by the mouse's whole way since: the
+        // motion that made the press a drag counts, and bounds that a paint
+        // or the end of an earlier drag changed behind the editor's back do
+        // not move the end that is not dragged.
+        const TGOParEdit* editor = Owner->ParEdit();
+        DH = editor->MousePos.y - editor->PressPos.y;
+        ends = TSliderEnds{SavedLowY, SavedHighY};
+        // The upper handle moves the bar and takes the lower end back.
+        if (FResizeKind == gokTop) {
+            ends = L.MovedEnds(ends, DH);
+            DH = -DH;
+        }
     }
-    LowY = moved;
+    ends = L.ResizedEnds(ends, DH);
+    LowY = ends.LowY;
+    HighY = ends.HighY;
+    if (FResizeKind != 0)
+        Parked = IsParked();
     PositionToValues();
     CalcBounds();
 }
@@ -543,18 +557,25 @@ void TGOParSlider::BeginDrag(uint32_t Kind, TDragFeedback /*Style*/)
 {
     const auto* editor = dynamic_cast<const TGOParEdit*>(Owner->Editor());
     FLeadDY = editor && Kind == gokMoveFrame ? editor->MousePos.y - editor->PressPos.y : 0;
+    FResizeKind = editor && Kind != gokMoveFrame ? Kind : 0;
     SetDragging(true);
 }
 
 void TGOParSlider::EndDrag(uint32_t /*Kind*/, TDragFeedback /*Style*/)
 {
-    if (FLeadDY != 0) {
+    {
         FQuietStep = true;
         const auto written = qScopeGuard([this] {
             FQuietStep = false;
             FLeadDY = 0;
+            FResizeKind = 0;
         });
-        MoveBy(0, FLeadDY);
+        // A resize whose only motion came with the release has not been
+        // placed yet; placing it again changes nothing.
+        if (FResizeKind != 0)
+            ResizeBy(0, 0);
+        else if (FLeadDY != 0)
+            MoveBy(0, FLeadDY);
     }
     SetDragging(false);
     if (Parked)

@@ -130,7 +130,8 @@ public:
     void ShowDragFeedback(TCanvas& Canvas, TDragFeedback Style) override;
     void HideDragFeedback(TCanvas& Canvas, TDragFeedback Style) override;
     void MoveBy(int DX, int DY) override;
-    // Moves the lower end; above the upper end the two swap roles.
+    // Moves the lower end; above the upper end the two swap roles. In a
+    // resize by a handle, the dragged end follows the mouse from the press.
     void ResizeBy(int DW, int DH) override;
     void BeginDrag(uint32_t Kind, TDragFeedback Style) override;
     void EndDrag(uint32_t Kind, TDragFeedback Style) override;
@@ -180,8 +181,11 @@ private:
     // pass on: the release applies it, so that the bar ends where the mouse
     // let go.
     int FLeadDY = 0;
-    // Set while that last step runs: the release writes its values.
+    // Set while the release's own step runs: the release writes its values.
     bool FQuietStep = false;
+    // The handle of the resize in progress, or 0: the resize places the
+    // ends from the mouse itself.
+    uint32_t FResizeKind = 0;
 };
 
 // ---- Editor ------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -158,6 +159,15 @@ TEST(ParallelCoordinatesLayout, SliderEndsParkMoveAndStayBelowTheTop)
     const TSliderEnds pushed = L.MovedEnds(TSliderEnds{210, 130}, -100);
     EXPECT_EQ(pushed.HighY, 50);
     EXPECT_EQ(pushed.LowY, 130);
+    // A resize moves the lower end alone; above the upper end the two
+    // change roles, and the new upper end still stops at the top.
+    auto resized = [&](TSliderEnds E, int DH) {
+        const TSliderEnds r = L.ResizedEnds(E, DH);
+        return std::pair(r.LowY, r.HighY);
+    };
+    EXPECT_EQ(resized({209.6, 130.4}, 5), std::pair(215.0, 130.4));
+    EXPECT_EQ(resized({210, 130}, -100), std::pair(130.0, 110.0));
+    EXPECT_EQ(resized({210, 130}, -200), std::pair(130.0, 50.0));
 
     const TSliderRects r = L.SliderRects(35, TSliderEnds{210, 130}, TSize{30, 12}, TSize{31, 12}, 2);
     EXPECT_EQ(r.Bar, Rect(27, 130, 43, 210));
