@@ -30,6 +30,13 @@ struct TAxisRects {
     TRect Bounds; // the union of the four
 };
 
+// A stretch across, from Left to Right (exclusive).
+struct TTextRoom {
+    int Left = 0;
+    int Right = 0;
+    int Width() const { return Right - Left; }
+};
+
 // The bar and the two value labels of a slider.
 struct TSliderRects {
     TRect Bar;
@@ -71,14 +78,16 @@ public:
     // width of a name box: both from the axis spacing.
     int SnapDistance() const;
     int NameBoxWidth() const;
-    // The rectangles of an axis at x with the given label and name sizes;
-    // the name box's left edge as TextLeft gives it.
-    TAxisRects AxisRects(int X, TSize UpperLabel, TSize LowerLabel, TSize NameBox, int NameLeft) const;
-    // The left edge of a box BoxWidth wide for a text TextWidth wide,
-    // centred on the axis at x: where the text shown in the box (centred,
-    // at most the box wide) would cross the editor's edge, the box is moved
-    // in so that the text stays whole.
-    int TextBoxLeft(int X, int BoxWidth, int TextWidth) const;
+    // The rectangles of an axis at x with the given label and name sizes:
+    // the name's is its room, the labels' stand where TextLeft puts them.
+    TAxisRects AxisRects(int X, TSize UpperLabel, TSize LowerLabel, TSize NameBox) const;
+    // Where the texts of the axis at x may go across: the name box, BoxWidth
+    // wide and centred on the axis, as far as it lies inside the editor.
+    TTextRoom TextRoom(int X, int BoxWidth) const;
+    // The left edge of a text TextWidth wide in that room: centred on the
+    // axis, moved in only as far as the room's edge needs; at the room's
+    // left edge when the text is wider than the room.
+    int TextLeft(int X, int BoxWidth, int TextWidth) const;
     // The visible position of the first axis within Snap of x, or -1.
     int AxisNear(int X, int Snap) const;
 

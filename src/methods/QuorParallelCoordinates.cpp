@@ -181,8 +181,7 @@ void TGOParAxis::UpdateGeometry()
 void TGOParAxis::CalcRects()
 {
     const TParallelCoordinatesLayout& L = Layout();
-    const int nameLeft = L.TextBoxLeft(X, NameBoxSize.cx, NameTextWidth);
-    const TAxisRects r = L.AxisRects(X, UpperLabelSize, LowerLabelSize, NameBoxSize, nameLeft);
+    const TAxisRects r = L.AxisRects(X, UpperLabelSize, LowerLabelSize, NameBoxSize);
     UpperLabelRect = r.UpperLabel;
     LineRect = r.Line;
     NameRect = r.Name;
@@ -226,14 +225,16 @@ void TGOParAxis::Draw(TCanvas& Canvas)
     LowerLabelSize = DrawBoundLabel(Canvas, L.AxisLo(VisibleIndex), b, false);
     UpperLabelSize = DrawBoundLabel(Canvas, L.AxisHi(VisibleIndex), t, true);
 
-    // A name that would cross the editor's edge centred on the axis is
-    // moved in with its box, so that it shows whole or ends in "...".
+    // The name is centred on the axis, in as much of its box as it needs:
+    // moved in only as far as the editor's edge makes it, broken into lines
+    // and ended in "..." where its box is too narrow.
     Canvas.SetFont(Owner->NameFont);
     const QString name = Data->GetDimName(Index);
-    NameTextWidth = Canvas.TextWidth(Canvas.ElideText(name, NameBoxSize.cx));
-    const int left = L.TextBoxLeft(X, NameBoxSize.cx, NameTextWidth);
+    const int room = L.TextRoom(X, NameBoxSize.cx).Width();
+    const int width = std::min(Canvas.TextWidth(Canvas.ElideText(name, room)), room);
+    const int left = L.TextLeft(X, NameBoxSize.cx, width);
     const int top = t - UpperLabelSize.cy - NameBoxSize.cy;
-    TRect box = Rect(left, top, left + NameBoxSize.cx, top + NameBoxSize.cy);
+    TRect box = Rect(left, top, left + width, top + NameBoxSize.cy);
     Canvas.DrawText(name, box,
                     dtCenter | dtWordBreak | dtExternalLeading | dtNoPrefix | dtEditControl | dtEndEllipsis
                         | dtWordEllipsis);
@@ -243,20 +244,16 @@ void TGOParAxis::Draw(TCanvas& Canvas)
 TSize TGOParAxis::DrawBoundLabel(TCanvas& Canvas, double Value, int Edge, bool Above)
 {
     // A label keeps to its axis's column, as the name does, and inside the
-    // editor. A longer one ends in "...", so that a cut number never reads
-    // as another one; where not even that fits, it is clipped to the column.
+    // editor.
     const TParallelCoordinatesLayout& L = Layout();
-    const int room = NameBoxSize.cx;
-    const QString text = Canvas.ElideText(FloatLabelText(Value), room);
-    const TSize size = Canvas.TextExtent(text);
+    const TTextRoom room = L.TextRoom(X, NameBoxSize.cx);
+    QString text = FloatLabelText(Value);
+    TSize size = Canvas.TextExtent(text);
+    text = FitAxisLabel(Canvas, text, size.cx, room.Width());
     const int top = Above ? Edge - size.cy : Edge;
-    if (size.cx <= room) {
-        Canvas.TextOut(L.TextBoxLeft(X, size.cx, size.cx), top, text);
-        return size;
-    }
-    const int left = L.TextBoxLeft(X, room, room);
-    Canvas.TextRect(Rect(left, top, left + room, top + size.cy), left, top, text);
-    return TSize{room, size.cy};
+    DrawAxisLabel(Canvas, size.cx > room.Width(), Rect(room.Left, top, room.Right, top + size.cy),
+                  L.TextLeft(X, NameBoxSize.cx, size.cx), top, text);
+    return TSize{std::min(size.cx, room.Width()), size.cy};
 }
 
 void TGOParAxis::DrawSelectionMark(TCanvas& Canvas, bool /*Selected*/)

@@ -108,8 +108,6 @@ public:
     TSize UpperLabelSize{50, 10};
     TSize LowerLabelSize{50, 10};
     TSize NameBoxSize{50, 20};
-    // The width of the name as last drawn, cut to its box.
-    int NameTextWidth = 0;
 
 private:
     // The value's label centred on the axis, above or below Edge; its size.
