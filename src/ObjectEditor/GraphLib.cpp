@@ -75,6 +75,23 @@ TSize FloatLabelExtent(TCanvas& Canvas, double Value, QString& Text)
     return Canvas.TextExtent(Text);
 }
 
+QString FitAxisLabel(const TCanvas& Canvas, const QString& Text, int& Width, int Room)
+{
+    if (Width <= Room)
+        return Text;
+    const QString shown = Canvas.ElideText(Text, Room);
+    Width = Canvas.TextWidth(shown);
+    return shown;
+}
+
+void DrawAxisLabel(TCanvas& Canvas, bool Clipped, const TRect& Box, int X, int Y, const QString& Text)
+{
+    if (Clipped)
+        Canvas.TextRect(Box, X, Y, Text);
+    else
+        Canvas.TextOut(X, Y, Text);
+}
+
 namespace {
 
 // Inner labels between the two ends, each as high (along the axis) as the
@@ -87,27 +104,6 @@ int LabelIntervals(int Length, int Gap, int LabelHeight)
     if (divisor <= 0.0f)
         return 0;
     return int(std::trunc(double(Length + Gap) / double(divisor))) - 1;
-}
-
-// A label as it fits its room across the axis; a longer one shows as much
-// as fits followed by "...", so that a cut number never reads as another
-// one. Width is the label's width along its line.
-QString FitAxisLabel(const TCanvas& Canvas, const QString& Text, int& Width, int Room)
-{
-    if (Width <= Room)
-        return Text;
-    const QString shown = Canvas.ElideText(Text, Room);
-    Width = Canvas.TextWidth(shown);
-    return shown;
-}
-
-// A label at (X, Y), or clipped to Box where not even "..." fits its room.
-void DrawAxisLabel(TCanvas& Canvas, bool Clipped, const TRect& Box, int X, int Y, const QString& Text)
-{
-    if (Clipped)
-        Canvas.TextRect(Box, X, Y, Text);
-    else
-        Canvas.TextOut(X, Y, Text);
 }
 
 } // namespace

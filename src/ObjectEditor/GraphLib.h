@@ -62,6 +62,13 @@ void DrawVerticalAxis(TCanvas& Canvas, int X, int Y1, int Y2, bool LabelsRight, 
 QString FloatLabelText(double Value);
 // That text (in Text) and its extent on the canvas.
 TSize FloatLabelExtent(TCanvas& Canvas, double Value, QString& Text);
+// A label as it fits Room across: Text itself, or as much as fits followed
+// by "...", so that a cut number never reads as another one. Width is the
+// label's width, on return that of the text returned.
+QString FitAxisLabel(const TCanvas& Canvas, const QString& Text, int& Width, int Room);
+// The label at (X, Y), or clipped to Box where not even "..." fits its
+// room (Clipped).
+void DrawAxisLabel(TCanvas& Canvas, bool Clipped, const TRect& Box, int X, int Y, const QString& Text);
 
 // ---- Points ---------------------------------------------------------------------------
 

@@ -80,31 +80,33 @@ int TParallelCoordinatesLayout::NameBoxWidth() const
     return AxisX.size() < 2 ? 0 : AxisX[1] - AxisX[0] - 1;
 }
 
-TAxisRects TParallelCoordinatesLayout::AxisRects(int X, TSize UpperLabel, TSize LowerLabel, TSize NameBox,
-                                                 int NameLeft) const
+TAxisRects TParallelCoordinatesLayout::AxisRects(int X, TSize UpperLabel, TSize LowerLabel, TSize NameBox) const
 {
     const int t = PlotRect.Top;
     const int b = PlotRect.Bottom;
     const int h = AxisHitHalfWidth;
+    // A label's rectangle goes where its text is drawn.
+    auto labelLeft = [&](TSize Label) { return TextLeft(X, NameBox.cx, Label.cx); };
+    auto labelRight = [&](TSize Label) { return labelLeft(Label) + Label.cx / 2 * 2 + 1; };
+    const TTextRoom room = TextRoom(X, NameBox.cx);
     TAxisRects r;
     r.Line = Rect(X - h, t, X + h + 1, b + 1);
-    r.UpperLabel = Rect(X - UpperLabel.cx / 2, t - UpperLabel.cy, X + UpperLabel.cx / 2 + 1, t + 1);
-    r.LowerLabel = Rect(X - LowerLabel.cx / 2, b, X + LowerLabel.cx / 2 + 1, b + LowerLabel.cy + 1);
-    const int shift = NameLeft - (X - NameBox.cx / 2);
-    r.Name = Rect(X - NameBox.cx / 2 + shift, t - UpperLabel.cy - NameBox.cy, X + NameBox.cx / 2 + 1 + shift,
-                  t - UpperLabel.cy + 1);
+    r.UpperLabel = Rect(labelLeft(UpperLabel), t - UpperLabel.cy, labelRight(UpperLabel), t + 1);
+    r.LowerLabel = Rect(labelLeft(LowerLabel), b, labelRight(LowerLabel), b + LowerLabel.cy + 1);
+    r.Name = Rect(room.Left, t - UpperLabel.cy - NameBox.cy, room.Right, t - UpperLabel.cy + 1);
     r.Bounds = Union(Union(r.Line, r.UpperLabel), Union(r.LowerLabel, r.Name));
     return r;
 }
 
-int TParallelCoordinatesLayout::TextBoxLeft(int X, int BoxWidth, int TextWidth) const
+TTextRoom TParallelCoordinatesLayout::TextRoom(int X, int BoxWidth) const
 {
-    const int left = X - BoxWidth / 2;
-    const int shown = std::clamp(TextWidth, 0, BoxWidth);
-    const int textLeft = left + (BoxWidth - shown) / 2;
-    if (textLeft >= 0 && textLeft + shown <= EditorWidth)
-        return left;
-    return std::clamp(left, 0, std::max(0, EditorWidth - BoxWidth));
+    return TTextRoom{std::max(0, X - BoxWidth / 2), std::min(EditorWidth, X + BoxWidth / 2 + 1)};
+}
+
+int TParallelCoordinatesLayout::TextLeft(int X, int BoxWidth, int TextWidth) const
+{
+    const TTextRoom room = TextRoom(X, BoxWidth);
+    return std::max(room.Left, std::min(X - TextWidth / 2, room.Right - TextWidth));
 }
 
 int TParallelCoordinatesLayout::AxisNear(int X, int Snap) const
@@ -162,6 +164,16 @@ TSliderEnds TParallelCoordinatesLayout::MovedEnds(const TSliderEnds& Ends, int D
         moved.HighY = PlotRect.Top;
     }
     return moved;
+}
+
+TSliderEnds TParallelCoordinatesLayout::ResizedEnds(const TSliderEnds& Ends, int DH) const
+{
+    const int low = RoundToPixel(Ends.LowY);
+    const int high = RoundToPixel(Ends.HighY);
+    const int moved = low + DH;
+    if (moved < high)
+        return TSliderEnds{double(high), double(std::max(moved, PlotRect.Top))};
+    return TSliderEnds{double(moved), Ends.HighY};
 }
 
 TSliderRects TParallelCoordinatesLayout::SliderRects(int X, const TSliderEnds& Ends, TSize LowLabel,

@@ -30,6 +30,13 @@ struct TAxisRects {
     TRect Bounds; // the union of the four
 };
 
+// A stretch across, from Left to Right (exclusive).
+struct TTextRoom {
+    int Left = 0;
+    int Right = 0;
+    int Width() const { return Right - Left; }
+};
+
 // The bar and the two value labels of a slider.
 struct TSliderRects {
     TRect Bar;
@@ -71,14 +78,16 @@ public:
     // width of a name box: both from the axis spacing.
     int SnapDistance() const;
     int NameBoxWidth() const;
-    // The rectangles of an axis at x with the given label and name sizes;
-    // the name box's left edge as TextLeft gives it.
-    TAxisRects AxisRects(int X, TSize UpperLabel, TSize LowerLabel, TSize NameBox, int NameLeft) const;
-    // The left edge of a box BoxWidth wide for a text TextWidth wide,
-    // centred on the axis at x: where the text shown in the box (centred,
-    // at most the box wide) would cross the editor's edge, the box is moved
-    // in so that the text stays whole.
-    int TextBoxLeft(int X, int BoxWidth, int TextWidth) const;
+    // The rectangles of an axis at x with the given label and name sizes:
+    // the name's is its room, the labels' stand where TextLeft puts them.
+    TAxisRects AxisRects(int X, TSize UpperLabel, TSize LowerLabel, TSize NameBox) const;
+    // Where the texts of the axis at x may go across: the name box, BoxWidth
+    // wide and centred on the axis, as far as it lies inside the editor.
+    TTextRoom TextRoom(int X, int BoxWidth) const;
+    // The left edge of a text TextWidth wide in that room: centred on the
+    // axis, moved in only as far as the room's edge needs; at the room's
+    // left edge when the text is wider than the room.
+    int TextLeft(int X, int BoxWidth, int TextWidth) const;
     // The visible position of the first axis within Snap of x, or -1.
     int AxisNear(int X, int Snap) const;
 
@@ -95,6 +104,10 @@ public:
     // The bar moved by DY pixels from its rounded ends, pushed back down
     // so that its upper end stays at or below the axis top.
     TSliderEnds MovedEnds(const TSliderEnds& Ends, int DY) const;
+    // The lower end moved by DH pixels from its rounded place, the upper
+    // end kept. Above the upper end the two change roles: the bar then runs
+    // from there, but not above the axis top, down to the former upper end.
+    TSliderEnds ResizedEnds(const TSliderEnds& Ends, int DH) const;
     // The bar at x and the label boxes above and below it, each Padding
     // wider than its text on every side.
     TSliderRects SliderRects(int X, const TSliderEnds& Ends, TSize LowLabel, TSize HighLabel, int Padding) const;

@@ -181,8 +181,7 @@ void TGOParAxis::UpdateGeometry()
 void TGOParAxis::CalcRects()
 {
     const TParallelCoordinatesLayout& L = Layout();
-    const int nameLeft = L.TextBoxLeft(X, NameBoxSize.cx, NameTextWidth);
-    const TAxisRects r = L.AxisRects(X, UpperLabelSize, LowerLabelSize, NameBoxSize, nameLeft);
+    const TAxisRects r = L.AxisRects(X, UpperLabelSize, LowerLabelSize, NameBoxSize);
     UpperLabelRect = r.UpperLabel;
     LineRect = r.Line;
     NameRect = r.Name;
@@ -226,14 +225,16 @@ void TGOParAxis::Draw(TCanvas& Canvas)
     LowerLabelSize = DrawBoundLabel(Canvas, L.AxisLo(VisibleIndex), b, false);
     UpperLabelSize = DrawBoundLabel(Canvas, L.AxisHi(VisibleIndex), t, true);
 
-    // A name that would cross the editor's edge centred on the axis is
-    // moved in with its box, so that it shows whole or ends in "...".
+    // The name is centred on the axis, in as much of its box as it needs:
+    // moved in only as far as the editor's edge makes it, broken into lines
+    // and ended in "..." where its box is too narrow.
     Canvas.SetFont(Owner->NameFont);
     const QString name = Data->GetDimName(Index);
-    NameTextWidth = Canvas.TextWidth(Canvas.ElideText(name, NameBoxSize.cx));
-    const int left = L.TextBoxLeft(X, NameBoxSize.cx, NameTextWidth);
+    const int room = L.TextRoom(X, NameBoxSize.cx).Width();
+    const int width = std::min(Canvas.TextWidth(Canvas.ElideText(name, room)), room);
+    const int left = L.TextLeft(X, NameBoxSize.cx, width);
     const int top = t - UpperLabelSize.cy - NameBoxSize.cy;
-    TRect box = Rect(left, top, left + NameBoxSize.cx, top + NameBoxSize.cy);
+    TRect box = Rect(left, top, left + width, top + NameBoxSize.cy);
     Canvas.DrawText(name, box,
                     dtCenter | dtWordBreak | dtExternalLeading | dtNoPrefix | dtEditControl | dtEndEllipsis
                         | dtWordEllipsis);
@@ -243,20 +244,16 @@ void TGOParAxis::Draw(TCanvas& Canvas)
 TSize TGOParAxis::DrawBoundLabel(TCanvas& Canvas, double Value, int Edge, bool Above)
 {
     // A label keeps to its axis's column, as the name does, and inside the
-    // editor. A longer one ends in "...", so that a cut number never reads
-    // as another one; where not even that fits, it is clipped to the column.
+    // editor.
     const TParallelCoordinatesLayout& L = Layout();
-    const int room = NameBoxSize.cx;
-    const QString text = Canvas.ElideText(FloatLabelText(Value), room);
-    const TSize size = Canvas.TextExtent(text);
+    const TTextRoom room = L.TextRoom(X, NameBoxSize.cx);
+    QString text = FloatLabelText(Value);
+    TSize size = Canvas.TextExtent(text);
+    text = FitAxisLabel(Canvas, text, size.cx, room.Width());
     const int top = Above ? Edge - size.cy : Edge;
-    if (size.cx <= room) {
-        Canvas.TextOut(L.TextBoxLeft(X, size.cx, size.cx), top, text);
-        return size;
-    }
-    const int left = L.TextBoxLeft(X, room, room);
-    Canvas.TextRect(Rect(left, top, left + room, top + size.cy), left, top, text);
-    return TSize{room, size.cy};
+    DrawAxisLabel(Canvas, size.cx > room.Width(), Rect(room.Left, top, room.Right, top + size.cy),
+                  L.TextLeft(X, NameBoxSize.cx, size.cx), top, text);
+    return TSize{std::min(size.cx, room.Width()), size.cy};
 }
 
 void TGOParAxis::DrawSelectionMark(TCanvas& Canvas, bool /*Selected*/)
@@ -514,6 +511,10 @@ void TGOParSlider::HideDragFeedback(TCanvas& /*Canvas*/, TDragFeedback /*Style*/
 
 void TGOParSlider::MoveBy(int /*DX*/, int DY)
 {
+    // In a resize the editor moves the bounds it knows before it resizes
+    // them; the resize places both ends itself.
+    if (FResizeKind != 0)
+        return;
     const TSliderEnds moved = Layout().MovedEnds(TSliderEnds{LowY, HighY}, DY);
     LowY = moved.LowY;
     HighY = moved.HighY;
@@ -524,17 +525,27 @@ void TGOParSlider::MoveBy(int /*DX*/, int DY)
 
 void TGOParSlider::ResizeBy(int /*DW*/, int DH)
 {
-    const int low = RoundToPixel(LowY);
-    const int high = RoundToPixel(HighY);
-    const int moved = low + DH;
-    if (moved < high) {
-        // The lower end passed the upper one: the bar now runs from the
-        // mouse down to the former upper end.
-        MoveBy(0, moved - high);
-        ResizeBy(0, 2 * (high - low) - DH);
-        return;
+    const TParallelCoordinatesLayout& L = Layout();
+    TSliderEnds ends{LowY, HighY};
+    if (FResizeKind != 0) {
+        // From the ends at the press by the mouse's whole way since: the
+        // motion that made the press a drag counts, and bounds that a paint
+        // or the end of an earlier drag changed behind the editor's back do
+        // not move the end that is not dragged.
+        const TGOParEdit* editor = Owner->ParEdit();
+        DH = editor->MousePos.y - editor->PressPos.y;
+        ends = TSliderEnds{SavedLowY, SavedHighY};
+        // The upper handle moves the bar and takes the lower end back.
+        if (FResizeKind == gokTop) {
+            ends = L.MovedEnds(ends, DH);
+            DH = -DH;
+        }
     }
-    LowY = moved;
+    ends = L.ResizedEnds(ends, DH);
+    LowY = ends.LowY;
+    HighY = ends.HighY;
+    if (FResizeKind != 0)
+        Parked = IsParked();
     PositionToValues();
     CalcBounds();
 }
@@ -543,18 +554,25 @@ void TGOParSlider::BeginDrag(uint32_t Kind, TDragFeedback /*Style*/)
 {
     const auto* editor = dynamic_cast<const TGOParEdit*>(Owner->Editor());
     FLeadDY = editor && Kind == gokMoveFrame ? editor->MousePos.y - editor->PressPos.y : 0;
+    FResizeKind = editor && Kind != gokMoveFrame ? Kind : 0;
     SetDragging(true);
 }
 
 void TGOParSlider::EndDrag(uint32_t /*Kind*/, TDragFeedback /*Style*/)
 {
-    if (FLeadDY != 0) {
+    {
         FQuietStep = true;
         const auto written = qScopeGuard([this] {
             FQuietStep = false;
             FLeadDY = 0;
+            FResizeKind = 0;
         });
-        MoveBy(0, FLeadDY);
+        // A resize whose only motion came with the release has not been
+        // placed yet; placing it again changes nothing.
+        if (FResizeKind != 0)
+            ResizeBy(0, 0);
+        else if (FLeadDY != 0)
+            MoveBy(0, FLeadDY);
     }
     SetDragging(false);
     if (Parked)

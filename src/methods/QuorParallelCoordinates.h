@@ -108,8 +108,6 @@ public:
     TSize UpperLabelSize{50, 10};
     TSize LowerLabelSize{50, 10};
     TSize NameBoxSize{50, 20};
-    // The width of the name as last drawn, cut to its box.
-    int NameTextWidth = 0;
 
 private:
     // The value's label centred on the axis, above or below Edge; its size.
@@ -130,7 +128,8 @@ public:
     void ShowDragFeedback(TCanvas& Canvas, TDragFeedback Style) override;
     void HideDragFeedback(TCanvas& Canvas, TDragFeedback Style) override;
     void MoveBy(int DX, int DY) override;
-    // Moves the lower end; above the upper end the two swap roles.
+    // Moves the lower end; above the upper end the two swap roles. In a
+    // resize by a handle, the dragged end follows the mouse from the press.
     void ResizeBy(int DW, int DH) override;
     void BeginDrag(uint32_t Kind, TDragFeedback Style) override;
     void EndDrag(uint32_t Kind, TDragFeedback Style) override;
@@ -180,8 +179,11 @@ private:
     // pass on: the release applies it, so that the bar ends where the mouse
     // let go.
     int FLeadDY = 0;
-    // Set while that last step runs: the release writes its values.
+    // Set while the release's own step runs: the release writes its values.
     bool FQuietStep = false;
+    // The handle of the resize in progress, or 0: the resize places the
+    // ends from the mouse itself.
+    uint32_t FResizeKind = 0;
 };
 
 // ---- Editor ------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -96,7 +97,7 @@ TEST(ParallelCoordinatesLayout, AxisRectanglesSurroundLineLabelsAndName)
     TParallelCoordinatesLayout L;
     L.CalcAxisPositions(t.Data, 270, 310); // axes 100 apart, plot from y 50 to 250
     EXPECT_EQ(L.NameBoxWidth(), 99);
-    const TAxisRects r = L.AxisRects(135, TSize{40, 12}, TSize{31, 12}, TSize{99, 30}, 86);
+    const TAxisRects r = L.AxisRects(135, TSize{40, 12}, TSize{31, 12}, TSize{99, 30});
     EXPECT_EQ(r.Line, Rect(131, 50, 140, 251));
     EXPECT_EQ(r.UpperLabel, Rect(115, 38, 156, 51));
     EXPECT_EQ(r.LowerLabel, Rect(120, 250, 151, 263));
@@ -106,26 +107,31 @@ TEST(ParallelCoordinatesLayout, AxisRectanglesSurroundLineLabelsAndName)
     EXPECT_EQ(L.AxisNear(135 + 9, 8), -1);
 }
 
-TEST(ParallelCoordinatesLayout, TextBoxesMoveInOnlyWhereTheTextWouldCrossTheEdge)
+TEST(ParallelCoordinatesLayout, TextsStayOverTheirAxesMovedInOnlyAsFarAsTheEdgeNeeds)
 {
     TMethodsTestData t = Dims(3);
     TParallelCoordinatesLayout L;
-    L.CalcAxisPositions(t.Data, 270, 310); // axes at 35, 135 and 235
+    L.CalcAxisPositions(t.Data, 270, 310); // axes at 35, 135 and 235, boxes 99 wide
     struct TCase {
-        int X, Box, Text, Left;
+        int X, Text, Left;
     };
     const TCase cases[] = {
-        {135, 99, 40, 86},   // inner axis: centred
-        {35, 99, 40, -14},   // a short name stays centred on the first axis
-        {35, 99, 90, 0},     // a long one moves in from the left edge
-        {35, 99, 500, 0},    // and is cut to the box
-        {235, 99, 90, 171},  // or in from the right edge
-        {35, 300, 300, 0},   // a box wider than the editor starts at its left
+        {135, 40, 115}, // inner axis: centred
+        {35, 40, 15},   // a short name stays centred on the first axis
+        {35, 80, 0},    // a long one moves in to the left edge, no further
+        {35, 500, 0},   // wider than its room: at the room's left edge
+        {235, 80, 190}, // or in from the right edge
+        {235, 35, 218},
     };
     for (const TCase& c : cases)
-        EXPECT_EQ(L.TextBoxLeft(c.X, c.Box, c.Text), c.Left) << c.X << " " << c.Text;
-    const TAxisRects r = L.AxisRects(35, TSize{40, 12}, TSize{31, 12}, TSize{99, 30}, 0);
-    EXPECT_EQ(r.Name, Rect(0, 8, 99, 39));
+        EXPECT_EQ(L.TextLeft(c.X, 99, c.Text), c.Left) << c.X << " " << c.Text;
+    // The room is the box inside the editor; a label's rectangle goes
+    // where its text stands.
+    EXPECT_EQ(L.TextRoom(35, 99).Right, 85);
+    const TAxisRects r = L.AxisRects(35, TSize{80, 12}, TSize{31, 12}, TSize{99, 30});
+    EXPECT_EQ(r.Name, Rect(0, 8, 85, 39));
+    EXPECT_EQ(r.UpperLabel, Rect(0, 38, 81, 51));
+    EXPECT_EQ(r.LowerLabel, Rect(20, 250, 51, 263));
 }
 
 TEST(ParallelCoordinatesLayout, SliderEndsParkMoveAndStayBelowTheTop)
@@ -158,6 +164,15 @@ TEST(ParallelCoordinatesLayout, SliderEndsParkMoveAndStayBelowTheTop)
     const TSliderEnds pushed = L.MovedEnds(TSliderEnds{210, 130}, -100);
     EXPECT_EQ(pushed.HighY, 50);
     EXPECT_EQ(pushed.LowY, 130);
+    // A resize moves the lower end alone; above the upper end the two
+    // change roles, and the new upper end still stops at the top.
+    auto resized = [&](TSliderEnds E, int DH) {
+        const TSliderEnds r = L.ResizedEnds(E, DH);
+        return std::pair(r.LowY, r.HighY);
+    };
+    EXPECT_EQ(resized({209.6, 130.4}, 5), std::pair(215.0, 130.4));
+    EXPECT_EQ(resized({210, 130}, -100), std::pair(130.0, 110.0));
+    EXPECT_EQ(resized({210, 130}, -200), std::pair(130.0, 50.0));
 
     const TSliderRects r = L.SliderRects(35, TSliderEnds{210, 130}, TSize{30, 12}, TSize{31, 12}, 2);
     EXPECT_EQ(r.Bar, Rect(27, 130, 43, 210));

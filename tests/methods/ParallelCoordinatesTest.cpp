@@ -108,6 +108,15 @@ protected:
         return nullptr;
     }
     TGOParSlider* Slider(int i) const { return Plot->Sliders()[size_t(i)]; }
+    // The middle of the selection's handle of the given kind.
+    QPoint HandleAt(uint32_t Kind) const
+    {
+        for (TGraphicObject* h = Edit()->Handles; h; h = h->Next)
+            if (h->Kind() == Kind)
+                return QPoint((h->Bounds.Left + h->Bounds.Right) / 2, (h->Bounds.Top + h->Bounds.Bottom) / 2);
+        ADD_FAILURE() << "no handle of kind " << Kind;
+        return {};
+    }
     TGOParAxis* Axis(int i) const
     {
         return Find<TGOParAxis>([i](TGOParAxis* a) { return a->VisibleIndex == i; });
@@ -304,11 +313,22 @@ TEST_F(ParallelCoordinatesTest, NamesAndBoundsOfTheOuterAxesStayInsideTheEditor)
                 ink += Pixel(x, y) != white ? 1 : 0;
         return ink;
     };
+    // Each name stands over its axis, moved in only as far as the edge
+    // makes it: ink across its whole width and nowhere else in its row.
+    TCanvas measure;
+    measure.SetFont(Plot->NameFont);
     for (int i : {0, 3}) {
         const TRect box = Axis(i)->NameRect;
-        EXPECT_GE(box.Left, 0) << i;
-        EXPECT_EQ(inkIn(box, 0, 1) + inkIn(box, w - 2, w - 1), 0) << i;
-        EXPECT_GT(inkIn(box, 0, w - 1), 0) << i;
+        const int width = measure.TextWidth(T.Data.GetDimName(i));
+        ASSERT_GT(width / 2, std::min(AxisX(i), w - AxisX(i))) << i;
+        const int left = std::clamp(AxisX(i) - width / 2, 0, w - width);
+        // From the editor's edge to halfway to the next axis.
+        const int inner = (AxisX(i) + AxisX(i == 0 ? 1 : 2)) / 2;
+        const int from = i == 0 ? 0 : inner;
+        const int to = i == 0 ? inner : w - 1;
+        EXPECT_EQ(inkIn(box, from, left - 1) + inkIn(box, left + width + 1, to), 0) << i;
+        EXPECT_GT(inkIn(box, left, left + width / 4), 0) << i;
+        EXPECT_GT(inkIn(box, left + width * 3 / 4, left + width), 0) << i;
     }
     // B's upper bound has 309 digits: cut to its axis's column.
     const TGOParAxis* b = Axis(1);
@@ -610,20 +630,55 @@ TEST_F(ParallelCoordinatesTest, LowerEndDraggedAboveTheUpperEndSwapsThem)
     Open();
     PacedClickGesture(Edit(), QPoint(AxisX(0) - 6, Y(0, 4)));
     ASSERT_EQ(Plot->SelectedSliderDim(), 0);
-    const TGraphicObject* bottom = nullptr;
-    for (TGraphicObject* h = Edit()->Handles; h; h = h->Next)
-        if (h->Kind() == gokBottom)
-            bottom = h;
-    ASSERT_NE(bottom, nullptr);
-    const QPoint start((bottom->Bounds.Left + bottom->Bounds.Right) / 2, (bottom->Bounds.Top + bottom->Bounds.Bottom) / 2);
+    const QPoint start = HandleAt(gokBottom);
     const int high = Y(0, 6);
     const int length = Y(0, 2) - high;
-    PacedDragGesture(Edit(), start, {start + QPoint(0, -1), start + QPoint(0, -1 - length - 20)});
+    PacedDragGesture(Edit(), start, {start + QPoint(0, -1), start + QPoint(0, -length - 20)});
     const TGOParSlider* s = Slider(0);
     EXPECT_EQ(s->LowY, high);
     EXPECT_EQ(s->HighY, high - 20);
     EXPECT_NEAR(T.Data.GetSliderLow(0), 6, 0.1);
     EXPECT_GT(T.Data.GetSliderHigh(0), T.Data.GetSliderLow(0));
+}
+
+// The lower handle moves the lower end alone, all the way the mouse went:
+// the motion that made the press a drag included, and whatever moved the
+// bar before.
+TEST_F(ParallelCoordinatesTest, LowerHandleMovesOnlyTheLowerEndWhereTheMouseLetGo)
+{
+    Open();
+    struct TCase {
+        const char* Name;
+        int FirstStep;
+        bool FromParked;
+    };
+    const TCase cases[] = {
+        {"selected by a click", 1, false},
+        {"selected by a click, the one move coming with the release", 60, false},
+        {"first resize after a move off the parking place", 3, true},
+    };
+    const QPoint bar(AxisX(1) - 6, L().PlotRect.Bottom + 20);
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Other.Write([&](TData& d) { d.SetSliderLow(1, 2), d.SetSliderHigh(1, 6), d.SetSliderOff(1, c.FromParked); });
+        Paint();
+        if (c.FromParked)
+            PacedDragGesture(Edit(), bar, {bar + QPoint(0, -c.FirstStep), bar + QPoint(0, -101)});
+        else
+            PacedClickGesture(Edit(), QPoint(AxisX(1) - 6, Y(1, 4)));
+        ASSERT_EQ(Plot->SelectedSliderDim(), 1);
+        const TGOParSlider* s = Slider(1);
+        const double high = s->HighY;
+        const double low = s->LowY;
+        const double highValue = T.Data.GetSliderHigh(1);
+        const QPoint start = HandleAt(gokBottom);
+        PacedDragGesture(Edit(), start, {start + QPoint(0, c.FirstStep), start + QPoint(0, 60)});
+        EXPECT_EQ(s->HighY, high);
+        EXPECT_EQ(s->LowY, std::nearbyint(low) + 60);
+        EXPECT_DOUBLE_EQ(T.Data.GetSliderHigh(1), highValue);
+        const TRect& r = L().PlotRect;
+        EXPECT_NEAR(T.Data.GetSliderLow(1), (r.Bottom - s->LowY) * 10 / (r.Bottom - r.Top), 1e-9);
+    }
 }
 
 TEST_F(ParallelCoordinatesTest, SliderReleasedBelowTheAxisParksAndSwitchesOff)

@@ -626,6 +626,26 @@ TEST(Canvas, WordTooLongForTheLineIsCutWithAnEllipsis)
     EXPECT_EQ(CountChanged(image, reference), 0);
 }
 
+TEST(Canvas, ElideTextKeepsTheLongestBeginningThatFitsWithItsEllipsis)
+{
+    TCanvas canvas;
+    canvas.SetFont(TFont(QStringLiteral("Sans Serif"), 15));
+    const QString text = QStringLiteral("Sepal length");
+    auto width = [&](const char* s) { return canvas.TextWidth(QString::fromLatin1(s)); };
+    struct TCase {
+        int Width;
+        const char* Shown;
+    };
+    const TCase cases[] = {
+        {width("Sepal length"), "Sepal length"}, // the text exactly fills the width
+        {width("Sepal l..."), "Sepal l..."},     // the cut text and "..." exactly fill it
+        {width("Sepal l...") - 1, "Sepal..."},   // one pixel less: the blank before the cut goes
+        {width("...") - 1, "..."},               // "..." alone when nothing fits
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(canvas.ElideText(text, c.Width).toStdString(), c.Shown) << c.Width;
+}
+
 TEST(Canvas, LongTextDrawsWhatItsBeginningDraws)
 {
     // A megabyte of text in a small box shows what its first few thousand
