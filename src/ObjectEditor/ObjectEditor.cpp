@@ -191,16 +191,6 @@ float ScaleOf(int Now, int Start)
     return Start == 0 ? 1.0f : float(Now) / float(Start);
 }
 
-// The listed objects whose Bounds meet the canvas's clip rectangle, in list
-// order, leaving out those in Excluded.
-void DrawClipped(TCanvas& Canvas, TGraphicObject* List, const TSelectionEntry* Excluded)
-{
-    const TRect clip = Canvas.ClipRect();
-    for (TGraphicObject* o = List; o; o = o->Next)
-        if (RectsMeet(o->Bounds, clip) && !SelectionContains(o, Excluded))
-            o->Draw(Canvas);
-}
-
 void DrawMarks(TCanvas& Canvas, const TSelectionEntry* SelList, bool Selected)
 {
     for (const TSelectionEntry* e = SelList; e; e = e->Next.get())
@@ -212,12 +202,14 @@ void DrawMarks(TCanvas& Canvas, const TSelectionEntry* SelList, bool Selected)
 
 // ---- Selection summary ----------------------------------------------------------------
 
-void TSelectionSummary::Add(const TGraphicObject* Obj)
+void TSelectionSummary::Add(TSelectionEntry* Entry)
 {
+    Entry->CountedFlags = Entry->Object->Flags;
+    Entry->CountedBounds = Entry->Object->Bounds;
     ++FCount;
-    for (uint32_t flags = Obj->Flags; flags; flags &= flags - 1)
+    for (uint32_t flags = Entry->CountedFlags; flags; flags &= flags - 1)
         ++FBits[size_t(std::countr_zero(flags))];
-    const TRect& b = Obj->Bounds;
+    const TRect& b = Entry->CountedBounds;
     // Empty bounds add nothing to the union.
     if (IsEmptyRect(b))
         return;
@@ -227,12 +219,12 @@ void TSelectionSummary::Add(const TGraphicObject* Obj)
     ++FEdges[3][b.Bottom];
 }
 
-bool TSelectionSummary::Remove(const TGraphicObject* Obj)
+bool TSelectionSummary::Remove(const TSelectionEntry* Entry)
 {
     --FCount;
-    for (uint32_t flags = Obj->Flags; flags; flags &= flags - 1)
+    for (uint32_t flags = Entry->CountedFlags; flags; flags &= flags - 1)
         --FBits[size_t(std::countr_zero(flags))];
-    const TRect& b = Obj->Bounds;
+    const TRect& b = Entry->CountedBounds;
     if (IsEmptyRect(b))
         return true;
     const int edges[4] = {b.Left, b.Top, b.Right, b.Bottom};
@@ -502,6 +494,19 @@ void TGOEdit::DrawObjectsTo(TGraphicObject* List, TCanvas& ACanvas, TGOEParts /*
 void TGOEdit::DrawUnselectedObjects(TGraphicObject* List, const TSelectionEntry* Excluded)
 {
     DrawClipped(Canvas(), List, Excluded);
+}
+
+void TGOEdit::DrawClipped(TCanvas& ACanvas, TGraphicObject* List, const TSelectionEntry* Excluded)
+{
+    const TRect clip = ACanvas.ClipRect();
+    for (TGraphicObject* o = List; o; o = o->Next) {
+        if (!RectsMeet(o->Bounds, clip) || SelectionContains(o, Excluded))
+            continue;
+        const TRect before = o->Bounds;
+        o->Draw(ACanvas);
+        if (o->Bounds != before)
+            RecountDrawn(o);
+    }
 }
 
 void TGOEdit::DrawSelectionMarks(const TSelectionEntry* SelList, bool Selected)
@@ -844,16 +849,15 @@ void TGOEdit::ToggleSelected(TGraphicObject* Obj)
     const bool listed = FListed.count(Obj) != 0;
     if (listed) {
         TSelectionEntry* entry = FListed[Obj];
+        if (FSummaryValid && !FSummary.Remove(entry))
+            FSummaryValid = false;
         UnlinkSelectionEntry(Selection, entry);
         FListed.erase(Obj);
-        // Bounds that moved since the object was counted: count anew.
-        if (FSummaryValid && !FSummary.Remove(Obj))
-            FSummaryValid = false;
     } else {
         Selection = NewSelectionEntry(Obj, std::move(Selection));
         FListed[Obj] = Selection.get();
         if (FSummaryValid)
-            FSummary.Add(Obj);
+            FSummary.Add(Selection.get());
     }
     FListedHead = Selection.get();
 }
@@ -880,8 +884,8 @@ void TGOEdit::ListedChanged()
     EnsureListedIndex();
     if (!FSummaryValid) {
         FSummary.Clear();
-        for (const TSelectionEntry* e = Selection.get(); e; e = e->Next.get())
-            FSummary.Add(e->Object);
+        for (TSelectionEntry* e = Selection.get(); e; e = e->Next.get())
+            FSummary.Add(e);
         FSummaryValid = true;
     }
     Multi = FSummary.Count() >= 2;
@@ -914,6 +918,19 @@ void TGOEdit::ForgetListedIndex()
 {
     FListedValid = false;
     FSummaryValid = false;
+}
+
+void TGOEdit::RecountDrawn(TGraphicObject* Obj)
+{
+    if (!FSummaryValid || !FListedValid || FListedHead != Selection.get())
+        return;
+    const auto found = FListed.find(Obj);
+    if (found == FListed.end())
+        return;
+    if (!FSummary.Remove(found->second))
+        FSummaryValid = false;
+    else
+        FSummary.Add(found->second);
 }
 
 void TGOEdit::NotifySelectionChange()

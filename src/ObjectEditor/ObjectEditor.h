@@ -34,6 +34,11 @@ public:
     // The entry in front of this one, kept by the list routines, so that an
     // entry found through an index leaves its list without a search.
     TSelectionEntry* Prev = nullptr;
+    // The object's Bounds and Flags as the editor's running summary counted
+    // them, so that leaving takes away exactly what joining added, even
+    // after the object moved.
+    TRect CountedBounds;
+    uint32_t CountedFlags = 0;
 };
 
 // An owned list of entries: its head.
@@ -64,10 +69,12 @@ TGraphicObject* MoveObjectToFront(TGraphicObject* Head, TGraphicObject* Obj);
 class TSelectionSummary {
 public:
     void Clear() { *this = TSelectionSummary(); }
-    void Add(const TGraphicObject* Obj);
-    // Obj must be one that was added. False when its bounds are not those
-    // it was counted with: the summary must then be made anew.
-    bool Remove(const TGraphicObject* Obj);
+    // Counts the entry's object as it stands now, noting in the entry what
+    // was counted.
+    void Add(TSelectionEntry* Entry);
+    // Takes away what Add counted for the entry. False when the counts do
+    // not hold it (they were made without it): make the summary anew.
+    bool Remove(const TSelectionEntry* Entry);
     int Count() const { return FCount; }
     uint32_t FlagsAnd() const;
     uint32_t FlagsOr() const;
@@ -306,6 +313,12 @@ private:
     // stand at the drop, and the old and new areas repainted.
     void EndLiveDrag(TSelectionEntry* SelList, uint32_t AKind);
     void NotifySelectionChange();
+    // Draws the listed objects whose Bounds meet the canvas's clip
+    // rectangle, in list order, leaving out those in Excluded.
+    void DrawClipped(TCanvas& ACanvas, TGraphicObject* List, const TSelectionEntry* Excluded);
+    // An object's Bounds changed while it was drawn (a label measuring its
+    // text): a listed one is counted again at its new bounds.
+    void RecountDrawn(TGraphicObject* Obj);
     // The index of the selection list (object to entry) and its summary,
     // rebuilt when the list changed behind the editor's back.
     void EnsureListedIndex();

@@ -499,6 +499,12 @@ void TGOParSlider::DrawSelectionMark(TCanvas& Canvas, bool /*Selected*/)
     Canvas.Rectangle(BarRect);
 }
 
+void TGOParSlider::SetSelected(bool Selected)
+{
+    if (Selected)
+        Owner->NoteStrayPick(this);
+}
+
 void TGOParSlider::ShowDragFeedback(TCanvas& /*Canvas*/, TDragFeedback /*Style*/)
 {
     // The halos of the polylines follow the bar: the whole plot repaints.

@@ -125,6 +125,8 @@ public:
     bool CanSelectWithByClass() const override { return false; }
     void Draw(TCanvas& Canvas) override;
     void DrawSelectionMark(TCanvas& Canvas, bool Selected) override;
+    // The data object holds no selection of a slider: nothing is written.
+    void SetSelected(bool Selected) override;
     void ShowDragFeedback(TCanvas& Canvas, TDragFeedback Style) override;
     void HideDragFeedback(TCanvas& Canvas, TDragFeedback Style) override;
     void MoveBy(int DX, int DY) override;

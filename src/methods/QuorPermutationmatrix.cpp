@@ -328,7 +328,9 @@ void TGOPermDataCell::DrawSelectionMark(TCanvas& Canvas, bool Selected)
 
 void TGOPermDataCell::SetSelected(bool /*Selected*/)
 {
-    // Selected cells define the sub-selection as a whole (SelectionChange).
+    // Selected cells define the sub-selection as a whole (SelectionChange),
+    // which may take in cells the editor did not list.
+    Owner->NotePickResyncedWhole();
 }
 
 TGraphicObject* TGOPermDataCell::CreateHandles(uint32_t, int, int)

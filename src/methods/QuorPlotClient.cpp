@@ -285,14 +285,39 @@ void TQuorPlotClient::ChangedBy(TObject* Actor, TDataChange Change, int Index)
     // A selection notice asks for its own position only: noted here, while
     // anything else that sets the flag asks for a whole resync.
     NeedsSelection.SetNotedOnly();
-    std::vector<int>& noted = point ? FNotedPoints : FNotedDims;
-    if (FNotedOverflow || FNotedPoints.size() + FNotedDims.size() >= kNotedLimit) {
-        FNotedOverflow = true;
+    NotePosition(point ? FNotedPoints : FNotedDims, Index);
+}
+
+void TQuorPlotClient::NotePosition(std::vector<int>& Noted, int Index)
+{
+    if (FNotedIncomplete)
+        return;
+    if (FNotedPoints.size() + FNotedDims.size() >= kNotedLimit) {
+        FNotedIncomplete = true;
         FNotedPoints.clear();
         FNotedDims.clear();
         return;
     }
-    noted.push_back(Index);
+    Noted.push_back(Index);
+}
+
+bool TQuorPlotClient::NotingPicks() const
+{
+    // While the plot updates, the editor is being made to follow the data
+    // object: what it deselects then is no pick.
+    return UpdateLevel == 0 && FEditor;
+}
+
+void TQuorPlotClient::NoteStrayPick(TGraphicObject* Object)
+{
+    if (NotingPicks() && !FNotedIncomplete)
+        FStrayPicks.push_back(Object);
+}
+
+void TQuorPlotClient::NotePickResyncedWhole()
+{
+    if (NotingPicks())
+        FNotedIncomplete = true;
 }
 
 void TQuorPlotClient::EndEvents()
@@ -457,7 +482,8 @@ void TQuorPlotClient::RunSelectionStep()
     const auto forget = qScopeGuard([this] {
         FNotedPoints.clear();
         FNotedDims.clear();
-        FNotedOverflow = false;
+        FStrayPicks.clear();
+        FNotedIncomplete = false;
     });
     if (!whole && FollowNotedSelection())
         return;
@@ -466,8 +492,10 @@ void TQuorPlotClient::RunSelectionStep()
 
 bool TQuorPlotClient::FollowNotedSelection()
 {
-    if (FNotedOverflow || !FIndexedObjects || FEditor->GetObjects() != FIndexedObjects)
+    if (FNotedIncomplete || !FIndexedObjects || FEditor->GetObjects() != FIndexedObjects)
         return false;
+    for (TGraphicObject* stray : FStrayPicks)
+        FEditor->SetListed(stray, false);
     // Each noted object is listed exactly when its item or dimension is
     // selected, as the whole resync would leave it.
     const auto follow = [this](const std::vector<TGraphicObject*>& Objects, int Position, bool Selected) {
@@ -513,6 +541,8 @@ void TQuorPlotClient::ForgetObjectIndex()
     FPointObjects.clear();
     FDimObjects.clear();
     FIndexedObjects = nullptr;
+    // Picked objects that are freed now; a whole resync follows anyway.
+    FStrayPicks.clear();
 }
 
 void TQuorPlotClient::UpdateControl()
@@ -582,12 +612,16 @@ void TQuorPlotClient::WriteTransaction(const std::function<void()>& Changes)
 
 void TQuorPlotClient::WritePointSelected(int Point, bool Selected)
 {
+    if (NotingPicks())
+        NotePosition(FNotedPoints, Point);
     if (!IsBusy())
         WriteTransaction([&] { FData->SetPointSelected(Point, Selected); });
 }
 
 void TQuorPlotClient::WriteDimSelected(int Dim, bool Selected)
 {
+    if (NotingPicks())
+        NotePosition(FNotedDims, Dim);
     if (!IsBusy())
         WriteTransaction([&] { FData->SetDimSelected(Dim, Selected); });
 }

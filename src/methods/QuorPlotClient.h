@@ -163,9 +163,19 @@ public:
     virtual void PaintScales(TCanvas& /*Canvas*/) {}
 
     // Writes one selection change of a data item or a dimension (view
-    // positions) into the data object, unless the plot is busy.
+    // positions) into the data object, unless the plot is busy. Either way
+    // the next selection step follows the position, since the editor may
+    // show it otherwise than the data object holds it (a refused write, a
+    // label standing for another object of its dimension).
     void WritePointSelected(int Point, bool Selected);
     void WriteDimSelected(int Dim, bool Selected);
+    // A pick of an object that a whole resync never lists (a slider, a
+    // column label): the next selection step drops it, as the resync would.
+    void NoteStrayPick(TGraphicObject* Object);
+    // A pick whose objects a whole resync lists by a rule that noted
+    // positions do not reach (the cells of a sub-selection): the next
+    // selection step resyncs whole.
+    void NotePickResyncedWhole();
     // One write transaction with the plot as actor (waiting for the lock),
     // then the delivery of its events.
     void WriteTransaction(const std::function<void()>& Changes);
@@ -258,6 +268,11 @@ protected:
 private:
     // Index: the view position a selection notice names, -1 for others.
     void ChangedBy(TObject* Actor, TDataChange Change, int Index = -1);
+    // Notes a position for the next selection step, or gives up on noting
+    // past kNotedLimit.
+    void NotePosition(std::vector<int>& Noted, int Index);
+    // The editor's own picks are noted while it is not being synchronised.
+    bool NotingPicks() const;
     void RunUpdateSteps();
     // The selection step: the objects of the noted positions only, when
     // nothing else asked for a whole resync and the index is current.
@@ -285,11 +300,14 @@ private:
     std::vector<TGraphicObject*> FPointObjects;
     std::vector<TGraphicObject*> FDimObjects;
     TGraphicObject* FIndexedObjects = nullptr;
-    // The positions that selection notices named since the last selection
-    // step; past kNotedLimit a whole resync is cheaper.
+    // The positions that selection notices and the editor's own picks named
+    // since the last selection step, and the picked objects a whole resync
+    // would not list. Incomplete past kNotedLimit, where a whole resync is
+    // cheaper, or after a pick they cannot follow.
     std::vector<int> FNotedPoints;
     std::vector<int> FNotedDims;
-    bool FNotedOverflow = false;
+    std::vector<TGraphicObject*> FStrayPicks;
+    bool FNotedIncomplete = false;
     QPointer<QWidget> FToolBarHome;
     Qt::Orientation FToolBarOrientation = Qt::Horizontal;
 };

@@ -338,6 +338,10 @@ void TGOScatterAxisLabel::DrawSelectionMark(TCanvas& Canvas, bool /*Selected*/)
 
 void TGOScatterAxisLabel::SetSelected(bool Selected)
 {
+    // The row label shows the dimension's selection; a column label is
+    // never listed by following the data object.
+    if (Selected && !IsRowLabel)
+        Plot->NoteStrayPick(this);
     Plot->WriteDimSelected(Dim, Selected);
 }
 

@@ -3,6 +3,7 @@
 // plain whole computations.
 
 #include "ObjectEditorTestObjects.h"
+#include "support/SelectionSummary.h"
 
 #include <gtest/gtest.h>
 
@@ -46,31 +47,17 @@ public:
     bool CanSelectWithByClass() const override { return true; }
 };
 
-// Bounds and flags of a selection list as the editor defines them: the
-// head's bounds, each further one added unless empty.
-struct TExpectedSummary {
-    TRect Bounds;
-    uint32_t FlagsAnd = 0xFFFFFFFFu;
-    uint32_t FlagsOr = 0;
-};
-
-TExpectedSummary ExpectedSummary(const TSelectionEntry* List)
-{
-    TExpectedSummary expected;
-    auto empty = [](const TRect& R) { return R.Right <= R.Left || R.Bottom <= R.Top; };
-    for (const TSelectionEntry* e = List; e; e = e->Next.get()) {
-        const TRect& b = e->Object->Bounds;
-        expected.FlagsAnd &= e->Object->Flags;
-        expected.FlagsOr |= e->Object->Flags;
-        if (e == List || empty(expected.Bounds))
-            expected.Bounds = e == List || !empty(b) ? b : expected.Bounds;
-        else if (!empty(b))
-            expected.Bounds = Rect(std::min(expected.Bounds.Left, b.Left), std::min(expected.Bounds.Top, b.Top),
-                                   std::max(expected.Bounds.Right, b.Right),
-                                   std::max(expected.Bounds.Bottom, b.Bottom));
+// Takes the bounds it measures while drawn, as a label takes its text's.
+class TMeasuredObject : public TTestObject {
+public:
+    TMeasuredObject(const TRect& R, uint32_t AFlags) : TTestObject(R, AFlags, 0x808080), Measured(R) {}
+    void Draw(TCanvas& Canvas) override
+    {
+        Bounds = Measured;
+        TTestObject::Draw(Canvas);
     }
-    return expected;
-}
+    TRect Measured;
+};
 
 class ObjectEditorListed : public TEditorFixture {
 protected:
@@ -86,24 +73,36 @@ protected:
 TEST_F(ObjectEditorListed, FollowingObjectByObjectEndsAsTheWholeComputation)
 {
     // Bounds that share edges, empty ones and flags of several kinds, so
-    // that leaving objects shrink the union now and then.
+    // that leaving objects shrink the union now and then; and objects that
+    // move while drawn onto edges that others have.
     std::mt19937 random(7);
-    std::vector<TTestObject*> objects;
-    for (int i = 0; i < 40; ++i) {
+    const auto someBounds = [&](int i) {
         const int left = int(random() % 50), top = int(random() % 50);
         const int width = i % 7 == 0 ? 0 : int(random() % 3) * 10 + 5;
-        objects.push_back(Editor.Add(Rect(left, top, left + width, top + 20),
-                                     gofSelectable | (i % 3 ? gofMovable : 0) | (i % 5 ? gofSizeX : 0)));
+        return Rect(left, top, left + width, top + 20);
+    };
+    std::vector<TMeasuredObject*> objects;
+    for (int i = 0; i < 40; ++i) {
+        auto object = std::make_unique<TMeasuredObject>(
+            someBounds(i), gofSelectable | (i % 3 ? gofMovable : 0) | (i % 5 ? gofSizeX : 0));
+        objects.push_back(object.get());
+        Editor.AddObject(std::move(object), false);
     }
     std::vector<bool> listed(objects.size(), false);
     for (int round = 0; round < 400; ++round) {
+        if (round % 3 == 0) {
+            const size_t i = random() % objects.size();
+            objects[i]->Measured = random() % 2 ? objects[random() % objects.size()]->Bounds : someBounds(int(i));
+            Editor.Invalidate();
+            Editor.Update();
+        }
         for (int step = int(random() % 4); step >= 0; --step) {
             const size_t i = random() % objects.size();
             listed[i] = !listed[i] || random() % 4 == 0;
             Editor.SetListed(objects[i], listed[i]);
         }
         Editor.ListedChanged();
-        const TExpectedSummary expected = ExpectedSummary(Editor.Selection.get());
+        const TFreshSummary expected = FreshSummary(Editor.Selection.get());
         ASSERT_EQ(Editor.SelBounds, expected.Bounds) << round;
         ASSERT_EQ(Editor.SelFlagsAnd, expected.FlagsAnd) << round;
         ASSERT_EQ(Editor.SelFlagsOr, expected.FlagsOr) << round;
@@ -115,7 +114,7 @@ TEST_F(ObjectEditorListed, FollowingObjectByObjectEndsAsTheWholeComputation)
         ASSERT_EQ(SelectionCount(Editor.Selection.get()), int(std::count(listed.begin(), listed.end(), true)));
     }
     // Nothing was told to the objects or to the editor's listeners.
-    for (TTestObject* object : objects)
+    for (TMeasuredObject* object : objects)
         EXPECT_TRUE(object->Notices.empty());
 }
 
