@@ -5,6 +5,9 @@
 #include "methods/QuorScatterplotmatrix.h"
 
 #include "platform/Application.h"
+#include "platform/Memory.h"
+
+#include <sys/resource.h>
 
 #include <QAction>
 #include <QCloseEvent>
@@ -14,6 +17,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QToolBar>
 
 TEST_F(MainWindowTest, PlainStartShowsThePlaceholderAndLogsTheStart)
@@ -220,4 +224,44 @@ TEST_F(MainWindowTest, CascadeLeavesEveryPlotLargeWithItsTitleBarInView)
                 EXPECT_GE(windows[j]->geometry().top(), place.top() + titleBottom) << i << " " << j;
         }
     }
+}
+
+// Transposing turns 20000 items into 20000 dimensions, whose scatterplot
+// matrix would build 200 million cells. Under an address-space cap that
+// leaves a few GB, the transpose goes through, the scatterplot matrix closes
+// with a message, and the plots that fit stay open.
+TEST_F(MainWindowFileTest, ATransposeTooWideForAPlotClosesItAndKeepsTheRest)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's shadow memory does not live under an address-space cap";
+#endif
+    TTestTable table(8, 20000);
+    const QString path = FDir.filePath(QStringLiteral("wide.xml"));
+    WriteXMLFile(path, table.Data);
+    Responder->Push(path);
+    Window->LoadXMLFile();
+    const QStringList plots = {QStringLiteral("ParallelCoordinates"), QStringLiteral("PermutationMatrix"),
+                               QStringLiteral("ScatterplotMatrix"), QStringLiteral("AndrewsCurves")};
+    for (const QString& key : plots)
+        OpenPlot(key);
+
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_AS, &before), 0);
+    const auto restore = qScopeGuard([&] { setrlimit(RLIMIT_AS, &before); });
+    rlimit capped = before;
+    capped.rlim_cur = rlim_t(AddressSpaceInUse() + (uint64_t(3) << 30));
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &capped), 0);
+    Responder->Clear();
+    Window->Action(QStringLiteral("ActionTranspose"))->trigger();
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !Manager().HasClient(QStringLiteral("ScatterplotMatrix")); }));
+
+    EXPECT_TRUE(Data().Transposed());
+    EXPECT_EQ(Data().DimCount(), 20000);
+    EXPECT_EQ(Data().PointCount(), 8);
+    ASSERT_EQ(Messages().size(), 2);
+    EXPECT_TRUE(Messages()[1].startsWith(
+        QStringLiteral("The Scatterplot Matrix of 8 data items by 20000 dimensions would need ")))
+        << Messages()[1].toStdString();
+    for (const QString& key : plots)
+        EXPECT_EQ(Manager().HasClient(key), key != QStringLiteral("ScatterplotMatrix")) << key.toStdString();
 }
