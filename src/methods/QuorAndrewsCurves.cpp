@@ -201,7 +201,7 @@ uint64_t TAndrewsCurves::ObjectBytes() const
     return HeapBytes(1, samples * (coefficients + 1) * sizeof(float))
         + 2 * HeapBytes(1, items * coefficients * sizeof(float)) + 2 * HeapBytes(1, items * layers * sizeof(TColor))
         + HeapBytes(1, items * (sizeof(std::pair<size_t, size_t>) + sizeof(int)))
-        + (threads + 1) * HeapBytes(1, samples * sizeof(TPoint));
+        + (threads + 1) * HeapBytes(1, samples * sizeof(TPoint)) + ImageBytes();
 }
 
 void TAndrewsCurves::PaintAt(TCanvas& Canvas, TGOEParts Parts, float Density)

@@ -14,6 +14,7 @@
 
 #include <QBoxLayout>
 #include <QClipboard>
+#include <QColor>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QLabel>
@@ -585,6 +586,13 @@ void TQuorPlotClient::SetNeedsLayout()
 {
     ApplyMinSize();
     NeedsLayout = true;
+}
+
+uint64_t TQuorPlotClient::ImageBytes(const TSize& Least) const
+{
+    const QSize shown = FForm ? FForm->size() : QSize();
+    return uint64_t(std::max(shown.width(), Least.cx)) * uint64_t(std::max(shown.height(), Least.cy))
+        * sizeof(QRgb);
 }
 
 uint64_t HeapBytes(uint64_t Count, uint64_t Size)

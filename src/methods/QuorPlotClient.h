@@ -250,6 +250,9 @@ protected:
     // calls them from BuildObjects; a plot that does not resyncs whole.
     void IndexPointObject(int Point, TGraphicObject* Object);
     void IndexDimObject(int Dim, TGraphicObject* Object);
+    // The bytes of the drawing control's image at the window's size, or at
+    // Least where the control cannot shrink below that.
+    uint64_t ImageBytes(const TSize& Least = {}) const;
     // The editor's smallest client size, insets included. Default: none.
     virtual TSize GetMinEditorSize() const { return {}; }
     // The update of a plot that is its own drawing control, in place of the

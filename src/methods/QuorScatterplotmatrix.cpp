@@ -565,7 +565,9 @@ uint64_t TScatterplotmatrix::ObjectBytes() const
         + HeapBytes(1, (n + 2) * sizeof(TColor));
     const uint64_t cells = n * (n - 1) / 2;
     const uint64_t objects = items + cells + 3 * n;
-    return items * dot + HeapBytes(cells, sizeof(TGOSubChartArea)) + HeapBytes(n, sizeof(TGOScatterSlider))
+    // The editor grows to the matrix's smallest size, and its image with
+    // it, whatever the window's size.
+    return ImageBytes(GetMinEditorSize()) + items * dot + HeapBytes(cells, sizeof(TGOSubChartArea)) + HeapBytes(n, sizeof(TGOScatterSlider))
         + HeapBytes(2 * n, sizeof(TGOScatterAxisLabel)) + objects * sizeof(void*)
         + HeapBytes(objects, sizeof(TSelectionEntry));
 }
