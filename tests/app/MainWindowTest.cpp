@@ -265,3 +265,25 @@ TEST_F(MainWindowFileTest, ATransposeTooWideForAPlotClosesItAndKeepsTheRest)
     for (const QString& key : plots)
         EXPECT_EQ(Manager().HasClient(key), key != QStringLiteral("ScatterplotMatrix")) << key.toStdString();
 }
+
+// Loading a file too wide for a plot: the table loads, the scatterplot
+// matrix (a cell per pair of 800 dimensions and an image to match) closes
+// with its message, and parallel coordinates, which fit, stay.
+TEST_F(MainWindowFileTest, ALoadTooWideForAPlotClosesItAndKeepsTheRest)
+{
+    TTestTable table(800, 4);
+    const QString path = FDir.filePath(QStringLiteral("wide.xml"));
+    WriteXMLFile(path, table.Data);
+    OpenPlot(QStringLiteral("ScatterplotMatrix"));
+    OpenPlot(QStringLiteral("ParallelCoordinates"));
+    Manager().MemoryProbe = [] { return uint64_t(50'000'000); };
+    Responder->Push(path);
+    Window->LoadXMLFile();
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !Manager().HasClient(QStringLiteral("ScatterplotMatrix")); }));
+
+    EXPECT_EQ(Data().DimCount(), 800);
+    EXPECT_TRUE(Manager().HasClient(QStringLiteral("ParallelCoordinates")));
+    ASSERT_EQ(Messages().size(), 1);
+    EXPECT_TRUE(Messages()[0].startsWith(QStringLiteral("The Scatterplot Matrix of 4 data items by 800 dimensions")));
+    EXPECT_TRUE(Messages()[0].endsWith(QStringLiteral("but only 50.0 MB are free; the plot is closed.")));
+}
