@@ -158,10 +158,11 @@ public:
     // the editor are not written back now.
     bool IsBusy() const;
     // The bytes the plot's objects for the current table take (for a plot
-    // that is its own control: one paint), reckoned generously. Before it
-    // builds for a table of another size, the plot compares them with the
-    // memory available and, where they would not fit, closes with a message
-    // instead. Default: 0, nothing worth asking about.
+    // that is its own control: one paint), its image included, reckoned
+    // generously. Before it builds objects that take more than those it
+    // holds, the plot compares them with the memory available and, where
+    // they would not fit, closes with a message instead. Default: 0,
+    // nothing worth asking about.
     virtual uint64_t ObjectBytes() const { return 0; }
     // The objects would not fit: the plot shows nothing more and is closing.
     bool Refused() const { return FRefused; }

@@ -567,9 +567,9 @@ uint64_t TScatterplotmatrix::ObjectBytes() const
     const uint64_t objects = items + cells + 3 * n;
     // The editor grows to the matrix's smallest size, and its image with
     // it, whatever the window's size.
-    return ImageBytes(GetMinEditorSize()) + items * dot + HeapBytes(cells, sizeof(TGOSubChartArea)) + HeapBytes(n, sizeof(TGOScatterSlider))
-        + HeapBytes(2 * n, sizeof(TGOScatterAxisLabel)) + objects * sizeof(void*)
-        + HeapBytes(objects, sizeof(TSelectionEntry));
+    return ImageBytes(GetMinEditorSize()) + items * dot + HeapBytes(cells, sizeof(TGOSubChartArea))
+        + HeapBytes(n, sizeof(TGOScatterSlider)) + HeapBytes(2 * n, sizeof(TGOScatterAxisLabel))
+        + objects * sizeof(void*) + HeapBytes(objects, sizeof(TSelectionEntry));
 }
 
 void TScatterplotmatrix::UpdateObjectGeometry(TGraphicObject* Object)
