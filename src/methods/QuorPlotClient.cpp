@@ -481,6 +481,8 @@ void TQuorPlotClient::Refuse(uint64_t Needed, uint64_t Available)
         FEditor->ClearAll();
         ForgetObjectIndex();
     }
+    if (!FForm)
+        return;
     const QString message = QStringLiteral("The %1 of %2 data items by %3 dimensions would need %4 of memory, "
                                            "but only %5 are free; the plot is closed.")
                                 .arg(FInfo.Caption)
