@@ -5,9 +5,6 @@
 #include "methods/QuorScatterplotmatrix.h"
 
 #include "platform/Application.h"
-#include "platform/Memory.h"
-
-#include <sys/resource.h>
 
 #include <QAction>
 #include <QCloseEvent>
@@ -17,7 +14,6 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QToolBar>
 
 TEST_F(MainWindowTest, PlainStartShowsThePlaceholderAndLogsTheStart)
@@ -232,9 +228,8 @@ TEST_F(MainWindowTest, CascadeLeavesEveryPlotLargeWithItsTitleBarInView)
 // with a message, and the plots that fit stay open.
 TEST_F(MainWindowFileTest, ATransposeTooWideForAPlotClosesItAndKeepsTheRest)
 {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    GTEST_SKIP() << "a sanitizer's shadow memory does not live under an address-space cap";
-#endif
+    if (!ScopedAddressSpaceCap::Supported())
+        GTEST_SKIP() << "no address-space cap under a sanitizer";
     TTestTable table(8, 20000);
     const QString path = FDir.filePath(QStringLiteral("wide.xml"));
     WriteXMLFile(path, table.Data);
@@ -245,12 +240,7 @@ TEST_F(MainWindowFileTest, ATransposeTooWideForAPlotClosesItAndKeepsTheRest)
     for (const QString& key : plots)
         OpenPlot(key);
 
-    rlimit before{};
-    ASSERT_EQ(getrlimit(RLIMIT_AS, &before), 0);
-    const auto restore = qScopeGuard([&] { setrlimit(RLIMIT_AS, &before); });
-    rlimit capped = before;
-    capped.rlim_cur = rlim_t(AddressSpaceInUse() + (uint64_t(3) << 30));
-    ASSERT_EQ(setrlimit(RLIMIT_AS, &capped), 0);
+    const ScopedAddressSpaceCap cap(3ull << 30);
     Responder->Clear();
     Window->Action(QStringLiteral("ActionTranspose"))->trigger();
     EXPECT_TRUE(ProcessEventsUntil([&] { return !Manager().HasClient(QStringLiteral("ScatterplotMatrix")); }));
