@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Memory.h"
+
 #include <QFlags>
 #include <QHash>
 #include <QMdiSubWindow>
@@ -173,6 +175,8 @@ public:
     QToolBar* ActionToolBarPMatrix = nullptr;
     QToolBar* ActionToolBarSMatrix = nullptr;
     QToolBar* ActionToolBarACurves = nullptr;
+    // Asked by the plots before they build for a table; tests script it.
+    TMemoryProbe MemoryProbe = AvailableMemory;
 
 private:
     IQuorClient* ClientInterface(const QString& Key, const char* Failure);

@@ -4,17 +4,15 @@
 #include "clustering/NearestMerges.h"
 #include "clustering/QuorDistance.h"
 #include "platform/Exceptions.h"
+#include "platform/Memory.h"
 #include "platform/Random.h"
 #include "usagelog/Evaluation.h"
 
 #include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <new>
-#include <string>
 #include <utility>
 
 // ---------------------------------------------------------------------------
@@ -60,38 +58,11 @@ void TTriangleMatrix::Resize(int ItemCount)
 // ---------------------------------------------------------------------------
 // Memory of a run
 
-uint64_t AvailableMemory()
-{
-    std::ifstream meminfo("/proc/meminfo");
-    std::string key;
-    uint64_t kilobytes = 0;
-    std::string unit;
-    while (meminfo >> key >> kilobytes >> unit)
-        if (key == "MemAvailable:")
-            return kilobytes * 1024;
-    const long pages = sysconf(_SC_PHYS_PAGES);
-    const long pageSize = sysconf(_SC_PAGE_SIZE);
-    return pages > 0 && pageSize > 0 ? uint64_t(pages) * uint64_t(pageSize) : UINT64_MAX;
-}
-
 uint64_t TriangleBytes(int Items)
 {
     const uint64_t n = Items > 1 ? uint64_t(Items) : 0;
     return n > 1 ? n * (n - 1) / 2 * sizeof(double) : 0;
 }
-
-namespace {
-QString MemoryText(uint64_t Bytes)
-{
-    if (Bytes >= 1000000000)
-        return QString::number(double(Bytes) / 1e9, 'f', 1) + QStringLiteral(" GB");
-    if (Bytes >= 1000000)
-        return QString::number(double(Bytes) / 1e6, 'f', 1) + QStringLiteral(" MB");
-    if (Bytes >= 1000)
-        return QString::number(double(Bytes) / 1e3, 'f', 1) + QStringLiteral(" KB");
-    return QString::number(Bytes) + QStringLiteral(" bytes");
-}
-} // namespace
 
 QString ClusteringMemoryMessage(int Items, uint64_t Needed, uint64_t Available)
 {

@@ -2,13 +2,13 @@
 
 #include "QuorData/ValueCollections.h"
 #include "platform/Exceptions.h"
+#include "platform/Memory.h"
 
 #include <QString>
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <new>
 #include <utility>
 #include <vector>
@@ -79,12 +79,6 @@ private:
 // names the item count and the memory the run needs.
 QUORBEL_DECLARE_EXCEPTION(EClusteringMemory, Exception)
 
-// The bytes a clustering run may take: the kernel's estimate of the memory
-// that can be taken without swapping (MemAvailable), physical memory where
-// that cannot be read. A run taking more would be ended by the out-of-memory
-// killer or leave the desktop swapping, so it is refused beforehand.
-uint64_t AvailableMemory();
-using TMemoryProbe = std::function<uint64_t()>;
 // The bytes of the distances of every pair of Items items.
 uint64_t TriangleBytes(int Items);
 // "Clustering <n> data items would need <x> GB of memory, ..."

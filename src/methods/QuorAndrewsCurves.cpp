@@ -6,10 +6,12 @@
 #include "platform/Metafile.h"
 #include "platform/Parallel.h"
 
+#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QRegion>
 #include <QScopeGuard>
+#include <QScreen>
 
 #include <algorithm>
 #include <optional>
@@ -177,10 +179,33 @@ void TAndrewsCurves::PaintTo(TCanvas& Canvas, TGOEParts Parts)
     PaintAt(Canvas, Parts, SampleDensity);
 }
 
+uint64_t TAndrewsCurves::ObjectBytes() const
+{
+    const TData* data = Data();
+    if (!data)
+        return 0;
+    const uint64_t coefficients = uint64_t(FOmitHiddenDims ? data->VisibleDimCount() : data->DimCount());
+    const uint64_t layers = uint64_t(data->VisibleDimCount()) + 2;
+    const uint64_t items = uint64_t(data->PointCount());
+    // The window may grow up to the widest screen without a delivery.
+    int width = FCurves ? FCurves->width() : 0;
+    for (const QScreen* screen : QGuiApplication::screens())
+        width = std::max(width, screen->geometry().width());
+    const uint64_t samples = uint64_t(float(width) / 2 * std::max(FineDensity, PrintDensity)) + 2;
+    // Coefficients and layers are copied for the strips, their room
+    // doubled as they grow; every strip holds up to a curve's points.
+    const uint64_t threads = uint64_t(UsableThreads(8));
+    return HeapBytes(1, samples * (coefficients + 1) * sizeof(float))
+        + 2 * HeapBytes(1, items * coefficients * sizeof(float)) + 2 * HeapBytes(1, items * layers * sizeof(TColor))
+        + HeapBytes(1, items * (sizeof(std::pair<size_t, size_t>) + sizeof(int)))
+        + (threads + 1) * HeapBytes(1, samples * sizeof(TPoint)) + ImageBytes();
+}
+
 void TAndrewsCurves::PaintAt(TCanvas& Canvas, TGOEParts Parts, float Density)
 {
     TData* data = Data();
-    if (!data || data->VisibleDimCount() == 0)
+    // A plot refused for its table draws nothing while it closes.
+    if (!data || Refused() || data->VisibleDimCount() == 0)
         return;
     FGeometry = ComputeGeometry(Density);
     if (!FGeometry.HasPlot())

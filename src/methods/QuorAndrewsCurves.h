@@ -44,6 +44,9 @@ public:
     static TPlotClientInfo PlotInfo();
 
     void Attach() override;
+    // One paint: the samples' basis values, a copy of every curve's
+    // coefficients and layers, the points of a curve.
+    uint64_t ObjectBytes() const override;
     void BeginEvents() override;
     void CustomEvent(TQuorDataCustomEvent* Event) override;
     void InvertBackground() override;

@@ -224,6 +224,7 @@ public:
     static TPlotClientInfo PlotInfo();
 
     void Attach() override;
+    uint64_t ObjectBytes() const override;
     void InvertBackground() override;
 
     // Every axis over the common range (on) or its own bounds (off); the

@@ -786,6 +786,21 @@ void TPermutationmatrix::BuildObjects()
     editor->UpdateAfterChange();
 }
 
+uint64_t TPermutationmatrix::ObjectBytes() const
+{
+    const TData* data = Data();
+    const uint64_t cells = uint64_t(data->VisiblePointCount()) * uint64_t(data->VisibleDimCount());
+    const uint64_t labels = uint64_t(data->PointCount()) + uint64_t(data->VisibleDimCount());
+    // A cell per visible data item and dimension, with its entry in the
+    // cell index; a label per data item and visible dimension; a selection
+    // entry per object. A paint draws the cells in view only: its image and
+    // batches stay the size of the window.
+    return HeapBytes(cells, sizeof(TGOPermDataCell)) + cells * sizeof(void*)
+        + HeapBytes(uint64_t(data->VisibleDimCount()), sizeof(TGOPermAxisDimLabel))
+        + HeapBytes(uint64_t(data->PointCount()), sizeof(TGOPermAxisPointLabel)) + labels * sizeof(void*)
+        + HeapBytes(cells + labels, sizeof(TSelectionEntry)) + ImageBytes();
+}
+
 bool TPermutationmatrix::FindCell(const TPoint& Pt, const TGraphicObject* First, TGOPermDataCell*& Cell) const
 {
     Cell = nullptr;

@@ -224,6 +224,7 @@ public:
     static TPlotClientInfo PlotInfo();
 
     void Attach() override;
+    uint64_t ObjectBytes() const override;
     void DoUpdates() override;
     void SetNeedsLayout() override;
     void InvertBackground() override;

@@ -8,11 +8,13 @@
 #include "QuorData/Utility.h"
 #include "platform/DialogService.h"
 #include "platform/Exceptions.h"
+#include "platform/Memory.h"
 #include "platform/Metafile.h"
 #include "usagelog/Evaluation.h"
 
 #include <QBoxLayout>
 #include <QClipboard>
+#include <QColor>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QLabel>
@@ -21,6 +23,8 @@
 #include <QScrollArea>
 #include <QStringList>
 #include <QToolBar>
+
+#include <algorithm>
 
 namespace {
 
@@ -141,7 +145,9 @@ void TQuorPlotClient::Attach()
     }
     FData->RegisterClient(this);
     DockToolBar();
-    FForm->show();
+    // A plot refused for the table opens no window; it is on its way out.
+    if (!FRefused)
+        FForm->show();
 }
 
 void TQuorPlotClient::Detach()
@@ -432,10 +438,10 @@ void TQuorPlotClient::DoUpdates()
 
 void TQuorPlotClient::RunUpdateSteps()
 {
-    if (!FData)
+    if (!FData || FRefused)
         return;
     if (!FEditor) {
-        if (FControl)
+        if (FControl && RoomForObjects())
             UpdateControl();
         return;
     }
@@ -446,6 +452,8 @@ void TQuorPlotClient::RunUpdateSteps()
         }
         return;
     }
+    if (NeedsRebuild && !RoomForObjects())
+        return;
     BeforeUpdateSteps();
     if (NeedsRebuild) {
         NeedsRebuild = false;
@@ -471,6 +479,55 @@ void TQuorPlotClient::RunUpdateSteps()
         NeedsRepaint = false;
         FEditor->Invalidate();
     }
+}
+
+bool TQuorPlotClient::RoomForObjects()
+{
+    const uint64_t needed = ObjectBytes();
+    // No larger than what is held now, which goes before the new is made.
+    if (needed <= FFittingBytes) {
+        FFittingBytes = needed;
+        return true;
+    }
+    const uint64_t available = FManager && FManager->MemoryProbe ? FManager->MemoryProbe() : AvailableMemory();
+    if (needed > available) {
+        Refuse(needed, available);
+        return false;
+    }
+    FFittingBytes = needed;
+    return true;
+}
+
+void TQuorPlotClient::Refuse(uint64_t Needed, uint64_t Available)
+{
+    FRefused = true;
+    // Made for the table before: their positions may be gone from this one.
+    if (FEditor) {
+        FEditor->ClearAll();
+        ForgetObjectIndex();
+    }
+    if (!FForm)
+        return;
+    const QString message = QStringLiteral("The %1 of %2 data items by %3 dimensions would need %4 of memory, "
+                                           "but only %5 are free; the plot is closed.")
+                                .arg(FInfo.Caption)
+                                .arg(FData->PointCount())
+                                .arg(FData->DimCount())
+                                .arg(MemoryText(Needed), MemoryText(Available));
+    // Closing frees the plot, which the delivery under way still calls: the
+    // message and the closing wait until it has ended. A plot taken away
+    // meanwhile (its toggle, the main window closing) needs neither.
+    const QPointer<TQuorMethodBaseForm> form = FForm;
+    QMetaObject::invokeMethod(
+        FForm,
+        [form, message] {
+            if (!form || !form->OnClose)
+                return;
+            ShowMessage(message);
+            if (form && form->OnClose)
+                form->close();
+        },
+        Qt::QueuedConnection);
 }
 
 void TQuorPlotClient::RunSelectionStep()
@@ -561,6 +618,23 @@ void TQuorPlotClient::SetNeedsLayout()
 {
     ApplyMinSize();
     NeedsLayout = true;
+}
+
+uint64_t TQuorPlotClient::ImageBytes(const TSize& Least) const
+{
+    const QSize shown = FForm ? FForm->size() : QSize();
+    return uint64_t(std::max(shown.width(), Least.cx)) * uint64_t(std::max(shown.height(), Least.cy))
+        * sizeof(QRgb);
+}
+
+uint64_t HeapBytes(uint64_t Count, uint64_t Size)
+{
+    if (Size == 0)
+        return 0;
+    // A block carries one word of bookkeeping, is aligned to 16 bytes and
+    // is at least 32 long.
+    const uint64_t block = std::max<uint64_t>(32, (Size + 8 + 15) / 16 * 16);
+    return Count * block;
 }
 
 // ---- hover text --------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -74,6 +75,10 @@ struct TPlotClientInfo {
     // size, rather than keeping the whole plot in view.
     bool AutoScroll = false;
 };
+
+// The heap bytes of Count blocks of Size bytes each, with what the allocator
+// adds to every block: the unit in which the plots reckon their objects.
+uint64_t HeapBytes(uint64_t Count, uint64_t Size);
 
 // The hover texts every plot gives a data item and a dimension named Name.
 QString DataItemHint(const QString& Name);
@@ -152,6 +157,15 @@ public:
     // The data object is being written or the plot is updating: edits in
     // the editor are not written back now.
     bool IsBusy() const;
+    // The bytes the plot's objects for the current table take (for a plot
+    // that is its own control: one paint), its image included, reckoned
+    // generously. Before it builds objects that take more than those it
+    // holds, the plot compares them with the memory available and, where
+    // they would not fit, closes with a message instead. Default: 0,
+    // nothing worth asking about.
+    virtual uint64_t ObjectBytes() const { return 0; }
+    // The objects would not fit: the plot shows nothing more and is closing.
+    bool Refused() const { return FRefused; }
 
     // The editor's hover hook: the hint of what lies under the mouse, in the
     // status bar's hint panel.
@@ -247,6 +261,9 @@ protected:
     // calls them from BuildObjects; a plot that does not resyncs whole.
     void IndexPointObject(int Point, TGraphicObject* Object);
     void IndexDimObject(int Dim, TGraphicObject* Object);
+    // The bytes of the drawing control's image at the window's size, or at
+    // Least where the control cannot shrink below that.
+    uint64_t ImageBytes(const TSize& Least = {}) const;
     // The editor's smallest client size, insets included. Default: none.
     virtual TSize GetMinEditorSize() const { return {}; }
     // The update of a plot that is its own drawing control, in place of the
@@ -274,6 +291,10 @@ private:
     // The editor's own picks are noted while it is not being synchronised.
     bool NotingPicks() const;
     void RunUpdateSteps();
+    // Whether the objects for the current table fit in the memory available;
+    // when they do not, the plot is refused and closes.
+    bool RoomForObjects();
+    void Refuse(uint64_t Needed, uint64_t Available);
     // The selection step: the objects of the noted positions only, when
     // nothing else asked for a whole resync and the index is current.
     void RunSelectionStep();
@@ -310,4 +331,7 @@ private:
     bool FNotedIncomplete = false;
     QPointer<QWidget> FToolBarHome;
     Qt::Orientation FToolBarOrientation = Qt::Horizontal;
+    // The estimate that last found room, which the plot now holds.
+    uint64_t FFittingBytes = 0;
+    bool FRefused = false;
 };

@@ -555,6 +555,27 @@ void TScatterplotmatrix::BuildObjects()
     }
 }
 
+uint64_t TScatterplotmatrix::ObjectBytes() const
+{
+    const uint64_t n = uint64_t(Data()->VisibleDimCount());
+    const uint64_t items = uint64_t(Data()->PointCount());
+    if (n < 2)
+        return 0;
+    // A dot per data item with its centre in every column and row and its
+    // colour layers; a cell per pair of dimensions, which is what grows out
+    // of reach on a wide table; per dimension a slider and two labels; for
+    // every object an index entry and a selection entry.
+    const uint64_t dot = HeapBytes(1, sizeof(TGOScatterDataPoint)) + 2 * HeapBytes(1, n * sizeof(int))
+        + HeapBytes(1, (n + 2) * sizeof(TColor));
+    const uint64_t cells = n * (n - 1) / 2;
+    const uint64_t objects = items + cells + 3 * n;
+    // The editor grows to the matrix's smallest size, and its image with
+    // it, whatever the window's size.
+    return ImageBytes(GetMinEditorSize()) + items * dot + HeapBytes(cells, sizeof(TGOSubChartArea))
+        + HeapBytes(n, sizeof(TGOScatterSlider)) + HeapBytes(2 * n, sizeof(TGOScatterAxisLabel))
+        + objects * sizeof(void*) + HeapBytes(objects, sizeof(TSelectionEntry));
+}
+
 void TScatterplotmatrix::UpdateObjectGeometry(TGraphicObject* Object)
 {
     if (auto* object = dynamic_cast<TGOScat*>(Object))

@@ -169,6 +169,7 @@ public:
 
     void Attach() override;
     void InvertBackground() override;
+    uint64_t ObjectBytes() const override;
 
     // The dot side and ring width in pixels; the plot is rebuilt.
     void SetDotSize(int Value);

@@ -221,3 +221,59 @@ TEST_F(MainWindowTest, CascadeLeavesEveryPlotLargeWithItsTitleBarInView)
         }
     }
 }
+
+// Transposing turns 20000 items into 20000 dimensions, whose scatterplot
+// matrix would build 200 million cells. Under an address-space cap that
+// leaves a few GB, the transpose goes through, the scatterplot matrix closes
+// with a message, and the plots that fit stay open.
+TEST_F(MainWindowFileTest, ATransposeTooWideForAPlotClosesItAndKeepsTheRest)
+{
+    if (!ScopedAddressSpaceCap::Supported())
+        GTEST_SKIP() << "no address-space cap under a sanitizer";
+    TTestTable table(8, 20000);
+    const QString path = FDir.filePath(QStringLiteral("wide.xml"));
+    WriteXMLFile(path, table.Data);
+    Responder->Push(path);
+    Window->LoadXMLFile();
+    const QStringList plots = {QStringLiteral("ParallelCoordinates"), QStringLiteral("PermutationMatrix"),
+                               QStringLiteral("ScatterplotMatrix"), QStringLiteral("AndrewsCurves")};
+    for (const QString& key : plots)
+        OpenPlot(key);
+
+    const ScopedAddressSpaceCap cap(3ull << 30);
+    Responder->Clear();
+    Window->Action(QStringLiteral("ActionTranspose"))->trigger();
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !Manager().HasClient(QStringLiteral("ScatterplotMatrix")); }));
+
+    EXPECT_TRUE(Data().Transposed());
+    EXPECT_EQ(Data().DimCount(), 20000);
+    EXPECT_EQ(Data().PointCount(), 8);
+    ASSERT_EQ(Messages().size(), 2);
+    EXPECT_TRUE(Messages()[1].startsWith(
+        QStringLiteral("The Scatterplot Matrix of 8 data items by 20000 dimensions would need ")))
+        << Messages()[1].toStdString();
+    for (const QString& key : plots)
+        EXPECT_EQ(Manager().HasClient(key), key != QStringLiteral("ScatterplotMatrix")) << key.toStdString();
+}
+
+// Loading a file too wide for a plot: the table loads, the scatterplot
+// matrix (a cell per pair of 800 dimensions and an image to match) closes
+// with its message, and parallel coordinates, which fit, stay.
+TEST_F(MainWindowFileTest, ALoadTooWideForAPlotClosesItAndKeepsTheRest)
+{
+    TTestTable table(800, 4);
+    const QString path = FDir.filePath(QStringLiteral("wide.xml"));
+    WriteXMLFile(path, table.Data);
+    OpenPlot(QStringLiteral("ScatterplotMatrix"));
+    OpenPlot(QStringLiteral("ParallelCoordinates"));
+    Manager().MemoryProbe = [] { return uint64_t(50'000'000); };
+    Responder->Push(path);
+    Window->LoadXMLFile();
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !Manager().HasClient(QStringLiteral("ScatterplotMatrix")); }));
+
+    EXPECT_EQ(Data().DimCount(), 800);
+    EXPECT_TRUE(Manager().HasClient(QStringLiteral("ParallelCoordinates")));
+    ASSERT_EQ(Messages().size(), 1);
+    EXPECT_TRUE(Messages()[0].startsWith(QStringLiteral("The Scatterplot Matrix of 4 data items by 800 dimensions")));
+    EXPECT_TRUE(Messages()[0].endsWith(QStringLiteral("but only 50.0 MB are free; the plot is closed.")));
+}

@@ -7,15 +7,19 @@
 #include "methods/QuorScatterplotmatrix.h"
 #include "platform/Canvas.h"
 #include "platform/CustomControl.h"
+#include "platform/Memory.h"
 #include "platform/Metafile.h"
 #include "support/Images.h"
 #include "support/TestSupport.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPointer>
 #include <QScopeGuard>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -196,4 +200,50 @@ TEST(PlotClientFrame, AnExchangeIsOneTransactionThatRebuildsAndEndsTheDragSilent
     EXPECT_FALSE(test.Data.Locked());
     EXPECT_EQ(plot->UpdateLevel, 0);
     test.Data.UnregisterClient(&others);
+}
+
+// Before a plot builds for a table it compares what its objects need with
+// the memory free: with as much it opens; with a byte less it opens no
+// window and closes with a message naming it and the table's size.
+TEST(PlotClientFrame, APlotWhoseObjectsWouldNotFitClosesWithAMessage)
+{
+    using TMake = std::function<std::unique_ptr<TQuorPlotClient>(QWidget*)>;
+    const std::vector<TMake> plots = {
+        [](QWidget* Owner) { return std::make_unique<TScatterplotmatrix>(Owner); },
+        [](QWidget* Owner) { return std::make_unique<TParallelCoordinates>(Owner); },
+        [](QWidget* Owner) { return std::make_unique<TPermutationmatrix>(Owner); },
+        [](QWidget* Owner) { return std::make_unique<TAndrewsCurves>(Owner); },
+    };
+    for (const TMake& make : plots) {
+        auto test = TMethodsTestData::Standard();
+        TPlotTestFrame F(test);
+        ScopedResponder responder;
+        uint64_t room = UINT64_MAX;
+        F.Manager->MemoryProbe = [&] { return room; };
+        const auto open = [&] {
+            std::unique_ptr<TQuorPlotClient> plot = make(&F.Area);
+            TQuorPlotClient* attached = plot.get();
+            F.Manager->AddClient(attached->Info().Key, attached->Info().Caption, std::move(plot));
+            return attached;
+        };
+        TQuorPlotClient* plot = open();
+        const QString key = plot->Info().Key;
+        const QString caption = plot->Info().Caption;
+        const uint64_t needed = plot->ObjectBytes();
+        EXPECT_GT(needed, 1000u) << key.toStdString();
+        F.Manager->RemoveClient(key);
+        for (const uint64_t free : {needed, needed - 1}) {
+            room = free;
+            QPointer<TQuorMethodBaseForm> form = open()->Form();
+            EXPECT_EQ(form->isVisible(), free == needed) << key.toStdString();
+            QCoreApplication::processEvents();
+            EXPECT_EQ(F.Manager->HasClient(key), free == needed) << key.toStdString();
+            if (F.Manager->HasClient(key))
+                F.Manager->RemoveClient(key);
+        }
+        EXPECT_EQ(responder->Texts(),
+                  QStringList{QStringLiteral("The %1 of 4 data items by 4 dimensions would need %2 of memory, "
+                                             "but only %3 are free; the plot is closed.")
+                                  .arg(caption, MemoryText(needed), MemoryText(needed - 1))});
+    }
 }

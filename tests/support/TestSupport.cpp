@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "platform/Memory.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -26,6 +28,33 @@ ScopedResponder::ScopedResponder()
 ScopedResponder::~ScopedResponder()
 {
     Dialogs::SetResponder(FPrevious);
+}
+
+ScopedAddressSpaceCap::ScopedAddressSpaceCap(unsigned long long Headroom)
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_AS, &limit);
+    FOldLimit = limit.rlim_cur;
+    limit.rlim_cur = rlim_t(AddressSpaceInUse() + Headroom);
+    if (setrlimit(RLIMIT_AS, &limit) != 0)
+        ADD_FAILURE() << "cannot cap the address space";
+}
+
+ScopedAddressSpaceCap::~ScopedAddressSpaceCap()
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_AS, &limit);
+    limit.rlim_cur = rlim_t(FOldLimit);
+    setrlimit(RLIMIT_AS, &limit);
+}
+
+bool ScopedAddressSpaceCap::Supported()
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    return false;
+#else
+    return true;
+#endif
 }
 
 bool ProcessEventsUntil(const std::function<bool()>& condition, int boundMs)

@@ -46,6 +46,22 @@ private:
     void (*FOldHandler)(int);
 };
 
+// Caps the address space of the process for its lifetime at what it maps
+// now plus Headroom, as a user's limit would, so that allocations past it
+// fail. A sanitizer's shadow memory does not fit under such a cap: tests
+// that need one skip where Supported is false.
+class ScopedAddressSpaceCap {
+public:
+    explicit ScopedAddressSpaceCap(unsigned long long Headroom);
+    ~ScopedAddressSpaceCap();
+    ScopedAddressSpaceCap(const ScopedAddressSpaceCap&) = delete;
+    ScopedAddressSpaceCap& operator=(const ScopedAddressSpaceCap&) = delete;
+    static bool Supported();
+
+private:
+    unsigned long long FOldLimit;
+};
+
 // Processes events until the condition holds or the bound (in milliseconds of
 // event processing) runs out; returns the condition's last value.
 bool ProcessEventsUntil(const std::function<bool()>& condition, int boundMs = 5000);
