@@ -1,198 +1,357 @@
 #include "platform/Metafile.h"
 
-#include "platform/Canvas.h"
-
-#include <QBuffer>
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QMimeData>
-#include <QPaintEngine>
 #include <QPageLayout>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPrinter>
-#include <QSvgGenerator>
+#include <QtEndian>
+
+#include <zlib.h>
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace {
 
-// Raster operations cannot be expressed in vector targets; the painter would
-// drop them with a warning and keep whatever mode came before. They are
-// turned into their nearest plain fill instead: the source colour painted
-// over the destination.
-QPainter::CompositionMode PlainMode(QPainter::CompositionMode mode)
+// A band of the picture is at most this many pixels (64 MB), however wide
+// the plot: a matrix of many thousand columns is drawn a few rows at a time.
+constexpr qsizetype kBandPixels = qsizetype(16) * 1024 * 1024;
+
+int RowsPerBand(int Band, int Width)
 {
-    return mode >= QPainter::RasterOp_SourceOrDestination ? QPainter::CompositionMode_SourceOver
-                                                          : mode;
+    return int(std::clamp<qsizetype>(kBandPixels / std::max(1, Width), 1, std::max(1, Band)));
 }
 
-// Forwards every drawing command to a painter on the target device, with
-// raster operations replaced by plain fills.
-class TPlainFillEngine : public QPaintEngine {
+// The picture's rows Top to Top + Rows - 1 on white.
+QImage PlayRows(const TCanvasRecording& Recording, int Width, int Top, int Rows)
+{
+    QImage rows(Width, Rows, QImage::Format_RGB32);
+    rows.fill(Qt::white);
+    TCanvas canvas(&rows, QPoint(0, Top));
+    canvas.Play(Recording);
+    return rows;
+}
+
+// ---- PNG --------------------------------------------------------------------------
+
+// Writes an RGB PNG row by row, deflating as it goes, so that only the
+// compressed bytes are ever held whole.
+class TPngWriter {
 public:
-    explicit TPlainFillEngine(QPaintDevice* target) : QPaintEngine(AllFeatures), FTarget(target) {}
-
-    bool begin(QPaintDevice*) override { return FPainter.begin(FTarget); }
-    bool end() override { return FPainter.end(); }
-    Type type() const override { return User; }
-
-    void updateState(const QPaintEngineState& NewState) override
+    TPngWriter(int Width, int Height) : FRow(size_t(Width) * 3 + 1)
     {
-        const DirtyFlags flags = NewState.state();
-        if (flags & DirtyPen)
-            FPainter.setPen(NewState.pen());
-        if (flags & DirtyBrush)
-            FPainter.setBrush(NewState.brush());
-        if (flags & DirtyBrushOrigin)
-            FPainter.setBrushOrigin(NewState.brushOrigin());
-        if (flags & DirtyFont)
-            FPainter.setFont(NewState.font());
-        if (flags & DirtyBackground)
-            FPainter.setBackground(NewState.backgroundBrush());
-        if (flags & DirtyBackgroundMode)
-            FPainter.setBackgroundMode(NewState.backgroundMode());
-        if (flags & DirtyTransform)
-            FPainter.setTransform(NewState.transform());
-        if (flags & DirtyClipRegion)
-            FPainter.setClipRegion(NewState.clipRegion(), NewState.clipOperation());
-        if (flags & DirtyClipPath)
-            FPainter.setClipPath(NewState.clipPath(), NewState.clipOperation());
-        if (flags & DirtyClipEnabled)
-            FPainter.setClipping(NewState.isClipEnabled());
-        if (flags & DirtyHints)
-            FPainter.setRenderHints(NewState.renderHints());
-        if (flags & DirtyCompositionMode)
-            FPainter.setCompositionMode(PlainMode(NewState.compositionMode()));
-        if (flags & DirtyOpacity)
-            FPainter.setOpacity(NewState.opacity());
+        FOut.append("\x89PNG\r\n\x1a\n", 8);
+        QByteArray header(13, '\0');
+        qToBigEndian<quint32>(quint32(Width), header.data());
+        qToBigEndian<quint32>(quint32(Height), header.data() + 4);
+        header[8] = 8; // bits per channel
+        header[9] = 2; // RGB
+        Chunk("IHDR", header);
+        FStream.zalloc = Z_NULL;
+        FStream.zfree = Z_NULL;
+        FStream.opaque = Z_NULL;
+        if (deflateInit(&FStream, Z_DEFAULT_COMPRESSION) != Z_OK)
+            throw std::bad_alloc();
     }
 
-    void drawRects(const QRect* rects, int count) override { FPainter.drawRects(rects, count); }
-    void drawRects(const QRectF* rects, int count) override { FPainter.drawRects(rects, count); }
-    void drawLines(const QLine* lines, int count) override { FPainter.drawLines(lines, count); }
-    void drawLines(const QLineF* lines, int count) override { FPainter.drawLines(lines, count); }
-    void drawEllipse(const QRectF& r) override { FPainter.drawEllipse(r); }
-    void drawEllipse(const QRect& r) override { FPainter.drawEllipse(r); }
-    void drawPath(const QPainterPath& path) override { FPainter.drawPath(path); }
-    void drawPoints(const QPointF* points, int count) override { FPainter.drawPoints(points, count); }
-    void drawPoints(const QPoint* points, int count) override { FPainter.drawPoints(points, count); }
+    ~TPngWriter() { deflateEnd(&FStream); }
+    TPngWriter(const TPngWriter&) = delete;
+    TPngWriter& operator=(const TPngWriter&) = delete;
 
-    void drawPolygon(const QPointF* points, int count, PolygonDrawMode mode) override
+    void Rows(const QImage& Rows)
     {
-        if (mode == PolylineMode)
-            FPainter.drawPolyline(points, count);
-        else
-            FPainter.drawPolygon(points, count, mode == WindingMode ? Qt::WindingFill : Qt::OddEvenFill);
-    }
-
-    void drawPolygon(const QPoint* points, int count, PolygonDrawMode mode) override
-    {
-        if (mode == PolylineMode)
-            FPainter.drawPolyline(points, count);
-        else
-            FPainter.drawPolygon(points, count, mode == WindingMode ? Qt::WindingFill : Qt::OddEvenFill);
-    }
-
-    void drawPixmap(const QRectF& r, const QPixmap& pm, const QRectF& sr) override
-    {
-        FPainter.drawPixmap(r, pm, sr);
-    }
-
-    void drawTiledPixmap(const QRectF& r, const QPixmap& pm, const QPointF& offset) override
-    {
-        FPainter.drawTiledPixmap(r, pm, offset);
-    }
-
-    void drawImage(const QRectF& r, const QImage& image, const QRectF& sr,
-                   Qt::ImageConversionFlags flags) override
-    {
-        FPainter.drawImage(r, image, sr, flags);
-    }
-
-    void drawTextItem(const QPointF& p, const QTextItem& item) override { FPainter.drawTextItem(p, item); }
-
-private:
-    QPaintDevice* FTarget;
-    QPainter FPainter;
-};
-
-// A paint device that looks like its target and draws through the engine
-// above.
-class TPlainFillDevice : public QPaintDevice {
-public:
-    explicit TPlainFillDevice(QPaintDevice* target) : FTarget(target), FEngine(target) {}
-
-    QPaintEngine* paintEngine() const override { return &FEngine; }
-
-protected:
-    int metric(PaintDeviceMetric metric) const override
-    {
-        switch (metric) {
-        case PdmWidth:
-            return FTarget->width();
-        case PdmHeight:
-            return FTarget->height();
-        case PdmWidthMM:
-            return FTarget->widthMM();
-        case PdmHeightMM:
-            return FTarget->heightMM();
-        case PdmNumColors:
-            return FTarget->colorCount();
-        case PdmDepth:
-            return FTarget->depth();
-        case PdmDpiX:
-            return FTarget->logicalDpiX();
-        case PdmDpiY:
-            return FTarget->logicalDpiY();
-        case PdmPhysicalDpiX:
-            return FTarget->physicalDpiX();
-        case PdmPhysicalDpiY:
-            return FTarget->physicalDpiY();
-        case PdmDevicePixelRatio:
-            return int(FTarget->devicePixelRatio());
-        case PdmDevicePixelRatioScaled:
-            return int(FTarget->devicePixelRatioF() * QPaintDevice::devicePixelRatioFScale());
+        for (int y = 0; y < Rows.height(); ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(Rows.constScanLine(y));
+            uchar* out = FRow.data();
+            *out++ = 0; // no filter
+            for (int x = 0; x < Rows.width(); ++x) {
+                *out++ = uchar(qRed(line[x]));
+                *out++ = uchar(qGreen(line[x]));
+                *out++ = uchar(qBlue(line[x]));
+            }
+            Deflate(FRow.data(), FRow.size(), Z_NO_FLUSH);
         }
-        return 0;
+    }
+
+    QByteArray Finish()
+    {
+        Deflate(nullptr, 0, Z_FINISH);
+        Chunk("IEND", QByteArray());
+        return std::move(FOut);
     }
 
 private:
-    QPaintDevice* FTarget;
-    mutable TPlainFillEngine FEngine;
+    void Deflate(uchar* Data, size_t Size, int Flush)
+    {
+        FStream.next_in = Data;
+        FStream.avail_in = uInt(Size);
+        int status = Z_OK;
+        do {
+            uchar buffer[1 << 16];
+            FStream.next_out = buffer;
+            FStream.avail_out = sizeof(buffer);
+            status = deflate(&FStream, Flush);
+            const size_t produced = sizeof(buffer) - FStream.avail_out;
+            if (produced > 0)
+                Chunk("IDAT", QByteArray::fromRawData(reinterpret_cast<const char*>(buffer), qsizetype(produced)));
+        } while (FStream.avail_out == 0 || (Flush == Z_FINISH && status != Z_STREAM_END));
+    }
+
+    void Chunk(const char* Type, const QByteArray& Data)
+    {
+        char length[4];
+        qToBigEndian<quint32>(quint32(Data.size()), length);
+        FOut.append(length, 4);
+        const qsizetype start = FOut.size();
+        FOut.append(Type, 4);
+        FOut.append(Data);
+        const uLong crc =
+            crc32(0, reinterpret_cast<const Bytef*>(FOut.constData() + start), uInt(FOut.size() - start));
+        char sum[4];
+        qToBigEndian<quint32>(quint32(crc), sum);
+        FOut.append(sum, 4);
+    }
+
+    QByteArray FOut;
+    std::vector<uchar> FRow;
+    z_stream FStream{};
 };
 
-QRect PictureRect(const QSize& size)
+// ---- SVG --------------------------------------------------------------------------
+
+// The least an element takes in the SVG, for telling early that a drawing
+// will not fit.
+constexpr qsizetype kLeastElementBytes = 40;
+constexpr qsizetype kLeastPointBytes = 8;
+
+qsizetype LeastSvgBytes(const TCanvasRecording& Recording)
 {
-    return QRect(QPoint(0, 0), size);
+    using TKind = TCanvasRecording::TKind;
+    qsizetype bytes = 0;
+    for (const TCanvasRecording::TEntry& entry : Recording.Entries()) {
+        if (entry.Kind == TKind::FillRects)
+            bytes += qsizetype(entry.Count / 2) * kLeastElementBytes;
+        else if (entry.Kind == TKind::Polyline || entry.Kind == TKind::Polygon)
+            bytes += kLeastElementBytes + qsizetype(entry.Count) * kLeastPointBytes;
+        else
+            bytes += kLeastElementBytes;
+    }
+    return bytes;
 }
+
+QByteArray SvgColor(TColor Color)
+{
+    char text[8];
+    std::snprintf(text, sizeof(text), "#%02x%02x%02x", unsigned(Color & 0xFF), unsigned((Color >> 8) & 0xFF),
+                  unsigned((Color >> 16) & 0xFF));
+    return QByteArray(text, 7);
+}
+
+QByteArray Escaped(const QString& Text)
+{
+    return Text.toHtmlEscaped().replace(QLatin1Char('\''), QLatin1String("&apos;")).toUtf8();
+}
+
+class TSvgWriter {
+public:
+    TSvgWriter(const QSize& Size, qsizetype Limit, qsizetype Expected) : FLimit(Limit)
+    {
+        FOut.reserve(std::min(Expected, Limit) + 4096);
+        const QByteArray w = QByteArray::number(Size.width());
+        const QByteArray h = QByteArray::number(Size.height());
+        FOut += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
+                "version=\"1.1\" width=\"" + w + "\" height=\"" + h + "\" viewBox=\"0 0 " + w + " " + h
+              + "\" shape-rendering=\"crispEdges\">\n";
+    }
+
+    bool Write(const TCanvasRecording& Recording)
+    {
+        using TKind = TCanvasRecording::TKind;
+        for (const TCanvasRecording::TEntry& entry : Recording.Entries()) {
+            const TCanvasRecording::TTools& tools = Recording.Tools(entry);
+            Clip(tools.Clip);
+            const std::span<const TPoint> p = Recording.Points(entry);
+            switch (entry.Kind) {
+            case TKind::Line:
+                FOut += "<polyline fill=\"none\"" + Stroke(tools.Pen) + " points=\"";
+                Points(p, true);
+                FOut += "\"/>\n";
+                break;
+            case TKind::Polyline:
+                FOut += "<polyline fill=\"none\"" + Stroke(tools.Pen) + " points=\"";
+                Points(p, true);
+                FOut += "\"/>\n";
+                break;
+            case TKind::Polygon:
+                FOut += "<polygon fill-rule=\"evenodd\"" + Fill(tools.Brush) + Stroke(tools.Pen) + " points=\"";
+                Points(p, true);
+                FOut += "\"/>\n";
+                break;
+            case TKind::Rectangle:
+                if (tools.Pen.Style() == TPenStyle::psClear)
+                    Rect(p[0].x, p[0].y, p[1].x - p[0].x - 1, p[1].y - p[0].y - 1, Fill(tools.Brush), false);
+                else
+                    Rect(p[0].x, p[0].y, p[1].x - p[0].x - 1, p[1].y - p[0].y - 1,
+                         Fill(tools.Brush) + Stroke(tools.Pen), true);
+                break;
+            case TKind::FillRect:
+            case TKind::FillRects:
+                for (size_t i = 0; i + 1 < p.size(); i += 2) {
+                    Rect(p[i].x, p[i].y, p[i + 1].x - p[i].x, p[i + 1].y - p[i].y, Fill(tools.Brush), false);
+                    if (Full())
+                        return false;
+                }
+                break;
+            case TKind::Text:
+                Text(p[0], Recording.Text(entry), entry.Turned, tools);
+                break;
+            case TKind::Image:
+                Image(p[0], Recording.Image(entry));
+                break;
+            }
+            if (Full())
+                return false;
+        }
+        if (FClipOpen)
+            FOut += "</g>\n";
+        FOut += "</svg>\n";
+        return !Full();
+    }
+
+    QByteArray Take() { return std::move(FOut); }
+
+private:
+    bool Full() const { return FOut.size() > FLimit; }
+
+    static QByteArray Half(int V) { return QByteArray::number(V + 0.5, 'f', 1); }
+
+    static QByteArray Stroke(const TPen& Pen)
+    {
+        if (Pen.Style() == TPenStyle::psClear)
+            return " stroke=\"none\"";
+        QByteArray stroke = " stroke=\"" + SvgColor(Pen.Color()) + "\"";
+        if (Pen.Width() > 1)
+            stroke += " stroke-width=\"" + QByteArray::number(Pen.Width())
+                    + "\" stroke-linecap=\"round\" stroke-linejoin=\"round\"";
+        return stroke;
+    }
+
+    static QByteArray Fill(const TBrush& Brush)
+    {
+        if (Brush.Style() == TBrushStyle::bsClear)
+            return " fill=\"none\"";
+        return " fill=\"" + SvgColor(Brush.Color()) + "\"";
+    }
+
+    void Points(std::span<const TPoint> P, bool Centres)
+    {
+        for (size_t i = 0; i < P.size(); ++i) {
+            if (i > 0)
+                FOut += ' ';
+            FOut += Centres ? Half(P[i].x) : QByteArray::number(P[i].x);
+            FOut += ',';
+            FOut += Centres ? Half(P[i].y) : QByteArray::number(P[i].y);
+        }
+    }
+
+    // Outlined rectangles run through their edge pixels' centres.
+    void Rect(int X, int Y, int W, int H, const QByteArray& Paint, bool Outlined)
+    {
+        if (!Outlined) {
+            ++W;
+            ++H;
+        }
+        if (W <= 0 || H <= 0)
+            return;
+        FOut += "<rect x=\"" + (Outlined ? Half(X) : QByteArray::number(X)) + "\" y=\""
+              + (Outlined ? Half(Y) : QByteArray::number(Y)) + "\" width=\"" + QByteArray::number(W)
+              + "\" height=\"" + QByteArray::number(H) + "\"" + Paint + "/>\n";
+    }
+
+    void Text(const TPoint& At, const QString& Text, bool Turned, const TCanvasRecording::TTools& Tools)
+    {
+        const TFont& font = Tools.Font;
+        const QFont& qfont = font.QtFont();
+        const QFontMetrics fm(qfont);
+        const double angle = Turned ? -font.Escapement() / 10.0 : 0.0;
+        QByteArray turn;
+        if (angle != 0)
+            turn = " transform=\"rotate(" + QByteArray::number(angle) + " " + QByteArray::number(At.x) + " "
+                 + QByteArray::number(At.y) + ")\"";
+        if (Tools.Brush.Style() != TBrushStyle::bsClear)
+            FOut += "<rect x=\"" + QByteArray::number(At.x) + "\" y=\"" + QByteArray::number(At.y) + "\" width=\""
+                  + QByteArray::number(fm.horizontalAdvance(Text)) + "\" height=\""
+                  + QByteArray::number(std::max(1, font.Height())) + "\"" + Fill(Tools.Brush) + turn + "/>\n";
+        const int pixels = qfont.pixelSize() > 0 ? qfont.pixelSize() : int(qfont.pointSizeF() * 96 / 72 + 0.5);
+        FOut += "<text x=\"" + QByteArray::number(At.x) + "\" y=\"" + QByteArray::number(At.y + fm.ascent())
+              + "\" font-family=\"" + Escaped(qfont.family()) + "\" font-size=\"" + QByteArray::number(pixels)
+              + "px\"" + (font.Bold() ? " font-weight=\"bold\"" : "") + " fill=\"" + SvgColor(font.Color()) + "\""
+              + turn + " xml:space=\"preserve\">" + Escaped(Text) + "</text>\n";
+    }
+
+    void Image(const TPoint& At, const QImage& Picture)
+    {
+        TPngWriter png(Picture.width(), Picture.height());
+        png.Rows(Picture.convertToFormat(QImage::Format_RGB32));
+        FOut += "<image x=\"" + QByteArray::number(At.x) + "\" y=\"" + QByteArray::number(At.y) + "\" width=\""
+              + QByteArray::number(Picture.width()) + "\" height=\"" + QByteArray::number(Picture.height())
+              + "\" xlink:href=\"data:image/png;base64," + png.Finish().toBase64() + "\"/>\n";
+    }
+
+    // Figures under a clip go into a group clipped to the clip's rectangles.
+    void Clip(const std::optional<QRegion>& Region)
+    {
+        if (Region == FClip && FClipStarted)
+            return;
+        FClipStarted = true;
+        FClip = Region;
+        if (FClipOpen)
+            FOut += "</g>\n";
+        FClipOpen = Region.has_value();
+        if (!FClipOpen)
+            return;
+        const QByteArray id = "clip" + QByteArray::number(++FClips);
+        FOut += "<clipPath id=\"" + id + "\">";
+        for (const QRect& r : *Region)
+            FOut += "<rect x=\"" + QByteArray::number(r.x()) + "\" y=\"" + QByteArray::number(r.y()) + "\" width=\""
+                  + QByteArray::number(r.width()) + "\" height=\"" + QByteArray::number(r.height()) + "\"/>";
+        FOut += "</clipPath>\n<g clip-path=\"url(#" + id + ")\">\n";
+    }
+
+    QByteArray FOut;
+    qsizetype FLimit;
+    std::optional<QRegion> FClip;
+    bool FClipStarted = false;
+    bool FClipOpen = false;
+    int FClips = 0;
+};
 
 } // namespace
 
 TMetafile::TMetafile(const QSize& Size, const std::function<void(TCanvas&)>& Paint)
     : FSize(Size.expandedTo(QSize(0, 0)))
 {
-    // The picture's frame is the plot's size, not the extent of what was
-    // drawn, so that players place and scale it like the plot; set before
-    // recording, it is also the device size the canvas clips to.
-    FPicture.setBoundingRect(PictureRect(FSize));
-    {
-        TCanvas canvas(&FPicture);
-        if (Paint)
-            Paint(canvas);
-    }
-    FPicture.setBoundingRect(PictureRect(FSize));
+    TCanvas canvas(FRecording, FSize);
+    if (Paint)
+        Paint(canvas);
 }
 
 QImage TMetafile::ToImage() const
 {
-    QImage image(FSize, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    if (FSize.isEmpty())
-        return image;
-    QPainter painter(&image);
-    painter.drawPicture(0, 0, FPicture);
-    return image;
+    return PlayRows(FRecording, FSize.width(), 0, FSize.height());
+}
+
+void TMetafile::PlayBands(int Band, const std::function<void(int Top, const QImage& Rows)>& Sink) const
+{
+    if (FSize.isEmpty() || !Sink)
+        return;
+    const int rows = RowsPerBand(Band, FSize.width());
+    for (int top = 0; top < FSize.height(); top += rows)
+        Sink(top, PlayRows(FRecording, FSize.width(), top, std::min(rows, FSize.height() - top)));
 }
 
 void TMetafile::PlayScaled(const QSize& Target, int Band,
@@ -200,54 +359,68 @@ void TMetafile::PlayScaled(const QSize& Target, int Band,
 {
     if (Target.isEmpty() || FSize.isEmpty() || !Sink)
         return;
-    Band = std::max(1, Band);
-    const double sx = double(Target.width()) / FSize.width();
-    const double sy = double(Target.height()) / FSize.height();
-    for (int top = 0; top < Target.height(); top += Band) {
-        const int rows = std::min(Band, Target.height() - top);
+    // The picture's pixel under a target pixel's centre, as a painter
+    // scaling the picture's pixels would fill it.
+    const auto source = [](int At, int To, int From) {
+        return int(std::min<int64_t>(From - 1, (2 * int64_t(At) + 1) * From / (2 * int64_t(To))));
+    };
+    std::vector<int> columns(size_t(Target.width()));
+    for (int x = 0; x < Target.width(); ++x)
+        columns[size_t(x)] = source(x, Target.width(), FSize.width());
+    const int width = FSize.width();
+    for (int top = 0; top < Target.height();) {
+        // As many target rows as the band allows whose picture rows fit a band.
+        int rows = std::min(std::max(1, Band), Target.height() - top);
+        const auto first = [&] { return source(top, Target.height(), FSize.height()); };
+        const auto last = [&] { return source(top + rows - 1, Target.height(), FSize.height()); };
+        while (rows > 1 && qsizetype(last() - first() + 1) * width > kBandPixels)
+            rows /= 2;
+        const QImage picture = PlayRows(FRecording, width, first(), last() - first() + 1);
         QImage band(Target.width(), rows, QImage::Format_RGB32);
-        band.fill(Qt::white);
-        {
-            // Whole-pixel offsets between bands keep every pixel's sequence
-            // of operations, so the bands join into the exact full image.
-            QPainter painter(&band);
-            painter.translate(0, -top);
-            painter.scale(sx, sy);
-            painter.drawPicture(0, 0, FPicture);
+        for (int y = 0; y < rows; ++y) {
+            const auto* from =
+                reinterpret_cast<const QRgb*>(picture.constScanLine(source(top + y, Target.height(), FSize.height()) - first()));
+            auto* to = reinterpret_cast<QRgb*>(band.scanLine(y));
+            for (int x = 0; x < Target.width(); ++x)
+                to[x] = from[columns[size_t(x)]];
         }
         Sink(top, band);
+        top += rows;
     }
 }
 
-QByteArray TMetafile::ToSvg() const
+QByteArray TMetafile::ToPng() const
 {
-    QByteArray svg;
-    QBuffer buffer(&svg);
-    buffer.open(QIODevice::WriteOnly);
-    QSvgGenerator generator;
-    generator.setOutputDevice(&buffer);
-    generator.setSize(FSize);
-    generator.setViewBox(PictureRect(FSize));
-    generator.setResolution(96);
-    TPlainFillDevice plain(&generator);
-    QPainter painter;
-    if (painter.begin(&plain)) {
-        painter.drawPicture(0, 0, FPicture);
-        painter.end();
-    }
-    return svg;
+    TPngWriter png(FSize.width(), FSize.height());
+    constexpr int kPngBand = 512;
+    PlayBands(kPngBand, [&](int, const QImage& rows) { png.Rows(rows); });
+    return png.Finish();
 }
 
-void CopyMetafileToClipboard(QClipboard& Clipboard, const TMetafile& Metafile)
+std::optional<QByteArray> TMetafile::ToSvg(qsizetype Limit) const
+{
+    // Told from the figures' count alone where it cannot fit, before any
+    // of it is written.
+    const qsizetype least = LeastSvgBytes(FRecording);
+    if (least > Limit)
+        return std::nullopt;
+    TSvgWriter writer(FSize, Limit, 2 * least);
+    if (!writer.Write(FRecording))
+        return std::nullopt;
+    return writer.Take();
+}
+
+bool CopyMetafileToClipboard(QClipboard& Clipboard, const TMetafile& Metafile, qsizetype Limit)
 {
     auto data = std::make_unique<QMimeData>();
-    data->setData(QStringLiteral("image/svg+xml"), Metafile.ToSvg());
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    Metafile.ToImage().save(&buffer, "PNG");
-    data->setData(QStringLiteral("image/png"), png);
+    std::optional<QByteArray> svg = Metafile.ToSvg(Limit);
+    if (svg)
+        data->setData(QStringLiteral("image/svg+xml"), *svg);
+    svg.reset();
+    data->setData(QStringLiteral("image/png"), Metafile.ToPng());
+    const bool whole = data->hasFormat(QStringLiteral("image/svg+xml"));
     Clipboard.setMimeData(data.release());
+    return whole;
 }
 
 QRect PrinterPageRect(const QPrinter& Printer)
