@@ -1279,7 +1279,11 @@ void TCanvas::Collect(const TDirectImage& Target, std::span<const TPoint> Device
                       bool Closed)
 {
     FBatchTarget = Target;
-    FBatchStrokes.push_back({FBatchPoints.size(), DevicePoints.size(), Pixel, Radius, Closed, Target.Visible});
+    if (FBorrowPoints) {
+        FBatchStrokes.push_back({DevicePoints.data(), 0, DevicePoints.size(), Pixel, Radius, Closed, Target.Visible});
+        return;
+    }
+    FBatchStrokes.push_back({nullptr, FBatchPoints.size(), DevicePoints.size(), Pixel, Radius, Closed, Target.Visible});
     FBatchPoints.insert(FBatchPoints.end(), DevicePoints.begin(), DevicePoints.end());
 }
 
@@ -1315,7 +1319,8 @@ void TCanvas::FlushBatch()
             target.Visible = stroke.Visible & rows;
             if (target.Visible.isEmpty())
                 continue;
-            const std::span<const TPoint> points(FBatchPoints.data() + stroke.First, stroke.Count);
+            const std::span<const TPoint> points(
+                stroke.Borrowed ? stroke.Borrowed : FBatchPoints.data() + stroke.First, stroke.Count);
             if (stroke.Radius > 0)
                 StrokeWideInto(target, points, stroke.Pixel, stroke.Radius, stroke.Closed, bounds);
             else
@@ -1644,6 +1649,7 @@ void TCanvas::Play(const TCanvasRecording& Recording)
     const TState before = FState;
     const auto restore = qScopeGuard([&] {
         EndBatch();
+        FBorrowPoints = false;
         FState = before;
         ApplyClip();
     });
@@ -1690,7 +1696,11 @@ void TCanvas::Play(const TCanvasRecording& Recording)
             Polygon(p);
             break;
         case TKind::Polyline:
+            // Under the identity mapping the polyline draws from the
+            // recording's own points.
+            FBorrowPoints = true;
             Polyline(p);
+            FBorrowPoints = false;
             break;
         case TKind::Text:
             DrawTextLine(QPoint(p[0].x, p[0].y), Recording.Text(entry), entry.Turned);

@@ -534,6 +534,9 @@ private:
     // A stroke of a batch: its points, colour, half width (0: one pixel)
     // and the pixels it may reach.
     struct TBatchStroke {
+        // Points that outlast the batch (a recording's), or null for the
+        // points copied from First on.
+        const TPoint* Borrowed;
         size_t First;
         size_t Count;
         QRgb Pixel;
@@ -570,6 +573,8 @@ private:
     std::vector<TPoint> FLinePoints;
     std::unique_ptr<TSpans> FLineSpans;
     bool FBatching = false;
+    // While a recording plays, its points stay put: a batch refers to them.
+    bool FBorrowPoints = false;
     TDirectImage FBatchTarget;
     std::vector<TBatchStroke> FBatchStrokes;
     std::vector<TPoint> FBatchPoints;

@@ -1,16 +1,21 @@
 #include "platform/Metafile.h"
 
+#include "platform/Parallel.h"
+
 #include <QClipboard>
 #include <QFontMetrics>
 #include <QMimeData>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
+#include <QScopeGuard>
 #include <QtEndian>
 
 #include <zlib.h>
 
 #include <algorithm>
+#include <charconv>
+#include <climits>
 #include <memory>
 #include <vector>
 
@@ -37,11 +42,13 @@ QImage PlayRows(const TCanvasRecording& Recording, int Width, int Top, int Rows)
 
 // ---- PNG --------------------------------------------------------------------------
 
-// Writes an RGB PNG row by row, deflating as it goes, so that only the
-// compressed bytes are ever held whole.
+// Writes an RGB PNG band by band, so that only the compressed bytes are
+// ever held whole. Each band's rows are deflated in pieces on several
+// threads, each piece a deflate stream of its own flushed to a byte
+// boundary: joined, they make the one stream the format wants.
 class TPngWriter {
 public:
-    TPngWriter(int Width, int Height) : FRow(size_t(Width) * 3 + 1)
+    TPngWriter(int Width, int Height) : FWidth(Width)
     {
         FOut.append("\x89PNG\r\n\x1a\n", 8);
         QByteArray header(13, '\0');
@@ -50,54 +57,104 @@ public:
         header[8] = 8; // bits per channel
         header[9] = 2; // RGB
         Chunk("IHDR", header);
-        FStream.zalloc = Z_NULL;
-        FStream.zfree = Z_NULL;
-        FStream.opaque = Z_NULL;
-        if (deflateInit(&FStream, Z_DEFAULT_COMPRESSION) != Z_OK)
-            throw std::bad_alloc();
+        // The stream's header: deflate, 32 KB window.
+        Chunk("IDAT", QByteArray("\x78\x9c", 2));
     }
-
-    ~TPngWriter() { deflateEnd(&FStream); }
-    TPngWriter(const TPngWriter&) = delete;
-    TPngWriter& operator=(const TPngWriter&) = delete;
 
     void Rows(const QImage& Rows)
     {
-        for (int y = 0; y < Rows.height(); ++y) {
-            const auto* line = reinterpret_cast<const QRgb*>(Rows.constScanLine(y));
-            uchar* out = FRow.data();
-            *out++ = 0; // no filter
-            for (int x = 0; x < Rows.width(); ++x) {
-                *out++ = uchar(qRed(line[x]));
-                *out++ = uchar(qGreen(line[x]));
-                *out++ = uchar(qBlue(line[x]));
-            }
-            Deflate(FRow.data(), FRow.size(), Z_NO_FLUSH);
-        }
+        // Pieces of at least a few hundred thousand pixels, so that each
+        // compresses about as well as the whole.
+        constexpr qsizetype kLeastPixels = 256 * 1024;
+        const int threads = UsableThreads(8);
+        const int pieces = int(std::clamp<qsizetype>(qsizetype(Rows.height()) * Rows.width() / kLeastPixels, 1,
+                                                     std::min(threads, Rows.height())));
+        std::vector<TPiece> done(static_cast<size_t>(pieces));
+        ParallelFor(pieces, threads, [&](int piece) {
+            const int top = Rows.height() * piece / pieces;
+            const int bottom = Rows.height() * (piece + 1) / pieces;
+            done[size_t(piece)] = Deflate(Rows, top, bottom, Z_SYNC_FLUSH);
+        });
+        for (const TPiece& piece : done)
+            Append(piece);
+        const auto* last = reinterpret_cast<const QRgb*>(Rows.constScanLine(Rows.height() - 1));
+        FAbove.assign(last, last + Rows.width());
     }
 
     QByteArray Finish()
     {
-        Deflate(nullptr, 0, Z_FINISH);
+        // The last block, empty, and the checksum of every row.
+        Append(Deflate(QImage(), 0, 0, Z_FINISH));
+        char sum[4];
+        qToBigEndian<quint32>(quint32(FAdler), sum);
+        Chunk("IDAT", QByteArray(sum, 4));
         Chunk("IEND", QByteArray());
         return std::move(FOut);
     }
 
 private:
-    void Deflate(uchar* Data, size_t Size, int Flush)
+    struct TPiece {
+        QByteArray Deflated;
+        uLong Adler = 1;
+        qsizetype Length = 0;
+    };
+
+    // Rows Top to Bottom - 1, each behind its filter byte: a row like the
+    // one above as the difference to it, any other as the difference to
+    // the left neighbour, so that the flat runs and repeated rows of a
+    // plot become zeros.
+    TPiece Deflate(const QImage& Rows, int Top, int Bottom, int Flush) const
     {
-        FStream.next_in = Data;
-        FStream.avail_in = uInt(Size);
-        int status = Z_OK;
-        do {
-            uchar buffer[1 << 16];
-            FStream.next_out = buffer;
-            FStream.avail_out = sizeof(buffer);
-            status = deflate(&FStream, Flush);
-            const size_t produced = sizeof(buffer) - FStream.avail_out;
-            if (produced > 0)
-                Chunk("IDAT", QByteArray::fromRawData(reinterpret_cast<const char*>(buffer), qsizetype(produced)));
-        } while (FStream.avail_out == 0 || (Flush == Z_FINISH && status != Z_STREAM_END));
+        z_stream stream{};
+        if (deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+            throw std::bad_alloc();
+        const auto end = qScopeGuard([&] { deflateEnd(&stream); });
+        TPiece piece;
+        std::vector<uchar> row(size_t(FWidth) * 3 + 1);
+        uchar buffer[1 << 16];
+        const auto deflateRow = [&](uchar* Data, size_t Size, int Mode) {
+            stream.next_in = Data;
+            stream.avail_in = uInt(Size);
+            int status = Z_OK;
+            do {
+                stream.next_out = buffer;
+                stream.avail_out = sizeof(buffer);
+                status = deflate(&stream, Mode);
+                piece.Deflated.append(reinterpret_cast<const char*>(buffer), qsizetype(sizeof(buffer) - stream.avail_out));
+            } while (stream.avail_out == 0 || (Mode == Z_FINISH && status != Z_STREAM_END));
+        };
+        for (int y = Top; y < Bottom; ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(Rows.constScanLine(y));
+            const QRgb* above = y > 0 ? reinterpret_cast<const QRgb*>(Rows.constScanLine(y - 1))
+                              : FAbove.empty() ? nullptr
+                                               : FAbove.data();
+            uchar* out = row.data();
+            if (above && std::equal(line, line + FWidth, above)) {
+                *out = 2; // up: all zeros
+                std::fill(out + 1, out + row.size(), uchar(0));
+            } else {
+                *out++ = 1; // sub: each byte less the one of the pixel on its left
+                QRgb left = 0;
+                for (int x = 0; x < FWidth; ++x) {
+                    *out++ = uchar(qRed(line[x]) - qRed(left));
+                    *out++ = uchar(qGreen(line[x]) - qGreen(left));
+                    *out++ = uchar(qBlue(line[x]) - qBlue(left));
+                    left = line[x];
+                }
+            }
+            piece.Adler = adler32(piece.Adler, row.data(), uInt(row.size()));
+            piece.Length += qsizetype(row.size());
+            deflateRow(row.data(), row.size(), Z_NO_FLUSH);
+        }
+        deflateRow(nullptr, 0, Flush);
+        return piece;
+    }
+
+    void Append(const TPiece& Piece)
+    {
+        FAdler = adler32_combine(FAdler, Piece.Adler, z_off_t(Piece.Length));
+        if (!Piece.Deflated.isEmpty())
+            Chunk("IDAT", Piece.Deflated);
     }
 
     void Chunk(const char* Type, const QByteArray& Data)
@@ -115,9 +172,11 @@ private:
         FOut.append(sum, 4);
     }
 
+    int FWidth;
     QByteArray FOut;
-    std::vector<uchar> FRow;
-    z_stream FStream{};
+    uLong FAdler = 1;
+    // The last row of the band before, for the first row of the next.
+    std::vector<QRgb> FAbove;
 };
 
 // ---- SVG --------------------------------------------------------------------------
@@ -125,29 +184,33 @@ private:
 // The least an element takes in the SVG, for telling early that a drawing
 // will not fit.
 constexpr qsizetype kLeastElementBytes = 40;
-constexpr qsizetype kLeastPointBytes = 8;
+constexpr int kPointPunctuation = 6;
+
+int Digits(int V)
+{
+    int digits = V < 0 ? 2 : 1;
+    for (int64_t rest = std::abs(int64_t(V)); rest >= 10; rest /= 10)
+        ++digits;
+    return digits;
+}
 
 qsizetype LeastSvgBytes(const TCanvasRecording& Recording)
 {
     using TKind = TCanvasRecording::TKind;
     qsizetype bytes = 0;
     for (const TCanvasRecording::TEntry& entry : Recording.Entries()) {
-        if (entry.Kind == TKind::FillRects)
+        if (entry.Kind == TKind::FillRects) {
             bytes += qsizetype(entry.Count / 2) * kLeastElementBytes;
-        else if (entry.Kind == TKind::Polyline || entry.Kind == TKind::Polygon)
-            bytes += kLeastElementBytes + qsizetype(entry.Count) * kLeastPointBytes;
-        else
+        } else if (entry.Kind == TKind::Polyline || entry.Kind == TKind::Polygon || entry.Kind == TKind::Line) {
+            // "x.5,y.5 " for each point.
             bytes += kLeastElementBytes;
+            for (const TPoint& p : Recording.Points(entry))
+                bytes += Digits(p.x) + Digits(p.y) + kPointPunctuation;
+        } else {
+            bytes += kLeastElementBytes;
+        }
     }
     return bytes;
-}
-
-QByteArray SvgColor(TColor Color)
-{
-    char text[8];
-    std::snprintf(text, sizeof(text), "#%02x%02x%02x", unsigned(Color & 0xFF), unsigned((Color >> 8) & 0xFF),
-                  unsigned((Color >> 16) & 0xFF));
-    return QByteArray(text, 7);
 }
 
 QByteArray Escaped(const QString& Text)
@@ -155,17 +218,24 @@ QByteArray Escaped(const QString& Text)
     return Text.toHtmlEscaped().replace(QLatin1Char('\''), QLatin1String("&apos;")).toUtf8();
 }
 
+// Writes the elements straight into one growing buffer, numbers and all:
+// a plot's SVG runs to hundreds of megabytes.
 class TSvgWriter {
 public:
     TSvgWriter(const QSize& Size, qsizetype Limit, qsizetype Expected) : FLimit(Limit)
     {
         FOut.reserve(std::min(Expected, Limit) + 4096);
-        const QByteArray w = QByteArray::number(Size.width());
-        const QByteArray h = QByteArray::number(Size.height());
-        FOut += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
-                "version=\"1.1\" width=\"" + w + "\" height=\"" + h + "\" viewBox=\"0 0 " + w + " " + h
-              + "\" shape-rendering=\"crispEdges\">\n";
+        Put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
+            "version=\"1.1\" width=\"");
+        Int(Size.width());
+        Put("\" height=\"");
+        Int(Size.height());
+        Put("\" viewBox=\"0 0 ");
+        Int(Size.width());
+        Put(" ");
+        Int(Size.height());
+        Put("\" shape-rendering=\"crispEdges\">\n");
     }
 
     bool Write(const TCanvasRecording& Recording)
@@ -177,31 +247,35 @@ public:
             const std::span<const TPoint> p = Recording.Points(entry);
             switch (entry.Kind) {
             case TKind::Line:
-                FOut += "<polyline fill=\"none\"" + Stroke(tools.Pen) + " points=\"";
-                Points(p, true);
-                FOut += "\"/>\n";
-                break;
             case TKind::Polyline:
-                FOut += "<polyline fill=\"none\"" + Stroke(tools.Pen) + " points=\"";
-                Points(p, true);
-                FOut += "\"/>\n";
+                Put("<polyline fill=\"none\"");
+                Stroke(tools.Pen);
+                Points(p);
                 break;
             case TKind::Polygon:
-                FOut += "<polygon fill-rule=\"evenodd\"" + Fill(tools.Brush) + Stroke(tools.Pen) + " points=\"";
-                Points(p, true);
-                FOut += "\"/>\n";
+                Put("<polygon fill-rule=\"evenodd\"");
+                Fill(tools.Brush);
+                Stroke(tools.Pen);
+                Points(p);
                 break;
             case TKind::Rectangle:
-                if (tools.Pen.Style() == TPenStyle::psClear)
-                    Rect(p[0].x, p[0].y, p[1].x - p[0].x - 1, p[1].y - p[0].y - 1, Fill(tools.Brush), false);
-                else
-                    Rect(p[0].x, p[0].y, p[1].x - p[0].x - 1, p[1].y - p[0].y - 1,
-                         Fill(tools.Brush) + Stroke(tools.Pen), true);
+                // An outline runs through its edge pixels' centres.
+                if (tools.Pen.Style() == TPenStyle::psClear) {
+                    Rect(p[0].x, p[0].y, p[1].x - p[0].x - 1, p[1].y - p[0].y - 1, false);
+                    Fill(tools.Brush);
+                } else {
+                    Rect(p[0].x, p[0].y, p[1].x - p[0].x - 1, p[1].y - p[0].y - 1, true);
+                    Fill(tools.Brush);
+                    Stroke(tools.Pen);
+                }
+                Put("/>\n");
                 break;
             case TKind::FillRect:
             case TKind::FillRects:
                 for (size_t i = 0; i + 1 < p.size(); i += 2) {
-                    Rect(p[i].x, p[i].y, p[i + 1].x - p[i].x, p[i + 1].y - p[i].y, Fill(tools.Brush), false);
+                    Rect(p[i].x, p[i].y, p[i + 1].x - p[i].x, p[i + 1].y - p[i].y, false);
+                    Fill(tools.Brush);
+                    Put("/>\n");
                     if (Full())
                         return false;
                 }
@@ -217,8 +291,8 @@ public:
                 return false;
         }
         if (FClipOpen)
-            FOut += "</g>\n";
-        FOut += "</svg>\n";
+            Put("</g>\n");
+        Put("</svg>\n");
         return !Full();
     }
 
@@ -227,49 +301,97 @@ public:
 private:
     bool Full() const { return FOut.size() > FLimit; }
 
-    static QByteArray Half(int V) { return QByteArray::number(V + 0.5, 'f', 1); }
+    template <size_t N> void Put(const char (&Text)[N]) { FOut.append(Text, qsizetype(N - 1)); }
+    void Put(const QByteArray& Text) { FOut.append(Text); }
 
-    static QByteArray Stroke(const TPen& Pen)
+    void Int(int V)
     {
-        if (Pen.Style() == TPenStyle::psClear)
-            return " stroke=\"none\"";
-        QByteArray stroke = " stroke=\"" + SvgColor(Pen.Color()) + "\"";
-        if (Pen.Width() > 1)
-            stroke += " stroke-width=\"" + QByteArray::number(Pen.Width())
-                    + "\" stroke-linecap=\"round\" stroke-linejoin=\"round\"";
-        return stroke;
+        char text[16];
+        const auto end = std::to_chars(text, text + sizeof(text), V).ptr;
+        FOut.append(text, end - text);
     }
 
-    static QByteArray Fill(const TBrush& Brush)
+    // The centre of a pixel.
+    void Half(int V)
     {
-        if (Brush.Style() == TBrushStyle::bsClear)
-            return " fill=\"none\"";
-        return " fill=\"" + SvgColor(Brush.Color()) + "\"";
+        if (V < 0 && V != INT_MIN) {
+            FOut.append('-');
+            V = -V - 1;
+        }
+        Int(V);
+        FOut.append(".5", 2);
     }
 
-    void Points(std::span<const TPoint> P, bool Centres)
+    void Color(TColor C)
     {
-        for (size_t i = 0; i < P.size(); ++i) {
-            if (i > 0)
-                FOut += ' ';
-            FOut += Centres ? Half(P[i].x) : QByteArray::number(P[i].x);
-            FOut += ',';
-            FOut += Centres ? Half(P[i].y) : QByteArray::number(P[i].y);
+        static constexpr char kHex[] = "0123456789abcdef";
+        const char text[] = {'#',
+                             kHex[(C >> 4) & 0xF],
+                             kHex[C & 0xF],
+                             kHex[(C >> 12) & 0xF],
+                             kHex[(C >> 8) & 0xF],
+                             kHex[(C >> 20) & 0xF],
+                             kHex[(C >> 16) & 0xF]};
+        FOut.append(text, qsizetype(sizeof(text)));
+    }
+
+    void Stroke(const TPen& Pen)
+    {
+        if (Pen.Style() == TPenStyle::psClear) {
+            Put(" stroke=\"none\"");
+            return;
+        }
+        Put(" stroke=\"");
+        Color(Pen.Color());
+        Put("\"");
+        if (Pen.Width() > 1) {
+            Put(" stroke-width=\"");
+            Int(Pen.Width());
+            Put("\" stroke-linecap=\"round\" stroke-linejoin=\"round\"");
         }
     }
 
-    // Outlined rectangles run through their edge pixels' centres.
-    void Rect(int X, int Y, int W, int H, const QByteArray& Paint, bool Outlined)
+    void Fill(const TBrush& Brush)
+    {
+        if (Brush.Style() == TBrushStyle::bsClear) {
+            Put(" fill=\"none\"");
+            return;
+        }
+        Put(" fill=\"");
+        Color(Brush.Color());
+        Put("\"");
+    }
+
+    // Through the pixels' centres, as the canvas walks them.
+    void Points(std::span<const TPoint> P)
+    {
+        Put(" points=\"");
+        for (size_t i = 0; i < P.size(); ++i) {
+            if (i > 0)
+                FOut.append(' ');
+            Half(P[i].x);
+            FOut.append(',');
+            Half(P[i].y);
+        }
+        Put("\"/>\n");
+    }
+
+    // Opens a rectangle element, left open for its paint.
+    void Rect(int X, int Y, int W, int H, bool Outlined)
     {
         if (!Outlined) {
             ++W;
             ++H;
         }
-        if (W <= 0 || H <= 0)
-            return;
-        FOut += "<rect x=\"" + (Outlined ? Half(X) : QByteArray::number(X)) + "\" y=\""
-              + (Outlined ? Half(Y) : QByteArray::number(Y)) + "\" width=\"" + QByteArray::number(W)
-              + "\" height=\"" + QByteArray::number(H) + "\"" + Paint + "/>\n";
+        Put("<rect x=\"");
+        Outlined ? Half(X) : Int(X);
+        Put("\" y=\"");
+        Outlined ? Half(Y) : Int(Y);
+        Put("\" width=\"");
+        Int(std::max(0, W));
+        Put("\" height=\"");
+        Int(std::max(0, H));
+        Put("\"");
     }
 
     void Text(const TPoint& At, const QString& Text, bool Turned, const TCanvasRecording::TTools& Tools)
@@ -282,44 +404,73 @@ private:
         if (angle != 0)
             turn = " transform=\"rotate(" + QByteArray::number(angle) + " " + QByteArray::number(At.x) + " "
                  + QByteArray::number(At.y) + ")\"";
-        if (Tools.Brush.Style() != TBrushStyle::bsClear)
-            FOut += "<rect x=\"" + QByteArray::number(At.x) + "\" y=\"" + QByteArray::number(At.y) + "\" width=\""
-                  + QByteArray::number(fm.horizontalAdvance(Text)) + "\" height=\""
-                  + QByteArray::number(std::max(1, font.Height())) + "\"" + Fill(Tools.Brush) + turn + "/>\n";
+        if (Tools.Brush.Style() != TBrushStyle::bsClear) {
+            Rect(At.x, At.y, fm.horizontalAdvance(Text) - 1, std::max(1, font.Height()) - 1, false);
+            Fill(Tools.Brush);
+            Put(turn);
+            Put("/>\n");
+        }
         const int pixels = qfont.pixelSize() > 0 ? qfont.pixelSize() : int(qfont.pointSizeF() * 96 / 72 + 0.5);
-        FOut += "<text x=\"" + QByteArray::number(At.x) + "\" y=\"" + QByteArray::number(At.y + fm.ascent())
-              + "\" font-family=\"" + Escaped(qfont.family()) + "\" font-size=\"" + QByteArray::number(pixels)
-              + "px\"" + (font.Bold() ? " font-weight=\"bold\"" : "") + " fill=\"" + SvgColor(font.Color()) + "\""
-              + turn + " xml:space=\"preserve\">" + Escaped(Text) + "</text>\n";
+        Put("<text x=\"");
+        Int(At.x);
+        Put("\" y=\"");
+        Int(At.y + fm.ascent());
+        Put("\" font-family=\"");
+        Put(Escaped(qfont.family()));
+        Put("\" font-size=\"");
+        Int(pixels);
+        Put("px\"");
+        if (font.Bold())
+            Put(" font-weight=\"bold\"");
+        Put(" fill=\"");
+        Color(font.Color());
+        Put("\"");
+        Put(turn);
+        Put(" xml:space=\"preserve\">");
+        Put(Escaped(Text));
+        Put("</text>\n");
     }
 
     void Image(const TPoint& At, const QImage& Picture)
     {
         TPngWriter png(Picture.width(), Picture.height());
         png.Rows(Picture.convertToFormat(QImage::Format_RGB32));
-        FOut += "<image x=\"" + QByteArray::number(At.x) + "\" y=\"" + QByteArray::number(At.y) + "\" width=\""
-              + QByteArray::number(Picture.width()) + "\" height=\"" + QByteArray::number(Picture.height())
-              + "\" xlink:href=\"data:image/png;base64," + png.Finish().toBase64() + "\"/>\n";
+        Put("<image x=\"");
+        Int(At.x);
+        Put("\" y=\"");
+        Int(At.y);
+        Put("\" width=\"");
+        Int(Picture.width());
+        Put("\" height=\"");
+        Int(Picture.height());
+        Put("\" xlink:href=\"data:image/png;base64,");
+        Put(png.Finish().toBase64());
+        Put("\"/>\n");
     }
 
     // Figures under a clip go into a group clipped to the clip's rectangles.
     void Clip(const std::optional<QRegion>& Region)
     {
-        if (Region == FClip && FClipStarted)
+        if (FClipStarted && Region == FClip)
             return;
         FClipStarted = true;
         FClip = Region;
         if (FClipOpen)
-            FOut += "</g>\n";
+            Put("</g>\n");
         FClipOpen = Region.has_value();
         if (!FClipOpen)
             return;
-        const QByteArray id = "clip" + QByteArray::number(++FClips);
-        FOut += "<clipPath id=\"" + id + "\">";
-        for (const QRect& r : *Region)
-            FOut += "<rect x=\"" + QByteArray::number(r.x()) + "\" y=\"" + QByteArray::number(r.y()) + "\" width=\""
-                  + QByteArray::number(r.width()) + "\" height=\"" + QByteArray::number(r.height()) + "\"/>";
-        FOut += "</clipPath>\n<g clip-path=\"url(#" + id + ")\">\n";
+        ++FClips;
+        Put("<clipPath id=\"clip");
+        Int(FClips);
+        Put("\">");
+        for (const QRect& r : *Region) {
+            Rect(r.x(), r.y(), r.width() - 1, r.height() - 1, false);
+            Put("/>");
+        }
+        Put("</clipPath>\n<g clip-path=\"url(#clip");
+        Int(FClips);
+        Put(")\">\n");
     }
 
     QByteArray FOut;
@@ -350,8 +501,19 @@ void TMetafile::PlayBands(int Band, const std::function<void(int Top, const QIma
     if (FSize.isEmpty() || !Sink)
         return;
     const int rows = RowsPerBand(Band, FSize.width());
-    for (int top = 0; top < FSize.height(); top += rows)
-        Sink(top, PlayRows(FRecording, FSize.width(), top, std::min(rows, FSize.height() - top)));
+    // One buffer for every band: a fresh one each time costs the kernel's
+    // clearing of its pages.
+    QImage buffer(FSize.width(), std::min(rows, FSize.height()), QImage::Format_RGB32);
+    for (int top = 0; top < FSize.height(); top += rows) {
+        QImage band(buffer.bits(), buffer.width(), std::min(rows, FSize.height() - top), buffer.bytesPerLine(),
+                    QImage::Format_RGB32);
+        band.fill(Qt::white);
+        {
+            TCanvas canvas(&band, QPoint(0, top));
+            canvas.Play(FRecording);
+        }
+        Sink(top, band);
+    }
 }
 
 void TMetafile::PlayScaled(const QSize& Target, int Band,
@@ -368,32 +530,37 @@ void TMetafile::PlayScaled(const QSize& Target, int Band,
     for (int x = 0; x < Target.width(); ++x)
         columns[size_t(x)] = source(x, Target.width(), FSize.width());
     const int width = FSize.width();
+    const int height = FSize.height();
+    const int most = RowsPerBand(height, width);
+    Band = std::max(1, Band);
     for (int top = 0; top < Target.height();) {
-        // As many target rows as the band allows whose picture rows fit a band.
-        int rows = std::min(std::max(1, Band), Target.height() - top);
-        const auto first = [&] { return source(top, Target.height(), FSize.height()); };
-        const auto last = [&] { return source(top + rows - 1, Target.height(), FSize.height()); };
-        while (rows > 1 && qsizetype(last() - first() + 1) * width > kBandPixels)
-            rows /= 2;
-        const QImage picture = PlayRows(FRecording, width, first(), last() - first() + 1);
-        QImage band(Target.width(), rows, QImage::Format_RGB32);
-        for (int y = 0; y < rows; ++y) {
-            const auto* from =
-                reinterpret_cast<const QRgb*>(picture.constScanLine(source(top + y, Target.height(), FSize.height()) - first()));
-            auto* to = reinterpret_cast<QRgb*>(band.scanLine(y));
-            for (int x = 0; x < Target.width(); ++x)
-                to[x] = from[columns[size_t(x)]];
+        // The picture is played once for as many of its rows as a band
+        // holds, and those give every target row they lie under.
+        const int first = source(top, Target.height(), height);
+        const int last = std::min(height - 1, first + most - 1);
+        int end = top;
+        while (end < Target.height() && source(end, Target.height(), height) <= last)
+            ++end;
+        const QImage picture = PlayRows(FRecording, width, first, last - first + 1);
+        for (; top < end; top += Band) {
+            const int rows = std::min(Band, end - top);
+            QImage band(Target.width(), rows, QImage::Format_RGB32);
+            for (int y = 0; y < rows; ++y) {
+                const int row = source(top + y, Target.height(), height) - first;
+                const auto* from = reinterpret_cast<const QRgb*>(picture.constScanLine(row));
+                auto* to = reinterpret_cast<QRgb*>(band.scanLine(y));
+                for (int x = 0; x < Target.width(); ++x)
+                    to[x] = from[columns[size_t(x)]];
+            }
+            Sink(top, band);
         }
-        Sink(top, band);
-        top += rows;
     }
 }
 
 QByteArray TMetafile::ToPng() const
 {
     TPngWriter png(FSize.width(), FSize.height());
-    constexpr int kPngBand = 512;
-    PlayBands(kPngBand, [&](int, const QImage& rows) { png.Rows(rows); });
+    PlayBands(FSize.height(), [&](int, const QImage& rows) { png.Rows(rows); });
     return png.Finish();
 }
 

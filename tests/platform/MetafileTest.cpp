@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QPageLayout>
 #include <QPrinter>
+#include <QSvgRenderer>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -95,6 +96,7 @@ TEST(Metafile, SvgDrawsRasterOperationsAsPlainFills)
     const QByteArray svg = M.ToSvg(MaxClipboardSvgBytes).value_or(QByteArray());
     EXPECT_TRUE(svg.contains("<svg"));
     EXPECT_TRUE(svg.contains("viewBox=\"0 0 50 40\""));
+    EXPECT_TRUE(QSvgRenderer(svg).isValid());
     // The exclusive-or fill shows as white, the mask fill as its own colour.
     EXPECT_TRUE(svg.contains("#ffffff"));
     EXPECT_TRUE(svg.contains("#ffff80"));
@@ -142,6 +144,21 @@ TEST(Metafile, ClipboardGetsSvgAndExactPng)
     EXPECT_FALSE(clipboard->mimeData()->hasFormat(QStringLiteral("image/svg+xml")));
     ASSERT_TRUE(png.loadFromData(clipboard->mimeData()->data(QStringLiteral("image/png")), "PNG"));
     EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), Reference(QSize(50, 40)));
+}
+
+TEST(Metafile, PngOfAPictureWiderThanABandIsExact)
+{
+    // More pixels than one band holds: rows alike across the bands' seam.
+    const TMetafile M(QSize(20000, 1000), [](TCanvas& C) {
+        PaintSample(C);
+        C.MoveTo(0, 999);
+        C.LineTo(19999, 0);
+        C.SetBrush(TBrush(0x00FF00));
+        C.FillRect(Rect(100, 700, 19000, 1000));
+    });
+    QImage png;
+    ASSERT_TRUE(png.loadFromData(M.ToPng(), "PNG"));
+    EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), M.ToImage());
 }
 
 QByteArray PrintedPdf(QPrinter& Printer, const QString& File, const TMetafile& M, const QString& Title)
