@@ -10,6 +10,7 @@
 #include "methods/QuorParallelCoordinates.h"
 #include "methods/QuorPermutationmatrix.h"
 #include "methods/QuorScatterplotmatrix.h"
+#include "ObjectEditor/ObjectEditor.h"
 #include "platform/DialogService.h"
 
 #include <QClipboard>
@@ -99,8 +100,11 @@ void Run(benchmark::State& State, const char* Key, const char* Caption, bool Pri
     if (!Print) {
         const QMimeData* data = QGuiApplication::clipboard()->mimeData();
         State.counters["png_mb"] = double(data->data(QStringLiteral("image/png")).size()) / (1024 * 1024);
-        State.counters["width"] = bench.Plot->Form()->width();
-        State.counters["height"] = bench.Plot->Form()->height();
+        // The picture's size: the editor's, which may be scrolled, or the
+        // window's for the plot that is its own control.
+        const QSize size = bench.Plot->Editor() ? bench.Plot->Editor()->size() : bench.Plot->Form()->size();
+        State.counters["width"] = size.width();
+        State.counters["height"] = size.height();
         State.counters["svg_mb"] = double(data->data(QStringLiteral("image/svg+xml")).size()) / (1024 * 1024);
     }
 }

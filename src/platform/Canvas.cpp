@@ -1686,12 +1686,17 @@ void TCanvas::Play(const TCanvasRecording& Recording)
         case TKind::FillRect:
             FillRect({p[0].x, p[0].y, p[1].x, p[1].y});
             break;
-        case TKind::FillRects:
+        case TKind::FillRects: {
+            // Bands of a tall picture meet few of the rectangles: the rest
+            // are passed over before anything is set up for them.
+            const QRect drawable = DrawableRect();
             rects.clear();
             for (size_t i = 0; i + 1 < p.size(); i += 2)
-                rects.push_back({p[i].x, p[i].y, p[i + 1].x, p[i + 1].y});
+                if (p[i + 1].y > drawable.top() && p[i].y <= drawable.bottom())
+                    rects.push_back({p[i].x, p[i].y, p[i + 1].x, p[i + 1].y});
             FillRects(rects);
             break;
+        }
         case TKind::Polygon:
             Polygon(p);
             break;

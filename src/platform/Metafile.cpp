@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <charconv>
 #include <climits>
+#include <future>
+#include <system_error>
 #include <memory>
 #include <vector>
 
@@ -396,7 +398,9 @@ private:
 
     void Text(const TPoint& At, const QString& Text, bool Turned, const TCanvasRecording::TTools& Tools)
     {
-        const TFont& font = Tools.Font;
+        // A copy: resolving the font caches it, and the recording's own may
+        // be read by a thread playing it meanwhile.
+        const TFont font = Tools.Font;
         const QFont& qfont = font.QtFont();
         const QFontMetrics fm(qfont);
         const double angle = Turned ? -font.Escapement() / 10.0 : 0.0;
@@ -500,19 +504,36 @@ void TMetafile::PlayBands(int Band, const std::function<void(int Top, const QIma
 {
     if (FSize.isEmpty() || !Sink)
         return;
-    const int rows = RowsPerBand(Band, FSize.width());
-    // One buffer for every band: a fresh one each time costs the kernel's
-    // clearing of its pages.
-    QImage buffer(FSize.width(), std::min(rows, FSize.height()), QImage::Format_RGB32);
-    for (int top = 0; top < FSize.height(); top += rows) {
-        QImage band(buffer.bits(), buffer.width(), std::min(rows, FSize.height() - top), buffer.bytesPerLine(),
-                    QImage::Format_RGB32);
+    const int width = FSize.width();
+    const int height = FSize.height();
+    const int rows = RowsPerBand(Band, width);
+    // Two buffers for all the bands, the next one played while the sink
+    // takes this one: fresh buffers would cost the kernel's clearing of
+    // their pages each time.
+    QImage buffers[2];
+    const auto play = [&](int Top, int Buffer) {
+        QImage& buffer = buffers[Buffer];
+        if (buffer.isNull())
+            buffer = QImage(width, std::min(rows, height), QImage::Format_RGB32);
+        QImage band(buffer.bits(), width, std::min(rows, height - Top), buffer.bytesPerLine(), QImage::Format_RGB32);
         band.fill(Qt::white);
-        {
-            TCanvas canvas(&band, QPoint(0, top));
-            canvas.Play(FRecording);
+        TCanvas canvas(&band, QPoint(0, Top));
+        canvas.Play(FRecording);
+        return band;
+    };
+    QImage current = play(0, 0);
+    for (int top = 0, buffer = 0; top < height; top += rows, buffer ^= 1) {
+        std::future<QImage> next;
+        if (top + rows < height) {
+            try {
+                next = std::async(std::launch::async, play, top + rows, buffer ^ 1);
+            } catch (const std::system_error&) {
+                // No thread to be had: the next band is played after this one.
+            }
         }
-        Sink(top, band);
+        Sink(top, current);
+        if (top + rows < height)
+            current = next.valid() ? next.get() : play(top + rows, buffer ^ 1);
     }
 }
 
@@ -580,11 +601,16 @@ std::optional<QByteArray> TMetafile::ToSvg(qsizetype Limit) const
 bool CopyMetafileToClipboard(QClipboard& Clipboard, const TMetafile& Metafile, qsizetype Limit)
 {
     auto data = std::make_unique<QMimeData>();
-    std::optional<QByteArray> svg = Metafile.ToSvg(Limit);
-    if (svg)
-        data->setData(QStringLiteral("image/svg+xml"), *svg);
-    svg.reset();
+    // The SVG is written on a thread of its own while the image is encoded.
+    std::future<std::optional<QByteArray>> svg;
+    try {
+        svg = std::async(std::launch::async, [&] { return Metafile.ToSvg(Limit); });
+    } catch (const std::system_error&) {
+        svg = std::async(std::launch::deferred, [&] { return Metafile.ToSvg(Limit); });
+    }
     data->setData(QStringLiteral("image/png"), Metafile.ToPng());
+    if (std::optional<QByteArray> vector = svg.get())
+        data->setData(QStringLiteral("image/svg+xml"), *vector);
     const bool whole = data->hasFormat(QStringLiteral("image/svg+xml"));
     Clipboard.setMimeData(data.release());
     return whole;
