@@ -687,6 +687,9 @@ TCanvas::TCanvas(QPaintDevice* Device, const QPoint& Origin)
 TCanvas::TCanvas(TCanvasRecording& Recording, const QSize& Size)
     : FRecording(&Recording), FRecordingSize(Size.expandedTo(QSize(0, 0)))
 {
+    // A recording stands for a picture of the screen: an image's resolution.
+    const QImage probe(1, 1, QImage::Format_RGB32);
+    FRecordingDpi = {probe.logicalDpiX(), probe.logicalDpiY()};
 }
 
 TCanvas::~TCanvas()
@@ -742,13 +745,12 @@ void TCanvas::ResetDeviceState()
 
 int TCanvas::PixelsPerInchX() const
 {
-    // A recording stands for a picture of the screen: an image's resolution.
-    return FDevice ? FDevice->logicalDpiX() : FRecording ? QImage(1, 1, QImage::Format_RGB32).logicalDpiX() : 96;
+    return FDevice ? FDevice->logicalDpiX() : FRecording ? FRecordingDpi.x() : 96;
 }
 
 int TCanvas::PixelsPerInchY() const
 {
-    return FDevice ? FDevice->logicalDpiY() : FRecording ? QImage(1, 1, QImage::Format_RGB32).logicalDpiY() : 96;
+    return FDevice ? FDevice->logicalDpiY() : FRecording ? FRecordingDpi.y() : 96;
 }
 
 TRect TCanvas::DeviceRect() const

@@ -561,6 +561,7 @@ private:
     QPaintDevice* FDevice = nullptr;
     TCanvasRecording* FRecording = nullptr;
     QSize FRecordingSize;
+    QPoint FRecordingDpi;
     QPoint FOrigin;
     std::unique_ptr<QPainter> FPainter;
     TState FState;
