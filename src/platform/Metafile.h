@@ -26,7 +26,8 @@ public:
     const TCanvasRecording& Recording() const { return FRecording; }
     QSize Size() const { return FSize; }
 
-    // The picture played onto white at its own size (RGB32).
+    // The picture played onto white at its own size (RGB32), as one image:
+    // for pictures of a screen's size.
     QImage ToImage() const;
     // The picture at its own size, Band rows at a time (fewer where its rows
     // are very wide), handed to Sink with their top row: a plot far larger
