@@ -17,8 +17,8 @@
 #include <charconv>
 #include <climits>
 #include <future>
-#include <system_error>
 #include <memory>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -186,12 +186,16 @@ private:
 // The least an element takes in the SVG, for telling early that a drawing
 // will not fit.
 constexpr qsizetype kLeastElementBytes = 40;
+// ".5,", ".5" and the blank after each point.
 constexpr int kPointPunctuation = 6;
 
-int Digits(int V)
+// The characters of a pixel centre's coordinate before its ".5": V + 0.5
+// is written as "-" and -V - 1 for a negative V.
+int HalfDigits(int V)
 {
+    int64_t rest = V < 0 ? -int64_t(V) - 1 : V;
     int digits = V < 0 ? 2 : 1;
-    for (int64_t rest = std::abs(int64_t(V)); rest >= 10; rest /= 10)
+    for (; rest >= 10; rest /= 10)
         ++digits;
     return digits;
 }
@@ -207,7 +211,7 @@ qsizetype LeastSvgBytes(const TCanvasRecording& Recording)
             // "x.5,y.5 " for each point.
             bytes += kLeastElementBytes;
             for (const TPoint& p : Recording.Points(entry))
-                bytes += Digits(p.x) + Digits(p.y) + kPointPunctuation;
+                bytes += HalfDigits(p.x) + HalfDigits(p.y) + kPointPunctuation;
         } else {
             bytes += kLeastElementBytes;
         }

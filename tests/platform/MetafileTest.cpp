@@ -122,6 +122,7 @@ TEST(Metafile, RecordsOneEntryAndOneSvgElementPerFigure)
     EXPECT_EQ(svg.count("<polyline"), 1000);
     EXPECT_EQ(svg.count("<rect"), 2);
     EXPECT_TRUE(svg.contains("points=\"0.5,0.5 1500.5,599.5 2999.5,0.5\""));
+    EXPECT_TRUE(M.ToSvg(svg.size()));
     EXPECT_FALSE(M.ToSvg(svg.size() - 1));
 }
 
