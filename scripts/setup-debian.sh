@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
-  libpugixml-dev libjpeg62-turbo-dev libcurl4-openssl-dev
+  libpugixml-dev libjpeg62-turbo-dev libcurl4-openssl-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core dbus dbus-daemon
 )

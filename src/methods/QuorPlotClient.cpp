@@ -230,7 +230,11 @@ void TQuorPlotClient::CopyToClipboard(QClipboard* Clipboard)
 {
     if (!Clipboard)
         Clipboard = QGuiApplication::clipboard();
-    CopyMetafileToClipboard(*Clipboard, MakeMetafile(CopyParts));
+    // A drawing too large for the vector form goes as the image alone; the
+    // status bar says so, where the plots tell what lies under the mouse.
+    const bool whole = CopyMetafileToClipboard(*Clipboard, MakeMetafile(CopyParts));
+    if (!whole && FManager && FManager->PanelHint)
+        FManager->PanelHint->setText(QStringLiteral("Copied as an image only: too many figures for a vector copy."));
 }
 
 void TQuorPlotClient::Print(QPrinter* Printer)

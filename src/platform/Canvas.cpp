@@ -684,6 +684,14 @@ TCanvas::TCanvas(QPaintDevice* Device, const QPoint& Origin)
     Attach(Device, Origin);
 }
 
+TCanvas::TCanvas(TCanvasRecording& Recording, const QSize& Size)
+    : FRecording(&Recording), FRecordingSize(Size.expandedTo(QSize(0, 0)))
+{
+    // A recording stands for a picture of the screen: an image's resolution.
+    const QImage probe(1, 1, QImage::Format_RGB32);
+    FRecordingDpi = {probe.logicalDpiX(), probe.logicalDpiY()};
+}
+
 TCanvas::~TCanvas()
 {
     Detach();
@@ -712,6 +720,8 @@ void TCanvas::Attach(QPaintDevice* Device, const QPoint& Origin)
 void TCanvas::Detach()
 {
     EndBatch();
+    FRecording = nullptr;
+    FRecordingSize = QSize();
     if (FPainter) {
         FPainter->end();
         FPainter.reset();
@@ -735,16 +745,18 @@ void TCanvas::ResetDeviceState()
 
 int TCanvas::PixelsPerInchX() const
 {
-    return FDevice ? FDevice->logicalDpiX() : 96;
+    return FDevice ? FDevice->logicalDpiX() : FRecording ? FRecordingDpi.x() : 96;
 }
 
 int TCanvas::PixelsPerInchY() const
 {
-    return FDevice ? FDevice->logicalDpiY() : 96;
+    return FDevice ? FDevice->logicalDpiY() : FRecording ? FRecordingDpi.y() : 96;
 }
 
 TRect TCanvas::DeviceRect() const
 {
+    if (FRecording)
+        return {0, 0, FRecordingSize.width(), FRecordingSize.height()};
     if (!FDevice)
         return {};
     return {FOrigin.x(), FOrigin.y(), FOrigin.x() + FDevice->width(), FOrigin.y() + FDevice->height()};
@@ -956,6 +968,11 @@ void TCanvas::LineTo(int X, int Y)
     const TPen& pen = FState.Pen;
     if (pen.Style() == TPenStyle::psClear || from == to)
         return;
+    if (FRecording) {
+        const TPoint ends[] = {from, to};
+        Record(TCanvasRecording::TKind::Line, ends);
+        return;
+    }
     if (pen.Width() > 1) {
         const TPoint points[] = {from, to};
         StrokeWide(points, false);
@@ -973,6 +990,10 @@ void TCanvas::Rectangle(int X1, int Y1, int X2, int Y2)
     TRect r = LPtoDP(TRect{X1, Y1, X2, Y2});
     if (r.Width() <= 0 || r.Height() <= 0)
         return;
+    if (FRecording) {
+        Record(TCanvasRecording::TKind::Rectangle, r);
+        return;
+    }
     const TPen& pen = FState.Pen;
     const TPenMode mode = pen.Mode();
     if (pen.Style() == TPenStyle::psClear) {
@@ -1007,6 +1028,11 @@ void TCanvas::Rectangle(int X1, int Y1, int X2, int Y2)
 void TCanvas::FillRect(const TRect& R)
 {
     const TRect r = LPtoDP(R);
+    if (FRecording) {
+        if (r.Width() > 0 && r.Height() > 0 && FState.Brush.Style() != TBrushStyle::bsClear)
+            Record(TCanvasRecording::TKind::FillRect, r);
+        return;
+    }
     TSpans spans;
     spans.Add(r.Left, r.Top, r.Width(), r.Height());
     FillSpansWithBrush(spans, TPenMode::pmCopy);
@@ -1014,7 +1040,7 @@ void TCanvas::FillRect(const TRect& R)
 
 void TCanvas::FillRects(std::span<const TRect> Rects)
 {
-    if (!Ready() || FState.Brush.Style() == TBrushStyle::bsClear)
+    if ((!Ready() && !FRecording) || FState.Brush.Style() == TBrushStyle::bsClear)
         return;
     FBatch.clear();
     int left = INT_MAX;
@@ -1044,6 +1070,15 @@ void TCanvas::FillRects(std::span<const TRect> Rects)
     }
     if (FBatch.empty())
         return;
+    if (FRecording) {
+        FLinePoints.clear();
+        for (const QRect& r : FBatch) {
+            FLinePoints.push_back({r.left(), r.top()});
+            FLinePoints.push_back({r.left() + r.width(), r.top() + r.height()});
+        }
+        Record(TCanvasRecording::TKind::FillRects, FLinePoints);
+        return;
+    }
     FillWithBrush(FBatch, QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)), TPenMode::pmCopy);
 }
 
@@ -1053,6 +1088,10 @@ void TCanvas::Polygon(std::span<const TPoint> Points)
         return;
     std::vector<TPoint> device(Points.begin(), Points.end());
     LPtoDP(device);
+    if (FRecording) {
+        Record(TCanvasRecording::TKind::Polygon, device);
+        return;
+    }
     const TPen& pen = FState.Pen;
     const bool outline = pen.Style() != TPenStyle::psClear;
     const bool thin = pen.Width() <= 1;
@@ -1137,6 +1176,10 @@ void TCanvas::Polyline(std::span<const TPoint> Points)
         FLinePoints.assign(Points.begin(), Points.end());
         LPtoDP(FLinePoints);
         device = FLinePoints;
+    }
+    if (FRecording) {
+        Record(TCanvasRecording::TKind::Polyline, device);
+        return;
     }
     if (pen.Width() > 1) {
         StrokeWide(device, false);
@@ -1238,7 +1281,11 @@ void TCanvas::Collect(const TDirectImage& Target, std::span<const TPoint> Device
                       bool Closed)
 {
     FBatchTarget = Target;
-    FBatchStrokes.push_back({FBatchPoints.size(), DevicePoints.size(), Pixel, Radius, Closed, Target.Visible});
+    if (FBorrowPoints) {
+        FBatchStrokes.push_back({DevicePoints.data(), 0, DevicePoints.size(), Pixel, Radius, Closed, Target.Visible});
+        return;
+    }
+    FBatchStrokes.push_back({nullptr, FBatchPoints.size(), DevicePoints.size(), Pixel, Radius, Closed, Target.Visible});
     FBatchPoints.insert(FBatchPoints.end(), DevicePoints.begin(), DevicePoints.end());
 }
 
@@ -1274,7 +1321,8 @@ void TCanvas::FlushBatch()
             target.Visible = stroke.Visible & rows;
             if (target.Visible.isEmpty())
                 continue;
-            const std::span<const TPoint> points(FBatchPoints.data() + stroke.First, stroke.Count);
+            const std::span<const TPoint> points(
+                stroke.Borrowed ? stroke.Borrowed : FBatchPoints.data() + stroke.First, stroke.Count);
             if (stroke.Radius > 0)
                 StrokeWideInto(target, points, stroke.Pixel, stroke.Radius, stroke.Closed, bounds);
             else
@@ -1295,6 +1343,12 @@ void TCanvas::FlushBatch()
 
 void TCanvas::DrawTextLine(const QPoint& DeviceOrigin, const QString& Text, bool Turned)
 {
+    if (FRecording && !Text.isEmpty()) {
+        const TPoint at[] = {{DeviceOrigin.x(), DeviceOrigin.y()}};
+        FRecording->FTexts.push_back(Text);
+        Record(TCanvasRecording::TKind::Text, at, uint32_t(FRecording->FTexts.size() - 1), Turned);
+        return;
+    }
     if (!Ready() || Text.isEmpty())
         return;
     FlushBatch();
@@ -1497,6 +1551,12 @@ int TCanvas::DrawText(const QString& Text, TRect& R, int Flags)
 
 void TCanvas::Draw(int X, int Y, const QImage& Image)
 {
+    if (FRecording && !Image.isNull()) {
+        const TPoint at[] = {LPtoDP(TPoint{X, Y})};
+        FRecording->FImages.push_back(Image);
+        Record(TCanvasRecording::TKind::Image, at, uint32_t(FRecording->FImages.size() - 1));
+        return;
+    }
     if (!Ready() || Image.isNull())
         return;
     FlushBatch();
@@ -1528,6 +1588,135 @@ QImage RenderPicture(const QPicture& Picture, const QSize& Size)
     painter.drawPicture(0, 0, Picture);
     painter.end();
     return image;
+}
+
+// ---- Canvas: recording ----------------------------------------------------------
+
+namespace {
+
+bool SameTools(const TPen& a, const TPen& b)
+{
+    return a.Color() == b.Color() && a.Mode() == b.Mode() && a.Style() == b.Style() && a.Width() == b.Width();
+}
+
+bool SameTools(const TBrush& a, const TBrush& b)
+{
+    return a.Color() == b.Color() && a.Style() == b.Style()
+        && (a.Bitmap().cacheKey() == b.Bitmap().cacheKey() || a.Bitmap() == b.Bitmap());
+}
+
+bool SameTools(const TFont& a, const TFont& b)
+{
+    return a.Name() == b.Name() && a.Height() == b.Height() && a.Color() == b.Color()
+        && a.Escapement() == b.Escapement() && a.Bold() == b.Bold();
+}
+
+} // namespace
+
+size_t TCanvasRecording::Bytes() const
+{
+    size_t bytes = FEntries.capacity() * sizeof(TEntry) + FTools.capacity() * sizeof(TTools)
+                 + FPoints.capacity() * sizeof(TPoint);
+    for (const QString& text : FTexts)
+        bytes += sizeof(QString) + size_t(text.capacity()) * sizeof(QChar);
+    for (const QImage& image : FImages)
+        bytes += sizeof(QImage) + size_t(image.sizeInBytes());
+    return bytes;
+}
+
+void TCanvas::Record(TCanvasRecording::TKind Kind, std::span<const TPoint> DevicePoints, uint32_t Extra, bool Turned)
+{
+    TCanvasRecording& r = *FRecording;
+    // Plots change one tool at a time between figures, if at all: the
+    // tools are kept once for each run of figures that share them.
+    const TState& s = FState;
+    if (r.FTools.empty() || !SameTools(r.FTools.back().Pen, s.Pen) || !SameTools(r.FTools.back().Brush, s.Brush)
+        || !SameTools(r.FTools.back().Font, s.Font) || r.FTools.back().Clip != s.Clip)
+        r.FTools.push_back({s.Pen, s.Brush, s.Font, s.Clip});
+    r.FEntries.push_back({Kind, Turned, uint32_t(r.FTools.size() - 1), Extra, r.FPoints.size(), DevicePoints.size()});
+    r.FPoints.insert(r.FPoints.end(), DevicePoints.begin(), DevicePoints.end());
+}
+
+void TCanvas::Record(TCanvasRecording::TKind Kind, const TRect& DeviceRect)
+{
+    const TPoint corners[] = {DeviceRect.TopLeft(), DeviceRect.BottomRight()};
+    Record(Kind, corners);
+}
+
+void TCanvas::Play(const TCanvasRecording& Recording)
+{
+    using TKind = TCanvasRecording::TKind;
+    if (!Ready() || Recording.FEntries.empty())
+        return;
+    const TState before = FState;
+    const auto restore = qScopeGuard([&] {
+        EndBatch();
+        FBorrowPoints = false;
+        FState = before;
+        ApplyClip();
+    });
+    // The recording's coordinates are device pixels already.
+    FState.MapMode = TMapMode::mmText;
+    FState.WindowOrg = {};
+    FState.ViewportOrg = {};
+    FState.WindowExt = {1, 1};
+    FState.ViewportExt = {1, 1};
+    BeginBatch();
+    std::vector<TRect> rects;
+    const TCanvasRecording::TTools* tools = nullptr;
+    for (const TCanvasRecording::TEntry& entry : Recording.FEntries) {
+        const TCanvasRecording::TTools& next = Recording.FTools[entry.Tools];
+        if (&next != tools) {
+            FState.Pen = next.Pen;
+            FState.Brush = next.Brush;
+            FState.Font = next.Font;
+            if (!tools || next.Clip != FState.Clip) {
+                FState.Clip = next.Clip;
+                ApplyClip();
+            }
+            tools = &next;
+        }
+        const std::span<const TPoint> p = Recording.Points(entry);
+        switch (entry.Kind) {
+        case TKind::Line:
+            FState.PenPos = p[0];
+            LineTo(p[1].x, p[1].y);
+            break;
+        case TKind::Rectangle:
+            Rectangle(p[0].x, p[0].y, p[1].x, p[1].y);
+            break;
+        case TKind::FillRect:
+            FillRect({p[0].x, p[0].y, p[1].x, p[1].y});
+            break;
+        case TKind::FillRects: {
+            // Bands of a tall picture meet few of the rectangles: the rest
+            // are passed over before anything is set up for them.
+            const QRect drawable = DrawableRect();
+            rects.clear();
+            for (size_t i = 0; i + 1 < p.size(); i += 2)
+                if (p[i + 1].y > drawable.top() && p[i].y <= drawable.bottom())
+                    rects.push_back({p[i].x, p[i].y, p[i + 1].x, p[i + 1].y});
+            FillRects(rects);
+            break;
+        }
+        case TKind::Polygon:
+            Polygon(p);
+            break;
+        case TKind::Polyline:
+            // Under the identity mapping the polyline draws from the
+            // recording's own points.
+            FBorrowPoints = true;
+            Polyline(p);
+            FBorrowPoints = false;
+            break;
+        case TKind::Text:
+            DrawTextLine(QPoint(p[0].x, p[0].y), Recording.Text(entry), entry.Turned);
+            break;
+        case TKind::Image:
+            Draw(p[0].x, p[0].y, Recording.Image(entry));
+            break;
+        }
+    }
 }
 
 // ---- Canvas: clipping -----------------------------------------------------------

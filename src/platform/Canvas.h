@@ -271,6 +271,52 @@ void WalkLinePixelsIn(const QRect& Clip, int X1, int Y1, int X2, int Y2, bool Wi
     }
 }
 
+// ---- Recording -----------------------------------------------------------------
+
+// What a canvas drew, one entry per figure (line, polyline, polygon,
+// rectangle, filled rectangles, text line, image) in device coordinates,
+// each with the pen, brush, font and clip it was drawn with. Played onto a
+// raster canvas it walks the same pixels the screen shows; it never holds
+// the pixels themselves, so it grows with what a plot draws, not with the
+// lengths of its lines.
+class TCanvasRecording {
+public:
+    enum class TKind : uint8_t { Line, Rectangle, FillRect, FillRects, Polygon, Polyline, Text, Image };
+    struct TTools {
+        TPen Pen;
+        TBrush Brush;
+        TFont Font;
+        std::optional<QRegion> Clip;
+    };
+    // Points: Line two ends; Rectangle, FillRect and each of FillRects two
+    // corners (right and bottom outside); Polygon and Polyline their points;
+    // Text and Image the top-left corner. Extra indexes the texts or images.
+    struct TEntry {
+        TKind Kind;
+        bool Turned;
+        uint32_t Tools;
+        uint32_t Extra;
+        size_t First;
+        size_t Count;
+    };
+
+    const std::vector<TEntry>& Entries() const { return FEntries; }
+    const TTools& Tools(const TEntry& Entry) const { return FTools[Entry.Tools]; }
+    std::span<const TPoint> Points(const TEntry& Entry) const { return {FPoints.data() + Entry.First, Entry.Count}; }
+    const QString& Text(const TEntry& Entry) const { return FTexts[Entry.Extra]; }
+    const QImage& Image(const TEntry& Entry) const { return FImages[Entry.Extra]; }
+    // The memory the recording takes, about.
+    size_t Bytes() const;
+
+private:
+    friend class TCanvas;
+    std::vector<TEntry> FEntries;
+    std::vector<TTools> FTools;
+    std::vector<TPoint> FPoints;
+    std::vector<QString> FTexts;
+    std::vector<QImage> FImages;
+};
+
 // ---- Canvas ------------------------------------------------------------------
 
 // A drawing surface over a QPainter in the manner of a device context: the
@@ -294,6 +340,9 @@ public:
     // device the canvas is detached and draws nothing until attached.
     // Origin: as for Attach.
     explicit TCanvas(QPaintDevice* Device = nullptr, const QPoint& Origin = QPoint());
+    // A canvas of Size device pixels that draws nothing but appends each
+    // figure to Recording, which must outlive it.
+    TCanvas(TCanvasRecording& Recording, const QSize& Size);
     ~TCanvas();
     TCanvas(const TCanvas&) = delete;
     TCanvas& operator=(const TCanvas&) = delete;
@@ -377,6 +426,11 @@ public:
     // bounding rectangle, so that exclusive-or and mask stay exact) and
     // copies that image into R.
     void StretchDraw(const TRect& R, const QPicture& Picture);
+
+    // Draws what was recorded, in the recording's device coordinates
+    // (the recording canvas's origin was the top left); pen, brush, font,
+    // mapping and clip are as before afterwards.
+    void Play(const TCanvasRecording& Recording);
 
     // ---- Clipping ----
     // The smallest logical rectangle around the visible area; the whole
@@ -480,6 +534,9 @@ private:
     // A stroke of a batch: its points, colour, half width (0: one pixel)
     // and the pixels it may reach.
     struct TBatchStroke {
+        // Points that outlast the batch (a recording's), or null for the
+        // points copied from First on.
+        const TPoint* Borrowed;
         size_t First;
         size_t Count;
         QRgb Pixel;
@@ -496,8 +553,15 @@ private:
     // clip. Figures are cut to it before their pixels are walked.
     QRect DrawableRect() const;
     void AdjustIsotropic();
+    // Appends a figure to the recording with the current tools.
+    void Record(TCanvasRecording::TKind Kind, std::span<const TPoint> DevicePoints, uint32_t Extra = 0,
+                bool Turned = false);
+    void Record(TCanvasRecording::TKind Kind, const TRect& DeviceRect);
 
     QPaintDevice* FDevice = nullptr;
+    TCanvasRecording* FRecording = nullptr;
+    QSize FRecordingSize;
+    QPoint FRecordingDpi;
     QPoint FOrigin;
     std::unique_ptr<QPainter> FPainter;
     TState FState;
@@ -510,6 +574,8 @@ private:
     std::vector<TPoint> FLinePoints;
     std::unique_ptr<TSpans> FLineSpans;
     bool FBatching = false;
+    // While a recording plays, its points stay put: a batch refers to them.
+    bool FBorrowPoints = false;
     TDirectImage FBatchTarget;
     std::vector<TBatchStroke> FBatchStrokes;
     std::vector<TPoint> FBatchPoints;

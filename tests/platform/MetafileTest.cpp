@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QPageLayout>
 #include <QPrinter>
+#include <QSvgRenderer>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -62,7 +63,6 @@ TEST(Metafile, PictureKeepsThePlotsFrameWhateverWasDrawn)
         C.SetBrush(TBrush(0));
         C.FillRect(Rect(10, 10, 12, 12));
     });
-    EXPECT_EQ(M.Picture().boundingRect(), QRect(0, 0, 200, 100));
     const QImage image = M.ToImage();
     EXPECT_EQ(image.size(), QSize(200, 100));
     EXPECT_EQ(image.pixel(11, 11), qRgb(0, 0, 0));
@@ -93,20 +93,44 @@ TEST(Metafile, BandsJoinIntoTheWholeScaledImage)
 TEST(Metafile, SvgDrawsRasterOperationsAsPlainFills)
 {
     const TMetafile M(QSize(50, 40), PaintSample);
-    const QByteArray svg = M.ToSvg();
+    const QByteArray svg = M.ToSvg(MaxClipboardSvgBytes).value_or(QByteArray());
     EXPECT_TRUE(svg.contains("<svg"));
     EXPECT_TRUE(svg.contains("viewBox=\"0 0 50 40\""));
+    EXPECT_TRUE(QSvgRenderer(svg).isValid());
     // The exclusive-or fill shows as white, the mask fill as its own colour.
     EXPECT_TRUE(svg.contains("#ffffff"));
     EXPECT_TRUE(svg.contains("#ffff80"));
     EXPECT_TRUE(svg.contains("#ff0000"));
 }
 
+TEST(Metafile, RecordsOneEntryAndOneSvgElementPerFigure)
+{
+    // 1,000 polylines across a wide plot: walked into pixels they once took
+    // 42 KB each.
+    const TMetafile M(QSize(3000, 600), [](TCanvas& C) {
+        for (int line = 0; line < 1000; ++line) {
+            const TPoint points[] = {{0, line % 600}, {1500, 599 - line % 600}, {2999, (line * 7) % 600}};
+            C.Polyline(points);
+        }
+        C.SetBrush(TBrush(0x00FF00));
+        const TRect bars[] = {Rect(0, 0, 5, 5), Rect(10, 0, 15, 5)};
+        C.FillRects(bars);
+    });
+    EXPECT_EQ(M.Recording().Entries().size(), 1001u);
+    EXPECT_LT(M.Recording().Bytes(), 100u * 1024);
+    const QByteArray svg = M.ToSvg(MaxClipboardSvgBytes).value_or(QByteArray());
+    EXPECT_EQ(svg.count("<polyline"), 1000);
+    EXPECT_EQ(svg.count("<rect"), 2);
+    EXPECT_TRUE(svg.contains("points=\"0.5,0.5 1500.5,599.5 2999.5,0.5\""));
+    EXPECT_TRUE(M.ToSvg(svg.size()));
+    EXPECT_FALSE(M.ToSvg(svg.size() - 1));
+}
+
 TEST(Metafile, ClipboardGetsSvgAndExactPng)
 {
     const TMetafile M(QSize(50, 40), PaintSample);
     QClipboard* clipboard = QGuiApplication::clipboard();
-    CopyMetafileToClipboard(*clipboard, M);
+    EXPECT_TRUE(CopyMetafileToClipboard(*clipboard, M));
     const QMimeData* data = clipboard->mimeData();
     ASSERT_NE(data, nullptr);
     EXPECT_TRUE(data->hasFormat(QStringLiteral("image/svg+xml")));
@@ -115,6 +139,27 @@ TEST(Metafile, ClipboardGetsSvgAndExactPng)
     ASSERT_TRUE(png.loadFromData(data->data(QStringLiteral("image/png")), "PNG"));
     EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), Reference(QSize(50, 40)));
     EXPECT_TRUE(data->data(QStringLiteral("image/svg+xml")).contains("<svg"));
+
+    // Beyond the limit the image goes alone.
+    EXPECT_FALSE(CopyMetafileToClipboard(*clipboard, M, 100));
+    EXPECT_FALSE(clipboard->mimeData()->hasFormat(QStringLiteral("image/svg+xml")));
+    ASSERT_TRUE(png.loadFromData(clipboard->mimeData()->data(QStringLiteral("image/png")), "PNG"));
+    EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), Reference(QSize(50, 40)));
+}
+
+TEST(Metafile, PngOfAPictureWiderThanABandIsExact)
+{
+    // More pixels than one band holds: rows alike across the bands' seam.
+    const TMetafile M(QSize(20000, 1000), [](TCanvas& C) {
+        PaintSample(C);
+        C.MoveTo(0, 999);
+        C.LineTo(19999, 0);
+        C.SetBrush(TBrush(0x00FF00));
+        C.FillRect(Rect(100, 700, 19000, 1000));
+    });
+    QImage png;
+    ASSERT_TRUE(png.loadFromData(M.ToPng(), "PNG"));
+    EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), M.ToImage());
 }
 
 QByteArray PrintedPdf(QPrinter& Printer, const QString& File, const TMetafile& M, const QString& Title)
@@ -197,14 +242,21 @@ TEST(Metafile, PrintedLinesStaySmallAndExact)
     });
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    ASSERT_EQ(printer.resolution(), 1200);
-    const QByteArray content = PrintedPdf(printer, dir.filePath(QStringLiteral("lines.pdf")), M, QStringLiteral("x"));
-    ASSERT_TRUE(content.startsWith("%PDF"));
-    EXPECT_LT(content.size(), 1024 * 1024);
-    // Lossless: no JPEG blurs the lines, and the raster is a quarter of the
-    // device pixels each way (300 dpi).
-    EXPECT_FALSE(content.contains("/DCTDecode"));
-    EXPECT_TRUE(content.contains("/Width " + QByteArray::number((PrinterPageSize(printer).width() + 2) / 4)));
+    // The raster is the device pixels divided by the smallest whole factor
+    // that brings it to 300 dpi or below.
+    const struct {
+        int Dpi, Factor;
+    } cases[] = {{1200, 4}, {720, 3}};
+    for (const auto& c : cases) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setResolution(c.Dpi);
+        const QByteArray content = PrintedPdf(printer, dir.filePath(QStringLiteral("lines.pdf")), M, QStringLiteral("x"));
+        ASSERT_TRUE(content.startsWith("%PDF")) << c.Dpi;
+        EXPECT_LT(content.size(), 1024 * 1024) << c.Dpi;
+        // Lossless: no JPEG blurs the lines.
+        EXPECT_FALSE(content.contains("/DCTDecode")) << c.Dpi;
+        const int width = (PrinterPageSize(printer).width() + c.Factor / 2) / c.Factor;
+        EXPECT_TRUE(content.contains("/Width " + QByteArray::number(width))) << c.Dpi;
+    }
 }

@@ -1,0 +1,91 @@
+// Every plot's copy, recorded figure by figure and played back, shows the
+// pixels the screen shows.
+
+#include "PlotTestFrame.h"
+
+#include "methods/QuorAndrewsCurves.h"
+#include "methods/QuorParallelCoordinates.h"
+#include "methods/QuorPermutationmatrix.h"
+#include "methods/QuorScatterplotmatrix.h"
+#include "platform/CustomControl.h"
+
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMimeData>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <ostream>
+
+namespace {
+
+struct TPlotKind {
+    const char* Key;
+    std::function<std::unique_ptr<TQuorPlotClient>(QWidget*)> Create;
+};
+
+void PrintTo(const TPlotKind& Kind, std::ostream* Out)
+{
+    *Out << Kind.Key;
+}
+
+const TPlotKind kPlots[] = {
+    {"ScatterplotMatrix", [](QWidget* W) { return std::make_unique<TScatterplotmatrix>(W); }},
+    {"ParallelCoordinates", [](QWidget* W) { return std::make_unique<TParallelCoordinates>(W); }},
+    {"PermutationMatrix", [](QWidget* W) { return std::make_unique<TPermutationmatrix>(W); }},
+    {"AndrewsCurves",
+     [](QWidget* W) {
+         auto plot = std::make_unique<TAndrewsCurves>(W);
+         // Copies sample as finely as the screen here.
+         plot->PrintDensity = plot->SampleDensity;
+         return plot;
+     }},
+};
+
+class CopyTest : public ::testing::TestWithParam<TPlotKind> {
+protected:
+    CopyTest()
+        : T(TMethodsTestData({"A", "B", "C", "D"}, {"a", "b", "c", "d", "e"},
+                             {{0, 10, 0, 10}, {5, 5, 3, 5}, {10, 0, 10, 0}, {8, 2, 7, 1}, {1, 1, 1, 1}})),
+          F(T)
+    {
+        T.Data.SetPointSelected(1, true);
+        T.Data.SetDimSelected(2, true);
+        auto plot = GetParam().Create(&F.Area);
+        Plot = plot.get();
+        const QString key = QString::fromLatin1(GetParam().Key);
+        F.Manager->AddClient(key, key, std::move(plot));
+        Plot->Form()->resize(600, 500);
+        QCoreApplication::processEvents();
+    }
+
+    TCustomControl2* Control() const
+    {
+        if (auto* curves = dynamic_cast<TAndrewsCurves*>(Plot))
+            return curves->CurvesControl();
+        return Plot->Editor();
+    }
+
+    TMethodsTestData T;
+    TPlotTestFrame F;
+    TQuorPlotClient* Plot = nullptr;
+};
+
+} // namespace
+
+TEST_P(CopyTest, CopyShowsTheScreensPixels)
+{
+    Control()->Repaint();
+    Plot->CopyToClipboard(QGuiApplication::clipboard());
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(data, nullptr);
+    QImage png;
+    ASSERT_TRUE(png.loadFromData(data->data(QStringLiteral("image/png")), "PNG"));
+    EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), Control()->BackingImage());
+    EXPECT_TRUE(data->data(QStringLiteral("image/svg+xml")).contains("<svg"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Plots, CopyTest, ::testing::ValuesIn(kPlots),
+                         [](const auto& Info) { return std::string(Info.param.Key); });
