@@ -8,11 +8,13 @@
 #include "methods/QuorPermutationmatrix.h"
 #include "methods/QuorScatterplotmatrix.h"
 #include "platform/CustomControl.h"
+#include "support/Images.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QScopeGuard>
 
 #include <gtest/gtest.h>
 
@@ -61,6 +63,16 @@ protected:
         QCoreApplication::processEvents();
     }
 
+    QImage CopiedImage() const
+    {
+        Plot->CopyToClipboard(QGuiApplication::clipboard());
+        QImage png;
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        if (data)
+            png.loadFromData(data->data(QStringLiteral("image/png")), "PNG");
+        return png.convertToFormat(QImage::Format_RGB32);
+    }
+
     TCustomControl2* Control() const
     {
         if (auto* curves = dynamic_cast<TAndrewsCurves*>(Plot))
@@ -78,13 +90,21 @@ protected:
 TEST_P(CopyTest, CopyShowsTheScreensPixels)
 {
     Control()->Repaint();
-    Plot->CopyToClipboard(QGuiApplication::clipboard());
-    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-    ASSERT_NE(data, nullptr);
-    QImage png;
-    ASSERT_TRUE(png.loadFromData(data->data(QStringLiteral("image/png")), "PNG"));
-    EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), Control()->BackingImage());
-    EXPECT_TRUE(data->data(QStringLiteral("image/svg+xml")).contains("<svg"));
+    EXPECT_EQ(CopiedImage(), Control()->BackingImage());
+    EXPECT_TRUE(QGuiApplication::clipboard()->mimeData()->data(QStringLiteral("image/svg+xml")).contains("<svg"));
+}
+
+TEST_P(CopyTest, CopyOfTheDarkPlotShowsItsBackgroundWithTheBackgroundPartOnly)
+{
+    Plot->InvertBackground();
+    // The stock pen is everyone's: black again for the tests after this one.
+    const auto lightAgain = qScopeGuard([this] { Plot->InvertBackground(); });
+    Control()->Repaint();
+    ASSERT_EQ(PixelColor(Control()->BackingImage(), 1, 1), 0x000000u);
+    Plot->CopyParts = goepBackground | goepObjects | goepSelection;
+    EXPECT_EQ(CopiedImage(), Control()->BackingImage());
+    Plot->CopyParts = goepObjects | goepSelection;
+    EXPECT_EQ(PixelColor(CopiedImage(), 1, 1), 0xFFFFFFu);
 }
 
 INSTANTIATE_TEST_SUITE_P(Plots, CopyTest, ::testing::ValuesIn(kPlots),

@@ -6,10 +6,8 @@
 #include "methods/QuorPlotClient.h"
 #include "methods/QuorScatterplotmatrix.h"
 #include "platform/Canvas.h"
-#include "platform/CustomControl.h"
 #include "platform/Memory.h"
 #include "platform/Metafile.h"
-#include "support/Images.h"
 #include "support/TestSupport.h"
 
 #include <QClipboard>
@@ -17,7 +15,6 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPointer>
-#include <QScopeGuard>
 
 #include <functional>
 
@@ -68,64 +65,7 @@ protected:
     }
 };
 
-template <class TPlot> std::unique_ptr<TQuorPlotClient> MakePlot(QWidget* Owner)
-{
-    return std::make_unique<TPlot>(Owner);
-}
-
 } // namespace
-
-TEST(PlotClientFrame, ACopyOfTheDarkPlotShowsItsBackgroundWithTheBackgroundPartOnly)
-{
-    const struct {
-        TPlotClientInfo Info;
-        std::unique_ptr<TQuorPlotClient> (*Make)(QWidget*);
-    } plots[] = {
-        {TScatterplotmatrix::PlotInfo(), &MakePlot<TScatterplotmatrix>},
-        {TAndrewsCurves::PlotInfo(), &MakePlot<TAndrewsCurves>},
-        {TPermutationmatrix::PlotInfo(), &MakePlot<TPermutationmatrix>},
-        {TParallelCoordinates::PlotInfo(), &MakePlot<TParallelCoordinates>},
-    };
-    const struct {
-        TGOEParts Parts;
-        bool AsOnScreen; // else without background, on white
-    } copies[] = {{TGOEParts::fromInt(7), true}, {goepObjects | goepSelection, false}};
-    for (const auto& p : plots)
-        for (const auto& c : copies) {
-            SCOPED_TRACE(testing::Message() << p.Info.Key.toStdString() << " parts " << c.Parts.toInt());
-            auto test = TMethodsTestData::Standard();
-            test.Data.SetPointSelected(1, true);
-            test.Data.SetPointSelected(3, true);
-            TPlotTestFrame F(test);
-            auto owned = p.Make(&F.Area);
-            TQuorPlotClient* plot = owned.get();
-            F.Manager->AddClient(p.Info.Key, p.Info.Caption, std::move(owned));
-            plot->Form()->resize(420, 360);
-            QCoreApplication::processEvents();
-            plot->InvertBackground();
-            // The stock pen is everyone's: black again for the tests after this one.
-            const auto lightAgain = qScopeGuard([plot] { plot->InvertBackground(); });
-            auto* control = dynamic_cast<TCustomControl*>(plot->Control());
-            ASSERT_NE(control, nullptr);
-            control->Repaint();
-            const QImage screen = control->BackingImage().copy();
-            ASSERT_EQ(PixelColor(screen, 1, 1), 0x000000u);
-
-            plot->CopyParts = c.Parts;
-            plot->CopyToClipboard(QGuiApplication::clipboard());
-            QImage copy;
-            ASSERT_TRUE(copy.loadFromData(QGuiApplication::clipboard()->mimeData()->data(QStringLiteral("image/png"))));
-            copy = copy.convertToFormat(QImage::Format_RGB32);
-            ASSERT_EQ(copy.size(), screen.size());
-            // Turned text and the ends of wide lines do not yet play back to
-            // the screen's exact pixels; a copy on the wrong background
-            // differs nearly everywhere.
-            if (c.AsOnScreen)
-                EXPECT_LT(CountChanged(copy, screen), screen.width() * screen.height() / 25);
-            else
-                EXPECT_EQ(PixelColor(copy, 1, 1), 0xFFFFFFu);
-        }
-}
 
 TEST(PlotClientFrame, APlotThatIsItsOwnControlSharesWindowToolBarLogCodesAndCopy)
 {
