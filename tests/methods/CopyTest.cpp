@@ -3,48 +3,17 @@
 
 #include "PlotTestFrame.h"
 
-#include "methods/QuorAndrewsCurves.h"
-#include "methods/QuorParallelCoordinates.h"
-#include "methods/QuorPermutationmatrix.h"
-#include "methods/QuorScatterplotmatrix.h"
 #include "platform/CustomControl.h"
 #include "support/Images.h"
 
 #include <QClipboard>
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QScopeGuard>
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <ostream>
-
 namespace {
-
-struct TPlotKind {
-    const char* Key;
-    std::function<std::unique_ptr<TQuorPlotClient>(QWidget*)> Create;
-};
-
-void PrintTo(const TPlotKind& Kind, std::ostream* Out)
-{
-    *Out << Kind.Key;
-}
-
-const TPlotKind kPlots[] = {
-    {"ScatterplotMatrix", [](QWidget* W) { return std::make_unique<TScatterplotmatrix>(W); }},
-    {"ParallelCoordinates", [](QWidget* W) { return std::make_unique<TParallelCoordinates>(W); }},
-    {"PermutationMatrix", [](QWidget* W) { return std::make_unique<TPermutationmatrix>(W); }},
-    {"AndrewsCurves",
-     [](QWidget* W) {
-         auto plot = std::make_unique<TAndrewsCurves>(W);
-         // Copies sample as finely as the screen here.
-         plot->PrintDensity = plot->SampleDensity;
-         return plot;
-     }},
-};
 
 class CopyTest : public ::testing::TestWithParam<TPlotKind> {
 protected:
@@ -55,12 +24,7 @@ protected:
     {
         T.Data.SetPointSelected(1, true);
         T.Data.SetDimSelected(2, true);
-        auto plot = GetParam().Create(&F.Area);
-        Plot = plot.get();
-        const QString key = QString::fromLatin1(GetParam().Key);
-        F.Manager->AddClient(key, key, std::move(plot));
-        Plot->Form()->resize(600, 500);
-        QCoreApplication::processEvents();
+        Plot = F.Open(GetParam(), QSize(600, 500));
     }
 
     QImage CopiedImage() const

@@ -147,26 +147,13 @@ TEST(PlotClientFrame, AnExchangeIsOneTransactionThatRebuildsAndEndsTheDragSilent
 // window and closes with a message naming it and the table's size.
 TEST(PlotClientFrame, APlotWhoseObjectsWouldNotFitClosesWithAMessage)
 {
-    using TMake = std::function<std::unique_ptr<TQuorPlotClient>(QWidget*)>;
-    const std::vector<TMake> plots = {
-        [](QWidget* Owner) { return std::make_unique<TScatterplotmatrix>(Owner); },
-        [](QWidget* Owner) { return std::make_unique<TParallelCoordinates>(Owner); },
-        [](QWidget* Owner) { return std::make_unique<TPermutationmatrix>(Owner); },
-        [](QWidget* Owner) { return std::make_unique<TAndrewsCurves>(Owner); },
-    };
-    for (const TMake& make : plots) {
+    for (const TPlotKind& kind : kPlots) {
         auto test = TMethodsTestData::Standard();
         TPlotTestFrame F(test);
         ScopedResponder responder;
         uint64_t room = UINT64_MAX;
         F.Manager->MemoryProbe = [&] { return room; };
-        const auto open = [&] {
-            std::unique_ptr<TQuorPlotClient> plot = make(&F.Area);
-            TQuorPlotClient* attached = plot.get();
-            F.Manager->AddClient(attached->Info().Key, attached->Info().Caption, std::move(plot));
-            return attached;
-        };
-        TQuorPlotClient* plot = open();
+        TQuorPlotClient* plot = F.Open(kind);
         const QString key = plot->Info().Key;
         const QString caption = plot->Info().Caption;
         const uint64_t needed = plot->ObjectBytes();
@@ -174,7 +161,7 @@ TEST(PlotClientFrame, APlotWhoseObjectsWouldNotFitClosesWithAMessage)
         F.Manager->RemoveClient(key);
         for (const uint64_t free : {needed, needed - 1}) {
             room = free;
-            QPointer<TQuorMethodBaseForm> form = open()->Form();
+            QPointer<TQuorMethodBaseForm> form = F.Open(kind)->Form();
             EXPECT_EQ(form->isVisible(), free == needed) << key.toStdString();
             QCoreApplication::processEvents();
             EXPECT_EQ(F.Manager->HasClient(key), free == needed) << key.toStdString();

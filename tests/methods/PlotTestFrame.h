@@ -8,15 +8,22 @@
 
 #include "QuorData/QuorAppProperties.h"
 #include "QuorMethodBase.h"
+#include "methods/QuorAndrewsCurves.h"
+#include "methods/QuorParallelCoordinates.h"
+#include "methods/QuorPermutationmatrix.h"
+#include "methods/QuorScatterplotmatrix.h"
 #include "support/DataClients.h"
 #include "usagelog/Evaluation.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QStringList>
 #include <QToolBar>
 
+#include <functional>
 #include <memory>
+#include <ostream>
 
 // An actor that writes to the data object as "someone else".
 class TOtherWriter : public TObject {
@@ -28,6 +35,26 @@ public:
     }
     TData& Data;
 };
+
+// One of the plots, for tests that run over each of them; Key names the test.
+struct TPlotKind {
+    const char* Key;
+    std::function<std::unique_ptr<TQuorPlotClient>(QWidget*)> Create;
+};
+
+inline void PrintTo(const TPlotKind& Kind, std::ostream* Out)
+{
+    *Out << Kind.Key;
+}
+
+// The three plots with an object editor first, then Andrews' curves.
+inline const TPlotKind kPlots[] = {
+    {"ScatterplotMatrix", [](QWidget* W) { return std::make_unique<TScatterplotmatrix>(W); }},
+    {"ParallelCoordinates", [](QWidget* W) { return std::make_unique<TParallelCoordinates>(W); }},
+    {"PermutationMatrix", [](QWidget* W) { return std::make_unique<TPermutationmatrix>(W); }},
+    {"AndrewsCurves", [](QWidget* W) { return std::make_unique<TAndrewsCurves>(W); }},
+};
+inline constexpr int kEditorPlotCount = 3;
 
 class TPlotTestFrame {
 public:
@@ -46,6 +73,19 @@ public:
         Manager->ActionToolBarPMatrix = ToolBar;
         Manager->ActionToolBarPCoord = ToolBar;
         Manager->ActionToolBarACurves = ToolBar;
+    }
+
+    // Opens the plot under its own key; sized when Size is given.
+    TQuorPlotClient* Open(const TPlotKind& Kind, QSize Size = QSize())
+    {
+        std::unique_ptr<TQuorPlotClient> plot = Kind.Create(&Area);
+        TQuorPlotClient* opened = plot.get();
+        Manager->AddClient(opened->Info().Key, opened->Info().Caption, std::move(plot));
+        if (Size.isValid()) {
+            opened->Form()->resize(Size);
+            QCoreApplication::processEvents();
+        }
+        return opened;
     }
 
     int CountLog(const QString& Code) const

@@ -5,9 +5,6 @@
 
 #include "PlotTestFrame.h"
 
-#include "methods/QuorParallelCoordinates.h"
-#include "methods/QuorPermutationmatrix.h"
-#include "methods/QuorScatterplotmatrix.h"
 #include "support/Gestures.h"
 #include "support/SelectionSummary.h"
 
@@ -17,27 +14,10 @@
 
 #include <algorithm>
 #include <functional>
-#include <ostream>
 #include <random>
 #include <set>
 
 namespace {
-
-struct TPlotKind {
-    const char* Key;
-    std::function<std::unique_ptr<TQuorPlotClient>(QWidget*)> Create;
-};
-
-void PrintTo(const TPlotKind& Kind, std::ostream* Out)
-{
-    *Out << Kind.Key;
-}
-
-const TPlotKind kPlots[] = {
-    {"ScatterplotMatrix", [](QWidget* W) { return std::make_unique<TScatterplotmatrix>(W); }},
-    {"ParallelCoordinates", [](QWidget* W) { return std::make_unique<TParallelCoordinates>(W); }},
-    {"PermutationMatrix", [](QWidget* W) { return std::make_unique<TPermutationmatrix>(W); }},
-};
 
 class SelectionFollowTest : public ::testing::TestWithParam<TPlotKind> {
 protected:
@@ -47,12 +27,7 @@ protected:
                               {8, 2, 7, 1, 4}, {1, 1, 1, 1, 5}, {9, 8, 7, 6, 6}})),
           F(T), Other(T.Data)
     {
-        auto plot = GetParam().Create(&F.Area);
-        Plot = plot.get();
-        const QString key = QString::fromLatin1(GetParam().Key);
-        F.Manager->AddClient(key, key, std::move(plot));
-        Plot->Form()->resize(600, 500);
-        QCoreApplication::processEvents();
+        Plot = F.Open(GetParam(), QSize(600, 500));
     }
 
     std::set<TGraphicObject*> Shown() const
@@ -187,5 +162,5 @@ TEST_P(SelectionFollowTest, EachSelectionStepLeavesWhatAWholeResyncLeaves)
     EXPECT_GT(roundsWithSelection, 100);
 }
 
-INSTANTIATE_TEST_SUITE_P(Plots, SelectionFollowTest, ::testing::ValuesIn(kPlots),
+INSTANTIATE_TEST_SUITE_P(Plots, SelectionFollowTest, ::testing::ValuesIn(kPlots, kPlots + kEditorPlotCount),
                          [](const auto& Info) { return std::string(Info.param.Key); });
