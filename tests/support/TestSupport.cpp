@@ -17,6 +17,20 @@ TDialogResponder* CurrentResponder()
 {
     return &Dialogs::Responder();
 }
+
+// Sets the soft limit of Resource and returns the one it replaces; false
+// in Done when the limit could not be set.
+unsigned long long SwapSoftLimit(int Resource, unsigned long long Value, bool* Done = nullptr)
+{
+    rlimit limit{};
+    getrlimit(Resource, &limit);
+    const unsigned long long old = limit.rlim_cur;
+    limit.rlim_cur = rlim_t(Value);
+    const bool done = setrlimit(Resource, &limit) == 0;
+    if (Done)
+        *Done = done;
+    return old;
+}
 } // namespace
 
 ScopedResponder::ScopedResponder()
@@ -32,20 +46,15 @@ ScopedResponder::~ScopedResponder()
 
 ScopedAddressSpaceCap::ScopedAddressSpaceCap(unsigned long long Headroom)
 {
-    rlimit limit{};
-    getrlimit(RLIMIT_AS, &limit);
-    FOldLimit = limit.rlim_cur;
-    limit.rlim_cur = rlim_t(AddressSpaceInUse() + Headroom);
-    if (setrlimit(RLIMIT_AS, &limit) != 0)
+    bool done = false;
+    FOldLimit = SwapSoftLimit(RLIMIT_AS, AddressSpaceInUse() + Headroom, &done);
+    if (!done)
         ADD_FAILURE() << "cannot cap the address space";
 }
 
 ScopedAddressSpaceCap::~ScopedAddressSpaceCap()
 {
-    rlimit limit{};
-    getrlimit(RLIMIT_AS, &limit);
-    limit.rlim_cur = rlim_t(FOldLimit);
-    setrlimit(RLIMIT_AS, &limit);
+    SwapSoftLimit(RLIMIT_AS, FOldLimit);
 }
 
 bool ScopedAddressSpaceCap::Supported()
@@ -77,20 +86,15 @@ TScriptedResponder& DefaultTestResponder()
 
 ScopedFileSizeLimit::ScopedFileSizeLimit(long Bytes)
 {
-    rlimit limit{};
-    getrlimit(RLIMIT_FSIZE, &limit);
-    FOldLimit = limit.rlim_cur;
     FOldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    limit.rlim_cur = rlim_t(Bytes);
-    if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+    bool done = false;
+    FOldLimit = SwapSoftLimit(RLIMIT_FSIZE, (unsigned long long)Bytes, &done);
+    if (!done)
         ADD_FAILURE() << "cannot limit the file size";
 }
 
 ScopedFileSizeLimit::~ScopedFileSizeLimit()
 {
-    rlimit limit{};
-    getrlimit(RLIMIT_FSIZE, &limit);
-    limit.rlim_cur = rlim_t(FOldLimit);
-    setrlimit(RLIMIT_FSIZE, &limit);
+    SwapSoftLimit(RLIMIT_FSIZE, FOldLimit);
     std::signal(SIGXFSZ, FOldHandler);
 }
