@@ -109,6 +109,8 @@ TCustomControl::TCustomControl(QWidget* Owner)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);
+    // The press that starts the first drag must find the queue watching.
+    MouseQueue::Watch();
     FCanvas.SetOnDraw([this](const QRect& r) { ShowDrawn(r); });
     CoverArea(ViewArea());
 }

@@ -1,15 +1,24 @@
 #include "platform/MouseQueue.h"
 
+#include "platform/Messages.h"
+
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QWidget>
 
+#include <algorithm>
 #include <deque>
 #include <typeinfo>
 #include <vector>
 
 namespace {
+
+// Rounds in a row that hand out nothing before a round sleeps until the
+// next event: more than a drag loop polls between the movement it is handed
+// and its step for it, so that sleeping never delays a step.
+constexpr int kIdleRoundsBeforeWaiting = 25;
 
 struct THeldEvent {
     QPointer<QObject> Receiver;
@@ -74,9 +83,14 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (FCollecting == 0)
-            return false;
         const bool mouse = IsMouseEvent(event->type()) && watched->isWidgetType();
+        if (FCollecting == 0) {
+            // The press that starts a polling loop comes this way, and so
+            // does every event a round hands out.
+            if (mouse)
+                NoteButtons(event);
+            return false;
+        }
         if (!mouse && !IsHeldInput(watched, event))
             return false;
         std::unique_ptr<QEvent> copy(event->clone());
@@ -90,17 +104,32 @@ public:
         return true;
     }
 
-    void Gather()
+    // One round: gathers what is pending and hands out one mouse event.
+    // While a button is held and the loop has seen nothing for a while, the
+    // user holds still: the round sleeps until an event comes rather than
+    // spinning, since only an event can end the wait.
+    void Round()
     {
-        struct TCollecting {
-            int& Count;
-            explicit TCollecting(int& count) : Count(count) { ++Count; }
-            ~TCollecting() { --Count; }
-        } collecting(FCollecting);
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        Gather(false);
+        if (FButtonsHeld && FIdleRounds >= kIdleRoundsBeforeWaiting && QueuedMouseEvents() == 0)
+            Gather(true);
+        if (DeliverOne())
+            FIdleRounds = 0;
+        else
+            FIdleRounds = std::min(FIdleRounds + 1, kIdleRoundsBeforeWaiting);
     }
 
-    void DeliverOne()
+    void Gather(bool Wait)
+    {
+        ++FCollecting;
+        const auto collected = qScopeGuard([this] { --FCollecting; });
+        if (Wait)
+            WaitForMessage();
+        else
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+
+    bool DeliverOne()
     {
         for (auto it = FHeld.begin(); it != FHeld.end(); ++it) {
             if (!it->Mouse)
@@ -111,7 +140,17 @@ public:
                 held.Step();
             else if (held.Receiver)
                 QCoreApplication::sendEvent(held.Receiver, held.Event.get());
-            return;
+            return true;
+        }
+        return false;
+    }
+
+    // Every mouse event a widget gets starts the count of idle rounds anew.
+    void NoteButtons(const QEvent* event)
+    {
+        if (const auto* mouse = dynamic_cast<const QMouseEvent*>(event)) {
+            FButtonsHeld = mouse->buttons() != Qt::NoButton;
+            FIdleRounds = 0;
         }
     }
 
@@ -166,6 +205,9 @@ private:
     std::deque<THeldEvent> FHeld;
     std::vector<std::function<void()>> FAfterPolling;
     int FCollecting = 0;
+    int FIdleRounds = 0;
+    // A button is down, as the last mouse event handed to a widget said.
+    bool FButtonsHeld = false;
     int FScopeDepth = 0;
     bool FPolled = false;
 };
@@ -189,8 +231,12 @@ void PumpMouseOrPaint()
     TMouseQueue& queue = TMouseQueue::Instance();
     TPollScope scope;
     queue.MarkPolled();
-    queue.Gather();
-    queue.DeliverOne();
+    queue.Round();
+}
+
+void Watch()
+{
+    TMouseQueue::Instance();
 }
 
 void Enqueue(QWidget* Receiver, std::unique_ptr<QMouseEvent> Event)

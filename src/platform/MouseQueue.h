@@ -22,8 +22,15 @@ class QWidget;
 namespace MouseQueue {
 
 // One round: gathers pending events, then delivers the oldest queued mouse
-// event, if any, to its widget, synchronously.
+// event, if any, to its widget, synchronously. While a button is held and
+// nothing has come for a while, the round sleeps until the next event
+// instead of spinning.
 void PumpMouseOrPaint();
+
+// Starts watching the mouse events of every widget, from which the queue
+// knows whether a button is held. The rounds start it too; a control that
+// polls starts it when it is created, before its first press.
+void Watch();
 
 // Appends a mouse event for the widget, as if it had just arrived. Tests
 // queue the rest of a gesture this way before they press the button.

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -139,6 +140,19 @@ TEST(MouseQueue, ScriptedGestureRunsInsideThePressHandler)
     // The hover after the release comes through the event loop.
     ASSERT_TRUE(ProcessEventsUntil([&] { return widget.Moves.size() == 3; }));
     EXPECT_EQ(widget.Moves.back(), QPoint(30, 30));
+}
+
+TEST(MouseQueue, AButtonHeldStillSleepsUntilTheNextEvent)
+{
+    // Held still for 50 ms: the press handler's hundred rounds would pass
+    // in no time if each spun; sleeping, they last until the release.
+    TDragger widget;
+    widget.resize(50, 50);
+    QTimer::singleShot(50, &widget, [&] {
+        PostMouseEvent(&widget, QEvent::MouseButtonRelease, {5, 5}, Qt::LeftButton, Qt::NoButton);
+    });
+    TGesture(&widget).Press({5, 5});
+    EXPECT_TRUE(widget.Released);
 }
 
 TEST(MouseQueue, ScriptedStepRunsInItsTurn)
