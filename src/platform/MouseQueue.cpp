@@ -164,6 +164,12 @@ public:
         FHeld.push_back({QPointer<QObject>(), nullptr, true, std::move(step)});
     }
 
+    bool MouseEventWaiting() const
+    {
+        const auto next = std::find_if(FHeld.begin(), FHeld.end(), [](const THeldEvent& held) { return held.Mouse; });
+        return next != FHeld.end() && !next->Step;
+    }
+
     int QueuedMouseEvents() const
     {
         int count = 0;
@@ -254,6 +260,11 @@ void EnqueueStep(std::function<void()> Step)
 int QueuedMouseEvents()
 {
     return TMouseQueue::Instance().QueuedMouseEvents();
+}
+
+bool MouseEventWaiting()
+{
+    return TMouseQueue::Instance().MouseEventWaiting();
 }
 
 bool IsPolling()

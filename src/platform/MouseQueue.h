@@ -40,6 +40,9 @@ void Enqueue(QWidget* Receiver, std::unique_ptr<QMouseEvent> Event);
 void EnqueueStep(std::function<void()> Step);
 // The mouse events (and steps) waiting for a round.
 int QueuedMouseEvents();
+// The next round hands out a mouse event, not a scripted step (a step
+// stands for a moment of a script; what is queued behind it comes later).
+bool MouseEventWaiting();
 
 // True while a mouse handler runs in which a polling round has been made.
 bool IsPolling();
