@@ -26,6 +26,10 @@ struct THeldEvent {
     bool Mouse = false;
     // A scripted step instead of an event.
     std::function<void()> Step;
+    // A window's request to paint what is marked dirty.
+    bool Paint = false;
+    // A scripted round without a message.
+    bool Idle = false;
 };
 
 bool IsMouseEvent(QEvent::Type type)
@@ -91,7 +95,8 @@ public:
                 NoteButtons(event);
             return false;
         }
-        if (!mouse && !IsHeldInput(watched, event))
+        const bool paint = event->type() == QEvent::UpdateRequest && watched->isWidgetType();
+        if (!mouse && !paint && !IsHeldInput(watched, event))
             return false;
         std::unique_ptr<QEvent> copy(event->clone());
         // An event class that cannot copy itself passes rather than being lost.
@@ -100,7 +105,7 @@ public:
         const QEvent& copied = *copy;
         if (typeid(copied) != typeid(*event))
             return false;
-        FHeld.push_back({QPointer<QObject>(watched), std::move(copy), mouse, {}});
+        FHeld.push_back({QPointer<QObject>(watched), std::move(copy), mouse, {}, paint});
         return true;
     }
 
@@ -111,7 +116,7 @@ public:
     void Round()
     {
         Gather(false);
-        if (FButtonsHeld && FIdleRounds >= kIdleRoundsBeforeWaiting && QueuedMouseEvents() == 0)
+        if (FButtonsHeld && FIdleRounds >= kIdleRoundsBeforeWaiting && !Deliverable())
             Gather(true);
         if (DeliverOne())
             FIdleRounds = 0;
@@ -129,20 +134,49 @@ public:
             QCoreApplication::processEvents(QEventLoop::AllEvents);
     }
 
+    // A mouse event if one is waiting, otherwise one paint. A paint that
+    // a newer movement makes useless thus waits: while the mouse keeps
+    // ahead of the drag's steps, the windows that follow it paint once it
+    // rests, or after the release, not for every step.
+    // A scripted round without a message gives a paint its turn. Once the
+    // button is up the drag's last write is yet to come: paints wait for
+    // it, after the handler.
+    std::deque<THeldEvent>::iterator NextDeliverable()
+    {
+        const auto mouse = NextMouse();
+        if (mouse != FHeld.end() && !mouse->Idle)
+            return mouse;
+        const auto paint = FButtonsHeld ? std::find_if(FHeld.begin(), FHeld.end(),
+                                                       [](const THeldEvent& h) { return h.Paint; })
+                                        : FHeld.end();
+        return paint != FHeld.end() ? paint : mouse;
+    }
+
+    std::deque<THeldEvent>::iterator NextMouse()
+    {
+        return std::find_if(FHeld.begin(), FHeld.end(), [](const THeldEvent& h) { return h.Mouse; });
+    }
+
+    bool Deliverable() { return NextDeliverable() != FHeld.end(); }
+
     bool DeliverOne()
     {
-        for (auto it = FHeld.begin(); it != FHeld.end(); ++it) {
-            if (!it->Mouse)
-                continue;
-            THeldEvent held = std::move(*it);
-            FHeld.erase(it);
-            if (held.Step)
-                held.Step();
-            else if (held.Receiver)
-                QCoreApplication::sendEvent(held.Receiver, held.Event.get());
-            return true;
+        const auto it = NextDeliverable();
+        if (it == FHeld.end())
+            return false;
+        THeldEvent held = std::move(*it);
+        FHeld.erase(it);
+        if (held.Paint) {
+            // It took the turn of the scripted round without a message.
+            const auto idle = NextMouse();
+            if (idle != FHeld.end() && idle->Idle)
+                FHeld.erase(idle);
         }
-        return false;
+        if (held.Step)
+            held.Step();
+        else if (held.Receiver)
+            QCoreApplication::sendEvent(held.Receiver, held.Event.get());
+        return true;
     }
 
     // Every mouse event a widget gets starts the count of idle rounds anew.
@@ -156,18 +190,20 @@ public:
 
     void Enqueue(QWidget* receiver, std::unique_ptr<QMouseEvent> event)
     {
-        FHeld.push_back({QPointer<QObject>(receiver), std::move(event), true, {}});
+        FHeld.push_back({QPointer<QObject>(receiver), std::move(event), true, {}, false});
     }
 
     void EnqueueStep(std::function<void()> step)
     {
-        FHeld.push_back({QPointer<QObject>(), nullptr, true, std::move(step)});
+        FHeld.push_back({QPointer<QObject>(), nullptr, true, std::move(step), false});
     }
 
-    bool MouseEventWaiting() const
+    void EnqueueIdleRound() { FHeld.push_back({QPointer<QObject>(), nullptr, true, {}, false, true}); }
+
+    bool MouseEventWaiting()
     {
-        const auto next = std::find_if(FHeld.begin(), FHeld.end(), [](const THeldEvent& held) { return held.Mouse; });
-        return next != FHeld.end() && !next->Step;
+        const auto next = NextMouse();
+        return next != FHeld.end() && next->Event;
     }
 
     int QueuedMouseEvents() const
@@ -255,6 +291,11 @@ void EnqueueStep(std::function<void()> Step)
 {
     if (Step)
         TMouseQueue::Instance().EnqueueStep(std::move(Step));
+}
+
+void EnqueueIdleRound()
+{
+    TMouseQueue::Instance().EnqueueIdleRound();
 }
 
 int QueuedMouseEvents()
