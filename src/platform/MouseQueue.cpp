@@ -109,8 +109,8 @@ public:
         return true;
     }
 
-    // One round: gathers what is pending and hands out one mouse event.
-    // While a button is held and the loop has seen nothing for a while, the
+    // One round: gathers what is pending and hands out one event. While a
+    // button is held and the loop has seen nothing for a while, the
     // user holds still: the round sleeps until an event comes rather than
     // spinning, since only an event can end the wait.
     void Round()
@@ -134,13 +134,12 @@ public:
             QCoreApplication::processEvents(QEventLoop::AllEvents);
     }
 
-    // A mouse event if one is waiting, otherwise one paint. A paint that
-    // a newer movement makes useless thus waits: while the mouse keeps
-    // ahead of the drag's steps, the windows that follow it paint once it
-    // rests, or after the release, not for every step.
-    // A scripted round without a message gives a paint its turn. Once the
-    // button is up the drag's last write is yet to come: paints wait for
-    // it, after the handler.
+    // A mouse event if one is waiting, otherwise one paint. A paint that a
+    // newer movement makes useless thus waits: while the mouse keeps ahead
+    // of the drag's steps, the windows that follow it paint once it rests,
+    // not for every step. A scripted round without a message gives a paint
+    // its turn. Once the button is up the drag's last write is yet to come:
+    // paints wait for it, after the handler.
     std::deque<THeldEvent>::iterator NextDeliverable()
     {
         const auto mouse = NextMouse();

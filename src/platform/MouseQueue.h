@@ -17,15 +17,15 @@ class QWidget;
 // queue and holds back other input (keys, shortcuts, wheel, context menus,
 // window closing) and the windows' requests to paint; resize, timer and all
 // other events pass. Each round then hands out at most one event: a mouse
-// event if one is waiting, otherwise one paint. When the
-// outermost mouse handler returns, whatever is still queued or held back is
-// posted again in its original order, so nothing is lost.
+// event if one is waiting, otherwise one paint. When the outermost mouse
+// handler returns, whatever is still queued or held back is posted again in
+// its original order, so nothing is lost.
 namespace MouseQueue {
 
 // One round: gathers pending events, then delivers the oldest queued mouse
-// event, if any, to its widget, synchronously. While a button is held and
-// nothing has come for a while, the round sleeps until the next event
-// instead of spinning.
+// event to its widget, synchronously, or else one paint. While a button is
+// held and nothing has come for a while, the round sleeps until the next
+// event instead of spinning.
 void PumpMouseOrPaint();
 
 // Starts watching the mouse events of every widget, from which the queue
