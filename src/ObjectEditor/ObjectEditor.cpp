@@ -4,6 +4,7 @@
 #include "ObjectEditor/StockObjects.h"
 #include "QuorData/Utility.h"
 #include "platform/Exceptions.h"
+#include "platform/MouseQueue.h"
 
 #include <QScopeGuard>
 
@@ -1080,6 +1081,13 @@ void TGOEdit::DrainMovement()
 {
     while (MouseMovedSince(5))
         ClearMouseMoved();
+    // The flag tells of the last move only, so two moves at one place end
+    // the loop above with movement still queued behind them. That is taken
+    // too, up to the release: a step for a position that a newer one
+    // already replaces is work thrown away, and slow steps would fall ever
+    // further behind the mouse.
+    while (ButtonDown[mbLeft] && MouseQueue::MouseEventWaiting())
+        MouseMovedSince(1);
 }
 
 void TGOEdit::ClickHandle(TShiftState Shift, TGraphicObject* Handle, const TPoint& Pt, int Depth)

@@ -811,9 +811,12 @@ bool TData::BeginWrite(TObject* Actor, bool Wait)
         if (!Wait)
             return true;
         // The holder runs from a dispatched message; keep the queue moving
-        // until it lets go.
-        while (FLocked)
+        // until it lets go, sleeping while no message comes.
+        while (FLocked) {
             ProcessOneMessage(nullptr);
+            if (FLocked)
+                WaitForMessage();
+        }
     }
     FLocked = true;
     FActor = Actor;

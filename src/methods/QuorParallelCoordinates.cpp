@@ -748,7 +748,7 @@ void TParallelCoordinates::Changed(TDataChange Change)
         NeedsRebuild = NeedsLayout = NeedsRepaint = true;
         break;
     case TDataChange::DimSliderChange:
-        NeedsLayout = NeedsRepaint = true;
+        NeedsSliders = NeedsRepaint = true;
         break;
     case TDataChange::DimBoundChange:
         NeedsLayout = NeedsRange = NeedsRepaint = true;
@@ -767,6 +767,17 @@ void TParallelCoordinates::BeforeUpdateSteps()
     if (NeedsRange) {
         NeedsRange = false;
         Layout.CalcGlobalRange(*Data());
+    }
+    // The polylines take their halos from the sliders as they are painted:
+    // a slider that moved elsewhere moves alone, where a layout would place
+    // every polyline anew. A rebuild or a layout places the sliders anyway.
+    if (NeedsSliders) {
+        NeedsSliders = false;
+        if (!NeedsRebuild && !NeedsLayout) {
+            for (TGOParSlider* slider : FSliders)
+                slider->UpdateGeometry();
+            Editor()->UpdateAfterChange();
+        }
     }
 }
 

@@ -245,6 +245,8 @@ public:
 
     TParallelCoordinatesLayout Layout;
     bool NeedsRange = true;
+    // A slider moved elsewhere: only the sliders need placing anew.
+    bool NeedsSliders = false;
     bool LiveTracking = false;
 
     // Drawing tools. AxisPen is the stock black pen itself, so that the

@@ -913,7 +913,8 @@ void TPermutationmatrix::Changed(TDataChange Change)
         NeedsSelection = NeedsRepaint = true;
         break;
     case TDataChange::DimSliderChange:
-        NeedsLayout = true;
+        // The sliders change how the cells are drawn, not where: the
+        // repaint that every delivery ends with shows them.
         break;
     }
 }

@@ -109,6 +109,8 @@ TCustomControl::TCustomControl(QWidget* Owner)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setMouseTracking(true);
+    // The press that starts the first drag must find the queue watching.
+    MouseQueue::Watch();
     FCanvas.SetOnDraw([this](const QRect& r) { ShowDrawn(r); });
     CoverArea(ViewArea());
 }
@@ -270,8 +272,11 @@ void TCustomControl::Update()
         return;
     const QRegion region = FInvalid;
     PaintInvalid();
+    // The image is the screen and now shows the result; its copy to the
+    // window comes with the window's next paint. A synchronous repaint
+    // would paint every other control of the window marked dirty as well.
     if (isVisible())
-        repaint(region);
+        ScheduleScreenUpdate(region.boundingRect());
 }
 
 void TCustomControl::Repaint()

@@ -1,15 +1,24 @@
 #include "platform/MouseQueue.h"
 
+#include "platform/Messages.h"
+
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QWidget>
 
+#include <algorithm>
 #include <deque>
 #include <typeinfo>
 #include <vector>
 
 namespace {
+
+// Rounds in a row that hand out nothing before a round sleeps until the
+// next event: more than a drag loop polls between the movement it is handed
+// and its step for it, so that sleeping never delays a step.
+constexpr int kIdleRoundsBeforeWaiting = 25;
 
 struct THeldEvent {
     QPointer<QObject> Receiver;
@@ -17,6 +26,10 @@ struct THeldEvent {
     bool Mouse = false;
     // A scripted step instead of an event.
     std::function<void()> Step;
+    // A window's request to paint what is marked dirty.
+    bool Paint = false;
+    // A scripted round without a message.
+    bool Idle = false;
 };
 
 bool IsMouseEvent(QEvent::Type type)
@@ -74,10 +87,16 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (FCollecting == 0)
-            return false;
         const bool mouse = IsMouseEvent(event->type()) && watched->isWidgetType();
-        if (!mouse && !IsHeldInput(watched, event))
+        if (FCollecting == 0) {
+            // The press that starts a polling loop comes this way, and so
+            // does every event a round hands out.
+            if (mouse)
+                NoteButtons(event);
+            return false;
+        }
+        const bool paint = event->type() == QEvent::UpdateRequest && watched->isWidgetType();
+        if (!mouse && !paint && !IsHeldInput(watched, event))
             return false;
         std::unique_ptr<QEvent> copy(event->clone());
         // An event class that cannot copy itself passes rather than being lost.
@@ -86,43 +105,104 @@ public:
         const QEvent& copied = *copy;
         if (typeid(copied) != typeid(*event))
             return false;
-        FHeld.push_back({QPointer<QObject>(watched), std::move(copy), mouse, {}});
+        FHeld.push_back({QPointer<QObject>(watched), std::move(copy), mouse, {}, paint});
         return true;
     }
 
-    void Gather()
+    // One round: gathers what is pending and hands out one event. While a
+    // button is held and the loop has seen nothing for a while, the
+    // user holds still: the round sleeps until an event comes rather than
+    // spinning, since only an event can end the wait.
+    void Round()
     {
-        struct TCollecting {
-            int& Count;
-            explicit TCollecting(int& count) : Count(count) { ++Count; }
-            ~TCollecting() { --Count; }
-        } collecting(FCollecting);
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        Gather(false);
+        if (FButtonsHeld && FIdleRounds >= kIdleRoundsBeforeWaiting && !Deliverable())
+            Gather(true);
+        if (DeliverOne())
+            FIdleRounds = 0;
+        else
+            FIdleRounds = std::min(FIdleRounds + 1, kIdleRoundsBeforeWaiting);
     }
 
-    void DeliverOne()
+    void Gather(bool Wait)
     {
-        for (auto it = FHeld.begin(); it != FHeld.end(); ++it) {
-            if (!it->Mouse)
-                continue;
-            THeldEvent held = std::move(*it);
-            FHeld.erase(it);
-            if (held.Step)
-                held.Step();
-            else if (held.Receiver)
-                QCoreApplication::sendEvent(held.Receiver, held.Event.get());
-            return;
+        ++FCollecting;
+        const auto collected = qScopeGuard([this] { --FCollecting; });
+        if (Wait)
+            WaitForMessage();
+        else
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+
+    // A mouse event if one is waiting, otherwise one paint. A paint that a
+    // newer movement makes useless thus waits: while the mouse keeps ahead
+    // of the drag's steps, the windows that follow it paint once it rests,
+    // not for every step. A scripted round without a message gives a paint
+    // its turn. Once the button is up the drag's last write is yet to come:
+    // paints wait for it, after the handler.
+    std::deque<THeldEvent>::iterator NextDeliverable()
+    {
+        const auto mouse = NextMouse();
+        if (mouse != FHeld.end() && !mouse->Idle)
+            return mouse;
+        const auto paint = FButtonsHeld ? std::find_if(FHeld.begin(), FHeld.end(),
+                                                       [](const THeldEvent& h) { return h.Paint; })
+                                        : FHeld.end();
+        return paint != FHeld.end() ? paint : mouse;
+    }
+
+    std::deque<THeldEvent>::iterator NextMouse()
+    {
+        return std::find_if(FHeld.begin(), FHeld.end(), [](const THeldEvent& h) { return h.Mouse; });
+    }
+
+    bool Deliverable() { return NextDeliverable() != FHeld.end(); }
+
+    bool DeliverOne()
+    {
+        const auto it = NextDeliverable();
+        if (it == FHeld.end())
+            return false;
+        THeldEvent held = std::move(*it);
+        FHeld.erase(it);
+        if (held.Paint) {
+            // It took the turn of the scripted round without a message.
+            const auto idle = NextMouse();
+            if (idle != FHeld.end() && idle->Idle)
+                FHeld.erase(idle);
+        }
+        if (held.Step)
+            held.Step();
+        else if (held.Receiver)
+            QCoreApplication::sendEvent(held.Receiver, held.Event.get());
+        return true;
+    }
+
+    // Every mouse event a widget gets starts the count of idle rounds anew.
+    void NoteButtons(const QEvent* event)
+    {
+        if (const auto* mouse = dynamic_cast<const QMouseEvent*>(event)) {
+            FButtonsHeld = mouse->buttons() != Qt::NoButton;
+            FIdleRounds = 0;
         }
     }
 
     void Enqueue(QWidget* receiver, std::unique_ptr<QMouseEvent> event)
     {
-        FHeld.push_back({QPointer<QObject>(receiver), std::move(event), true, {}});
+        FHeld.push_back({QPointer<QObject>(receiver), std::move(event), true, {}, false});
     }
 
     void EnqueueStep(std::function<void()> step)
     {
-        FHeld.push_back({QPointer<QObject>(), nullptr, true, std::move(step)});
+        FHeld.push_back({QPointer<QObject>(), nullptr, true, std::move(step), false});
+    }
+
+    void EnqueueIdleRound() { FHeld.push_back({QPointer<QObject>(), nullptr, true, {}, false, true}); }
+
+    bool MouseEventWaiting()
+    {
+        const auto next = NextMouse();
+        return next != FHeld.end() && next->Event;
     }
 
     int QueuedMouseEvents() const
@@ -166,6 +246,9 @@ private:
     std::deque<THeldEvent> FHeld;
     std::vector<std::function<void()>> FAfterPolling;
     int FCollecting = 0;
+    int FIdleRounds = 0;
+    // A button is down, as the last mouse event handed to a widget said.
+    bool FButtonsHeld = false;
     int FScopeDepth = 0;
     bool FPolled = false;
 };
@@ -189,8 +272,12 @@ void PumpMouseOrPaint()
     TMouseQueue& queue = TMouseQueue::Instance();
     TPollScope scope;
     queue.MarkPolled();
-    queue.Gather();
-    queue.DeliverOne();
+    queue.Round();
+}
+
+void Watch()
+{
+    TMouseQueue::Instance();
 }
 
 void Enqueue(QWidget* Receiver, std::unique_ptr<QMouseEvent> Event)
@@ -205,9 +292,19 @@ void EnqueueStep(std::function<void()> Step)
         TMouseQueue::Instance().EnqueueStep(std::move(Step));
 }
 
+void EnqueueIdleRound()
+{
+    TMouseQueue::Instance().EnqueueIdleRound();
+}
+
 int QueuedMouseEvents()
 {
     return TMouseQueue::Instance().QueuedMouseEvents();
+}
+
+bool MouseEventWaiting()
+{
+    return TMouseQueue::Instance().MouseEventWaiting();
 }
 
 bool IsPolling()

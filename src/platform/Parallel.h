@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -18,7 +17,8 @@ inline int UsableThreads(int Most)
 // thread takes the next index not yet taken. After a failure no further
 // index is started, and the failure of the lowest index that failed is
 // raised once all threads have ended, so that no thread outlives the call.
-template <class F>
+// Thread is std::thread but for tests of threads that cannot be started.
+template <class Thread = std::thread, class F>
 void ParallelFor(int Count, int Threads, const F& Work)
 {
     if (Count <= 0)
@@ -37,16 +37,17 @@ void ParallelFor(int Count, int Threads, const F& Work)
         }
     };
     const int helpers = std::max(0, std::min(Threads, Count) - 1);
-    std::vector<std::thread> workers;
-    workers.reserve(static_cast<size_t>(helpers));
+    std::vector<Thread> workers;
     try {
+        workers.reserve(static_cast<size_t>(helpers));
         while (int(workers.size()) < helpers)
             workers.emplace_back(run);
-    } catch (const std::system_error&) {
-        // Fewer threads, then: those running take the indexes left.
+    } catch (...) {
+        // Whatever kept a thread from starting (no thread, no memory for
+        // one): those running take the indexes left.
     }
     run();
-    for (std::thread& worker : workers)
+    for (Thread& worker : workers)
         worker.join();
     for (const std::exception_ptr& failure : failures)
         if (failure)

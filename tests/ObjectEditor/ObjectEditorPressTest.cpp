@@ -274,6 +274,23 @@ TEST_F(ObjectEditorPress, PressAndDragOnAnUnselectedMovableObjectMovesItAtOnce)
     EXPECT_EQ(m->Bounds, Rect(40, 35, 60, 55));
 }
 
+TEST_F(ObjectEditorPress, MovementQueuedDuringAStepIsTakenInOneStep)
+{
+    TTestObject* m = Editor.Add(Rect(20, 20, 40, 40), gofSelectable | gofMovable);
+    // While a slow step ran, the hand moved on: a burst with each place
+    // reported twice, and the release, wait together.
+    int stepsBefore = 0;
+    TGesture(&Editor).Paced().MoveTo({28, 25}).Then([&] {
+        stepsBefore = m->Moves;
+        for (int x = 30; x < 60; ++x)
+            for (int twice = 0; twice < 2; ++twice)
+                PostMouseEvent(&Editor, QEvent::MouseMove, {x, 25}, Qt::NoButton, Qt::LeftButton);
+        PostMouseEvent(&Editor, QEvent::MouseButtonRelease, {59, 25}, Qt::LeftButton, Qt::NoButton);
+    }).Press({25, 25});
+    EXPECT_EQ(m->Moves - stepsBefore, 1);
+    EXPECT_EQ(m->Bounds, Rect(51, 20, 71, 40));
+}
+
 TEST_F(ObjectEditorPress, SmallMoveRepaintsOnlyTheTouchedAreaAndLeavesOtherObjectsAlone)
 {
     TTestObject* m = Editor.Add(Rect(20, 20, 40, 40), gofSelectable | gofMovable);

@@ -43,8 +43,14 @@ public:
         if (OnEndDrag)
             OnEndDrag();
     }
+    void MoveBy(int DX, int DY) override
+    {
+        ++Moves;
+        TRectElement::MoveBy(DX, DY);
+    }
 
     TColor Color;
+    int Moves = 0;
     bool Loner = false;
     std::vector<bool> Notices;
     std::function<void(bool)> OnSetSelected;

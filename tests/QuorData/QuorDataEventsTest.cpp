@@ -6,6 +6,7 @@
 #include "support/TestTable.h"
 #include "support/TestSupport.h"
 
+#include <QAbstractEventDispatcher>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -524,7 +525,14 @@ TEST_F(DataLock, WaitingPumpsMessagesUntilTheHolderLetsGo)
         });
     });
     ASSERT_TRUE(ProcessEventsUntil([&] { return f.Data.Locked(); }));
+    // Between the holder's messages the waiting writer sleeps: the event
+    // loop wakes a few times in those 30 ms, not thousands.
+    int wakes = 0;
+    const QMetaObject::Connection counting =
+        QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake, [&] { ++wakes; });
     EXPECT_FALSE(f.Data.BeginWrite(&other, true));
+    QObject::disconnect(counting);
+    EXPECT_LT(wakes, 30);
     EXPECT_EQ(f.Data.Actor(), &other);
     EXPECT_TRUE(f.Data.IsPointSelected(0));
     // The holder's event waits for the delivery after the new writer's.

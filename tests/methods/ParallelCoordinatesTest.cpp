@@ -187,7 +187,7 @@ TEST_F(ParallelCoordinatesTest, ChangesOfOthersSetTheirFlags)
         {"PointExchange", [](auto& c, auto d, auto a) { c.PointExchange(d, a, 0, 1); }, false, true, false, true},
         {"DimExchange", [](auto& c, auto d, auto a) { c.DimExchange(d, a, 0, 1); }, true, true, false, false},
         {"DimVisibility", [](auto& c, auto d, auto a) { c.DimVisibilityChange(d, a, 0, true); }, true, true, true, false},
-        {"DimSlider", [](auto& c, auto d, auto a) { c.DimSliderChange(d, a, 0); }, false, true, false, false},
+        {"DimSlider", [](auto& c, auto d, auto a) { c.DimSliderChange(d, a, 0); }, false, false, false, false},
         {"DimBound", [](auto& c, auto d, auto a) { c.DimBoundChange(d, a, 0); }, false, true, true, false},
         {"ValueChange", [](auto& c, auto d, auto a) { c.ValueChange(d, a); }, true, true, true, false},
     };

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -24,6 +25,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override { Record("release", e); }
     void mouseMoveEvent(QMouseEvent* e) override { Record("move", e); }
     void keyPressEvent(QKeyEvent* e) override { Seen.push_back("key " + e->text().toStdString()); }
+    void paintEvent(QPaintEvent*) override { Seen.push_back("paint"); }
 
 private:
     void Record(const char* what, QMouseEvent* e)
@@ -60,6 +62,22 @@ TEST(MouseQueue, EachRoundDeliversOneMouseEvent)
         EXPECT_EQ(widget.Seen.size(), 3u);
     }
     EXPECT_FALSE(MouseQueue::IsPolling());
+}
+
+TEST(MouseQueue, APaintWaitsWhileMouseEventsDo)
+{
+    TRecorder widget;
+    widget.resize(50, 50);
+    widget.show();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !widget.Seen.empty(); }));
+    widget.Seen.clear();
+    TPollScope handler;
+    PostMouseEvent(&widget, QEvent::MouseMove, {1, 1}, Qt::NoButton, Qt::LeftButton);
+    PostMouseEvent(&widget, QEvent::MouseMove, {2, 2}, Qt::NoButton, Qt::LeftButton);
+    widget.update();
+    for (int round = 0; round < 3; ++round)
+        MouseQueue::PumpMouseOrPaint();
+    EXPECT_EQ(widget.Seen, std::vector<std::string>({"move 1,1", "move 2,2", "paint"}));
 }
 
 TEST(MouseQueue, OtherInputWaitsUntilThePollingEnds)
@@ -139,6 +157,19 @@ TEST(MouseQueue, ScriptedGestureRunsInsideThePressHandler)
     // The hover after the release comes through the event loop.
     ASSERT_TRUE(ProcessEventsUntil([&] { return widget.Moves.size() == 3; }));
     EXPECT_EQ(widget.Moves.back(), QPoint(30, 30));
+}
+
+TEST(MouseQueue, AButtonHeldStillSleepsUntilTheNextEvent)
+{
+    // Held still for 50 ms: the press handler's hundred rounds would pass
+    // in no time if each spun; sleeping, they last until the release.
+    TDragger widget;
+    widget.resize(50, 50);
+    QTimer::singleShot(50, &widget, [&] {
+        PostMouseEvent(&widget, QEvent::MouseButtonRelease, {5, 5}, Qt::LeftButton, Qt::NoButton);
+    });
+    TGesture(&widget).Press({5, 5});
+    EXPECT_TRUE(widget.Released);
 }
 
 TEST(MouseQueue, ScriptedStepRunsInItsTurn)

@@ -64,7 +64,7 @@ TGesture& TGesture::Then(std::function<void()> Action)
 void TGesture::EnqueueIdleRounds() const
 {
     for (int i = 0; i < FIdleRounds; ++i)
-        MouseQueue::EnqueueStep([] {});
+        MouseQueue::EnqueueIdleRound();
 }
 
 void TGesture::Press(QPoint Pos)
