@@ -7,7 +7,9 @@
 #include "methods/ItemColorLayers.h"
 #include "methods/PlotLabels.h"
 #include "platform/Exceptions.h"
+#include "platform/Parallel.h"
 
+#include <QScopeGuard>
 #include <QStringList>
 
 #include <algorithm>
@@ -205,13 +207,26 @@ bool TGOScatterDataPoint::InsideRect(const TRect& R) const
     return AnyDotCentre([&](const TPoint& centre) { return PtInRect(R, centre); });
 }
 
-void TGOScatterDataPoint::PaintPoint(TCanvas& Canvas, bool WithSelection)
+void TGOScatterDataPoint::PrepareDraw()
 {
+    FPrepared = false;
     if (Data->IsPointHidden(Point))
         return;
-    ItemColorLayers(*Data, *Plot->AppProperties(), Point, WithSelection, Layout().SelectionColor, Layers);
-
+    ItemColorLayers(*Data, *Plot->AppProperties(), Point, false, Layout().SelectionColor, Layers);
     DotCentres();
+    FPrepared = true;
+}
+
+void TGOScatterDataPoint::PaintPoint(TCanvas& Canvas, bool WithSelection)
+{
+    const bool prepared = FPrepared && !WithSelection;
+    FPrepared = false;
+    if (Data->IsPointHidden(Point))
+        return;
+    if (!prepared) {
+        ItemColorLayers(*Data, *Plot->AppProperties(), Point, WithSelection, Layout().SelectionColor, Layers);
+        DotCentres();
+    }
     const TScatterplotLayout& L = Layout();
     const int n = int(FDotX.size());
     std::vector<TRect> squares;
@@ -444,6 +459,32 @@ TScatterplotmatrix::TScatterplotmatrix(QWidget* AOwner)
 TGOScatterEdit* TScatterplotmatrix::ScatterEdit() const
 {
     return static_cast<TGOScatterEdit*>(Editor());
+}
+
+void TGOScatterEdit::DrawObjects(TGraphicObject* List)
+{
+    std::vector<TGOScatterDataPoint*> dots;
+    for (TGraphicObject* o = List; o; o = o->Next)
+        if (auto* dot = dynamic_cast<TGOScatterDataPoint*>(o))
+            dots.push_back(dot);
+    // A dot left undrawn (outside the clip) computes afresh next time.
+    const auto forget = qScopeGuard([&dots] {
+        for (TGOScatterDataPoint* dot : dots)
+            dot->ForgetPrepared();
+    });
+    if (!dots.empty()) {
+        // The data object brings its list of visible dimensions up to date
+        // on first use: here, so that the threads only read it.
+        dots.front()->PrepareDraw();
+        constexpr int kDotsPerPiece = 2048;
+        const int pieces = (int(dots.size()) + kDotsPerPiece - 1) / kDotsPerPiece;
+        ParallelFor(pieces, UsableThreads(8), [&dots](int piece) {
+            const size_t end = std::min(dots.size(), size_t(piece + 1) * kDotsPerPiece);
+            for (size_t k = size_t(piece) * kDotsPerPiece; k < end; ++k)
+                dots[k]->PrepareDraw();
+        });
+    }
+    TGOPlotEdit::DrawObjects(List);
 }
 
 void TScatterplotmatrix::SetDefaults()

@@ -91,6 +91,11 @@ public:
     QString GetCaption() const override;
     void UpdateGeometry() override;
     virtual void PaintPoint(TCanvas& Canvas, bool WithSelection);
+    // Takes the dot centres and colour layers of the next plain Draw; the
+    // dots of one plot may prepare on several threads at once.
+    void PrepareDraw();
+    // A prepared Draw computes afresh.
+    void ForgetPrepared() { FPrepared = false; }
 
     const int Point; // view position of the item
     // Innermost first: the item's colour, a ring per slider, the selection.
@@ -104,6 +109,7 @@ private:
 
     mutable std::vector<int> FDotX;
     mutable std::vector<int> FDotY;
+    bool FPrepared = false;
 };
 
 // A dimension's name beside its row (turned upward) or below its column.
@@ -154,6 +160,9 @@ public:
 
 protected:
     void UpdateCursor(TSelectionEntry* Hits, const TPoint& Pt) override;
+    // What each dot needs is worked out on threads first: the dots then
+    // draw one after another, in order, as before.
+    void DrawObjects(TGraphicObject* List) override;
 };
 
 // ---- Plot --------------------------------------------------------------------------
