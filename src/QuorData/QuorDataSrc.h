@@ -22,6 +22,9 @@ public:
     virtual void FreeCache();
     virtual void AllocCache();
     virtual void FillCache();
+    // Whether GetCell only reads memory, so that several threads may read
+    // cells at once while nobody writes.
+    virtual bool ReadsFromAnyThread() const { return false; }
 
     void GetCellInARow(int Index, TVariant& Value);
     void SetCellInARow(int Index, const TVariant& Value);

@@ -26,6 +26,8 @@ public:
     // Writes the cache when on, then the range's cell; failures of the
     // spreadsheet are ignored.
     void SetCell(int Col, int Row, const TVariant& Value) override;
+    // Only the cache: an uncached read is a call to the spreadsheet.
+    bool ReadsFromAnyThread() const override { return Cached(); }
     // Takes the range's size and address, then refreshes; an automation
     // error passes to the caller and leaves the grid as it was. A range
     // without cells, or with more than MaxTableCells, is such an error.

@@ -9,6 +9,7 @@ class TTestDataSrc : public TDataSrc {
 public:
     void GetCell(int Col, int Row, TVariant& Value) override;
     void SetCell(int Col, int Row, const TVariant& Value) override;
+    bool ReadsFromAnyThread() const override { return true; }
     // Fills ColCount by RowCount cells with integers below a per-column range
     // of 50, 100, 150 or 200, drawn from the shared generator seeded 230003.
     virtual void Generate(int ColCount, int RowCount);

@@ -72,6 +72,7 @@ class TXMLDataSrc : public TDataSrc {
 public:
     void GetCell(int Col, int Row, TVariant& Value) override;
     void SetCell(int Col, int Row, const TVariant& Value) override;
+    bool ReadsFromAnyThread() const override { return true; }
     // Reads every record's values, and the labels for a label grid to take
     // from the file; the file can be freed afterwards. A table
     // too large for memory is an EXMLError, and the grid keeps what it held.

@@ -14,6 +14,7 @@ protected:
     TGraphicObject* CreateSelectionHandles(const TSelectionEntry* SelList) override;
     void PaintBackground() override;
     void PaintBackgroundTo(TCanvas& Canvas, TGOEParts Parts) override;
+    TQuorPlotClient* Plot() const { return FPlot; }
 
 private:
     TQuorPlotClient* FPlot;

@@ -3,6 +3,7 @@
 #include "ObjectEditor/GraphLib.h"
 #include "ObjectEditor/StockObjects.h"
 #include "QuorData/QuorAppProperties.h"
+#include "QuorData/QuorDataSrc.h"
 #include "QuorData/Utility.h"
 #include "methods/ItemColorLayers.h"
 #include "methods/PlotLabels.h"
@@ -478,7 +479,9 @@ void TGOScatterEdit::DrawObjects(TGraphicObject* List)
         dots.front()->PrepareDraw();
         constexpr int kDotsPerPiece = 2048;
         const int pieces = (int(dots.size()) + kDotsPerPiece - 1) / kDotsPerPiece;
-        ParallelFor(pieces, UsableThreads(8), [&dots](int piece) {
+        const TDataSrc* cells = Plot()->Data()->DataSrc();
+        const int threads = cells && cells->ReadsFromAnyThread() ? UsableThreads(8) : 1;
+        ParallelFor(pieces, threads, [&dots](int piece) {
             const size_t end = std::min(dots.size(), size_t(piece + 1) * kDotsPerPiece);
             for (size_t k = size_t(piece) * kDotsPerPiece; k < end; ++k)
                 dots[k]->PrepareDraw();

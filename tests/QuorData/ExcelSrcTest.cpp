@@ -88,6 +88,7 @@ TEST(ExcelOleDataSrc, CachedGridKeepsOldValuesUntilRefresh)
     src.SetRange(s.range);
     src.SetCached(true);
     EXPECT_EQ(s.sheet->ValueReads(), 24); // every cell once
+    EXPECT_TRUE(src.ReadsFromAnyThread());
     s.sheet->SetCell(7, 4, QStringLiteral("changed"));
     EXPECT_EQ(src.Cell(2, 5), TVariant(704.0));
     EXPECT_EQ(s.sheet->ValueReads(), 24);
@@ -96,6 +97,7 @@ TEST(ExcelOleDataSrc, CachedGridKeepsOldValuesUntilRefresh)
     EXPECT_EQ(src.Cell(2, 5), TVariant("changed"));
     // Uncached, every read asks the spreadsheet and Refresh reads nothing.
     src.SetCached(false);
+    EXPECT_FALSE(src.ReadsFromAnyThread());
     src.Refresh();
     EXPECT_EQ(s.sheet->ValueReads(), 48);
     s.sheet->SetCell(7, 4, 1.5);
