@@ -44,7 +44,8 @@ void AndrewsCoefficients(const TData& Data, int Item, bool OmitHiddenDims, std::
 // -pi to pi in N steps, and f(t) = x[0] / sqrt 2 + x[1] sin t + x[2] cos t
 // + x[3] sin 2t + x[4] cos 2t + ... in single precision. The pixel column
 // of each sample and the value of every basis function at it are worked out
-// once, so that a curve costs one multiply-add per coefficient and sample.
+// once, so that a curve costs one multiply-add per coefficient and sample,
+// taken for a block of samples at a time.
 class TAndrewsSampling {
 public:
     // Samples for the geometry (which must have curves) and curves of
@@ -65,9 +66,13 @@ public:
     std::span<const int> Columns() const { return FX; }
 
 private:
+    // Samples whose sums are taken side by side.
+    static constexpr int kBlock = 8;
     std::vector<int> FX;
-    // PointCount rows of CoefficientCount basis values.
+    // CoefficientCount rows of basis values, one per sample, each padded
+    // with zeros to FRowLength so that a block starting at any sample fits.
     std::vector<float> FBasis;
+    size_t FRowLength = 0;
     int FCoefficientCount = 0;
     float FYScale = 0;
     int FCentreY = 0;

@@ -1,6 +1,7 @@
 #include "MethodsTestData.h"
 
 #include "methods/AndrewsCurvesGeometry.h"
+#include "methods/ScatterplotLayout.h"
 
 #include <gtest/gtest.h>
 
@@ -134,4 +135,23 @@ TEST(AndrewsCurvesGeometry, HiddenDimensionShiftsOrZeroesHarmonics)
     std::vector<float> x;
     AndrewsCoefficients(table.Data, 0, true, x);
     EXPECT_EQ(x, (std::vector<float>{6, 3, 4}));
+}
+
+TEST(AndrewsCurvesGeometry, PointsAreEachSamplesValueRounded)
+{
+    // Values on halves, past the fast rounding's range and not a number,
+    // over a run of samples that starts inside and ends at the last.
+    const auto g = ComputeAndrewsCurvesGeometry(320, 200, kMargins, kFine, 1, 4);
+    TAndrewsSampling sampling;
+    sampling.Prepare(g, 4);
+    const float half = 0.5f / -g.YScale * std::sqrt(2.0f);
+    for (const std::vector<float>& x : std::vector<std::vector<float>>{
+             {half, 0.3f, -0.7f, 0.2f}, {3 * half, 0, 0, 0}, {1.7f, -2.9f, 0.4f, 1e6f}, {0, 0, NAN, 0}}) {
+        std::vector<TPoint> points(size_t(g.SampleCount) - 6);
+        sampling.Points(x, 7, points);
+        for (size_t k = 0; k < points.size(); ++k) {
+            const int s = 7 + int(k);
+            EXPECT_EQ(points[k].y, RoundToPixel(sampling.Value(s, x) * g.YScale) + g.Centre.y) << x[0] << " " << s;
+        }
+    }
 }
