@@ -364,9 +364,11 @@ void WalkLineInto(uchar* Bits, qsizetype Stride, const TPoint& A, const TPoint& 
         int err = 2 * minor - major;
         for (int i = 0; i < major; ++i) {
             *reinterpret_cast<QRgb*>(at) = Pixel;
-            const bool stepMinor = err >= 0;
-            at += majorStep + (stepMinor ? minorStep : 0);
-            err += 2 * minor - (stepMinor ? 2 * major : 0);
+            // All ones where the minor coordinate steps: a mask rather than
+            // a branch, which a slanted piece's irregular steps mispredict.
+            const int stepMinor = ~(err >> 31);
+            at += majorStep + (minorStep & stepMinor);
+            err += 2 * minor - (2 * major & stepMinor);
         }
         return;
     }
@@ -1222,45 +1224,53 @@ bool TCanvas::PolylineIntoImage(std::span<const TPoint> DevicePoints, TColor Col
 void TCanvas::PolylineInto(const TDirectImage& Target, std::span<const TPoint> DevicePoints, QRgb Pixel,
                            TPixelBounds& Bounds)
 {
-    const QRect& clip = Target.Visible;
+    const int clipLeft = Target.Visible.left();
+    const int clipTop = Target.Visible.top();
+    const int clipRight = Target.Visible.right();
+    const int clipBottom = Target.Visible.bottom();
+    // Grown here and handed on once: the caller's bounds may share memory
+    // with the pixels as far as the compiler knows.
+    TPixelBounds drawn;
     for (size_t i = 0; i + 1 < DevicePoints.size(); ++i) {
-        const TPoint& a = DevicePoints[i];
-        const TPoint& b = DevicePoints[i + 1];
+        const TPoint a = DevicePoints[i];
+        const TPoint b = DevicePoints[i + 1];
         const int left = std::min(a.x, b.x);
         const int right = std::max(a.x, b.x);
         const int top = std::min(a.y, b.y);
         const int bottom = std::max(a.y, b.y);
         // Plain comparisons: a curve has thousands of pieces per band.
-        if (right < clip.left() || left > clip.right() || bottom < clip.top() || top > clip.bottom())
+        if (right < clipLeft || left > clipRight || bottom < clipTop || top > clipBottom)
             continue;
-        const bool inside = clip.left() <= left && right <= clip.right() && clip.top() <= top && bottom <= clip.bottom();
-        if (inside && right - left < kExactWalk && bottom - top < kExactWalk) {
+        const bool exact = right - left < kExactWalk && bottom - top < kExactWalk;
+        if (exact && clipLeft <= left && right <= clipRight && clipTop <= top && bottom <= clipBottom) {
             // Wholly visible, as nearly every segment is: no test per pixel,
             // and the segment's box stands for the pixels it sets.
             WalkLineInto(Target.Bits, Target.Stride, a, b, Pixel);
-            Bounds.Add(left, top, right, bottom);
-        } else if (right - left < kExactWalk && bottom - top < kExactWalk) {
+            drawn.Add(left, top, right, bottom);
+        } else if (exact) {
             // Partly visible, as most pieces are in a band of rows: only the
             // visible steps, and the visible part of the box for bounds.
             int64_t first = 0;
             int64_t last = 0;
-            if (!ClipLineWalk(clip, a.x, a.y, b.x, b.y, false, first, last))
+            if (!ClipLineWalk(Target.Visible, a.x, a.y, b.x, b.y, false, first, last))
                 continue;
             WalkLineStepsInto(Target.Bits, Target.Stride, a, b, int(first), int(last), Pixel);
-            Bounds.Add(std::max(left, clip.left()), std::max(top, clip.top()), std::min(right, clip.right()),
-                       std::min(bottom, clip.bottom()));
+            drawn.Add(std::max(left, clipLeft), std::max(top, clipTop), std::min(right, clipRight),
+                      std::min(bottom, clipBottom));
         } else {
             const uchar* const bits = Target.Bits;
             const qsizetype stride = Target.Stride;
             TPixelBounds set;
-            WalkLinePixelsIn(clip, a.x, a.y, b.x, b.y, false, [&set, bits, stride, Pixel](int x, int y) {
+            WalkLinePixelsIn(Target.Visible, a.x, a.y, b.x, b.y, false, [&set, bits, stride, Pixel](int x, int y) {
                 reinterpret_cast<QRgb*>(const_cast<uchar*>(bits) + y * stride)[x] = Pixel;
                 set.Add(x, y, x, y);
             });
             if (!set.Empty())
-                Bounds.Add(set.Rect());
+                drawn.Add(set.Rect());
         }
     }
+    if (!drawn.Empty())
+        Bounds.Add(drawn.Rect());
 }
 
 // ---- Canvas: batches of polylines -------------------------------------------------
