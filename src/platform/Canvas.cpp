@@ -939,8 +939,9 @@ void TCanvas::StrokeWideInto(const TDirectImage& Target, std::span<const TPoint>
         FillRun(reinterpret_cast<QRgb*>(bits + y * stride) + left, right - left + 1, Pixel);
     };
     const QRect& visible = Target.Visible;
-    // Segments wholly above or below the rows drawn on are passed over
-    // before any arithmetic: a band of a batch meets few of them.
+    // Segments wholly above or below the rows drawn on, or beside its
+    // columns, are passed over before any arithmetic: a band of a batch or
+    // a strip of columns meets few of them.
     const int reach = int(Radius) + 2;
     const size_t n = DevicePoints.size();
     const size_t segments = Closed && n > 2 ? n : n - 1;
@@ -949,7 +950,8 @@ void TCanvas::StrokeWideInto(const TDirectImage& Target, std::span<const TPoint>
         const TPoint& b = DevicePoints[(i + 1) % n];
         // Qt strokes nothing for a segment without length, not even its
         // round ends.
-        if (a == b || std::max(a.y, b.y) + reach < visible.top() || std::min(a.y, b.y) - reach > visible.bottom())
+        if (a == b || std::max(a.y, b.y) + reach < visible.top() || std::min(a.y, b.y) - reach > visible.bottom()
+            || std::max(a.x, b.x) + reach < visible.left() || std::min(a.x, b.x) - reach > visible.right())
             continue;
         CapsuleSpans(StrokeCentre(a), StrokeCentre(b), Radius, visible, Bounds, span);
     }
