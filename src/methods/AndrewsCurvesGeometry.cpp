@@ -91,20 +91,28 @@ void TAndrewsSampling::Points(std::span<const float> X, int First, std::span<TPo
     // is taken side by side.
     constexpr float kNear = 4194304.0f;
     constexpr float kWhole = 12582912.0f;
+    // In locals: the points written could be these fields as far as the
+    // compiler knows, and would have them read again for every block.
+    const int coefficientCount = FCoefficientCount;
+    const size_t rowLength = FRowLength;
+    const float* const basisRows = FBasis.data();
+    const int* const columns = FX.data();
+    const float yScale = FYScale;
+    const int centreY = FCentreY;
     for (size_t k0 = 0; k0 < Points.size(); k0 += kBlock) {
         const size_t s0 = size_t(First) + k0;
         // Each sample's sum in the order Value takes it: the same bits.
         float f[kBlock] = {};
-        for (int j = 0; j < FCoefficientCount; ++j) {
+        for (int j = 0; j < coefficientCount; ++j) {
             const float x = X[size_t(j)];
-            const float* basis = FBasis.data() + size_t(j) * FRowLength + s0;
+            const float* basis = basisRows + size_t(j) * rowLength + s0;
             for (int k = 0; k < kBlock; ++k)
                 f[k] += x * basis[k];
         }
         int rows[kBlock];
         int far = 0;
         for (int k = 0; k < kBlock; ++k) {
-            const float y = f[k] * FYScale;
+            const float y = f[k] * yScale;
             // Not a number comes out as the lower limit, and far.
             const float near = std::min(kNear, std::max(-kNear, y));
             far |= int(near != y);
@@ -113,9 +121,9 @@ void TAndrewsSampling::Points(std::span<const float> X, int First, std::span<TPo
         // Values past that, or not a number, as rare as they are.
         if (far)
             for (int k = 0; k < kBlock; ++k)
-                rows[k] = RoundToPixel(f[k] * FYScale);
+                rows[k] = RoundToPixel(f[k] * yScale);
         const size_t count = std::min(Points.size() - k0, size_t(kBlock));
         for (size_t k = 0; k < count; ++k)
-            Points[k0 + k] = Point(FX[s0 + k], rows[k] + FCentreY);
+            Points[k0 + k] = Point(columns[s0 + k], rows[k] + centreY);
     }
 }
