@@ -2,7 +2,7 @@
 // 10 dimensions and 1,000 to 20,000 data items, at the fine and the coarse
 // sample density, against a bare loop that draws the same polylines with
 // QPainter. The repaint's counters report the bare loop's time and the
-// ratio of the two.
+// ratio of the two. Also a repaint alone at 100,000 items.
 #include "PlotBench.h"
 
 #include "methods/QuorAndrewsCurves.h"
@@ -75,6 +75,19 @@ void BM_AndrewsRepaint(benchmark::State& State)
     ReportRepaint(State, [&] { bench.Repaint(coarse); }, [&] { return bench.BareMilliseconds(coarse); });
 }
 BENCHMARK(BM_AndrewsRepaint)->ArgsProduct({{1000, 10000, 20000}, {0, 1}})->Unit(benchmark::kMillisecond);
+
+// A repaint alone at 100,000 items, the control about as large as one of
+// four plots tiled in the main window. Arguments: items, coarse (0 or 1).
+void BM_AndrewsRepaintLarge(benchmark::State& State)
+{
+    TCurvesBench& bench = BenchOf<TCurvesBench>(int(State.range(0)));
+    bench.Plot->Form()->resize(656, 420);
+    QCoreApplication::processEvents();
+    const bool coarse = State.range(1) != 0;
+    for (auto _ : State)
+        bench.Repaint(coarse);
+}
+BENCHMARK(BM_AndrewsRepaintLarge)->ArgsProduct({{100000}, {0, 1}})->Unit(benchmark::kMillisecond)->MinTime(2);
 
 } // namespace
 
