@@ -7,9 +7,12 @@
 #include <vector>
 
 // The threads a job may use: as many as the machine has cores, at most Most.
+// The count is asked once: the C library reads it from a file each time, and
+// some callers ask for every change delivered.
 inline int UsableThreads(int Most)
 {
-    return std::clamp(int(std::thread::hardware_concurrency()), 1, std::max(1, Most));
+    static const int cores = int(std::thread::hardware_concurrency());
+    return std::clamp(cores, 1, std::max(1, Most));
 }
 
 // Runs Work(i) for every i in [0, Count) on up to Threads threads, the
