@@ -534,7 +534,7 @@ void TGOEdit::Paint()
     // A paint ends silently on any failure: an error dialog here would
     // itself ask for paints, and the plots abort paints while they update.
     try {
-        if (OnPaint)
+        if (OnPaint && !PaintPrepared())
             OnPaint(this);
         PrepareCanvas();
         PaintBackground();
@@ -548,6 +548,20 @@ void TGOEdit::Paint()
             Handles = ShowHandles(Handles);
     } catch (...) {
     }
+}
+
+bool TGOEdit::PrepareOffThreadPaint()
+{
+    if (!OnQueryOffThreadPaint)
+        return false;
+    try {
+        if (OnPaint)
+            OnPaint(this);
+    } catch (...) {
+        // The paint ends on the same failure, as it always has.
+        return false;
+    }
+    return OnQueryOffThreadPaint(this);
 }
 
 void TGOEdit::PaintTo(TCanvas& ACanvas, TGOEParts Parts)

@@ -272,8 +272,11 @@ public:
     bool PendingClick = false;
     int32_t HandleSizeLevel = 1;
 
-    // Fired at the start of every screen paint.
+    // Fired at the start of every screen paint, on the GUI thread.
     std::function<void(TObject* Sender)> OnPaint;
+    // Asked after OnPaint, on the GUI thread: whether the rest of the paint
+    // may run on another thread. Without it, never.
+    std::function<bool(TObject* Sender)> OnQueryOffThreadPaint;
     // Fired at the start of every PaintTo.
     std::function<void(TObject* Sender, TCanvas& ACanvas, TGOEParts Parts)> OnPaintTo;
     // Fired after every hover test; Pt means nothing when Hits is empty.
@@ -284,6 +287,7 @@ public:
 protected:
     using TCustomControl::DblClick;
     void Paint() override;
+    bool PrepareOffThreadPaint() override;
 
 private:
     // Runs a left press's handling with the silent abort ending it quietly;

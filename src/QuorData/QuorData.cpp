@@ -351,6 +351,16 @@ int TData::PointCount() const
     return FTransposed ? FDataSrc->ColCount() : FDataSrc->RowCount();
 }
 
+bool TData::ReadyForReadersOnAnyThread() const
+{
+    for (const TDataSrc* grid : {FDataSrc, FDimNameSrc, FPointNameSrc})
+        if (grid && !grid->ReadsFromAnyThread())
+            return false;
+    CurrentVisibleDims();
+    CurrentVisiblePoints();
+    return true;
+}
+
 void TData::ReadCell(int Point, int Dim, TVariant& Value) const
 {
     const int dim = DimPerm[size_t(Dim)];

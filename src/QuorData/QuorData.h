@@ -330,6 +330,10 @@ public:
     int SelectedPointCount() const { return FSelectedPointCount; }
     bool Transposed() const { return FTransposed; }
     TDataSrc* DataSrc() const { return FDataSrc; }
+    // Whether, while nobody writes, the data object may be read from any
+    // thread: its grids allow it. What it builds on first use is built
+    // now, so that readers only read.
+    bool ReadyForReadersOnAnyThread() const;
     TDataSrc* DimNameSrc() const { return FDimNameSrc; }
     TDataSrc* PointNameSrc() const { return FPointNameSrc; }
     bool Locked() const { return FLocked; }

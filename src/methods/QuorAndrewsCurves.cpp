@@ -30,6 +30,12 @@ void TAndrewsCurvesControl::Paint()
         Plot->PaintTo(Canvas(), Plot->ScreenParts);
 }
 
+bool TAndrewsCurvesControl::PrepareOffThreadPaint()
+{
+    // The plot is brought up to date at every delivery, not at its paint.
+    return Plot && Plot->PaintsOffThread();
+}
+
 void TAndrewsCurvesControl::PaintCopy(TCanvas& ACanvas, TGOEParts Parts)
 {
     if (!Plot)

@@ -28,6 +28,7 @@ public:
 
 protected:
     void Paint() override;
+    bool PrepareOffThreadPaint() override;
 };
 
 // Every data item as one curve f(t) over -pi..pi whose Fourier coefficients

@@ -138,6 +138,7 @@ void TQuorPlotClient::Attach()
     if (FEditor) {
         FEditor->SetPopupMenu(FManager->PointListContextMenu);
         FEditor->OnPaint = [this](TObject*) { Update(); };
+        FEditor->OnQueryOffThreadPaint = [this](TObject*) { return PaintsOffThread(); };
         FEditor->OnObjectHover = [this](TObject* Sender, TSelectionEntry* Hits, const TPoint& Pt) {
             ShowHint(Sender, Hits, Pt);
         };
@@ -157,6 +158,7 @@ void TQuorPlotClient::Detach()
     UndockToolBar();
     if (FEditor) {
         FEditor->OnPaint = nullptr;
+        FEditor->OnQueryOffThreadPaint = nullptr;
         FEditor->OnObjectHover = nullptr;
         delete FEditor.data();
     }
@@ -415,6 +417,11 @@ bool TQuorPlotClient::HasEnoughData() const
 bool TQuorPlotClient::IsBusy() const
 {
     return (FData && FData->Locked()) || UpdateLevel > 0;
+}
+
+bool TQuorPlotClient::PaintsOffThread() const
+{
+    return !FData || FData->ReadyForReadersOnAnyThread();
 }
 
 void TQuorPlotClient::Update()

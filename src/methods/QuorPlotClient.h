@@ -157,6 +157,10 @@ public:
     // The data object is being written or the plot is updating: edits in
     // the editor are not written back now.
     bool IsBusy() const;
+    // Whether the plot's drawing may run on another thread now, beside the
+    // other plots': it reads the data object, whose grids must allow that.
+    // Asked on the GUI thread, after the update.
+    bool PaintsOffThread() const;
     // The bytes the plot's objects for the current table take (for a plot
     // that is its own control: one paint), its image included, reckoned
     // generously. Before it builds objects that take more than those it

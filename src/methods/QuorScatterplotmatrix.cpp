@@ -474,15 +474,9 @@ void TGOScatterEdit::DrawObjects(TGraphicObject* List)
             dot->ForgetPrepared();
     });
     if (!dots.empty()) {
-        // The data object brings its list of visible dimensions up to date
-        // on first use: here, so that the threads only read it.
-        const TData& items = *Plot()->Data();
-        if (items.VisibleDimCount() > 0)
-            items.GetVisibleDim(0);
         constexpr int kDotsPerPiece = 2048;
         const int pieces = (int(dots.size()) + kDotsPerPiece - 1) / kDotsPerPiece;
-        const TDataSrc* cells = items.DataSrc();
-        const int threads = cells && cells->ReadsFromAnyThread() ? UsableThreads(8) : 1;
+        const int threads = Plot()->Data()->ReadyForReadersOnAnyThread() ? UsableThreads(8) : 1;
         ParallelFor(pieces, threads, [&dots](int piece) {
             const size_t end = std::min(dots.size(), size_t(piece + 1) * kDotsPerPiece);
             for (size_t k = size_t(piece) * kDotsPerPiece; k < end; ++k)

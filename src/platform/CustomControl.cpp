@@ -1,6 +1,7 @@
 #include "platform/CustomControl.h"
 
 #include "platform/MouseQueue.h"
+#include "platform/Parallel.h"
 
 #include <QContextMenuEvent>
 #include <QCursor>
@@ -9,7 +10,9 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QScrollArea>
+#include <QThread>
 
 #include <cmath>
 #include <cstring>
@@ -253,6 +256,7 @@ void TCustomControl::PaintInvalid()
             Control.FCanvas.SetViewportOrg(0, 0);
             Control.FCanvas.SelectClipRegion(std::nullopt);
             Control.FPainting = false;
+            Control.FPaintPrepared = false;
         }
     } guard(*this);
     FCanvas.SelectClipRegion(region);
@@ -265,13 +269,62 @@ void TCustomControl::PaintInvalid()
     Paint();
 }
 
+bool TCustomControl::PaintPending() const
+{
+    SyncImageSize();
+    return !FPainting && !FInvalid.isEmpty() && !FImage.isNull();
+}
+
+bool TCustomControl::PrepareOffThreadPaint()
+{
+    return false;
+}
+
+void TCustomControl::PaintInvalidAlongside()
+{
+    // The plots of a window each take long to paint and a change reaches
+    // them all: painted side by side, the window shows it once its slowest
+    // plot has painted rather than once the last one has. A control that
+    // declines is painted here, on the GUI thread, as before.
+    if (!PaintPending())
+        return;
+    std::vector<QPointer<TCustomControl>> others;
+    if (QThread::currentThread() == thread())
+        for (TCustomControl* control : window()->findChildren<TCustomControl*>())
+            if (control != this && control->isVisible() && control->PaintPending())
+                others.emplace_back(control);
+    if (others.empty() || !PrepareOffThreadPaint() || !PaintPending()) {
+        PaintInvalid();
+        return;
+    }
+    FPaintPrepared = true;
+    std::vector<QPointer<TCustomControl>> prepared{this};
+    for (const QPointer<TCustomControl>& control : others) {
+        // A preparation may have painted, resized or closed another control.
+        if (control && control->PaintPending() && control->PrepareOffThreadPaint() && control->PaintPending()) {
+            control->FPaintPrepared = true;
+            prepared.push_back(control);
+        }
+    }
+    std::vector<TCustomControl*> ready;
+    for (const QPointer<TCustomControl>& control : prepared)
+        if (control)
+            ready.push_back(control);
+    const auto unprepared = qScopeGuard([&ready] {
+        for (TCustomControl* control : ready)
+            control->FPaintPrepared = false;
+    });
+    const int count = int(ready.size());
+    ParallelFor(count, count, [&ready](int i) { ready[size_t(i)]->PaintInvalid(); });
+}
+
 void TCustomControl::Update()
 {
     SyncImageSize();
     if (FPainting || FInvalid.isEmpty())
         return;
     const QRegion region = FInvalid;
-    PaintInvalid();
+    PaintInvalidAlongside();
     // The image is the screen and now shows the result; its copy to the
     // window comes with the window's next paint. A synchronous repaint
     // would paint every other control of the window marked dirty as well.
@@ -333,7 +386,7 @@ void TCustomControl::paintEvent(QPaintEvent* event)
 {
     FScreenDirty = QRect();
     SyncImageSize();
-    PaintInvalid();
+    PaintInvalidAlongside();
     QPainter painter(this);
     painter.setClipRegion(event->region());
     const QRect shown = event->rect() & QRect(FOrigin, FImage.size());

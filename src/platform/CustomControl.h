@@ -108,7 +108,10 @@ public:
     void InvalidateRect(const TRect& R, bool Erase);
     // The area waiting to be painted.
     const QRegion& InvalidRegion() const;
-    // Paints the invalid region now, synchronously.
+    // Paints the invalid region now, synchronously. When this control and
+    // others of its window that wait to be painted allow it
+    // (PrepareOffThreadPaint), they are painted with it, side by side on
+    // threads of their own; a paint event does the same.
     void Update();
     // Invalidate, then Update.
     void Repaint();
@@ -131,6 +134,12 @@ protected:
     // Draws the control on Canvas(), which is clipped to the area being
     // painted. The base draws nothing.
     virtual void Paint();
+    // Whether the next Paint may run on another thread, side by side with
+    // the paints of the window's other controls. Asked on the GUI thread
+    // just before: what Paint would begin with that needs that thread is
+    // done here, and PaintPrepared() tells Paint so. The base declines.
+    virtual bool PrepareOffThreadPaint();
+    bool PaintPrepared() const { return FPaintPrepared; }
 
     // Fire the events above.
     virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
@@ -157,6 +166,11 @@ private:
     // Makes the image hold Area.
     void CoverArea(const QRect& Area);
     void PaintInvalid();
+    // Whether an invalid area waits to be painted now.
+    bool PaintPending() const;
+    // Paints the invalid area, and with it those of the window's other
+    // controls that can paint off the GUI thread, each on a thread.
+    void PaintInvalidAlongside();
     void ShowDrawn(const QRect& DeviceRect);
     void ScheduleScreenUpdate(const QRect& Area);
 
@@ -173,4 +187,5 @@ private:
     TCursor FCursor = crDefault;
     QPointer<QMenu> FPopupMenu;
     bool FPainting = false;
+    bool FPaintPrepared = false;
 };

@@ -2,9 +2,11 @@
 
 #include "QuorData/QuorDataSrcXML.h"
 #include "QuorData/XMLTestSupport.h"
+#include "methods/QuorPlotClient.h"
 #include "methods/QuorScatterplotmatrix.h"
 
 #include "platform/Application.h"
+#include "support/Images.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -126,6 +128,47 @@ TEST_F(MainWindowFileTest, SavingWritesTheTableThatLoadsBack)
     TXMLFile file;
     ASSERT_TRUE(file.Open(path));
     EXPECT_EQ(file.RecordCount(), 1);
+}
+
+// One write reaches the four plots, which then paint side by side: each
+// shows what it shows painted alone, its update included.
+TEST_F(MainWindowFileTest, PlotsPaintedSideBySideShowWhatEachPaintsAlone)
+{
+    TTestTable table(5, 400);
+    const QString path = FDir.filePath(QStringLiteral("table.xml"));
+    WriteXMLFile(path, table.Data);
+    Responder->Push(path);
+    Window->LoadXMLFile();
+    std::vector<TCustomControl*> controls;
+    for (const char* key : {"ParallelCoordinates", "PermutationMatrix", "ScatterplotMatrix", "AndrewsCurves"}) {
+        OpenPlot(QString::fromLatin1(key));
+        auto* plot = dynamic_cast<TQuorPlotClient*>(Manager().GetClient(QString::fromLatin1(key)));
+        ASSERT_TRUE(plot);
+        controls.push_back(qobject_cast<TCustomControl*>(plot->Control()));
+        ASSERT_TRUE(controls.back());
+    }
+    Window->Action(QStringLiteral("WindowTileVertical"))->trigger();
+    QCoreApplication::processEvents();
+
+    TObject other;
+    Data().WriteTransaction(&other, [&] {
+        Data().SetSliderLow(0, 10);
+        Data().SetSliderHigh(0, 30);
+        Data().SetSliderOff(0, false);
+        Data().SetPointSelected(3, true);
+    });
+    for (TCustomControl* control : controls)
+        ASSERT_FALSE(control->InvalidRegion().isEmpty());
+    controls[2]->Update();
+    std::vector<QImage> together;
+    for (TCustomControl* control : controls) {
+        EXPECT_TRUE(control->InvalidRegion().isEmpty());
+        together.push_back(control->BackingImage().copy());
+    }
+    for (size_t i = 0; i < controls.size(); ++i) {
+        controls[i]->Repaint();
+        EXPECT_EQ(CountChanged(controls[i]->BackingImage(), together[i]), 0) << i;
+    }
 }
 
 TEST_F(MainWindowTest, ClosingWithEveryPlotOpenFreesAllAndEndsTheRun)

@@ -11,6 +11,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QThread>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -25,11 +26,25 @@ public:
     int Paints = 0;
     TRect LastClip;
     TColor Fill = 0x00FF00;
+    // Off-thread paints: whether they are allowed, how often they were
+    // prepared on the GUI thread, and whether the last paint was prepared.
+    bool OffThread = false;
+    int Prepared = 0;
+    bool PaintWasPrepared = false;
 
 protected:
+    bool PrepareOffThreadPaint() override
+    {
+        if (!OffThread)
+            return false;
+        EXPECT_EQ(QThread::currentThread(), thread());
+        ++Prepared;
+        return true;
+    }
     void Paint() override
     {
         ++Paints;
+        PaintWasPrepared = PaintPrepared();
         LastClip = Canvas().ClipRect();
         Canvas().SetBrush(TBrush(Fill));
         Canvas().FillRect(ClientRect());
@@ -61,6 +76,44 @@ TEST(CustomControl, UpdatePaintsTheInvalidRegionOnlyAfterErasingIt)
     // Nothing invalid: Update paints nothing.
     control.Update();
     EXPECT_EQ(control.Paints, 2);
+}
+
+// Update paints the window's other waiting controls with it, on threads,
+// when both sides allow it; a control that declines waits for its paint.
+TEST(CustomControl, UpdatePaintsOtherWaitingControlsAlongsideWhereAllowed)
+{
+    struct TCase {
+        bool SelfAllows;
+        bool OtherAllows;
+        bool OtherPainted;
+    };
+    for (const TCase& c : {TCase{true, true, true}, TCase{true, false, false}, TCase{false, true, false}}) {
+        QWidget window;
+        auto* self = new TPaintRecorder(&window);
+        auto* other = new TPaintRecorder(&window);
+        auto* declining = new TPaintRecorder(&window);
+        for (TPaintRecorder* control : {self, other, declining})
+            control->resize(20, 10);
+        window.show();
+        self->OffThread = c.SelfAllows;
+        other->OffThread = c.OtherAllows;
+        for (TPaintRecorder* control : {self, other, declining})
+            control->Update();
+        for (TPaintRecorder* control : {self, other, declining}) {
+            control->Fill = 0x0000FF;
+            control->Paints = control->Prepared = 0;
+            control->Invalidate();
+        }
+        self->Update();
+        EXPECT_EQ(self->Paints, 1);
+        EXPECT_EQ(self->PaintWasPrepared, c.SelfAllows);
+        EXPECT_EQ(other->Paints, c.OtherPainted ? 1 : 0);
+        EXPECT_EQ(other->InvalidRegion().isEmpty(), c.OtherPainted);
+        EXPECT_EQ(other->Prepared, c.OtherPainted ? 1 : 0);
+        EXPECT_EQ(PixelColor(other->BackingImage(), 19, 9), c.OtherPainted ? 0x0000FFu : 0x00FF00u);
+        EXPECT_EQ(declining->Paints, 0);
+        EXPECT_FALSE(declining->InvalidRegion().isEmpty());
+    }
 }
 
 TEST(CustomControl, UpdateRepaintsANonRectangularRegionAndNothingElse)
