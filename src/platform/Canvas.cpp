@@ -36,42 +36,59 @@ TFont::TFont(const QString& name, int height, TColor color)
 {
 }
 
+TFont::TFont(const TFont& Other)
+    : FName(Other.FName), FHeight(Other.FHeight), FColor(Other.FColor), FEscapement(Other.FEscapement),
+      FBold(Other.FBold), FPixelSize(Other.FPixelSize.load(std::memory_order_relaxed))
+{
+}
+
+TFont& TFont::operator=(const TFont& Other)
+{
+    FName = Other.FName;
+    FHeight = Other.FHeight;
+    FColor = Other.FColor;
+    FEscapement = Other.FEscapement;
+    FBold = Other.FBold;
+    FPixelSize.store(Other.FPixelSize.load(std::memory_order_relaxed), std::memory_order_relaxed);
+    return *this;
+}
+
 void TFont::SetName(const QString& value)
 {
     FName = value;
-    FResolved.reset();
+    FPixelSize = 0;
 }
 
 void TFont::SetHeight(int value)
 {
     FHeight = value;
-    FResolved.reset();
+    FPixelSize = 0;
 }
 
 void TFont::SetBold(bool value)
 {
     FBold = value;
-    FResolved.reset();
+    FPixelSize = 0;
 }
 
-const QFont& TFont::QtFont() const
+QFont TFont::QtFont() const
 {
-    if (!FResolved) {
-        QFont font(FName);
-        font.setBold(FBold);
-        const int target = std::max(1, FHeight);
+    QFont font(FName);
+    font.setBold(FBold);
+    int size = FPixelSize.load(std::memory_order_relaxed);
+    if (size == 0) {
         // A face's line height exceeds its pixel size; take the largest size
         // whose ascent and descent fit the height asked for.
-        int size = target;
-        for (; size > 1; --size) {
+        const int target = std::max(1, FHeight);
+        for (size = target; size > 1; --size) {
             font.setPixelSize(size);
             if (QFontMetrics(font).height() <= target)
                 break;
         }
-        font.setPixelSize(size);
-        FResolved = font;
+        FPixelSize.store(size, std::memory_order_relaxed);
     }
-    return *FResolved;
+    font.setPixelSize(size);
+    return font;
 }
 
 // ---- Pixel bounds ----------------------------------------------------------------
@@ -1365,7 +1382,7 @@ void TCanvas::DrawTextLine(const QPoint& DeviceOrigin, const QString& Text, bool
         return;
     FlushBatch();
     const TFont& font = FState.Font;
-    const QFont& qfont = font.QtFont();
+    const QFont qfont = font.QtFont();
     const QFontMetrics fm(qfont);
     const QRect cell(0, 0, fm.horizontalAdvance(Text), std::max(1, font.Height()));
     FPainter->save();

@@ -10,6 +10,7 @@
 #include <QRegion>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -90,6 +91,8 @@ class TFont {
 public:
     TFont() = default;
     TFont(const QString& name, int height, TColor color = 0);
+    TFont(const TFont& Other);
+    TFont& operator=(const TFont& Other);
 
     // A family name; "Sans Serif" resolves through the font configuration.
     const QString& Name() const { return FName; }
@@ -107,8 +110,10 @@ public:
     bool Bold() const { return FBold; }
     void SetBold(bool value);
 
-    // The Qt font that draws this font.
-    const QFont& QtFont() const;
+    // The Qt font that draws this font, made anew for each caller: copies
+    // of one Qt font share what it caches for drawing, and copies of one
+    // font draw on several threads at once.
+    QFont QtFont() const;
 
 private:
     QString FName = QStringLiteral("Sans Serif");
@@ -116,7 +121,8 @@ private:
     TColor FColor = 0;
     int FEscapement = 0;
     bool FBold = false;
-    mutable std::optional<QFont> FResolved;
+    // The pixel size that fits FHeight, 0 until first asked.
+    mutable std::atomic<int> FPixelSize{0};
 };
 
 // ---- Text layout flags -------------------------------------------------------

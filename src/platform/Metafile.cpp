@@ -402,10 +402,8 @@ private:
 
     void Text(const TPoint& At, const QString& Text, bool Turned, const TCanvasRecording::TTools& Tools)
     {
-        // A copy: resolving the font caches it, and the recording's own may
-        // be read by a thread playing it meanwhile.
-        const TFont font = Tools.Font;
-        const QFont& qfont = font.QtFont();
+        const TFont& font = Tools.Font;
+        const QFont qfont = font.QtFont();
         const QFontMetrics fm(qfont);
         const double angle = Turned ? -font.Escapement() / 10.0 : 0.0;
         QByteArray turn;

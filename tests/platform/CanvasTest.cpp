@@ -516,6 +516,18 @@ TEST(Canvas, TextExtentHeightIsTheFontsLineHeight)
     EXPECT_EQ(canvas.TextExtent(QString()).cx, 0);
 }
 
+// Canvases on several threads draw with copies of one font: no two of them
+// may share the Qt font data that drawing caches into.
+TEST(Canvas, CopiesOfAFontShareNoQtFontData)
+{
+    const TFont font(QStringLiteral("Sans Serif"), 15);
+    const QFont first = font.QtFont();
+    const TFont copy = font;
+    EXPECT_FALSE(font.QtFont().isCopyOf(first));
+    EXPECT_FALSE(copy.QtFont().isCopyOf(first));
+    EXPECT_EQ(copy.QtFont().pixelSize(), first.pixelSize());
+}
+
 TEST(Canvas, TurnedTextRunsUpwardFromItsPoint)
 {
     QImage image = WhiteImage(80, 80);
