@@ -276,27 +276,39 @@ bool TAndrewsCurves::DrawCurvesInBands(TCanvas& Canvas, const std::vector<int>& 
     const int strips = std::min(threads, visible.width() / 8);
     if (strips < 2)
         return false;
-    // Everything read from the data object is read here, on this thread,
-    // into flat arrays: curve k's coefficients and layers start at its offsets.
-    std::vector<float> coefficients;
-    std::vector<TColor> layers;
-    std::vector<std::pair<size_t, size_t>> starts;
-    starts.reserve(Items.size() + 1);
-    for (int item : Items) {
-        if (!ReadCurve(item, Parts, FCurve))
-            continue;
-        starts.emplace_back(coefficients.size(), layers.size());
-        coefficients.insert(coefficients.end(), FCurve.Coefficients.begin(), FCurve.Coefficients.end());
-        layers.insert(layers.end(), FCurve.Layers.begin(), FCurve.Layers.end());
-    }
-    starts.emplace_back(coefficients.size(), layers.size());
+    // Everything read from the data object is read before the strips are
+    // drawn, into flat arrays: curve k of a piece of the items has its
+    // coefficients and layers at its offsets. The pieces are read side by
+    // side where the data object allows reading from any thread.
+    struct TPiece {
+        std::vector<float> Coefficients;
+        std::vector<TColor> Layers;
+        std::vector<std::pair<size_t, size_t>> Starts;
+    };
+    constexpr size_t kItemsPerPiece = 4096;
+    std::vector<TPiece> pieces((Items.size() + kItemsPerPiece - 1) / kItemsPerPiece);
+    const auto readPiece = [&](int Piece) {
+        TPiece& piece = pieces[size_t(Piece)];
+        const size_t end = std::min(Items.size(), (size_t(Piece) + 1) * kItemsPerPiece);
+        TCurveData curve;
+        for (size_t k = size_t(Piece) * kItemsPerPiece; k < end; ++k) {
+            if (!ReadCurve(Items[k], Parts, curve))
+                continue;
+            piece.Starts.emplace_back(piece.Coefficients.size(), piece.Layers.size());
+            piece.Coefficients.insert(piece.Coefficients.end(), curve.Coefficients.begin(), curve.Coefficients.end());
+            piece.Layers.insert(piece.Layers.end(), curve.Layers.begin(), curve.Layers.end());
+        }
+        piece.Starts.emplace_back(piece.Coefficients.size(), piece.Layers.size());
+    };
+    ParallelFor(int(pieces.size()), Data()->ReadyForReadersOnAnyThread() ? threads : 1, readPiece);
     // A curve's sample columns never decrease, so a strip of columns needs
     // only the samples whose pieces, widest pen included, reach into it:
     // each curve is sampled about once over all the strips, where bands of
     // rows would each sample it whole.
     size_t mostLayers = 1;
-    for (size_t k = 0; k + 1 < starts.size(); ++k)
-        mostLayers = std::max(mostLayers, starts[k + 1].second - starts[k].second);
+    for (const TPiece& piece : pieces)
+        for (size_t k = 0; k + 1 < piece.Starts.size(); ++k)
+            mostLayers = std::max(mostLayers, piece.Starts[k + 1].second - piece.Starts[k].second);
     const int reach = (RingWidth * int(mostLayers - 1) + 1) / 2 + 2;
     const std::span<const int> columns = FSampling.Columns();
     const auto drawStrip = [&](int Strip) {
@@ -316,11 +328,15 @@ bool TAndrewsCurves::DrawCurvesInBands(TCanvas& Canvas, const std::vector<int>& 
         TCanvas canvas;
         canvas.Attach(&pixels, QPoint(left, visible.top()));
         std::vector<TPoint> points(size_t(last - first + 1));
-        for (size_t k = 0; k + 1 < starts.size(); ++k) {
-            const auto [c0, l0] = starts[k];
-            const auto [c1, l1] = starts[k + 1];
-            FSampling.Points(std::span<const float>(coefficients).subspan(c0, c1 - c0), first, points);
-            StrokeCurve(canvas, points, std::span<const TColor>(layers).subspan(l0, l1 - l0));
+        for (const TPiece& piece : pieces) {
+            const std::span<const float> coefficients(piece.Coefficients);
+            const std::span<const TColor> layers(piece.Layers);
+            for (size_t k = 0; k + 1 < piece.Starts.size(); ++k) {
+                const auto [c0, l0] = piece.Starts[k];
+                const auto [c1, l1] = piece.Starts[k + 1];
+                FSampling.Points(coefficients.subspan(c0, c1 - c0), first, points);
+                StrokeCurve(canvas, points, layers.subspan(l0, l1 - l0));
+            }
         }
     };
     // A failure on another thread is passed on here, as a failure of the
