@@ -497,10 +497,11 @@ void TGOEdit::DrawUnselectedObjects(TGraphicObject* List, const TSelectionEntry*
     DrawClipped(Canvas(), List, Excluded);
 }
 
-void TGOEdit::DrawClipped(TCanvas& ACanvas, TGraphicObject* List, const TSelectionEntry* Excluded)
+void TGOEdit::DrawClipped(TCanvas& ACanvas, TGraphicObject* List, const TSelectionEntry* Excluded,
+                          const TGraphicObject* End)
 {
     const TRect clip = ACanvas.ClipRect();
-    for (TGraphicObject* o = List; o; o = o->Next) {
+    for (TGraphicObject* o = List; o && o != End; o = o->Next) {
         if (!RectsMeet(o->Bounds, clip) || SelectionContains(o, Excluded))
             continue;
         const TRect before = o->Bounds;

@@ -288,6 +288,10 @@ protected:
     using TCustomControl::DblClick;
     void Paint() override;
     bool PrepareOffThreadPaint() override;
+    // Draws the listed objects up to End whose Bounds meet the canvas's
+    // clip rectangle, in list order, leaving out those in Excluded.
+    void DrawClipped(TCanvas& ACanvas, TGraphicObject* List, const TSelectionEntry* Excluded,
+                     const TGraphicObject* End = nullptr);
 
 private:
     // Runs a left press's handling with the silent abort ending it quietly;
@@ -317,9 +321,6 @@ private:
     // stand at the drop, and the old and new areas repainted.
     void EndLiveDrag(TSelectionEntry* SelList, uint32_t AKind);
     void NotifySelectionChange();
-    // Draws the listed objects whose Bounds meet the canvas's clip
-    // rectangle, in list order, leaving out those in Excluded.
-    void DrawClipped(TCanvas& ACanvas, TGraphicObject* List, const TSelectionEntry* Excluded);
     // An object's Bounds changed while it was drawn (a label measuring its
     // text): a listed one is counted again at its new bounds.
     void RecountDrawn(TGraphicObject* Obj);

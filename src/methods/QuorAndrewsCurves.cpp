@@ -246,35 +246,11 @@ void TAndrewsCurves::PaintAt(TCanvas& Canvas, TGOEParts Parts, float Density)
 
 bool TAndrewsCurves::DrawCurvesInBands(TCanvas& Canvas, const std::vector<int>& Items, TGOEParts Parts)
 {
-    if (int(Items.size()) < BandedCurvesFrom)
-        return false;
-    // A 32-bit image drawn on without transform, mapping or opacity, under
-    // no clip or a rectangular one: strips of it are drawn on canvases of
-    // their own.
-    auto* image = dynamic_cast<QImage*>(Canvas.Device());
-    QPainter* painter = Canvas.Painter();
-    const TPoint far{4096, 4096};
-    if (!image || !painter || image->format() != QImage::Format_RGB32 || !painter->worldTransform().isIdentity()
-        || painter->opacity() != 1.0 || Canvas.LPtoDP(TPoint{0, 0}) != TPoint{0, 0} || Canvas.LPtoDP(far) != far)
-        return false;
-    QRect visible = image->rect();
-    if (painter->hasClipping()) {
-        const QRegion clip = painter->clipRegion();
-        if (clip.rectCount() > 1)
-            return false;
-        visible &= clip.boundingRect();
-    }
-    if (visible.isEmpty())
-        return false;
-    // Written through the constant bits, as the canvas writes: bits() would
-    // detach the image away from its painter.
-    uchar* const bits = const_cast<uchar*>(image->constBits());
-    const qsizetype stride = image->bytesPerLine();
-    const int threads = UsableThreads(8);
     // Strips of at least a few columns, so that a curve's setup is not
     // repeated for nothing.
-    const int strips = std::min(threads, visible.width() / 8);
-    if (strips < 2)
+    const int threads = UsableThreads(8);
+    constexpr int kStripColumns = 8;
+    if (int(Items.size()) < BandedCurvesFrom || Canvas.PartCount(threads, kStripColumns, true) == 0)
         return false;
     // Everything read from the data object is read before the strips are
     // drawn, into flat arrays: curve k of a piece of the items has its
@@ -311,22 +287,14 @@ bool TAndrewsCurves::DrawCurvesInBands(TCanvas& Canvas, const std::vector<int>& 
             mostLayers = std::max(mostLayers, piece.Starts[k + 1].second - piece.Starts[k].second);
     const int reach = (RingWidth * int(mostLayers - 1) + 1) / 2 + 2;
     const std::span<const int> columns = FSampling.Columns();
-    const auto drawStrip = [&](int Strip) {
-        const int left = visible.left() + visible.width() * Strip / strips;
-        const int right = visible.left() + visible.width() * (Strip + 1) / strips - 1;
+    const auto drawStrip = [&](int, TCanvas& Strip, const QRect& Area) {
         // The last sample left of the strip's reach and the first right of it.
-        const auto from = std::lower_bound(columns.begin(), columns.end(), left - reach);
-        const auto to = std::upper_bound(columns.begin(), columns.end(), right + reach);
+        const auto from = std::lower_bound(columns.begin(), columns.end(), Area.left() - reach);
+        const auto to = std::upper_bound(columns.begin(), columns.end(), Area.right() + reach);
         const int first = int(std::max(from - columns.begin() - 1, std::ptrdiff_t(0)));
         const int last = int(std::min(to - columns.begin(), std::ptrdiff_t(columns.size()) - 1));
         if (last <= first)
             return;
-        // The strip's columns of the same pixels, drawn on in the device's
-        // coordinates from where it stands.
-        QImage pixels(bits + visible.top() * stride + left * qsizetype(sizeof(QRgb)), right - left + 1,
-                      visible.height(), stride, QImage::Format_RGB32);
-        TCanvas canvas;
-        canvas.Attach(&pixels, QPoint(left, visible.top()));
         std::vector<TPoint> points(size_t(last - first + 1));
         for (const TPiece& piece : pieces) {
             const std::span<const float> coefficients(piece.Coefficients);
@@ -335,14 +303,13 @@ bool TAndrewsCurves::DrawCurvesInBands(TCanvas& Canvas, const std::vector<int>& 
                 const auto [c0, l0] = piece.Starts[k];
                 const auto [c1, l1] = piece.Starts[k + 1];
                 FSampling.Points(coefficients.subspan(c0, c1 - c0), first, points);
-                StrokeCurve(canvas, points, layers.subspan(l0, l1 - l0));
+                StrokeCurve(Strip, points, layers.subspan(l0, l1 - l0));
             }
         }
     };
     // A failure on another thread is passed on here, as a failure of the
     // drawing would be.
-    ParallelFor(strips, strips, drawStrip);
-    return true;
+    return Canvas.DrawInParts(threads, kStripColumns, true, drawStrip);
 }
 
 void TAndrewsCurves::DrawValueAxis(TCanvas& Canvas)

@@ -14,6 +14,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <climits>
 #include <array>
 
 namespace {
@@ -228,10 +229,21 @@ void TGOScatterDataPoint::PaintPoint(TCanvas& Canvas, bool WithSelection)
         ItemColorLayers(*Data, *Plot->AppProperties(), Point, WithSelection, Layout().SelectionColor, Layers);
         DotCentres();
     }
+    std::vector<TRect> squares;
+    squares.reserve(FDotX.size() * FDotX.size() / 2);
+    FillSquares(Canvas, INT_MIN, INT_MAX, squares);
+}
+
+void TGOScatterDataPoint::DrawPreparedRows(TCanvas& Canvas, int Top, int Bottom, std::vector<TRect>& Squares) const
+{
+    if (FPrepared)
+        FillSquares(Canvas, Top, Bottom, Squares);
+}
+
+void TGOScatterDataPoint::FillSquares(TCanvas& Canvas, int Top, int Bottom, std::vector<TRect>& Squares) const
+{
     const TScatterplotLayout& L = Layout();
     const int n = int(FDotX.size());
-    std::vector<TRect> squares;
-    squares.reserve(size_t(n * (n - 1) / 2));
     // Cells do not overlap, so each layer can go into every cell before the
     // next inner one.
     for (int layer = int(Layers.size()) - 1; layer >= 0; --layer) {
@@ -244,17 +256,19 @@ void TGOScatterDataPoint::PaintPoint(TCanvas& Canvas, bool WithSelection)
             if (right <= left)
                 continue;
             for (int r = c + 1; r < n; ++r) {
+                if (L.RowBottom(r) <= Top || L.RowTop(r) + 1 >= Bottom)
+                    continue;
                 const int y = FDotY[size_t(r)];
                 const int top = std::max(y - L.DotHalf - spread, L.RowTop(r) + 1);
                 const int bottom = std::min(y + L.DotRest + 1 + spread, L.RowBottom(r));
                 if (bottom > top)
-                    squares.push_back(Rect(left, top, right, bottom));
+                    Squares.push_back(Rect(left, top, right, bottom));
             }
         }
         // The dots are most of what the matrix draws: one batch per layer.
         Canvas.Brush().SetColor(Layers[size_t(layer)]);
-        Canvas.FillRects(squares);
-        squares.clear();
+        Canvas.FillRects(Squares);
+        Squares.clear();
     }
 }
 
@@ -465,25 +479,45 @@ TGOScatterEdit* TScatterplotmatrix::ScatterEdit() const
 void TGOScatterEdit::DrawObjects(TGraphicObject* List)
 {
     std::vector<TGOScatterDataPoint*> dots;
-    for (TGraphicObject* o = List; o; o = o->Next)
+    // Whether every dot comes after every other object, as the plot builds
+    // them: then the dots can be drawn after the rest, in bands.
+    bool dotsLast = true;
+    for (TGraphicObject* o = List; o; o = o->Next) {
         if (auto* dot = dynamic_cast<TGOScatterDataPoint*>(o))
             dots.push_back(dot);
+        else if (!dots.empty())
+            dotsLast = false;
+    }
     // A dot left undrawn (outside the clip) computes afresh next time.
     const auto forget = qScopeGuard([&dots] {
         for (TGOScatterDataPoint* dot : dots)
             dot->ForgetPrepared();
     });
-    if (!dots.empty()) {
-        constexpr int kDotsPerPiece = 2048;
-        const int pieces = (int(dots.size()) + kDotsPerPiece - 1) / kDotsPerPiece;
-        const int threads = Plot()->Data()->ReadyForReadersOnAnyThread() ? UsableThreads(8) : 1;
-        ParallelFor(pieces, threads, [&dots](int piece) {
-            const size_t end = std::min(dots.size(), size_t(piece + 1) * kDotsPerPiece);
-            for (size_t k = size_t(piece) * kDotsPerPiece; k < end; ++k)
-                dots[k]->PrepareDraw();
-        });
+    if (dots.empty()) {
+        TGOPlotEdit::DrawObjects(List);
+        return;
     }
-    TGOPlotEdit::DrawObjects(List);
+    constexpr int kDotsPerPiece = 2048;
+    const int pieces = (int(dots.size()) + kDotsPerPiece - 1) / kDotsPerPiece;
+    const int threads = Plot()->Data()->ReadyForReadersOnAnyThread() ? UsableThreads(8) : 1;
+    ParallelFor(pieces, threads, [&dots](int piece) {
+        const size_t end = std::min(dots.size(), size_t(piece + 1) * kDotsPerPiece);
+        for (size_t k = size_t(piece) * kDotsPerPiece; k < end; ++k)
+            dots[k]->PrepareDraw();
+    });
+    // Bands of a few cells' dots at least.
+    constexpr int kBandRows = 16;
+    TCanvas& canvas = Canvas();
+    if (!dotsLast || canvas.PartCount(threads, kBandRows, false) == 0) {
+        TGOPlotEdit::DrawObjects(List);
+        return;
+    }
+    DrawClipped(canvas, List, nullptr, dots.front());
+    canvas.DrawInParts(threads, kBandRows, false, [&dots](int, TCanvas& Band, const QRect& Area) {
+        std::vector<TRect> squares;
+        for (const TGOScatterDataPoint* dot : dots)
+            dot->DrawPreparedRows(Band, Area.top(), Area.bottom() + 1, squares);
+    });
 }
 
 void TScatterplotmatrix::SetDefaults()

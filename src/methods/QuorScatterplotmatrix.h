@@ -96,6 +96,10 @@ public:
     void PrepareDraw();
     // A prepared Draw computes afresh.
     void ForgetPrepared() { FPrepared = false; }
+    // The part of a prepared plain Draw in the cells that reach into the
+    // rows Top to Bottom - 1; reads only, so that bands of rows may draw
+    // on several threads. Squares is room to work in.
+    void DrawPreparedRows(TCanvas& Canvas, int Top, int Bottom, std::vector<TRect>& Squares) const;
 
     const int Point; // view position of the item
     // Innermost first: the item's colour, a ring per slider, the selection.
@@ -104,6 +108,9 @@ public:
 private:
     // The dot centre in every visible column (FDotX) and row (FDotY).
     void DotCentres() const;
+    // Fills the squares of every colour layer in the cells reaching into
+    // the rows Top to Bottom - 1.
+    void FillSquares(TCanvas& Canvas, int Top, int Bottom, std::vector<TRect>& Squares) const;
     // Whether the item is shown and Test holds for its dot centre in some cell.
     bool AnyDotCentre(const std::function<bool(const TPoint&)>& Test) const;
 
@@ -160,8 +167,9 @@ public:
 
 protected:
     void UpdateCursor(TSelectionEntry* Hits, const TPoint& Pt) override;
-    // What each dot needs is worked out on threads first: the dots then
-    // draw one after another, in order, as before.
+    // What each dot needs is worked out on threads first; the dots, which
+    // lie on top of everything else, then draw in bands of rows side by
+    // side, each band every dot in order.
     void DrawObjects(TGraphicObject* List) override;
 };
 

@@ -1368,6 +1368,49 @@ void TCanvas::FlushBatch()
         Notify(bounds.Rect());
 }
 
+// ---- Canvas: drawing in parts --------------------------------------------------
+
+int TCanvas::PartCount(int Parts, int MinExtent, bool Columns) const
+{
+    const TState& state = FState;
+    if (state.WindowOrg != state.ViewportOrg || state.WindowExt != state.ViewportExt)
+        return 0;
+    const std::optional<TDirectImage> target = DirectImage();
+    if (!target || target->Visible.isEmpty())
+        return 0;
+    const int extent = Columns ? target->Visible.width() : target->Visible.height();
+    const int parts = std::min(Parts, extent / std::max(1, MinExtent));
+    return parts >= 2 ? parts : 0;
+}
+
+bool TCanvas::DrawInParts(int Parts, int MinExtent, bool Columns,
+                          const std::function<void(int Part, TCanvas& Canvas, const QRect& Area)>& Draw)
+{
+    const int parts = PartCount(Parts, MinExtent, Columns);
+    if (parts == 0)
+        return false;
+    FlushBatch();
+    const TDirectImage target = *DirectImage();
+    const QImage::Format format = static_cast<const QImage*>(FDevice)->format();
+    const QRect visible = target.Visible;
+    const int first = Columns ? visible.left() : visible.top();
+    const int extent = Columns ? visible.width() : visible.height();
+    ParallelFor(parts, parts, [&](int Part) {
+        const int from = first + extent * Part / parts;
+        const int to = first + extent * (Part + 1) / parts;
+        const QRect area = Columns ? QRect(from, visible.top(), to - from, visible.height())
+                                   : QRect(visible.left(), from, visible.width(), to - from);
+        // The part's pixels of the same image, addressed from where they stand.
+        QImage pixels(reinterpret_cast<uchar*>(target.Line(area.top()) + area.left()), area.width(), area.height(),
+                      target.Stride, format);
+        TCanvas canvas;
+        canvas.Attach(&pixels, area.topLeft());
+        Draw(Part, canvas, area);
+    });
+    Notify(visible);
+    return true;
+}
+
 // ---- Canvas: text -------------------------------------------------------------
 
 void TCanvas::DrawTextLine(const QPoint& DeviceOrigin, const QString& Text, bool Turned)

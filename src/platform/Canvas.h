@@ -406,6 +406,17 @@ public:
     // draws what has been collected.
     void BeginBatch();
     void EndBatch();
+    // Drawing side by side on threads: the area drawing can reach, cut into
+    // Parts bands of rows (of columns with Columns) each at least MinExtent
+    // pixels across, Draw(Part, Canvas, Area) drawing on a canvas of its own
+    // that reaches the pixels of Area alone, in device coordinates. What
+    // each part draws in order comes out as drawn here in that order. Only
+    // on an image drawn on straight (no mapping, transform or clip of more
+    // than one rectangle) and into two parts or more; PartCount is 0 and
+    // DrawInParts draws nothing and returns false otherwise.
+    int PartCount(int Parts, int MinExtent, bool Columns) const;
+    bool DrawInParts(int Parts, int MinExtent, bool Columns,
+                     const std::function<void(int Part, TCanvas& Canvas, const QRect& Area)>& Draw);
 
     // ---- Text ----
     // The text's cell has its top-left corner at (X, Y) (turned with the font).

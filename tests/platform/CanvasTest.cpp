@@ -1151,6 +1151,48 @@ TEST(Canvas, ImageOfPartOfASurfaceGetsTheSurfacesPixelsThere)
 // A batch of polylines drawn on several threads, band by band, leaves the
 // pixels of the same polylines drawn one after the other, also where other
 // drawing comes in between and must stay under the later ones.
+// Figures drawn part by part, in bands of rows or of columns, set the
+// pixels drawing them in turn sets, the clip kept; where the canvas maps
+// or clips to more than one rectangle nothing is drawn in parts.
+TEST(Canvas, DrawingInPartsDrawsWhatDrawingInTurnDraws)
+{
+    std::mt19937 random(4);
+    std::uniform_int_distribution<int> x(-20, 220);
+    std::uniform_int_distribution<int> y(-20, 170);
+    std::vector<std::vector<TPoint>> lines(300);
+    for (std::vector<TPoint>& line : lines)
+        for (int k = 0; k < 4; ++k)
+            line.push_back({x(random), y(random)});
+    auto draw = [&](TCanvas& Canvas) {
+        for (size_t i = 0; i < lines.size(); ++i) {
+            Canvas.SetPen(TPen(TColor(i * 0x010203), TPenMode::pmCopy, TPenStyle::psSolid, int(i % 4) + 1));
+            Canvas.Polyline(lines[i]);
+        }
+    };
+    QImage inTurn = NoisyImage(200, 150, 3);
+    {
+        TCanvas canvas(&inTurn);
+        canvas.IntersectClipRect({5, 3, 190, 140});
+        draw(canvas);
+    }
+    for (bool columns : {false, true}) {
+        QImage inParts = NoisyImage(200, 150, 3);
+        TCanvas canvas(&inParts);
+        canvas.IntersectClipRect({5, 3, 190, 140});
+        EXPECT_EQ(canvas.PartCount(8, 16, columns), 8);
+        EXPECT_EQ(canvas.PartCount(8, 100, columns), 0);
+        EXPECT_TRUE(canvas.DrawInParts(8, 16, columns, [&](int, TCanvas& Part, const QRect&) { draw(Part); }));
+        EXPECT_EQ(CountChanged(inParts, inTurn), 0) << columns;
+    }
+    QImage image = NoisyImage(200, 150, 3);
+    TCanvas mapped(&image);
+    mapped.SetWindowOrg(2, 3);
+    EXPECT_EQ(mapped.PartCount(8, 16, false), 0);
+    TCanvas clipped(&image);
+    clipped.SelectClipRegion(QRegion(0, 0, 50, 50) + QRegion(100, 100, 50, 50));
+    EXPECT_FALSE(clipped.DrawInParts(8, 16, false, [](int, TCanvas&, const QRect&) { ADD_FAILURE(); }));
+}
+
 TEST(Canvas, BatchOfPolylinesDrawsWhatDrawingThemInTurnDraws)
 {
     std::mt19937 random(9);
