@@ -10,6 +10,7 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -356,7 +357,25 @@ inline void FillRun(QRgb* Run, int Count, QRgb Pixel)
 // with the slope rounded up, which is exact for lines shorter than
 // kExactWalk, so that no pixel waits for the error term of the one before.
 constexpr int kExactWalk = 46000;
-constexpr int kShortWalk = 24;
+// 2^32 / major rounded up, for majors below 128. A slope of minor times
+// this is rounded up by less than a step's 2^32 / (2 major) margin there,
+// so it gives the same pixels as the exact slope.
+constexpr std::array<uint64_t, 128> kSlopeUnits = [] {
+    std::array<uint64_t, 128> units{};
+    for (size_t major = 1; major < units.size(); ++major)
+        units[major] = ((uint64_t(1) << 32) + major - 1) / major;
+    return units;
+}();
+
+// The walk's slope minor / major in 32.32 fixed point, rounded up.
+inline uint64_t WalkSlope(int Minor, int Major)
+{
+    // Short pieces, a curve's, take it from the table: a division would
+    // cost more than the piece.
+    if (Major < int(kSlopeUnits.size()))
+        return uint64_t(Minor) * kSlopeUnits[size_t(Major)];
+    return ((uint64_t(Minor) << 32) + uint64_t(Major) - 1) / uint64_t(Major);
+}
 
 constexpr int kFarPixels = 1 << 24;
 
@@ -374,22 +393,7 @@ void WalkLineInto(uchar* Bits, qsizetype Stride, const TPoint& A, const TPoint& 
     if (major == 0)
         return;
     uchar* const start = Bits + A.y * Stride + A.x * qsizetype(sizeof(QRgb));
-    if (major <= kShortWalk) {
-        // A curve's short pieces: the division below would cost more than
-        // stepping the error term.
-        uchar* at = start;
-        int err = 2 * minor - major;
-        for (int i = 0; i < major; ++i) {
-            *reinterpret_cast<QRgb*>(at) = Pixel;
-            // All ones where the minor coordinate steps: a mask rather than
-            // a branch, which a slanted piece's irregular steps mispredict.
-            const int stepMinor = ~(err >> 31);
-            at += majorStep + (minorStep & stepMinor);
-            err += 2 * minor - (2 * major & stepMinor);
-        }
-        return;
-    }
-    const uint64_t slope = ((uint64_t(minor) << 32) + uint64_t(major) - 1) / uint64_t(major);
+    const uint64_t slope = WalkSlope(minor, major);
     for (int i = 0; i < major; ++i) {
         const auto offset = qsizetype((uint64_t(i) * slope + (uint64_t(1) << 31)) >> 32);
         *reinterpret_cast<QRgb*>(start + i * majorStep + offset * minorStep) = Pixel;
@@ -411,7 +415,7 @@ void WalkLineStepsInto(uchar* Bits, qsizetype Stride, const TPoint& A, const TPo
     const int minor = xMajor ? dy : dx;
     if (major == 0)
         return;
-    const uint64_t slope = ((uint64_t(minor) << 32) + uint64_t(major) - 1) / uint64_t(major);
+    const uint64_t slope = WalkSlope(minor, major);
     const auto offsetAt = [slope](int i) { return int((uint64_t(i) * slope + (uint64_t(1) << 31)) >> 32); };
     // Addressed from the first pixel set, which lies in the image.
     const int firstOffset = offsetAt(First);
