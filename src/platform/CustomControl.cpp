@@ -280,7 +280,7 @@ bool TCustomControl::PrepareOffThreadPaint()
     return false;
 }
 
-void TCustomControl::PaintInvalidAlongside()
+void TCustomControl::PaintInvalidAlongside(bool Synchronous)
 {
     // The plots of a window each take long to paint and a change reaches
     // them all: painted side by side, the window shows it once its slowest
@@ -289,7 +289,8 @@ void TCustomControl::PaintInvalidAlongside()
     if (!PaintPending())
         return;
     std::vector<QPointer<TCustomControl>> others;
-    if (QThread::currentThread() == thread())
+    const bool dragging = MouseQueue::IsPolling() && MouseQueue::ButtonsHeld();
+    if (QThread::currentThread() == thread() && !(Synchronous && dragging))
         for (TCustomControl* control : window()->findChildren<TCustomControl*>())
             if (control != this && control->isVisible() && control->PaintPending())
                 others.emplace_back(control);
@@ -324,7 +325,7 @@ void TCustomControl::Update()
     if (FPainting || FInvalid.isEmpty())
         return;
     const QRegion region = FInvalid;
-    PaintInvalidAlongside();
+    PaintInvalidAlongside(true);
     // The image is the screen and now shows the result; its copy to the
     // window comes with the window's next paint. A synchronous repaint
     // would paint every other control of the window marked dirty as well.
@@ -386,7 +387,7 @@ void TCustomControl::paintEvent(QPaintEvent* event)
 {
     FScreenDirty = QRect();
     SyncImageSize();
-    PaintInvalidAlongside();
+    PaintInvalidAlongside(false);
     QPainter painter(this);
     painter.setClipRegion(event->region());
     const QRect shown = event->rect() & QRect(FOrigin, FImage.size());

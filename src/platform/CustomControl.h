@@ -169,8 +169,11 @@ private:
     // Whether an invalid area waits to be painted now.
     bool PaintPending() const;
     // Paints the invalid area, and with it those of the window's other
-    // controls that can paint off the GUI thread, each on a thread.
-    void PaintInvalidAlongside();
+    // controls that can paint off the GUI thread, each on a thread. A
+    // Synchronous paint while a drag holds a button paints this control
+    // alone: the others' paints wait for their polling round, which a
+    // newer movement may make useless.
+    void PaintInvalidAlongside(bool Synchronous);
     void ShowDrawn(const QRect& DeviceRect);
     void ScheduleScreenUpdate(const QRect& Area);
 

@@ -237,6 +237,7 @@ public:
     }
 
     void MarkPolled() { FPolled = true; }
+    bool ButtonsHeld() const { return FButtonsHeld; }
     bool IsPolling() const { return FScopeDepth > 0 && FPolled; }
     void AddAfterPolling(std::function<void()> action) { FAfterPolling.push_back(std::move(action)); }
     int ActionsAfterPolling() const { return int(FAfterPolling.size()); }
@@ -310,6 +311,11 @@ bool MouseEventWaiting()
 bool IsPolling()
 {
     return TMouseQueue::Instance().IsPolling();
+}
+
+bool ButtonsHeld()
+{
+    return TMouseQueue::Instance().ButtonsHeld();
 }
 
 void RunAfterPolling(std::function<void()> Action)

@@ -50,6 +50,8 @@ bool MouseEventWaiting();
 
 // True while a mouse handler runs in which a polling round has been made.
 bool IsPolling();
+// A mouse button is held, as the mouse events seen last tell.
+bool ButtonsHeld();
 // Runs Action from the event loop once the polling ends; right away when
 // nothing polls. Work that must not run inside a drag (incoming automation
 // calls) waits this way.

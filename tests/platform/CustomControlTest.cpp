@@ -1,5 +1,7 @@
 #include "platform/CustomControl.h"
+#include "platform/MouseQueue.h"
 
+#include "support/Gestures.h"
 #include "support/Images.h"
 #include "support/TestSupport.h"
 
@@ -79,15 +81,18 @@ TEST(CustomControl, UpdatePaintsTheInvalidRegionOnlyAfterErasingIt)
 }
 
 // Update paints the window's other waiting controls with it, on threads,
-// when both sides allow it; a control that declines waits for its paint.
+// when both sides allow it; a control that declines waits for its paint,
+// and so do all others while a drag holds the button.
 TEST(CustomControl, UpdatePaintsOtherWaitingControlsAlongsideWhereAllowed)
 {
     struct TCase {
         bool SelfAllows;
         bool OtherAllows;
+        bool Dragging;
         bool OtherPainted;
     };
-    for (const TCase& c : {TCase{true, true, true}, TCase{true, false, false}, TCase{false, true, false}}) {
+    for (const TCase& c : {TCase{true, true, false, true}, TCase{true, false, false, false},
+                           TCase{false, true, false, false}, TCase{true, true, true, false}}) {
         QWidget window;
         auto* self = new TPaintRecorder(&window);
         auto* other = new TPaintRecorder(&window);
@@ -95,6 +100,7 @@ TEST(CustomControl, UpdatePaintsOtherWaitingControlsAlongsideWhereAllowed)
         for (TPaintRecorder* control : {self, other, declining})
             control->resize(20, 10);
         window.show();
+        QCoreApplication::processEvents();
         self->OffThread = c.SelfAllows;
         other->OffThread = c.OtherAllows;
         for (TPaintRecorder* control : {self, other, declining})
@@ -104,9 +110,20 @@ TEST(CustomControl, UpdatePaintsOtherWaitingControlsAlongsideWhereAllowed)
             control->Paints = control->Prepared = 0;
             control->Invalidate();
         }
-        self->Update();
+        {
+            TPollScope handler;
+            if (c.Dragging) {
+                PostMouseEvent(self, QEvent::MouseMove, {1, 1}, Qt::NoButton, Qt::LeftButton);
+                MouseQueue::PumpMouseOrPaint();
+            }
+            self->Update();
+            if (c.Dragging) {
+                PostMouseEvent(self, QEvent::MouseButtonRelease, {1, 1}, Qt::LeftButton, Qt::NoButton);
+                MouseQueue::PumpMouseOrPaint();
+            }
+        }
         EXPECT_EQ(self->Paints, 1);
-        EXPECT_EQ(self->PaintWasPrepared, c.SelfAllows);
+        EXPECT_EQ(self->PaintWasPrepared, c.SelfAllows && !c.Dragging);
         EXPECT_EQ(other->Paints, c.OtherPainted ? 1 : 0);
         EXPECT_EQ(other->InvalidRegion().isEmpty(), c.OtherPainted);
         EXPECT_EQ(other->Prepared, c.OtherPainted ? 1 : 0);
