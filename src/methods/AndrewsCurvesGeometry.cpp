@@ -4,6 +4,7 @@
 #include "methods/ScatterplotLayout.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 namespace {
@@ -111,12 +112,15 @@ void TAndrewsSampling::Points(std::span<const float> X, int First, std::span<TPo
         }
         int rows[kBlock];
         int far = 0;
+        // On the bits, without a branch or a floating-point comparison, so
+        // that the block is rounded side by side.
         for (int k = 0; k < kBlock; ++k) {
             const float y = f[k] * yScale;
-            // Not a number comes out as the lower limit, and far.
-            const float near = std::min(kNear, std::max(-kNear, y));
-            far |= int(near != y);
-            rows[k] = int((near + kWhole) - kWhole);
+            const auto bits = std::bit_cast<int32_t>(y);
+            // Past kNear, or not a number: the magnitude's bits compare above.
+            const int32_t past = (bits & 0x7FFFFFFF) > std::bit_cast<int32_t>(kNear) ? -1 : 0;
+            far |= past;
+            rows[k] = int((std::bit_cast<float>(bits & ~past) + kWhole) - kWhole);
         }
         // Values past that, or not a number, as rare as they are.
         if (far)
