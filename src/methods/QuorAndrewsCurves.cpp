@@ -7,9 +7,6 @@
 #include "platform/Parallel.h"
 
 #include <QGuiApplication>
-#include <QImage>
-#include <QPainter>
-#include <QRegion>
 #include <QScopeGuard>
 #include <QScreen>
 

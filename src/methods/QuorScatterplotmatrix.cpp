@@ -14,8 +14,8 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <climits>
 #include <array>
+#include <climits>
 
 namespace {
 

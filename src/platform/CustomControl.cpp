@@ -285,7 +285,7 @@ void TCustomControl::PaintInvalidAlongside(bool Synchronous)
     // The plots of a window each take long to paint and a change reaches
     // them all: painted side by side, the window shows it once its slowest
     // plot has painted rather than once the last one has. A control that
-    // declines is painted here, on the GUI thread, as before.
+    // declines paints on the GUI thread, in its own turn.
     if (!PaintPending())
         return;
     std::vector<QPointer<TCustomControl>> others;
