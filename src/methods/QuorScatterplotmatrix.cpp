@@ -230,17 +230,20 @@ void TGOScatterDataPoint::PaintPoint(TCanvas& Canvas, bool WithSelection)
         DotCentres();
     }
     std::vector<TRect> squares;
-    squares.reserve(FDotX.size() * FDotX.size() / 2);
-    FillSquares(Canvas, INT_MIN, INT_MAX, squares);
+    std::vector<TColor> colors;
+    AddSquares(INT_MIN, INT_MAX, squares, colors);
+    Canvas.FillRects(squares, colors);
 }
 
-void TGOScatterDataPoint::DrawPreparedRows(TCanvas& Canvas, int Top, int Bottom, std::vector<TRect>& Squares) const
+void TGOScatterDataPoint::AddPreparedSquares(int Top, int Bottom, std::vector<TRect>& Squares,
+                                             std::vector<TColor>& Colors) const
 {
     if (FPrepared)
-        FillSquares(Canvas, Top, Bottom, Squares);
+        AddSquares(Top, Bottom, Squares, Colors);
 }
 
-void TGOScatterDataPoint::FillSquares(TCanvas& Canvas, int Top, int Bottom, std::vector<TRect>& Squares) const
+void TGOScatterDataPoint::AddSquares(int Top, int Bottom, std::vector<TRect>& Squares,
+                                     std::vector<TColor>& Colors) const
 {
     const TScatterplotLayout& L = Layout();
     const int n = int(FDotX.size());
@@ -265,10 +268,7 @@ void TGOScatterDataPoint::FillSquares(TCanvas& Canvas, int Top, int Bottom, std:
                     Squares.push_back(Rect(left, top, right, bottom));
             }
         }
-        // The dots are most of what the matrix draws: one batch per layer.
-        Canvas.Brush().SetColor(Layers[size_t(layer)]);
-        Canvas.FillRects(Squares);
-        Squares.clear();
+        Colors.resize(Squares.size(), Layers[size_t(layer)]);
     }
 }
 
@@ -514,9 +514,20 @@ void TGOScatterEdit::DrawObjects(TGraphicObject* List)
     }
     DrawClipped(canvas, List, nullptr, dots.front());
     canvas.DrawInParts(threads, kBandRows, false, [&dots](int, TCanvas& Band, const QRect& Area) {
+        // The dots are most of what the matrix draws: their squares go to
+        // the band a few thousand at a time, each in its colour.
+        constexpr size_t kSquaresPerFill = 4096;
         std::vector<TRect> squares;
-        for (const TGOScatterDataPoint* dot : dots)
-            dot->DrawPreparedRows(Band, Area.top(), Area.bottom() + 1, squares);
+        std::vector<TColor> colors;
+        for (const TGOScatterDataPoint* dot : dots) {
+            dot->AddPreparedSquares(Area.top(), Area.bottom() + 1, squares, colors);
+            if (squares.size() >= kSquaresPerFill) {
+                Band.FillRects(squares, colors);
+                squares.clear();
+                colors.clear();
+            }
+        }
+        Band.FillRects(squares, colors);
     });
 }
 

@@ -1107,6 +1107,60 @@ void TCanvas::FillRects(std::span<const TRect> Rects)
     FillWithBrush(FBatch, QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)), TPenMode::pmCopy);
 }
 
+void TCanvas::FillRects(std::span<const TRect> Rects, std::span<const TColor> Colors)
+{
+    const size_t count = std::min(Rects.size(), Colors.size());
+    if (count == 0)
+        return;
+    const TState& s = FState;
+    const std::optional<TDirectImage> target =
+        FRecording || s.Brush.Style() != TBrushStyle::bsSolid || s.WindowOrg != s.ViewportOrg
+                || s.WindowExt != s.ViewportExt
+            ? std::nullopt
+            : DirectImage();
+    if (!target) {
+        // Runs of one colour as the brush's.
+        for (size_t first = 0; first < count;) {
+            size_t end = first + 1;
+            while (end < count && Colors[end] == Colors[first])
+                ++end;
+            FState.Brush.SetColor(Colors[first]);
+            FillRects(Rects.subspan(first, end - first));
+            first = end;
+        }
+        return;
+    }
+    // Dots by the hundred thousand, a few pixels each: written straight
+    // into the scanlines, the colour converted once per run of it.
+    FlushBatch();
+    const QRect& visible = target->Visible;
+    TPixelBounds bounds;
+    TColor color = Colors[0];
+    QRgb pixel = ToQColor(color).rgb();
+    for (size_t i = 0; i < count; ++i) {
+        if (Colors[i] != color) {
+            color = Colors[i];
+            pixel = ToQColor(color).rgb();
+        }
+        const TRect& r = Rects[i];
+        const int left = std::min(r.Left, r.Right);
+        const int right = std::max(r.Left, r.Right) - 1;
+        const int top = std::min(r.Top, r.Bottom);
+        const int bottom = std::max(r.Top, r.Bottom) - 1;
+        if (left > right || top > bottom)
+            continue;
+        // Reported as FillRects reports them, unclipped.
+        bounds.Add(left, top, right, bottom);
+        const int from = std::max(left, visible.left());
+        const int to = std::min(right, visible.right());
+        for (int y = std::max(top, visible.top()); y <= std::min(bottom, visible.bottom()) && from <= to; ++y)
+            FillRun(target->Line(y) + from, to - from + 1, pixel);
+    }
+    FState.Brush.SetColor(Colors[count - 1]);
+    if (!bounds.Empty())
+        Notify(bounds.Rect());
+}
+
 void TCanvas::Polygon(std::span<const TPoint> Points)
 {
     if (Points.size() < 2)

@@ -394,6 +394,10 @@ public:
     // for figures drawn by the thousand. The drawing is reported once, as
     // the rectangles' bounds.
     void FillRects(std::span<const TRect> Rects);
+    // FillRects with each rectangle in its own colour (Colors holds one per
+    // rectangle) and the brush's style: the same as setting the brush colour
+    // before each, which the brush keeps at the last colour afterwards.
+    void FillRects(std::span<const TRect> Rects, std::span<const TColor> Colors);
     // A closed figure: inside filled (alternate rule) with the brush, then the
     // outline with the pen.
     void Polygon(std::span<const TPoint> Points);
