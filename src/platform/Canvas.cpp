@@ -379,7 +379,8 @@ inline uint64_t WalkSlope(int Minor, int Major)
 
 constexpr int kFarPixels = 1 << 24;
 
-void WalkLineInto(uchar* Bits, qsizetype Stride, const TPoint& A, const TPoint& B, QRgb Pixel)
+[[gnu::always_inline]] inline void WalkLineInto(uchar* Bits, qsizetype Stride, const TPoint& A, const TPoint& B,
+                                                QRgb Pixel)
 {
     const int dx = std::abs(B.x - A.x);
     const int dy = std::abs(B.y - A.y);
@@ -824,9 +825,13 @@ void TCanvas::FillSpansWithBrush(const TSpans& Spans, TPenMode Mode)
 
 std::optional<TCanvas::TDirectImage> TCanvas::DirectImage() const
 {
-    if (!Ready() || FDevice->devType() != QInternal::Image
-        || FPainter->worldTransform() != QTransform::fromTranslate(-FOrigin.x(), -FOrigin.y())
-        || FPainter->opacity() != 1.0)
+    if (!Ready() || FDevice->devType() != QInternal::Image || FPainter->opacity() != 1.0)
+        return std::nullopt;
+    // The shift by the origin alone, tested without building a transform:
+    // curves ask for each of their strips.
+    const QTransform& transform = FPainter->worldTransform();
+    if (transform.type() > QTransform::TxTranslate || transform.dx() != -FOrigin.x()
+        || transform.dy() != -FOrigin.y())
         return std::nullopt;
     auto* image = static_cast<QImage*>(FDevice);
     const QImage::Format format = image->format();
@@ -1301,37 +1306,67 @@ bool TCanvas::PolylineIntoImage(std::span<const TPoint> DevicePoints, TColor Col
 void TCanvas::PolylineInto(const TDirectImage& Target, std::span<const TPoint> DevicePoints, QRgb Pixel,
                            TPixelBounds& Bounds)
 {
+    if (Target.Visible.isEmpty())
+        return;
     const int clipLeft = Target.Visible.left();
     const int clipTop = Target.Visible.top();
     const int clipRight = Target.Visible.right();
     const int clipBottom = Target.Visible.bottom();
+    // A piece between two points in the clip lies in it, and is walked
+    // exactly while the clip is narrower than kExactWalk.
+    const bool runs = clipRight - clipLeft < kExactWalk && clipBottom - clipTop < kExactWalk;
+    const auto width = unsigned(clipRight - clipLeft);
+    const auto height = unsigned(clipBottom - clipTop);
+    const auto inside = [=](const TPoint& P) {
+        return unsigned(P.x - clipLeft) <= width && unsigned(P.y - clipTop) <= height;
+    };
     // Grown here and handed on once: the caller's bounds may share memory
     // with the pixels as far as the compiler knows.
     TPixelBounds drawn;
-    for (size_t i = 0; i + 1 < DevicePoints.size(); ++i) {
-        const TPoint a = DevicePoints[i];
-        const TPoint b = DevicePoints[i + 1];
+    const TPoint* const points = DevicePoints.data();
+    const size_t count = DevicePoints.size();
+    size_t i = 0;
+    while (i + 1 < count) {
+        if (runs && inside(points[i]) && inside(points[i + 1])) {
+            // A run of points in the clip, as nearly every point is: its
+            // pieces are walked without a test each, and the points' box
+            // stands for the pixels they set.
+            size_t last = i + 1;
+            while (last + 1 < count && inside(points[last + 1]))
+                ++last;
+            int left = points[i].x;
+            int top = points[i].y;
+            int right = left;
+            int bottom = top;
+            for (size_t k = i + 1; k <= last; ++k) {
+                left = std::min(left, points[k].x);
+                right = std::max(right, points[k].x);
+                top = std::min(top, points[k].y);
+                bottom = std::max(bottom, points[k].y);
+            }
+            for (size_t k = i; k < last; ++k)
+                WalkLineInto(Target.Bits, Target.Stride, points[k], points[k + 1], Pixel);
+            drawn.Add(left, top, right, bottom);
+            i = last;
+            continue;
+        }
+        const TPoint a = points[i];
+        const TPoint b = points[i + 1];
+        ++i;
         const int left = std::min(a.x, b.x);
         const int right = std::max(a.x, b.x);
         const int top = std::min(a.y, b.y);
         const int bottom = std::max(a.y, b.y);
-        // Plain comparisons: a curve has thousands of pieces per band.
         if (right < clipLeft || left > clipRight || bottom < clipTop || top > clipBottom)
             continue;
-        const bool exact = right - left < kExactWalk && bottom - top < kExactWalk;
-        if (exact && clipLeft <= left && right <= clipRight && clipTop <= top && bottom <= clipBottom) {
-            // Wholly visible, as nearly every segment is: no test per pixel,
-            // and the segment's box stands for the pixels it sets.
-            WalkLineInto(Target.Bits, Target.Stride, a, b, Pixel);
-            drawn.Add(left, top, right, bottom);
-        } else if (exact) {
+        if (right - left < kExactWalk && bottom - top < kExactWalk) {
             // Partly visible, as most pieces are in a band of rows: only the
             // visible steps, and the visible part of the box for bounds.
             int64_t first = 0;
-            int64_t last = 0;
-            if (!ClipLineWalk(Target.Visible, a.x, a.y, b.x, b.y, false, first, last))
+            int64_t lastStep = 0;
+            if (!ClipLineWalk(Target.Visible, a.x, a.y, b.x, b.y, false, first, lastStep))
                 continue;
-            WalkLineStepsInto(Target.Bits, Target.Stride, a, b, int(first), int(last), Pixel);
+            WalkLineStepsInto(Target.Bits, Target.Stride, a, b, int(first), int(lastStep), Pixel);
             drawn.Add(std::max(left, clipLeft), std::max(top, clipTop), std::min(right, clipRight),
                       std::min(bottom, clipBottom));
         } else {

@@ -232,12 +232,23 @@ inline bool ClipLineWalk(const QRect& Clip, int X1, int Y1, int X2, int Y2, bool
         range(X1, sx, Clip.left(), Clip.right(), lo, hi);
     if (lo > minor || hi < 0)
         return false;
-    if (minor != 0) {
+    // The step at which the minor offset reaches Offset: the first step
+    // with floor((2 minor i + major) / (2 major)) >= Offset, for 0 < Offset
+    // <= minor.
+    const auto reaching = [major, minor](int64_t Offset) {
+        // Plain 64-bit arithmetic where the product fits, as it does on
+        // any device: a 128-bit division costs several times as much.
+        constexpr int64_t kNarrow = int64_t(1) << 30;
+        if (major < kNarrow && Offset < kNarrow)
+            return (2 * major * Offset - major + 2 * minor - 1) / (2 * minor);
         const TWide m2 = TWide(2) * minor;
+        return int64_t((TWide(2) * major * Offset - major + m2 - 1) / m2);
+    };
+    if (minor != 0) {
         if (lo > 0)
-            first = std::max(first, int64_t((TWide(2) * major * lo - major + m2 - 1) / m2));
+            first = std::max(first, reaching(lo));
         if (hi < minor)
-            last = std::min(last, int64_t((TWide(2) * major * (hi + 1) - major + m2 - 1) / m2) - 1);
+            last = std::min(last, reaching(hi + 1) - 1);
     }
     First = first;
     Last = last;

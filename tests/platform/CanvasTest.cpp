@@ -820,6 +820,15 @@ TEST(Canvas, PolylinesIntoAnImageSetThePixelsTheSpansWould)
         // Each line reports once.
         EXPECT_EQ(reported.size(), 2u);
     }
+    // An empty clip lets nothing through.
+    QImage image = NoisyImage(40, 30, 17);
+    {
+        TCanvas canvas(&image);
+        canvas.SelectClipRegion(QRegion());
+        canvas.SetPen(TPen(0x3366CC));
+        canvas.Polyline(line);
+    }
+    EXPECT_EQ(CountChanged(image, NoisyImage(40, 30, 17)), 0);
 }
 
 TEST(Canvas, LinesIntoAnImageTakeTheWalksStepsInEveryDirection)
