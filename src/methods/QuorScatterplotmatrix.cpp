@@ -590,7 +590,7 @@ void TScatterplotmatrix::Changed(TDataChange Change)
         NeedsRebuild = NeedsLayout = NeedsRepaint = true;
         break;
     case TDataChange::DimSliderChange:
-        NeedsLayout = NeedsRepaint = true;
+        NeedsSliders = NeedsRepaint = true;
         break;
     case TDataChange::ValueChange:
         NeedsRebuild = NeedsRepaint = true;
@@ -609,6 +609,21 @@ void TScatterplotmatrix::CalcFrameGeometry()
     CalcPlotRect();
 }
 
+void TScatterplotmatrix::BeforeUpdateSteps()
+{
+    // The dots take their rings from the sliders as they are painted: a
+    // slider that moved elsewhere moves its bands alone, where a layout
+    // would place every dot anew. A rebuild or a layout places them anyway.
+    if (NeedsSliders) {
+        NeedsSliders = false;
+        if (!NeedsRebuild && !NeedsLayout && Editor()->GetObjects()) {
+            for (TGOScatterSlider* slider : FSliders)
+                slider->UpdateGeometry();
+            Editor()->UpdateAfterChange();
+        }
+    }
+}
+
 void TScatterplotmatrix::CalcLayout()
 {
     CalcPlotRect();
@@ -623,8 +638,12 @@ void TScatterplotmatrix::BuildObjects()
         IndexPointObject(p, point.get());
         editor->AddObject(std::move(point), false);
     }
-    for (int k = 0; k < n; ++k)
-        editor->AddObject(std::make_unique<TGOScatterSlider>(this, k), false);
+    FSliders.clear();
+    for (int k = 0; k < n; ++k) {
+        auto slider = std::make_unique<TGOScatterSlider>(this, k);
+        FSliders.push_back(slider.get());
+        editor->AddObject(std::move(slider), false);
+    }
     for (int c = 0; c < n; ++c)
         for (int r = c + 1; r < n; ++r)
             editor->AddObject(std::make_unique<TGOSubChartArea>(this, c, r), false);

@@ -212,6 +212,7 @@ public:
 
 protected:
     void Changed(TDataChange Change) override;
+    void BeforeUpdateSteps() override;
     void CalcFrameGeometry() override;
     void BuildObjects() override;
     void CalcLayout() override;
@@ -225,4 +226,9 @@ private:
     void SetDefaults();
     void CreateDrawingTools();
     void CalcPlotRect();
+
+    // A slider moved elsewhere: only the sliders' bands need placing anew.
+    bool NeedsSliders = false;
+    // The slider objects the last rebuild made, owned by the editor.
+    std::vector<TGOScatterSlider*> FSliders;
 };

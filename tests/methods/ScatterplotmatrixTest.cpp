@@ -174,8 +174,24 @@ TEST_F(ScatterplotmatrixTest, ChangesOfOthersSetFlagsAndTheDeliveryUpdates)
     Plot->PointColorChange(&T.Data, &Other, 1);
     EXPECT_TRUE(Plot->NeedsRepaint);
     EXPECT_FALSE(Plot->NeedsLayout || Plot->NeedsRebuild || Plot->NeedsSelection);
+    // A slider moves its bands alone: the dots keep their layout.
+    Other.Write([](TData& d) {
+        d.SetSliderLow(1, 1);
+        d.SetSliderHigh(1, 7);
+        d.SetSliderOff(1, false);
+    });
+    for (TGraphicObject* o = Edit()->GetObjects(); o; o = o->Next)
+        if (auto* slider = dynamic_cast<TGOScatterSlider*>(o); slider && slider->Position == 1) {
+            const TGOScatterSlider::TBands bands = slider->CalcBands();
+            ASSERT_TRUE(bands.HasRow && bands.HasColumn);
+            const TRect& r = bands.RowBand;
+            const TRect& c = bands.ColumnBand;
+            EXPECT_EQ(slider->Bounds, Rect(std::min(r.Left, c.Left), std::min(r.Top, c.Top),
+                                           std::max(r.Right, c.Right), std::max(r.Bottom, c.Bottom)));
+        }
     Plot->DimSliderChange(&T.Data, &Other, 0);
-    EXPECT_TRUE(Plot->NeedsLayout);
+    EXPECT_FALSE(Plot->NeedsLayout);
+    EXPECT_TRUE(Plot->NeedsRepaint);
     Plot->DimExchange(&T.Data, &Other, 0, 1);
     EXPECT_TRUE(Plot->NeedsRebuild);
     Plot->DoUpdates();
