@@ -699,6 +699,54 @@ void CapsuleSpans(const QPointF& A, const QPointF& B, double Radius, const QRect
         Bounds.Add(drawnLeft, drawnTop, drawnRight, drawnBottom);
 }
 
+// The spans of the capsules of one radius between two pixels at most
+// kReach apart on each axis, as CapsuleSpans gives them, kept relative to
+// the pixel the segment starts from. A curve's pieces are a few pixels
+// long and come in few shapes: each shape is swept once and then moved
+// where it is drawn, all coordinates being whole pixels plus the same
+// fraction.
+class TCapsuleShapes {
+public:
+    struct TSpan {
+        int Row;
+        int Left;
+        int Right;
+    };
+    static constexpr int kReach = 16;
+
+    // The spans from (0, 0) to (Dx, Dy) for Radius, both offsets within
+    // kReach; swept the first time they are asked for.
+    const std::vector<TSpan>& Find(double Radius, int Dx, int Dy)
+    {
+        if (Radius != FRadius) {
+            FRadius = Radius;
+            for (TShape& shape : FShapes)
+                shape.Known = false;
+        }
+        TShape& shape = FShapes[size_t((Dy + kReach) * kSide + Dx + kReach)];
+        if (!shape.Known) {
+            shape.Spans.clear();
+            // Far wider than any shape, so that nothing of it is cut.
+            constexpr int kRoom = 4 * kReach + 64;
+            const QRect room(-kRoom, -kRoom, 2 * kRoom + 1, 2 * kRoom + 1);
+            TPixelBounds bounds;
+            CapsuleSpans(StrokeCentre({0, 0}), StrokeCentre({Dx, Dy}), Radius, room, bounds,
+                         [&shape](int y, int left, int right) { shape.Spans.push_back({y, left, right}); });
+            shape.Known = true;
+        }
+        return shape.Spans;
+    }
+
+private:
+    static constexpr int kSide = 2 * kReach + 1;
+    struct TShape {
+        bool Known = false;
+        std::vector<TSpan> Spans;
+    };
+    double FRadius = -1;
+    std::array<TShape, size_t(kSide) * kSide> FShapes;
+};
+
 } // namespace
 
 // ---- Canvas: device ----------------------------------------------------------
@@ -971,6 +1019,13 @@ void TCanvas::StrokeWideInto(const TDirectImage& Target, std::span<const TPoint>
     const int reach = int(Radius) + 2;
     const size_t n = DevicePoints.size();
     const size_t segments = Closed && n > 2 ? n : n - 1;
+    // Each thread keeps its own shapes: the strips of a plot draw side by
+    // side.
+    thread_local TCapsuleShapes shapes;
+    int drawnLeft = INT_MAX;
+    int drawnTop = INT_MAX;
+    int drawnRight = INT_MIN;
+    int drawnBottom = INT_MIN;
     for (size_t i = 0; i < segments; ++i) {
         const TPoint& a = DevicePoints[i];
         const TPoint& b = DevicePoints[(i + 1) % n];
@@ -979,8 +1034,27 @@ void TCanvas::StrokeWideInto(const TDirectImage& Target, std::span<const TPoint>
         if (a == b || std::max(a.y, b.y) + reach < visible.top() || std::min(a.y, b.y) - reach > visible.bottom()
             || std::max(a.x, b.x) + reach < visible.left() || std::min(a.x, b.x) - reach > visible.right())
             continue;
-        CapsuleSpans(StrokeCentre(a), StrokeCentre(b), Radius, visible, Bounds, span);
+        const int dx = b.x - a.x;
+        const int dy = b.y - a.y;
+        if (std::abs(dx) > TCapsuleShapes::kReach || std::abs(dy) > TCapsuleShapes::kReach) {
+            CapsuleSpans(StrokeCentre(a), StrokeCentre(b), Radius, visible, Bounds, span);
+            continue;
+        }
+        for (const TCapsuleShapes::TSpan& s : shapes.Find(Radius, dx, dy)) {
+            const int y = a.y + s.Row;
+            const int left = std::max(a.x + s.Left, visible.left());
+            const int right = std::min(a.x + s.Right, visible.right());
+            if (y < visible.top() || y > visible.bottom() || left > right)
+                continue;
+            span(y, left, right);
+            drawnLeft = std::min(drawnLeft, left);
+            drawnRight = std::max(drawnRight, right);
+            drawnTop = std::min(drawnTop, y);
+            drawnBottom = std::max(drawnBottom, y);
+        }
     }
+    if (drawnLeft <= drawnRight)
+        Bounds.Add(drawnLeft, drawnTop, drawnRight, drawnBottom);
 }
 
 // ---- Canvas: figures ------------------------------------------------------------
@@ -1364,8 +1438,22 @@ void TCanvas::PolylineInto(const TDirectImage& Target, std::span<const TPoint> D
             // visible steps, and the visible part of the box for bounds.
             int64_t first = 0;
             int64_t lastStep = 0;
-            if (!ClipLineWalk(Target.Visible, a.x, a.y, b.x, b.y, false, first, lastStep))
+            const bool xMajor = right - left >= bottom - top;
+            if (xMajor ? clipTop <= top && bottom <= clipBottom : clipLeft <= left && right <= clipRight) {
+                // Cut across its major axis only, as by a band of rows or a
+                // strip of columns: the steps whose major coordinate lies
+                // in the clip.
+                const int from = xMajor ? a.x : a.y;
+                const int to = xMajor ? b.x : b.y;
+                const int low = xMajor ? clipLeft : clipTop;
+                const int high = xMajor ? clipRight : clipBottom;
+                first = std::max(0, to > from ? low - from : from - high);
+                lastStep = std::min(std::abs(to - from) - 1, to > from ? high - from : from - low);
+                if (first > lastStep)
+                    continue;
+            } else if (!ClipLineWalk(Target.Visible, a.x, a.y, b.x, b.y, false, first, lastStep)) {
                 continue;
+            }
             WalkLineStepsInto(Target.Bits, Target.Stride, a, b, int(first), int(lastStep), Pixel);
             drawn.Add(std::max(left, clipLeft), std::max(top, clipTop), std::min(right, clipRight),
                       std::min(bottom, clipBottom));
