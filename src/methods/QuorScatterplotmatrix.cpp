@@ -247,19 +247,30 @@ void TGOScatterDataPoint::AddSquares(int Top, int Bottom, std::vector<TRect>& Sq
 {
     const TScatterplotLayout& L = Layout();
     const int n = int(FDotX.size());
+    // The cell rows that reach into the rows Top to Bottom - 1, found once
+    // for every column and layer: a band of rows meets a few of them.
+    const auto meets = [&L, Top, Bottom](int r) { return L.RowBottom(r) > Top && L.RowTop(r) + 1 < Bottom; };
+    int firstRow = n;
+    int lastRow = -1;
+    for (int r = 0; r < n; ++r) {
+        if (meets(r)) {
+            firstRow = std::min(firstRow, r);
+            lastRow = r;
+        }
+    }
     // Cells do not overlap, so each layer can go into every cell before the
     // next inner one.
     for (int layer = int(Layers.size()) - 1; layer >= 0; --layer) {
         const int spread = L.RingWidth * layer;
-        for (int c = 0; c < n; ++c) {
+        for (int c = 0; c < n && c < lastRow; ++c) {
             const int x = FDotX[size_t(c)];
             // The cells of column c, less their frame pixel.
             const int left = std::max(x - L.DotHalf - spread, L.ColumnLeft(c) + 1);
             const int right = std::min(x + L.DotRest + 1 + spread, L.ColumnRight(c));
             if (right <= left)
                 continue;
-            for (int r = c + 1; r < n; ++r) {
-                if (L.RowBottom(r) <= Top || L.RowTop(r) + 1 >= Bottom)
+            for (int r = std::max(c + 1, firstRow); r <= lastRow; ++r) {
+                if (!meets(r))
                     continue;
                 const int y = FDotY[size_t(r)];
                 const int top = std::max(y - L.DotHalf - spread, L.RowTop(r) + 1);
