@@ -699,12 +699,12 @@ void CapsuleSpans(const QPointF& A, const QPointF& B, double Radius, const QRect
         Bounds.Add(drawnLeft, drawnTop, drawnRight, drawnBottom);
 }
 
-// The spans of the capsules of one radius between two pixels at most
-// kReach apart on each axis, as CapsuleSpans gives them, kept relative to
-// the pixel the segment starts from. A curve's pieces are a few pixels
-// long and come in few shapes: each shape is swept once and then moved
-// where it is drawn, all coordinates being whole pixels plus the same
-// fraction.
+// The spans of the capsules between two pixels at most kReach apart on
+// each axis, as CapsuleSpans gives them, kept relative to the pixel the
+// segment starts from. A curve's pieces are a few pixels long and come in
+// few shapes: each shape is swept once and then moved where it is drawn,
+// all coordinates being whole pixels plus the same fraction. The layers of
+// a stroke take a few radii in turn, each with shapes of its own.
 class TCapsuleShapes {
 public:
     struct TSpan {
@@ -718,12 +718,7 @@ public:
     // kReach; swept the first time they are asked for.
     const std::vector<TSpan>& Find(double Radius, int Dx, int Dy)
     {
-        if (Radius != FRadius) {
-            FRadius = Radius;
-            for (TShape& shape : FShapes)
-                shape.Known = false;
-        }
-        TShape& shape = FShapes[size_t((Dy + kReach) * kSide + Dx + kReach)];
+        TShape& shape = ShapesOf(Radius)[size_t((Dy + kReach) * kSide + Dx + kReach)];
         if (!shape.Known) {
             shape.Spans.clear();
             // Far wider than any shape, so that nothing of it is cut.
@@ -743,8 +738,27 @@ private:
         bool Known = false;
         std::vector<TSpan> Spans;
     };
-    double FRadius = -1;
-    std::array<TShape, size_t(kSide) * kSide> FShapes;
+    using TShapes = std::array<TShape, size_t(kSide) * kSide>;
+    struct TRadius {
+        double Radius = -1;
+        std::unique_ptr<TShapes> Shapes;
+    };
+
+    TShapes& ShapesOf(double Radius)
+    {
+        for (TRadius& kept : FRadii)
+            if (kept.Radius == Radius)
+                return *kept.Shapes;
+        // The radius kept longest makes room.
+        TRadius& kept = FRadii[FNext];
+        FNext = (FNext + 1) % FRadii.size();
+        kept.Radius = Radius;
+        kept.Shapes = std::make_unique<TShapes>();
+        return *kept.Shapes;
+    }
+
+    std::array<TRadius, 4> FRadii;
+    size_t FNext = 0;
 };
 
 } // namespace
