@@ -229,8 +229,13 @@ void TGOScatterDataPoint::PaintPoint(TCanvas& Canvas, bool WithSelection)
         ItemColorLayers(*Data, *Plot->AppProperties(), Point, WithSelection, Layout().SelectionColor, Layers);
         DotCentres();
     }
+    // A square in each cell below the diagonal for every layer.
+    const size_t n = FDotX.size();
+    const size_t count = n > 0 ? Layers.size() * n * (n - 1) / 2 : 0;
     std::vector<TRect> squares;
     std::vector<TColor> colors;
+    squares.reserve(count);
+    colors.reserve(count);
     AddSquares(INT_MIN, INT_MAX, squares, colors);
     Canvas.FillRects(squares, colors);
 }
