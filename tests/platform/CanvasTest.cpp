@@ -1088,6 +1088,40 @@ TEST(Canvas, WalkCutToARectangleKeepsTheWholeWalksPixelsInside)
     }
 }
 
+// Lines from as far off as coordinates go, through the middle of the clip
+// and as far off again: too long to walk whole. The first and last steps
+// of the cut lie in the clip and the steps just beyond them outside, with
+// the walk's minor offset after i steps floor((2 minor i + major) / (2 major)).
+TEST(Canvas, WalkCutOfFarLinesKeepsToTheWalk)
+{
+    __extension__ using TWide = __int128;
+    std::mt19937 random(9);
+    std::uniform_int_distribution<int> far(INT_MIN / 2 + 100, INT_MAX / 2 - 100);
+    std::uniform_int_distribution<int> near(1, 68);
+    const QRect clip(0, 0, 100, 70);
+    for (int round = 0; round < 2000; ++round) {
+        const int cx = near(random);
+        const int cy = near(random);
+        const int x1 = 2 * far(random);
+        const int y1 = 2 * far(random);
+        const int x2 = 2 * cx - x1;
+        const int y2 = 2 * cy - y1;
+        const auto [sx, sy, xMajor, major, minor] = LineWalkSteps(x1, y1, x2, y2);
+        const auto inside = [&](int64_t i) {
+            const int64_t offset = int64_t((TWide(2) * minor * i + major) / (TWide(2) * major));
+            const int64_t x = x1 + sx * (xMajor ? i : offset);
+            const int64_t y = y1 + sy * (xMajor ? offset : i);
+            return clip.left() <= x && x <= clip.right() && clip.top() <= y && y <= clip.bottom();
+        };
+        int64_t first = 0;
+        int64_t last = 0;
+        ASSERT_TRUE(ClipLineWalk(clip, x1, y1, x2, y2, false, first, last)) << x1 << "," << y1;
+        EXPECT_TRUE(inside(first) && inside(last)) << x1 << "," << y1;
+        EXPECT_TRUE(first == 0 || !inside(first - 1)) << x1 << "," << y1;
+        EXPECT_TRUE(last == major - 1 || !inside(last + 1)) << x1 << "," << y1;
+    }
+}
+
 TEST(Canvas, ImageOfPartOfASurfaceGetsTheSurfacesPixelsThere)
 {
     // A canvas on an image that holds part of a larger surface, attached at
