@@ -740,14 +740,14 @@ private:
     };
     using TShapes = std::array<TShape, size_t(kSide) * kSide>;
     struct TRadius {
-        double Radius = -1;
+        double Radius = 0;
         std::unique_ptr<TShapes> Shapes;
     };
 
     TShapes& ShapesOf(double Radius)
     {
         for (TRadius& kept : FRadii)
-            if (kept.Radius == Radius)
+            if (kept.Shapes && kept.Radius == Radius)
                 return *kept.Shapes;
         // The radius kept longest makes room.
         TRadius& kept = FRadii[FNext];
