@@ -768,17 +768,12 @@ void TParallelCoordinates::BeforeUpdateSteps()
         NeedsRange = false;
         Layout.CalcGlobalRange(*Data());
     }
-    // The polylines take their halos from the sliders as they are painted:
-    // a slider that moved elsewhere moves alone, where a layout would place
-    // every polyline anew. A rebuild or a layout places the sliders anyway.
-    if (NeedsSliders) {
-        NeedsSliders = false;
-        if (!NeedsRebuild && !NeedsLayout) {
-            for (TGOParSlider* slider : FSliders)
-                slider->UpdateGeometry();
-            Editor()->UpdateAfterChange();
-        }
-    }
+}
+
+void TParallelCoordinates::PlaceSliders()
+{
+    for (TGOParSlider* slider : FSliders)
+        slider->UpdateGeometry();
 }
 
 void TParallelCoordinates::CalcAxisPositions()

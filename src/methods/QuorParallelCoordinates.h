@@ -245,8 +245,6 @@ public:
 
     TParallelCoordinatesLayout Layout;
     bool NeedsRange = true;
-    // A slider moved elsewhere: only the sliders need placing anew.
-    bool NeedsSliders = false;
     bool LiveTracking = false;
 
     // Drawing tools. AxisPen is the stock black pen itself, so that the
@@ -266,6 +264,7 @@ public:
 protected:
     void Changed(TDataChange Change) override;
     void BeforeUpdateSteps() override;
+    void PlaceSliders() override;
     void CalcFrameGeometry() override;
     void BuildObjects() override;
     void CalcLayout() override;

@@ -466,6 +466,16 @@ void TQuorPlotClient::RunUpdateSteps()
     if (NeedsRebuild && !RoomForObjects())
         return;
     BeforeUpdateSteps();
+    // The objects take their rings from the sliders as they are painted: a
+    // slider that moved elsewhere moves alone, where a layout would place
+    // every object anew. A rebuild or a layout places the sliders anyway.
+    if (NeedsSliders) {
+        NeedsSliders = false;
+        if (!NeedsRebuild && !NeedsLayout && FEditor->GetObjects()) {
+            PlaceSliders();
+            FEditor->UpdateAfterChange();
+        }
+    }
     if (NeedsRebuild) {
         NeedsRebuild = false;
         NeedsSelection = true;

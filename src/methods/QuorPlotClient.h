@@ -224,6 +224,8 @@ public:
 
     bool NeedsRebuild = true;
     bool NeedsLayout = true;
+    // A slider moved elsewhere: only the sliders need placing anew.
+    bool NeedsSliders = false;
     TSelectionWork NeedsSelection;
     bool NeedsRepaint = true;
     int UpdateLevel = 0;
@@ -247,6 +249,9 @@ protected:
     virtual bool HasEnoughData() const;
     // Runs before the four common steps (statistics, ranges). Default: nothing.
     virtual void BeforeUpdateSteps() {}
+    // Places the slider objects for the sliders' values, for a slider change
+    // that needs no layout. Default: nothing.
+    virtual void PlaceSliders() {}
     // The rebuild step: the plot's frame geometry, then every graphic
     // object made anew and added to the editor without drawing.
     // Default: nothing.

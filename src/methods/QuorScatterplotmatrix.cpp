@@ -625,19 +625,10 @@ void TScatterplotmatrix::CalcFrameGeometry()
     CalcPlotRect();
 }
 
-void TScatterplotmatrix::BeforeUpdateSteps()
+void TScatterplotmatrix::PlaceSliders()
 {
-    // The dots take their rings from the sliders as they are painted: a
-    // slider that moved elsewhere moves its bands alone, where a layout
-    // would place every dot anew. A rebuild or a layout places them anyway.
-    if (NeedsSliders) {
-        NeedsSliders = false;
-        if (!NeedsRebuild && !NeedsLayout && Editor()->GetObjects()) {
-            for (TGOScatterSlider* slider : FSliders)
-                slider->UpdateGeometry();
-            Editor()->UpdateAfterChange();
-        }
-    }
+    for (TGOScatterSlider* slider : FSliders)
+        slider->UpdateGeometry();
 }
 
 void TScatterplotmatrix::CalcLayout()

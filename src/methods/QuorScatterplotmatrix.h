@@ -212,7 +212,7 @@ public:
 
 protected:
     void Changed(TDataChange Change) override;
-    void BeforeUpdateSteps() override;
+    void PlaceSliders() override;
     void CalcFrameGeometry() override;
     void BuildObjects() override;
     void CalcLayout() override;
@@ -227,8 +227,6 @@ private:
     void CreateDrawingTools();
     void CalcPlotRect();
 
-    // A slider moved elsewhere: only the sliders' bands need placing anew.
-    bool NeedsSliders = false;
     // The slider objects the last rebuild made, owned by the editor.
     std::vector<TGOScatterSlider*> FSliders;
 };
