@@ -1033,9 +1033,7 @@ void TGOEdit::MouseDownHook(TObject* Sender, TMouseButton Button, TShiftState Sh
         else
             PendingClick = true;
     } else if (RightButtonDown() && Mode == emIdle) {
-        const auto idle = qScopeGuard([this] { Mode = emIdle; });
-        Mode = emClick;
-        RightMouseDown(Shift, Point(X, Y));
+        RunPress([&] { RightMouseDown(Shift, Point(X, Y)); });
     }
 }
 
@@ -1046,18 +1044,44 @@ void TGOEdit::MouseUpHook(TObject* Sender, TMouseButton Button, TShiftState Shif
 
 void TGOEdit::HandleLeftPress(TShiftState Shift, const TPoint& Pt)
 {
-    // Whatever ends the press, the editor is idle afterwards: a failure
-    // other than the silent abort goes on to the error dialog, but must not
-    // leave every later press taken for one that arrived while busy.
-    const auto idle = qScopeGuard([this] {
-        PendingClick = false;
-        Mode = emIdle;
+    RunPress([&] {
+        // A press that arrives while this one is handled is dropped.
+        const auto dropPending = qScopeGuard([this] { PendingClick = false; });
+        try {
+            LeftMouseDown(Shift, Pt);
+        } catch (const EAbort&) {
+        }
     });
-    Mode = emClick;
-    try {
-        LeftMouseDown(Shift, Pt);
-    } catch (const EAbort&) {
+}
+
+void TGOEdit::RunPress(const std::function<void()>& Handler)
+{
+    {
+        // Whatever ends the press, the editor is idle afterwards: a failure
+        // other than the silent abort goes on to the error dialog, but must
+        // not leave every later press taken for one that arrived while busy.
+        const auto idle = qScopeGuard([this] {
+            Mode = emIdle;
+            --FPressLevel;
+        });
+        ++FPressLevel;
+        Mode = emClick;
+        try {
+            Handler();
+        } catch (...) {
+            // The owner still settles what the press did before it failed;
+            // the failure itself is what the error dialog shows.
+            if (FPressLevel == 1 && OnPressEnd) {
+                try {
+                    OnPressEnd(this);
+                } catch (...) {
+                }
+            }
+            throw;
+        }
     }
+    if (FPressLevel == 0 && OnPressEnd)
+        OnPressEnd(this);
 }
 
 void TGOEdit::LeftMouseDown(TShiftState Shift, const TPoint& Pt)

@@ -283,6 +283,14 @@ public:
     std::function<void(TObject* Sender, TSelectionEntry* Hits, const TPoint& Pt)> OnObjectHover;
     // Fired whenever the selection list changes; nullptr when it became empty.
     std::function<void(TObject* Sender, TSelectionEntry* ASelection)> OnSelectionChange;
+    // Fired when the handling of a press has ended, the editor idle again,
+    // also when a failure ended it: what the press held back (writes, a
+    // rebuild of the objects it worked on) may go ahead now.
+    std::function<void(TObject* Sender)> OnPressEnd;
+
+    // A press is being handled: its loops and handlers hold on to objects,
+    // hit lists and the selection, which nothing may free meanwhile.
+    bool HandlingPress() const { return FPressLevel > 0; }
 
 protected:
     using TCustomControl::DblClick;
@@ -297,6 +305,9 @@ private:
     // Runs a left press's handling with the silent abort ending it quietly;
     // the editor is idle again afterwards, whatever happened.
     void HandleLeftPress(TShiftState Shift, const TPoint& Pt);
+    // Runs one press's handler, then, once the outermost press is over,
+    // OnPressEnd.
+    void RunPress(const std::function<void()>& Handler);
     // Polls until the mouse moves or the button is released; tells whether
     // the gesture is a drag and whether the button is still held.
     void WaitForGesture(bool& Drag, bool& Held);
@@ -330,6 +341,9 @@ private:
     // The selection list changed wholesale: index and summary are stale.
     void ForgetListedIndex();
 
+    // Presses being handled: a press replayed from inside another's loop
+    // nests.
+    int FPressLevel = 0;
     std::unordered_map<const TGraphicObject*, TSelectionEntry*> FListed;
     const TSelectionEntry* FListedHead = nullptr;
     bool FListedValid = false;

@@ -25,6 +25,7 @@
 #include <QToolBar>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -142,6 +143,7 @@ void TQuorPlotClient::Attach()
         FEditor->OnObjectHover = [this](TObject* Sender, TSelectionEntry* Hits, const TPoint& Pt) {
             ShowHint(Sender, Hits, Pt);
         };
+        FEditor->OnPressEnd = [this](TObject*) { PressEnded(); };
         FEditor->Invalidate();
     }
     FData->RegisterClient(this);
@@ -160,6 +162,7 @@ void TQuorPlotClient::Detach()
         FEditor->OnPaint = nullptr;
         FEditor->OnQueryOffThreadPaint = nullptr;
         FEditor->OnObjectHover = nullptr;
+        FEditor->OnPressEnd = nullptr;
         delete FEditor.data();
     }
     if (FForm) {
@@ -436,6 +439,13 @@ void TQuorPlotClient::DoUpdates()
 {
     if (UpdateLevel > 0)
         Abort();
+    // The press's loops and handlers hold objects that a rebuild or a
+    // layout would free or move; the flags wait for the end of the press.
+    if ((FEditor && FEditor->HandlingPress()) || FWritingPicks) {
+        FUpdateDeferred = true;
+        return;
+    }
+    FUpdateDeferred = false;
     TLevelGuard updating(UpdateLevel);
     try {
         RunUpdateSteps();
@@ -702,23 +712,82 @@ QString TQuorPlotClient::HintText(const TSelectionEntry* Objects) const
 
 void TQuorPlotClient::WriteTransaction(const std::function<void()>& Changes)
 {
+    // The picks the press held back go first: the changes may move the
+    // positions they name.
+    FlushPicks();
     FData->WriteTransaction(this, Changes);
+}
+
+void TQuorPlotClient::FlushPicks()
+{
+    if (FPendingPicks.empty())
+        return;
+    const std::vector<TPick> picks = std::exchange(FPendingPicks, {});
+    // One transaction per kind, the kind picked first first: notices of one
+    // kind reach the others one by one, where a mix would reach them as one
+    // general change that rebuilds everything.
+    const bool dimsFirst = picks.front().Dim;
+    for (const bool dims : {dimsFirst, !dimsFirst}) {
+        if (std::none_of(picks.begin(), picks.end(), [&](const TPick& P) { return P.Dim == dims; }))
+            continue;
+        FData->WriteTransaction(this, [&] {
+            for (const TPick& pick : picks)
+                if (pick.Dim == dims)
+                    ApplyPick(pick);
+        });
+    }
+}
+
+void TQuorPlotClient::WritePick(const TPick& Pick)
+{
+    if (IsBusy())
+        return;
+    // A press picks object by object; its picks go out together when it
+    // ends, so that one click or band is one delivery however many items
+    // it changes, and nothing answers while the press still runs.
+    if (FEditor && FEditor->HandlingPress()) {
+        FPendingPicks.push_back(Pick);
+        return;
+    }
+    WriteTransaction([&] { ApplyPick(Pick); });
+}
+
+void TQuorPlotClient::ApplyPick(const TPick& Pick)
+{
+    // Held back, a pick may name a position that a change since has taken away.
+    if (Pick.Dim) {
+        if (Pick.Position >= 0 && Pick.Position < FData->DimCount())
+            FData->SetDimSelected(Pick.Position, Pick.Selected);
+    } else if (Pick.Position >= 0 && Pick.Position < FData->PointCount()) {
+        FData->SetPointSelected(Pick.Position, Pick.Selected);
+    }
+}
+
+void TQuorPlotClient::PressEnded()
+{
+    {
+        // An update between the picks of two kinds would follow a data
+        // object that holds only some of them.
+        FWritingPicks = true;
+        const auto written = qScopeGuard([this] { FWritingPicks = false; });
+        FlushPicks();
+    }
+    if (FUpdateDeferred)
+        DoUpdates();
 }
 
 void TQuorPlotClient::WritePointSelected(int Point, bool Selected)
 {
     if (NotingPicks())
         NotePosition(FNotedPoints, Point);
-    if (!IsBusy())
-        WriteTransaction([&] { FData->SetPointSelected(Point, Selected); });
+    WritePick({false, Point, Selected});
 }
 
 void TQuorPlotClient::WriteDimSelected(int Dim, bool Selected)
 {
     if (NotingPicks())
         NotePosition(FNotedDims, Dim);
-    if (!IsBusy())
-        WriteTransaction([&] { FData->SetDimSelected(Dim, Selected); });
+    WritePick({true, Dim, Selected});
 }
 
 void TQuorPlotClient::WriteExchange(const std::function<void()>& Changes)

@@ -150,7 +150,8 @@ public:
     // are drawn. Raises the silent abort when an update already runs.
     virtual void Update();
     // Works off the change flags; raises the silent abort on re-entry.
-    // Failures are shown in a message box; the plot stays usable.
+    // Failures are shown in a message box; the plot stays usable. While the
+    // editor handles a press, the flags wait for the press to end.
     virtual void DoUpdates();
     // The editor's resize hook.
     virtual void SetNeedsLayout();
@@ -181,7 +182,9 @@ public:
     virtual void PaintScales(TCanvas& /*Canvas*/) {}
 
     // Writes one selection change of a data item or a dimension (view
-    // positions) into the data object, unless the plot is busy. Either way
+    // positions) into the data object, unless the plot is busy; during a
+    // press of the editor, together with the press's other picks once it
+    // ends. Either way
     // the next selection step follows the position, since the editor may
     // show it otherwise than the data object holds it (a refused write, a
     // label standing for another object of its dimension).
@@ -195,7 +198,8 @@ public:
     // selection step resyncs whole.
     void NotePickResyncedWhole();
     // One write transaction with the plot as actor (waiting for the lock),
-    // then the delivery of its events.
+    // then the delivery of its events. Picks of the editor's press under
+    // way that are not written yet go first.
     void WriteTransaction(const std::function<void()>& Changes);
     // The drop of a dragged object: writes Changes in one transaction,
     // rebuilds (the plot ignores its own notices), and ends the drag with
@@ -300,6 +304,19 @@ private:
     // The editor's own picks are noted while it is not being synchronised.
     bool NotingPicks() const;
     void RunUpdateSteps();
+    // A selection change of one data item or dimension that the editor made.
+    struct TPick {
+        bool Dim = false;
+        int Position = 0;
+        bool Selected = false;
+    };
+    void WritePick(const TPick& Pick);
+    void ApplyPick(const TPick& Pick);
+    // Writes the held-back picks, one transaction for each kind.
+    void FlushPicks();
+    // The editor's press has ended: its held-back picks are written and a
+    // held-back update runs.
+    void PressEnded();
     // Whether the objects for the current table fit in the memory available;
     // when they do not, the plot is refused and closes.
     bool RoomForObjects();
@@ -338,6 +355,13 @@ private:
     std::vector<int> FNotedDims;
     std::vector<TGraphicObject*> FStrayPicks;
     bool FNotedIncomplete = false;
+    // Picks of the press under way, written when it ends or before any
+    // other write of the plot.
+    std::vector<TPick> FPendingPicks;
+    // An update came while a press ran and waits for its end.
+    bool FUpdateDeferred = false;
+    // The press's picks are being written.
+    bool FWritingPicks = false;
     QPointer<QWidget> FToolBarHome;
     Qt::Orientation FToolBarOrientation = Qt::Horizontal;
     // The estimate that last found room, which the plot now holds.

@@ -3,9 +3,11 @@
 #include "QuorData/QuorDataSrcXML.h"
 #include "QuorData/XMLTestSupport.h"
 #include "methods/QuorPlotClient.h"
+#include "methods/QuorParallelCoordinates.h"
 #include "methods/QuorScatterplotmatrix.h"
 
 #include "platform/Application.h"
+#include "support/Gestures.h"
 #include "support/Images.h"
 
 #include <QAction>
@@ -168,6 +170,46 @@ TEST_F(MainWindowFileTest, PlotsPaintedSideBySideShowWhatEachPaintsAlone)
     for (size_t i = 0; i < controls.size(); ++i) {
         controls[i]->Repaint();
         EXPECT_EQ(CountChanged(controls[i]->BackingImage(), together[i]), 0) << i;
+    }
+}
+
+// Items picked and the scales fitted to them: a click on an axis of the
+// parallel coordinates writes, the fitter refits in answer, and the plot is
+// rebuilt once the click is over, showing what the click selected.
+TEST_F(MainWindowFileTest, AClickWhoseWriteRefitsTheScalesKeepsWhatItSelected)
+{
+    TTestTable table(8, 2000);
+    const QString path = FDir.filePath(QStringLiteral("table.xml"));
+    WriteXMLFile(path, table.Data);
+    Responder->Push(path);
+    Window->LoadXMLFile();
+    for (const char* key : {"ParallelCoordinates", "PermutationMatrix", "ScatterplotMatrix", "AndrewsCurves"})
+        OpenPlot(QString::fromLatin1(key));
+    Window->Action(QStringLiteral("WindowTileVertical"))->trigger();
+    QCoreApplication::processEvents();
+    TObject other;
+    Data().WriteTransaction(&other, [&] {
+        for (int p = 0; p < 10; ++p)
+            Data().SetPointSelected(p * 7, true);
+    });
+    Window->Action(QStringLiteral("ActionPickPoints"))->trigger();
+    Window->Action(QStringLiteral("ActionFitBounds"))->trigger();
+    auto* plot = dynamic_cast<TParallelCoordinates*>(Manager().GetClient(QStringLiteral("ParallelCoordinates")));
+    ASSERT_TRUE(plot);
+    QCoreApplication::processEvents();
+
+    for (const Qt::KeyboardModifiers keys : {Qt::NoModifier, Qt::ShiftModifier}) {
+        const QPoint axis(plot->Layout.AxisPos(1), plot->Layout.PlotRect.Bottom - 3);
+        PacedClickGesture(plot->Editor(), axis, keys);
+        EXPECT_FALSE(Data().Locked());
+        EXPECT_EQ(Data().SelectedPointCount(), 0);
+        EXPECT_TRUE(Data().IsDimSelected(1));
+        ASSERT_TRUE(plot->Editor()->GetSelection());
+        EXPECT_EQ(plot->Editor()->GetSelection()->Object->GetHint(), DimensionHint(Data().GetDimName(1)));
+        EXPECT_FALSE(plot->Editor()->GetSelection()->Next);
+        // Fitted to the picked items' values.
+        EXPECT_LT(Data().GetUBound(1) - Data().GetLBound(1), Data().GetDimMax(1) - Data().GetDimMin(1));
+        Data().WriteTransaction(&other, [&] { Data().SetDimSelected(1, false); });
     }
 }
 

@@ -21,6 +21,7 @@
 #include <QStringList>
 #include <QToolBar>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -45,6 +46,19 @@ struct TPlotKind {
 inline void PrintTo(const TPlotKind& Kind, std::ostream* Out)
 {
     *Out << Kind.Key;
+}
+
+// A point of the editor's client area inside Object's shape, on a grid of
+// Step pixels, for which Accept holds; none (a null point) without one.
+inline QPoint PointOnObject(const TGOEdit* Editor, const TGraphicObject* Object, int Step = 2,
+                            const std::function<bool(QPoint)>& Accept = {})
+{
+    const TRect b = Object->Bounds;
+    for (int y = std::max(b.Top, 0); y < std::min(b.Bottom, Editor->height()); y += Step)
+        for (int x = std::max(b.Left, 0); x < std::min(b.Right, Editor->width()); x += Step)
+            if (Object->ContainsPoint(TPoint{x, y}) && (!Accept || Accept(QPoint(x, y))))
+                return QPoint(x, y);
+    return QPoint();
 }
 
 // The three plots with an object editor first, then Andrews' curves.

@@ -46,16 +46,12 @@ protected:
         for (TGraphicObject* o = Plot->Editor()->GetObjects(); o; o = o->Next)
             if (HasFlags(o->Flags, gofSelectable))
                 objects.push_back(o);
-        const TRect client{0, 0, Plot->Editor()->width(), Plot->Editor()->height()};
         if (!objects.empty()) {
-            const TGraphicObject* o = objects[Random() % objects.size()];
-            const TRect b = o->Bounds;
-            for (int y = std::max(b.Top, client.Top); y < std::min(b.Bottom, client.Bottom); y += 2)
-                for (int x = std::max(b.Left, client.Left); x < std::min(b.Right, client.Right); x += 2)
-                    if (o->ContainsPoint(TPoint{x, y}))
-                        return QPoint(x, y);
+            const QPoint on = PointOnObject(Plot->Editor(), objects[Random() % objects.size()]);
+            if (!on.isNull())
+                return on;
         }
-        return QPoint(client.Right / 2, client.Bottom / 2);
+        return QPoint(Plot->Editor()->width() / 2, Plot->Editor()->height() / 2);
     }
 
     void ClickSomething(std::mt19937& Random)
