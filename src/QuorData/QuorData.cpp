@@ -182,6 +182,9 @@ void TData::SetDataSrc(TDataSrc* Src, TDataSrc* DimNameSrc, TDataSrc* PointNameS
     FDataSrc = Src;
     FDimNameSrc = DimNameSrc;
     FPointNameSrc = PointNameSrc;
+    // The grids come in their own roles: a transposition was of the former
+    // ones, and kept it would read the new names and values crosswise.
+    FTransposed = false;
     DataSrcChanged();
 }
 

@@ -233,7 +233,8 @@ public:
     virtual void ResetProps();
     virtual void AdjustForValueChange();
     virtual void DataSrcChanged();
-    // The grids are borrowed; they must outlive the data object.
+    // The grids are borrowed; they must outlive the data object. They show
+    // as laid out (dimensions are columns), whatever was transposed before.
     virtual void SetDataSrc(TDataSrc* Src, TDataSrc* DimNameSrc, TDataSrc* PointNameSrc);
     virtual void ExchangeDims(int PosA, int PosB);
     virtual void ExchangeSourceDims(int SrcA, int SrcB);

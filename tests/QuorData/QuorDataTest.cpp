@@ -263,6 +263,16 @@ TEST(DataTable, TransposingSwapsRolesAndResets)
     EXPECT_EQ(QueuedClassNames(d), (std::vector<std::string>{"TQuorDataEventDataSrcChange"}));
     d.EndWrite(&actor);
     EXPECT_EQ(d.GetDimName(1), QStringLiteral("D1"));
+
+    // New grids show as they are laid out: the transposition was the former
+    // grids'.
+    d.SetTransposed(true);
+    TTable other(4, 5);
+    d.SetDataSrc(&other.values, other.dimNames.get(), other.pointNames.get());
+    EXPECT_FALSE(d.Transposed());
+    EXPECT_EQ(d.DimCount(), 4);
+    EXPECT_EQ(d.GetPointName(4), QStringLiteral("P4"));
+    EXPECT_DOUBLE_EQ(d.GetValue(4, 3), 304);
 }
 
 // --- value change ---------------------------------------------------------------

@@ -21,6 +21,14 @@ inline QString WriteTestFile(const QTemporaryDir& Folder, const QByteArray& Cont
     return path;
 }
 
+// The bytes of the file at the path.
+inline QByteArray ReadTestFile(const QString& Path)
+{
+    QFile f(Path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << Path.toStdString();
+    return f.readAll();
+}
+
 // Files in a folder of their own, removed with the fixture.
 class TXMLFolderTest : public ::testing::Test {
 protected:

@@ -41,13 +41,6 @@ struct ReadBack {
     }
 };
 
-QByteArray Contents(const QString& path)
-{
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
-    return f.readAll();
-}
-
 } // namespace
 
 TEST(XMLWrite, ElementsAttributesAndRecordText)
@@ -68,7 +61,7 @@ TEST(XMLWrite, ElementsAttributesAndRecordText)
     t.Data.SetPointHidden(1, true);
     const QString path = dir.filePath(QStringLiteral("out.xml"));
     WriteXMLFile(path, t.Data);
-    EXPECT_EQ(Contents(path),
+    EXPECT_EQ(ReadTestFile(path),
               QByteArray("<?xml version=\"1.0\"?>\n"
                          "<QuorbelData>\n"
                          "\t<data>\n"
@@ -175,7 +168,7 @@ TEST(XMLWrite, EveryValueNameLabelColourAndFlagReadsBackInViewOrder)
     // A second write of what was read gives the same file.
     const QString again = dir.filePath(QStringLiteral("again.xml"));
     WriteXMLFile(again, r.data);
-    EXPECT_EQ(Contents(again), Contents(path));
+    EXPECT_EQ(ReadTestFile(again), ReadTestFile(path));
 }
 
 TEST(XMLWrite, AFileWrittenUnderAnyLocaleReadsBack)
@@ -193,7 +186,7 @@ TEST(XMLWrite, AFileWrittenUnderAnyLocaleReadsBack)
     QLocale::setDefault(saved);
     EXPECT_EQ(r.data.GetValue(0, 0), 1.25);
     EXPECT_EQ(r.data.GetValue(0, 1), -1234567.5);
-    EXPECT_TRUE(Contents(path).contains("> 1.25 -1234567.5 <"));
+    EXPECT_TRUE(ReadTestFile(path).contains("> 1.25 -1234567.5 <"));
 }
 
 TEST(XMLWrite, NamesWithoutTheEndingXmlGetIt)
@@ -249,7 +242,7 @@ TEST(XMLWrite, AFailedWriteGivesTheSystemsReasonAndKeepsTheOldFile)
     }
     EXPECT_TRUE(message.contains(path)) << message.toStdString();
     EXPECT_TRUE(message.contains(QString::fromLocal8Bit(std::strerror(EFBIG)))) << message.toStdString();
-    EXPECT_EQ(Contents(path), QByteArray("old"));
+    EXPECT_EQ(ReadTestFile(path), QByteArray("old"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({QStringLiteral("kept.xml")}));
 }
 
@@ -281,7 +274,7 @@ TEST(XMLWrite, CharactersXml10CannotHoldAreReplacedAndTheFileReadsBack)
     const QString path = dir.filePath(QStringLiteral("chars.xml"));
     WriteXMLFile(path, t.Data);
 
-    QXmlStreamReader xml(Contents(path));
+    QXmlStreamReader xml(ReadTestFile(path));
     while (!xml.atEnd())
         xml.readNext();
     EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();

@@ -5,6 +5,7 @@
 #include "methods/QuorPlotClient.h"
 #include "methods/QuorParallelCoordinates.h"
 #include "methods/QuorScatterplotmatrix.h"
+#include "spreadsheet/SpreadsheetModel.h"
 
 #include "platform/Application.h"
 #include "support/Gestures.h"
@@ -130,6 +131,68 @@ TEST_F(MainWindowFileTest, SavingWritesTheTableThatLoadsBack)
     TXMLFile file;
     ASSERT_TRUE(file.Open(path));
     EXPECT_EQ(file.RecordCount(), 1);
+}
+
+// A table saved, then loaded again from the file or from a sheet holding the
+// same cells, shows as it was saved, whatever was transposed: records as
+// items, variables as dimensions, and the file's colours and hidden flags.
+TEST_F(MainWindowFileTest, ATableSavedAndLoadedAgainIsTheSameTable)
+{
+    const QString saved = FDir.filePath(QStringLiteral("saved.xml"));
+    const QString again = FDir.filePath(QStringLiteral("again.xml"));
+    const struct {
+        bool Transposed;
+        bool Sheet;
+    } cases[] = {{false, false}, {true, false}, {true, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "transposed " << c.Transposed << ", sheet " << c.Sheet);
+        TTestTable table(6, 4);
+        WriteXMLFile(saved, table.Data);
+        Responder->Push(saved);
+        Window->LoadXMLFile();
+        if (c.Transposed)
+            Window->Action(QStringLiteral("ActionTranspose"))->trigger();
+        if (!c.Sheet) // a sheet holds no colours or hidden flags
+            Data().WriteTransaction(Window.get(), [&] {
+                Data().SetPointColor(1, 5);
+                Data().SetPointHidden(2, true);
+                Data().SetDimHidden(3, true);
+            });
+        Responder->Push(saved);
+        Window->SavetoXML1Click();
+
+        const auto app = std::make_shared<TSpreadsheetModel>();
+        const auto sheet = app->AddWorkbook(QStringLiteral("Book1"))->AddSheet(QStringLiteral("Sheet1"));
+        if (c.Sheet) {
+            for (int d = 0; d < Data().DimCount(); ++d)
+                sheet->SetCell(1, d + 2, Data().GetDimName(d));
+            for (int p = 0; p < Data().PointCount(); ++p) {
+                sheet->SetCell(p + 2, 1, Data().GetPointName(p));
+                for (int d = 0; d < Data().DimCount(); ++d)
+                    sheet->SetCell(p + 2, d + 2, Data().GetValue(p, d));
+            }
+            app->Select(sheet, 1, 1, Data().PointCount() + 1, Data().DimCount() + 1);
+            Window->OpenExcel(app->AsDispatch());
+        } else {
+            Responder->Push(saved);
+            Window->LoadXMLFile();
+        }
+        ASSERT_TRUE(Window->Data) << "the window closed";
+        EXPECT_FALSE(Data().Transposed());
+        EXPECT_FALSE(Window->Action(QStringLiteral("ActionTranspose"))->isChecked());
+        Responder->Push(again);
+        Window->SavetoXML1Click();
+        EXPECT_EQ(ReadTestFile(again), ReadTestFile(saved));
+
+        if (c.Sheet) {
+            // A re-read of the same cells keeps the view chosen of them.
+            Window->Action(QStringLiteral("ActionTranspose"))->trigger();
+            sheet->SetCell(2, 3, 999.0);
+            Window->Action(QStringLiteral("ActionRefresh"))->trigger();
+            EXPECT_TRUE(Data().Transposed());
+            EXPECT_EQ(Data().GetValue(1, 0), 999.0);
+        }
+    }
 }
 
 // One write reaches the four plots, which then paint side by side: each
