@@ -772,6 +772,13 @@ void ReadXMLAttributes(const QString& FileName, TData& Data)
     }
 }
 
+void CheckXMLAttributes(const TXMLFile& File)
+{
+    for (int j = 0; j < File.RecordCount(); ++j)
+        if (const pugi::xml_attribute color = pugi::xml_node(File.Records()[size_t(j)]).attribute("color"))
+            StrToInt(color.value());
+}
+
 QString RecordValuesText(const TData& Data, int Point, int DimCount)
 {
     std::string text;

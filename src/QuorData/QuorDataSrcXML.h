@@ -118,6 +118,9 @@ private:
 // of the records, by position, to a data object that has just been given the
 // file's grids.
 void ReadXMLAttributes(const QString& FileName, TData& Data);
+// Raises the error that ReadXMLAttributes would raise for the file, and
+// changes nothing: a load asks before it replaces the table the user has.
+void CheckXMLAttributes(const TXMLFile& File);
 
 // Writes the data object in its current view orders. A name that does not
 // end in "xml" gets ".xml" appended. An existing file is replaced only when

@@ -465,6 +465,7 @@ void TQuorbelWindow::LoadXMLFile()
         ShowMessage(QStringLiteral("your file does not contain Data"));
         return;
     }
+    CheckXMLAttributes(file);
     auto values = std::make_unique<TXMLDataSrc>();
     values->Load(file);
     auto dimNames = std::make_unique<TXMLTextSrc>();

@@ -120,6 +120,13 @@ TEST_F(MainWindowFileTest, AFileThatFailsKeepsTheTable)
     Window->LoadXMLFile();
     EXPECT_EQ(Messages(), QStringList{QStringLiteral("your file does not contain Data")});
     EXPECT_EQ(Data().GetPointName(0), QStringLiteral("Row 1"));
+
+    Responder->Push(Write("<q><data><variables><realvariable name=\"a\"/></variables><records>"
+                          "<record label=\"r\" color=\"2\">1</record><record label=\"s\" color=\"red\">2</record>"
+                          "</records></data></q>",
+                          QStringLiteral("colour.xml")));
+    EXPECT_THROW(Window->LoadXMLFile(), EVariantError);
+    EXPECT_EQ(Data().GetPointName(0), QStringLiteral("Row 1"));
 }
 
 TEST_F(MainWindowFileTest, SavingWritesTheTableThatLoadsBack)
