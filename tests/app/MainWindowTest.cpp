@@ -77,6 +77,16 @@ TEST_F(MainWindowTest, NamesThatAreNoXMLFilesAreRefused)
 class MainWindowFileTest : public MainWindowTest {
 protected:
     QString Write(const QByteArray& Content, const QString& Name) { return WriteTestFile(FDir, Content, Name); }
+    // Loads the table through a file, as a user does.
+    void LoadTable(const TData& Table)
+    {
+        const QString path = FDir.filePath(QStringLiteral("table.xml"));
+        WriteXMLFile(path, Table);
+        Responder->Push(path);
+        Window->LoadXMLFile();
+    }
+    static constexpr const char* kPlotKeys[] = {"ParallelCoordinates", "PermutationMatrix", "ScatterplotMatrix",
+                                                "AndrewsCurves"};
 
     QTemporaryDir FDir;
 };
@@ -206,13 +216,9 @@ TEST_F(MainWindowFileTest, ATableSavedAndLoadedAgainIsTheSameTable)
 // shows what it shows painted alone, its update included.
 TEST_F(MainWindowFileTest, PlotsPaintedSideBySideShowWhatEachPaintsAlone)
 {
-    TTestTable table(5, 400);
-    const QString path = FDir.filePath(QStringLiteral("table.xml"));
-    WriteXMLFile(path, table.Data);
-    Responder->Push(path);
-    Window->LoadXMLFile();
+    LoadTable(TTestTable(5, 400).Data);
     std::vector<TCustomControl*> controls;
-    for (const char* key : {"ParallelCoordinates", "PermutationMatrix", "ScatterplotMatrix", "AndrewsCurves"}) {
+    for (const char* key : kPlotKeys) {
         OpenPlot(QString::fromLatin1(key));
         auto* plot = dynamic_cast<TQuorPlotClient*>(Manager().GetClient(QString::fromLatin1(key)));
         ASSERT_TRUE(plot);
@@ -248,12 +254,8 @@ TEST_F(MainWindowFileTest, PlotsPaintedSideBySideShowWhatEachPaintsAlone)
 // rebuilt once the click is over, showing what the click selected.
 TEST_F(MainWindowFileTest, AClickWhoseWriteRefitsTheScalesKeepsWhatItSelected)
 {
-    TTestTable table(8, 2000);
-    const QString path = FDir.filePath(QStringLiteral("table.xml"));
-    WriteXMLFile(path, table.Data);
-    Responder->Push(path);
-    Window->LoadXMLFile();
-    for (const char* key : {"ParallelCoordinates", "PermutationMatrix", "ScatterplotMatrix", "AndrewsCurves"})
+    LoadTable(TTestTable(8, 2000).Data);
+    for (const char* key : kPlotKeys)
         OpenPlot(QString::fromLatin1(key));
     Window->Action(QStringLiteral("WindowTileVertical"))->trigger();
     QCoreApplication::processEvents();
