@@ -44,6 +44,27 @@ inline double ResidentBytes()
     return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) : 0;
 }
 
+// The most resident memory of this process since it started or since the
+// last ResetPeakResident, in bytes (Linux).
+inline double PeakResidentBytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() * 1024;
+    return 0;
+}
+
+// Lets the peak start again from the resident memory of now.
+inline void ResetPeakResident()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
+}
+
 class TMainWindowBench {
 public:
     // Dims x Items generated integers, loaded from an XML file; with
