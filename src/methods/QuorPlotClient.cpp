@@ -6,6 +6,7 @@
 #include "ObjectEditor/ObjectEditor.h"
 #include "QuorData/QuorAppProperties.h"
 #include "QuorData/Utility.h"
+#include "platform/CustomControl.h"
 #include "platform/DialogService.h"
 #include "platform/Exceptions.h"
 #include "platform/Memory.h"
@@ -653,9 +654,10 @@ void TQuorPlotClient::SetNeedsLayout()
 
 uint64_t TQuorPlotClient::ImageBytes(const TSize& Least) const
 {
-    const QSize shown = FForm ? FForm->size() : QSize();
-    return uint64_t(std::max(shown.width(), Least.cx)) * uint64_t(std::max(shown.height(), Least.cy))
-        * sizeof(QRgb);
+    const QSize window = FForm ? FForm->size() : QSize();
+    const QSize shown =
+        ShownSize(FForm, QSize(std::max(window.width(), Least.cx), std::max(window.height(), Least.cy)));
+    return uint64_t(std::max(shown.width(), 0)) * uint64_t(std::max(shown.height(), 0)) * sizeof(QRgb);
 }
 
 uint64_t HeapBytes(uint64_t Count, uint64_t Size)

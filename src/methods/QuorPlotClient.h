@@ -275,7 +275,8 @@ protected:
     void IndexPointObject(int Point, TGraphicObject* Object);
     void IndexDimObject(int Dim, TGraphicObject* Object);
     // The bytes of the drawing control's image at the window's size, or at
-    // Least where the control cannot shrink below that.
+    // Least where the control cannot shrink below that: as much of it as
+    // the window area can show.
     uint64_t ImageBytes(const TSize& Least = {}) const;
     // The editor's smallest client size, insets included. Default: none.
     virtual TSize GetMinEditorSize() const { return {}; }

@@ -229,54 +229,45 @@ void TGOScatterDataPoint::PaintPoint(TCanvas& Canvas, bool WithSelection)
         ItemColorLayers(*Data, *Plot->AppProperties(), Point, WithSelection, Layout().SelectionColor, Layers);
         DotCentres();
     }
-    // A square in each cell below the diagonal for every layer.
-    const size_t n = FDotX.size();
-    const size_t count = n > 0 ? Layers.size() * n * (n - 1) / 2 : 0;
+    // A square for every layer in each cell below the diagonal that the
+    // canvas shows: of a matrix larger than its window, a small part.
+    const TGridSpan span = Layout().SpanOf(Canvas.ClipRect());
+    size_t cells = 0;
+    for (int c = span.FirstColumn; c <= span.LastColumn; ++c)
+        cells += size_t(std::max(0, span.LastRow - std::max(c + 1, span.FirstRow) + 1));
     std::vector<TRect> squares;
     std::vector<TColor> colors;
-    squares.reserve(count);
-    colors.reserve(count);
-    AddSquares(INT_MIN, INT_MAX, squares, colors);
+    squares.reserve(Layers.size() * cells);
+    colors.reserve(Layers.size() * cells);
+    AddSquares(span, squares, colors);
     Canvas.FillRects(squares, colors);
 }
 
-void TGOScatterDataPoint::AddPreparedSquares(int Top, int Bottom, std::vector<TRect>& Squares,
+void TGOScatterDataPoint::AddPreparedSquares(const TGridSpan& Span, std::vector<TRect>& Squares,
                                              std::vector<TColor>& Colors) const
 {
     if (FPrepared)
-        AddSquares(Top, Bottom, Squares, Colors);
+        AddSquares(Span, Squares, Colors);
 }
 
-void TGOScatterDataPoint::AddSquares(int Top, int Bottom, std::vector<TRect>& Squares,
+void TGOScatterDataPoint::AddSquares(const TGridSpan& Span, std::vector<TRect>& Squares,
                                      std::vector<TColor>& Colors) const
 {
     const TScatterplotLayout& L = Layout();
-    const int n = int(FDotX.size());
-    // The cell rows that reach into the rows Top to Bottom - 1, found once
-    // for every column and layer: a band of rows meets a few of them.
-    const auto meets = [&L, Top, Bottom](int r) { return L.RowBottom(r) > Top && L.RowTop(r) + 1 < Bottom; };
-    int firstRow = n;
-    int lastRow = -1;
-    for (int r = 0; r < n; ++r) {
-        if (meets(r)) {
-            firstRow = std::min(firstRow, r);
-            lastRow = r;
-        }
-    }
+    const int lastColumn = std::min({Span.LastColumn, Span.LastRow - 1, int(FDotX.size()) - 1});
+    const int lastRow = std::min(Span.LastRow, int(FDotY.size()) - 1);
     // Cells do not overlap, so each layer can go into every cell before the
     // next inner one.
     for (int layer = int(Layers.size()) - 1; layer >= 0; --layer) {
         const int spread = L.RingWidth * layer;
-        for (int c = 0; c < n && c < lastRow; ++c) {
+        for (int c = Span.FirstColumn; c <= lastColumn; ++c) {
             const int x = FDotX[size_t(c)];
             // The cells of column c, less their frame pixel.
             const int left = std::max(x - L.DotHalf - spread, L.ColumnLeft(c) + 1);
             const int right = std::min(x + L.DotRest + 1 + spread, L.ColumnRight(c));
             if (right <= left)
                 continue;
-            for (int r = std::max(c + 1, firstRow); r <= lastRow; ++r) {
-                if (!meets(r))
-                    continue;
+            for (int r = std::max(c + 1, Span.FirstRow); r <= lastRow; ++r) {
                 const int y = FDotY[size_t(r)];
                 const int top = std::max(y - L.DotHalf - spread, L.RowTop(r) + 1);
                 const int bottom = std::min(y + L.DotRest + 1 + spread, L.RowBottom(r));
@@ -529,14 +520,16 @@ void TGOScatterEdit::DrawObjects(TGraphicObject* List)
         return;
     }
     DrawClipped(canvas, List, nullptr, dots.front());
-    canvas.DrawInParts(threads, kBandRows, false, [&dots](int, TCanvas& Band, const QRect& Area) {
+    const TScatterplotLayout& layout = static_cast<TScatterplotmatrix*>(Plot())->Layout;
+    canvas.DrawInParts(threads, kBandRows, false, [&dots, &layout](int, TCanvas& Band, const QRect& Area) {
         // The dots are most of what the matrix draws: their squares go to
         // the band a few thousand at a time, each in its colour.
         constexpr size_t kSquaresPerFill = 4096;
+        const TGridSpan span = layout.SpanOf(ToTRect(Area));
         std::vector<TRect> squares;
         std::vector<TColor> colors;
         for (const TGOScatterDataPoint* dot : dots) {
-            dot->AddPreparedSquares(Area.top(), Area.bottom() + 1, squares, colors);
+            dot->AddPreparedSquares(span, squares, colors);
             if (squares.size() >= kSquaresPerFill) {
                 Band.FillRects(squares, colors);
                 squares.clear();
@@ -680,8 +673,8 @@ uint64_t TScatterplotmatrix::ObjectBytes() const
         + HeapBytes(1, (n + 2) * sizeof(TColor));
     const uint64_t cells = n * (n - 1) / 2;
     const uint64_t objects = items + cells + 3 * n;
-    // The editor grows to the matrix's smallest size, and its image with
-    // it, whatever the window's size.
+    // The editor grows to the matrix's smallest size, whatever the window's
+    // size; its image holds what the window area shows of it.
     return ImageBytes(GetMinEditorSize()) + items * dot + HeapBytes(cells, sizeof(TGOSubChartArea))
         + HeapBytes(n, sizeof(TGOScatterSlider)) + HeapBytes(2 * n, sizeof(TGOScatterAxisLabel))
         + objects * sizeof(void*) + HeapBytes(objects, sizeof(TSelectionEntry));

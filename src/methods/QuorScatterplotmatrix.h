@@ -96,10 +96,10 @@ public:
     void PrepareDraw();
     // A prepared Draw computes afresh.
     void ForgetPrepared() { FPrepared = false; }
-    // The squares of a prepared plain Draw in the cells that reach into the
-    // rows Top to Bottom - 1, appended in drawing order with their colours;
-    // reads only, so that bands of rows may take them on several threads.
-    void AddPreparedSquares(int Top, int Bottom, std::vector<TRect>& Squares, std::vector<TColor>& Colors) const;
+    // The squares of a prepared plain Draw in the cells of Span, appended
+    // in drawing order with their colours; reads only, so that bands of
+    // rows may take them on several threads.
+    void AddPreparedSquares(const TGridSpan& Span, std::vector<TRect>& Squares, std::vector<TColor>& Colors) const;
 
     const int Point; // view position of the item
     // Innermost first: the item's colour, a ring per slider, the selection.
@@ -108,9 +108,9 @@ public:
 private:
     // The dot centre in every visible column (FDotX) and row (FDotY).
     void DotCentres() const;
-    // The squares of every colour layer, outermost first, in the cells
-    // reaching into the rows Top to Bottom - 1, appended with their colours.
-    void AddSquares(int Top, int Bottom, std::vector<TRect>& Squares, std::vector<TColor>& Colors) const;
+    // The squares of every colour layer, outermost first, in the cells of
+    // Span, appended with their colours.
+    void AddSquares(const TGridSpan& Span, std::vector<TRect>& Squares, std::vector<TColor>& Colors) const;
     // Whether the item is shown and Test holds for its dot centre in some cell.
     bool AnyDotCentre(const std::function<bool(const TPoint&)>& Test) const;
 

@@ -136,6 +136,32 @@ TRect TScatterplotLayout::CellRect(int c, int r) const
     return Rect(ColumnLeft(c), RowTop(r), ColumnRight(c) + 1, RowBottom(r) + 1);
 }
 
+TGridSpan TScatterplotLayout::SpanOf(const TRect& Area) const
+{
+    // The grid runs left to right and top to bottom: the columns and the
+    // rows that meet Area follow each other.
+    TGridSpan span;
+    const int n = GridCount();
+    const auto first = [n](auto Meets) {
+        int k = 0;
+        while (k < n && !Meets(k))
+            ++k;
+        return k;
+    };
+    const auto last = [](int From, auto Meets) {
+        while (From >= 0 && !Meets(From))
+            --From;
+        return From;
+    };
+    const auto columnMeets = [&](int c) { return ColumnRight(c) > Area.Left && ColumnLeft(c) + 1 < Area.Right; };
+    const auto rowMeets = [&](int r) { return RowBottom(r) > Area.Top && RowTop(r) + 1 < Area.Bottom; };
+    span.FirstColumn = first(columnMeets);
+    span.LastColumn = last(n - 1, columnMeets);
+    span.FirstRow = first(rowMeets);
+    span.LastRow = last(n - 1, rowMeets);
+    return span;
+}
+
 int TScatterplotLayout::ValueToX(const TData& Data, int K, double V) const
 {
     const int left = ColumnLeft(K);

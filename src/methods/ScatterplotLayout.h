@@ -20,6 +20,15 @@ struct TScatterplotmatrixCache {
     std::vector<TPoint> End;
 };
 
+// The grid columns FirstColumn to LastColumn and rows FirstRow to LastRow;
+// none where a last comes before its first.
+struct TGridSpan {
+    int FirstColumn = 0;
+    int LastColumn = -1;
+    int FirstRow = 0;
+    int LastRow = -1;
+};
+
 // Where everything of the scatterplot matrix goes: the layout settings, the
 // insets derived from them, the plot rectangle and the grid of cells, and
 // the mapping of values to pixels. Only the column i, row j > i cells exist;
@@ -46,6 +55,9 @@ public:
     int RowBottom(int r) const { return Cache.End[size_t(r)].y; }
     // The cell of column c and row r, its frame included.
     TRect CellRect(int c, int r) const;
+    // The columns and rows whose cells, less their frame pixel, reach into
+    // Area.
+    TGridSpan SpanOf(const TRect& Area) const;
 
     // Pixel of value V of the dimension at visible position K, across in
     // column K or upwards in row K; values inside the displayed bounds keep

@@ -3,6 +3,7 @@
 #include "platform/MouseQueue.h"
 #include "platform/Parallel.h"
 
+#include <QAbstractScrollArea>
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QGuiApplication>
@@ -147,16 +148,52 @@ const QRegion& TCustomControl::InvalidRegion() const
     return FInvalid;
 }
 
+namespace {
+
+// A scroll area's viewport (a window area's, QMdiArea, included), through
+// which alone its contents can be seen.
+bool IsViewport(const QWidget* Widget)
+{
+    const auto* scroll = qobject_cast<const QAbstractScrollArea*>(Widget->parentWidget());
+    return scroll && scroll->viewport() == Widget;
+}
+
+bool IsWindowAreaViewport(const QWidget* Widget)
+{
+    return IsViewport(Widget) && !qobject_cast<const QScrollArea*>(Widget->parentWidget());
+}
+
+} // namespace
+
+QSize ShownSize(const QWidget* Place, const QSize& Size)
+{
+    QSize shown = Size;
+    for (const QWidget* w = Place; w && !w->isWindow(); w = w->parentWidget())
+        if (IsViewport(w))
+            shown = shown.boundedTo(w->size());
+    return shown;
+}
+
 QRect TCustomControl::ViewArea() const
 {
-    // Only the scroll areas that scroll contents larger than themselves
-    // count: a window area's child windows are no larger than their frames
-    // and keep their images whole wherever they stand.
+    // What lies outside a parent is never seen: a control larger than its
+    // window, and scrolled contents, keep what their parents show. A window
+    // area's child window keeps its image whole while it fits in the area,
+    // so that moving it about costs no paint; one larger than the area (a
+    // plot as large as a wide table) keeps only what the area shows.
     QRect area = rect();
-    for (const QWidget* w = parentWidget(); w && !w->isWindow(); w = w->parentWidget()) {
-        const auto* scroll = qobject_cast<const QScrollArea*>(w->parentWidget());
-        if (scroll && scroll->viewport() == w)
-            area &= QRect(mapFrom(w, QPoint(0, 0)), w->size());
+    QPoint offset; // of the control's origin in the parent at hand
+    const QWidget* child = this;
+    for (const QWidget* w = isWindow() ? nullptr : parentWidget(); w;
+         child = w, w = w->isWindow() ? nullptr : w->parentWidget()) {
+        offset += child->pos();
+        const QRect shown(-offset, w->size());
+        if (IsWindowAreaViewport(w)) {
+            if (area.width() > shown.width() || area.height() > shown.height())
+                area &= shown;
+            break;
+        }
+        area &= shown;
     }
     return area;
 }

@@ -64,6 +64,11 @@ bool ShiftKeyDown();
 
 // ---- Control ---------------------------------------------------------------------------
 
+// The largest part of a control of Size, placed inside Place, that the
+// screen can show: Size bounded by the viewport of every scroll area and
+// window area Place lies in. A control's image is never larger.
+QSize ShownSize(const QWidget* Place, const QSize& Size);
+
 // A window control with its own canvas.
 //
 // Its backing image is the screen: Paint and every drawing on Canvas() go
@@ -74,11 +79,13 @@ bool ShiftKeyDown();
 // goes through the image, double buffering is always on and an invalidated
 // area is always erased before it is painted.
 //
-// The image holds only what can be seen of the control: all of it, or,
-// inside a scroll area, the part its viewport shows. The canvas still draws
-// in client coordinates (what falls outside the image is lost), and a part
-// that scrolls into view is painted then, while what stays in view keeps its
-// pixels, exclusive-or marks included.
+// The image holds only what can be seen of the control: the part its
+// parents show (a control larger than its window, or scrolled in a scroll
+// area), and of a window larger than the window area (QMdiArea) it lies in,
+// the part the area shows. The canvas still draws in client coordinates
+// (what falls outside the image is lost), and a part that comes into view
+// is painted then, while what stays in view keeps its pixels, exclusive-or
+// marks included.
 class TCustomControl : public QWidget, public TObject {
     Q_OBJECT
 public:
@@ -161,7 +168,8 @@ private:
     // size and the visible area whenever it is used.
     void SyncImageSize() const;
     // The part of the client area that can be seen: all of it, clipped by
-    // the viewport of every scroll area (QScrollArea) the control lies in.
+    // every parent up to a window area, and by the area where what is left
+    // does not fit in it.
     QRect ViewArea() const;
     // Makes the image hold Area.
     void CoverArea(const QRect& Area);

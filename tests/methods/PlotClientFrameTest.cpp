@@ -53,7 +53,10 @@ public:
     }
 
     void InvertBackground() override {}
+    // Its picture at no less than Least, as a plot that cannot shrink.
+    uint64_t ObjectBytes() const override { return ImageBytes({Least.width(), Least.height()}); }
     QPointer<TCountingControl> Canvas;
+    QSize Least{0, 0};
 
 protected:
     TMetafile MakeMetafile(TGOEParts) const override
@@ -172,5 +175,26 @@ TEST(PlotClientFrame, APlotWhoseObjectsWouldNotFitClosesWithAMessage)
                   QStringList{QStringLiteral("The %1 of 4 data items by 4 dimensions would need %2 of memory, "
                                              "but only %3 are free; the plot is closed.")
                                   .arg(caption, MemoryText(needed), MemoryText(needed - 1))});
+    }
+}
+
+TEST(PlotClientFrame, APictureIsReckonedAsMuchAsTheWindowAreaShowsOfIt)
+{
+    auto test = TMethodsTestData::Standard();
+    TPlotTestFrame F(test);
+    auto owned = std::make_unique<TControlPlot>(&F.Area);
+    TControlPlot* plot = owned.get();
+    F.Manager->AddClient(QStringLiteral("AndrewsCurves"), QStringLiteral("Andrews' Curves"), std::move(owned));
+    plot->Form()->resize(300, 200);
+    const QSize area = F.Area.viewport()->size();
+    struct TCase {
+        QSize Least;
+        QSize Reckoned;
+    };
+    for (const TCase& c : {TCase{QSize(0, 0), QSize(300, 200)}, TCase{QSize(400, 100), QSize(400, 200)},
+                           TCase{QSize(18000, 18000), area}, TCase{QSize(100, 18000), QSize(300, area.height())}}) {
+        plot->Least = c.Least;
+        EXPECT_EQ(plot->ObjectBytes(), uint64_t(c.Reckoned.width()) * uint64_t(c.Reckoned.height()) * 4)
+            << c.Least.width() << " x " << c.Least.height();
     }
 }

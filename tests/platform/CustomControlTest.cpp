@@ -7,6 +7,8 @@
 
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -17,6 +19,9 @@
 #include <QWindow>
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
 
 namespace {
 
@@ -353,7 +358,7 @@ TEST(CustomControl, ScatteredInvalidationsReachTheScreenInOnePaint)
     EXPECT_TRUE(control.InvalidRegion().isEmpty());
 }
 
-TEST(CustomControl, InAScrollAreaTheImageHoldsWhatTheViewportShows)
+TEST(CustomControl, TheImageOfALargerControlHoldsWhatItsParentsShow)
 {
     // Paints ten-pixel stripes whose colour follows the client x, and notes
     // the area of each paint.
@@ -373,54 +378,85 @@ TEST(CustomControl, InAScrollAreaTheImageHoldsWhatTheViewportShows)
             }
         }
     };
-    QScrollArea scroll;
-    scroll.setFrameShape(QFrame::NoFrame);
-    scroll.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    auto* control = new TStripes;
-    control->resize(5000, 120);
-    scroll.setWidget(control);
-    scroll.resize(300, 200);
-    scroll.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&scroll));
-    QCoreApplication::processEvents();
-    const QSize view = scroll.viewport()->size();
-    EXPECT_EQ(control->BackingImage().size(), QSize(view.width(), 120));
-
-    // Every pixel of the image shows the stripe of its client x; the
-    // exclusive-or rectangle drawn outside paint where it is still in view.
-    auto expectShown = [&](int Scrolled, const QRect& Mark) {
-        ASSERT_EQ(control->BackingOrigin(), QPoint(Scrolled, 0));
-        const QImage& image = control->BackingImage();
-        int wrong = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x) {
-                const TColor stripe = TStripes::StripeAt(Scrolled + x);
-                const bool marked = Mark.contains(Scrolled + x, y);
-                wrong += PixelColor(image, x, y) != (marked ? stripe ^ 0xFFFFFF : stripe) ? 1 : 0;
-            }
-        EXPECT_EQ(wrong, 0) << "scrolled to " << Scrolled;
+    // Each shows 300 pixels across of the control, from client x Scrolled.
+    struct TView {
+        const char* Name;
+        std::function<QWidget*(TStripes* Control, std::function<void(int Scrolled)>& Scroll)> Make;
     };
-    const QRect mark(50, 20, 30, 40);
-    auto drawMark = [&] {
-        control->Canvas().SetPen(TPen(0xFFFFFF, TPenMode::pmXor));
-        control->Canvas().SetBrush(TBrush(0xFFFFFF));
-        control->Canvas().Rectangle(ToTRect(mark));
-    };
-    drawMark();
-    expectShown(0, mark);
+    const int shownWidth = 300;
+    const TView views[] = {
+        {"scroll area",
+         [](TStripes* Control, auto& Scroll) {
+             auto* scroll = new QScrollArea;
+             scroll->setFrameShape(QFrame::NoFrame);
+             scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+             scroll->setWidget(Control);
+             Scroll = [scroll](int X) { scroll->horizontalScrollBar()->setValue(X); };
+             return scroll;
+         }},
+        {"window area with a larger window",
+         [](TStripes* Control, auto& Scroll) {
+             auto* area = new QMdiArea;
+             QMdiSubWindow* window = area->addSubWindow(Control, Qt::FramelessWindowHint);
+             window->resize(Control->size());
+             Scroll = [window](int X) { window->move(-X, 0); };
+             return area;
+         }},
+        {"smaller window", [](TStripes* Control, auto& Scroll) {
+             auto* window = new QWidget;
+             Control->setParent(window);
+             Scroll = [Control](int X) { Control->move(-X, 0); };
+             return window;
+         }}};
+    for (const TView& v : views) {
+        SCOPED_TRACE(v.Name);
+        auto* control = new TStripes;
+        control->resize(5000, 120);
+        std::function<void(int)> scroll;
+        const std::unique_ptr<QWidget> window(v.Make(control, scroll));
+        window->resize(shownWidth, 200);
+        scroll(0);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(control->BackingImage().size(), QSize(shownWidth, 120));
 
-    // A short scroll paints only the strip that came into view.
-    control->Painted = QRegion();
-    scroll.horizontalScrollBar()->setValue(40);
-    QCoreApplication::processEvents();
-    expectShown(40, mark);
-    EXPECT_EQ(control->Painted, QRegion(view.width(), 0, 40, 120));
-    // The mark is removed as it was drawn, where it is in view.
-    drawMark();
-    expectShown(40, QRect());
+        // Every pixel of the image shows the stripe of its client x; the
+        // exclusive-or rectangle drawn outside paint where it is still in view.
+        auto expectShown = [&](int Scrolled, const QRect& Mark) {
+            ASSERT_EQ(control->BackingOrigin(), QPoint(Scrolled, 0));
+            const QImage& image = control->BackingImage();
+            int wrong = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x) {
+                    const TColor stripe = TStripes::StripeAt(Scrolled + x);
+                    const bool marked = Mark.contains(Scrolled + x, y);
+                    wrong += PixelColor(image, x, y) != (marked ? stripe ^ 0xFFFFFF : stripe) ? 1 : 0;
+                }
+            EXPECT_EQ(wrong, 0) << "scrolled to " << Scrolled;
+        };
+        const QRect mark(50, 20, 30, 40);
+        auto drawMark = [&] {
+            control->Canvas().SetPen(TPen(0xFFFFFF, TPenMode::pmXor));
+            control->Canvas().SetBrush(TBrush(0xFFFFFF));
+            control->Canvas().Rectangle(ToTRect(mark));
+        };
+        drawMark();
+        expectShown(0, mark);
 
-    scroll.horizontalScrollBar()->setValue(3000);
-    QCoreApplication::processEvents();
-    expectShown(3000, QRect());
-    EXPECT_EQ(control->BackingImage().size(), QSize(view.width(), 120));
+        // A short scroll paints only the strip that came into view.
+        control->Painted = QRegion();
+        scroll(40);
+        QCoreApplication::processEvents();
+        expectShown(40, mark);
+        EXPECT_EQ(control->Painted, QRegion(shownWidth, 0, 40, 120));
+        // The mark is removed as it was drawn, where it is in view.
+        drawMark();
+        expectShown(40, QRect());
+
+        scroll(3000);
+        QCoreApplication::processEvents();
+        expectShown(3000, QRect());
+        EXPECT_EQ(control->BackingImage().size(), QSize(shownWidth, 120));
+    }
 }
