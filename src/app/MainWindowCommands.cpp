@@ -29,6 +29,8 @@
 #include <QStyleOptionTitleBar>
 #include <QWhatsThis>
 
+#include <vector>
+
 namespace {
 
 const QString LostDataWarning = QStringLiteral("Warning: All modifications to data items and dimensions\r\n"
@@ -51,6 +53,16 @@ bool Confirmed(const QString& Question, int HelpContext)
 
 // The plot numbers of the toggles, in the order of the automation interface.
 enum TPlotNumber { pnParallelCoordinates = 1, pnPermutationMatrix, pnScatterplotMatrix, pnAndrewsCurves };
+
+// The smallest size of each window: what its contents need, as the area
+// gives it to a maximized window.
+std::vector<QSize> MinSizesOf(const QList<QMdiSubWindow*>& Windows)
+{
+    std::vector<QSize> sizes;
+    for (const QMdiSubWindow* window : Windows)
+        sizes.push_back(window->minimumSizeHint().expandedTo(window->minimumSize()));
+    return sizes;
+}
 
 } // namespace
 
@@ -585,7 +597,7 @@ void TQuorbelWindow::WindowTile(bool Vertical)
     for (QMdiSubWindow* window : FMdiArea->subWindowList())
         if (window->isVisible() && !window->isMinimized())
             windows.append(window);
-    const std::vector<QRect> places = TileRects(FMdiArea->viewport()->rect(), int(windows.size()), Vertical);
+    const std::vector<QRect> places = TileRects(FMdiArea->viewport()->rect(), MinSizesOf(windows), Vertical);
     for (qsizetype i = 0; i < windows.size(); ++i) {
         windows[i]->showNormal();
         windows[i]->setGeometry(places[size_t(i)]);
@@ -608,11 +620,7 @@ void TQuorbelWindow::WindowCascadeExecute()
     const QStyle* style = windows[0]->style();
     const int step = style->pixelMetric(QStyle::PM_TitleBarHeight, &title, windows[0])
                      + style->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, windows[0]);
-    QSize least;
-    for (const QMdiSubWindow* window : windows)
-        least = least.expandedTo(window->minimumSizeHint());
-    const std::vector<QRect> places =
-        CascadeRects(FMdiArea->viewport()->rect(), int(windows.size()), step, least);
+    const std::vector<QRect> places = CascadeRects(FMdiArea->viewport()->rect(), MinSizesOf(windows), step);
     for (qsizetype i = 0; i < windows.size(); ++i) {
         windows[i]->showNormal();
         windows[i]->setGeometry(places[size_t(i)]);
