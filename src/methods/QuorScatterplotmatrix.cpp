@@ -186,27 +186,35 @@ void TGOScatterDataPoint::DotCentres() const
     }
 }
 
-bool TGOScatterDataPoint::AnyDotCentre(const std::function<bool(const TPoint&)>& Test) const
+bool TGOScatterDataPoint::AnyDotCentreIn(const TRect& Box) const
 {
     if (Data->IsPointHidden(Point))
         return false;
     DotCentres();
+    // The centre of cell (c, r) has column c's x and row r's y, and cells
+    // lie below the diagonal (r > c): a column whose x is in the box needs
+    // a row further down whose y is. Taken apart so, a wide matrix is
+    // searched in its side's length, not in its cells.
     const int n = int(FDotX.size());
-    for (int c = 0; c < n; ++c)
-        for (int r = c + 1; r < n; ++r)
-            if (Test(::Point(FDotX[size_t(c)], FDotY[size_t(r)])))
-                return true;
+    int lastRow = -1;
+    for (int r = n - 1; r > 0 && lastRow < 0; --r)
+        if (FDotY[size_t(r)] >= Box.Top && FDotY[size_t(r)] < Box.Bottom)
+            lastRow = r;
+    for (int c = 0; c < lastRow; ++c)
+        if (FDotX[size_t(c)] >= Box.Left && FDotX[size_t(c)] < Box.Right)
+            return true;
     return false;
 }
 
 bool TGOScatterDataPoint::ContainsPoint(const TPoint& Pt) const
 {
-    return AnyDotCentre([&](const TPoint& centre) { return PointsNear(Pt, centre, 3); });
+    // A centre less than 3 pixels away each way.
+    return AnyDotCentreIn(TRect{Pt.x - 2, Pt.y - 2, Pt.x + 3, Pt.y + 3});
 }
 
 bool TGOScatterDataPoint::InsideRect(const TRect& R) const
 {
-    return AnyDotCentre([&](const TPoint& centre) { return PtInRect(R, centre); });
+    return AnyDotCentreIn(R);
 }
 
 void TGOScatterDataPoint::PrepareDraw()

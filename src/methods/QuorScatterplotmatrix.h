@@ -9,7 +9,6 @@
 
 #include <QString>
 
-#include <functional>
 #include <vector>
 
 class TScatterplotmatrix;
@@ -111,8 +110,8 @@ private:
     // The squares of every colour layer, outermost first, in the cells of
     // Span, appended with their colours.
     void AddSquares(const TGridSpan& Span, std::vector<TRect>& Squares, std::vector<TColor>& Colors) const;
-    // Whether the item is shown and Test holds for its dot centre in some cell.
-    bool AnyDotCentre(const std::function<bool(const TPoint&)>& Test) const;
+    // Whether the item is shown with its dot centre of some cell in Box.
+    bool AnyDotCentreIn(const TRect& Box) const;
 
     mutable std::vector<int> FDotX;
     mutable std::vector<int> FDotY;
