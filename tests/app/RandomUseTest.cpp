@@ -18,7 +18,7 @@ TEST(RandomUse, EveryStepEndsClean)
         int Items;
         int Dims;
     };
-    const TCase cases[] = {{1, 300, 6}, {6, 30, 40}, {23, 40, 5}, {19, 2, 3}, {29, 3, 1}, {9, 1, 1}};
+    const TCase cases[] = {{24, 300, 6}, {25, 30, 40}, {14, 40, 5}, {26, 2, 3}, {12, 3, 1}, {7, 1, 1}};
     const QTemporaryDir pending;
     int transposes = 0;
     for (const TCase& c : cases) {

@@ -115,12 +115,16 @@ private:
     QString Check();
     void RunStep();
     bool ActionStep();
-    // The commands of the data source menu that replace, reshape or refit
-    // the table, more often than a pick among all commands would choose them.
+    // Groups of commands chosen more often than a pick among all commands
+    // would choose them: those of the data source menu that replace,
+    // reshape or refit the table; the plot toggles; the commands on the
+    // selection, mostly enabled by one.
     bool SourceStep();
-    // Opens or closes a plot with its tool-bar button.
     bool ToggleStep();
-    void Trigger(QAction* Action);
+    bool SelectionStep();
+    // One of the named actions, or, where it is disabled or hidden, another
+    // of them that is there; false when none is.
+    bool TriggerOneOf(const std::vector<const char*>& Names);
     bool PlotStep();
     bool ClusterStep();
     bool ListStep();
@@ -145,7 +149,6 @@ private:
     std::mt19937_64 FRng;
     QTemporaryDir FDir;
     QStringList FSaved; // files saved during the run
-    std::vector<QAction*> FActions;
     int FStep = -1;
     // The step offered a file that cannot be read: its error dialog is the designed answer.
     bool FUnreadableFileOffered = false;
@@ -319,13 +322,6 @@ void TRandomUser::Prepare()
         if (file.open(QIODevice::WriteOnly))
             file.write(content);
     }
-    for (const TActionInfo& info : MainWindowActions())
-        if (QAction* action = FWindow.Action(QString::fromLatin1(info.Name)))
-            FActions.push_back(action);
-    // The colour items of the Edit menu, which stand before its designed entries.
-    for (QAction* item : FWindow.MenuItemMarkPoints->actions())
-        if (item->data().isValid())
-            FActions.push_back(item);
 }
 
 TRandomUseRun TRandomUser::Run()
@@ -479,10 +475,11 @@ void TRandomUser::RunStep()
         const char* Name;
         bool (TRandomUser::*Step)();
     };
-    static const TKind kinds[] = {{34, "plot", &TRandomUser::PlotStep},   {7, "cluster", &TRandomUser::ClusterStep},
-                                  {6, "list", &TRandomUser::ListStep},    {7, "grid", &TRandomUser::GridStep},
-                                  {6, "window", &TRandomUser::WindowStep}, {8, "source", &TRandomUser::SourceStep},
-                                  {6, "toggle", &TRandomUser::ToggleStep}, {26, "action", &TRandomUser::ActionStep}};
+    static const TKind kinds[] = {{32, "plot", &TRandomUser::PlotStep},      {6, "cluster", &TRandomUser::ClusterStep},
+                                  {6, "list", &TRandomUser::ListStep},       {7, "grid", &TRandomUser::GridStep},
+                                  {6, "window", &TRandomUser::WindowStep},   {8, "source", &TRandomUser::SourceStep},
+                                  {6, "toggle", &TRandomUser::ToggleStep},   {8, "selection", &TRandomUser::SelectionStep},
+                                  {21, "action", &TRandomUser::ActionStep}};
     int pick = Draw(100);
     for (const TKind& kind : kinds) {
         if (pick < kind.Percent) {
@@ -530,43 +527,53 @@ bool TRandomUser::Reachable(QAction* Action) const
 
 bool TRandomUser::ActionStep()
 {
-    QAction* action = FActions[size_t(Draw(int(FActions.size())))];
-    if (!Reachable(action)) {
+    std::vector<const char*> names;
+    for (const TActionInfo& info : MainWindowActions())
+        names.push_back(info.Name);
+    names.push_back("MarkColor");
+    return TriggerOneOf(names);
+}
+
+bool TRandomUser::SourceStep()
+{
+    return TriggerOneOf({"ActionTranspose", "LoadXML1", "SavetoXML1", "ActionReset", "ActionFitBounds"});
+}
+
+bool TRandomUser::ToggleStep()
+{
+    return TriggerOneOf({std::begin(kToggles), std::end(kToggles)});
+}
+
+bool TRandomUser::SelectionStep()
+{
+    return TriggerOneOf({"ActionHidePoints", "ActionUnhidePoints", "ActionPickPoints", "ActionHideDims",
+                         "ActionSortPointsAsc", "ActionSortPointsDesc", "ActionSortDimsAsc", "ActionSortDimsDesc",
+                         "ActionGroupPoints", "ActionGroupDims", "ActionCropSubSelection",
+                         "ActionSelectPointsUnderSlider", "ActionSelectAll", "ActionUnhideAllPoints", "MarkColor"});
+}
+
+bool TRandomUser::TriggerOneOf(const std::vector<const char*>& Names)
+{
+    // "MarkColor" stands for a colour item of the Edit menu.
+    auto actionOf = [this](const char* Name) {
+        return qstrcmp(Name, "MarkColor") == 0 ? FWindow.MenuItemMarkPoints->actions().value(Draw(16))
+                                              : FWindow.Action(QString::fromLatin1(Name));
+    };
+    QAction* action = actionOf(Names[size_t(Draw(int(Names.size())))]);
+    if (!action || !Reachable(action)) {
+        // What the first draw found disabled or hidden, the user would not
+        // find either: another that is there now.
         std::vector<QAction*> reachable;
-        for (QAction* a : FActions)
-            if (Reachable(a))
+        for (const char* name : Names)
+            if (QAction* a = actionOf(name); a && Reachable(a))
                 reachable.push_back(a);
         if (reachable.empty())
             return false;
         action = reachable[size_t(Draw(int(reachable.size())))];
     }
-    Trigger(action);
+    Note(QStringLiteral(" action ") + (action->objectName().isEmpty() ? action->text() : action->objectName()));
+    action->trigger();
     return true;
-}
-
-bool TRandomUser::SourceStep()
-{
-    static const char* const names[] = {"ActionTranspose", "LoadXML1", "SavetoXML1", "ActionReset", "ActionFitBounds"};
-    QAction* action = FWindow.Action(QString::fromLatin1(names[Draw(5)]));
-    if (!Reachable(action))
-        return false;
-    Trigger(action);
-    return true;
-}
-
-bool TRandomUser::ToggleStep()
-{
-    QAction* action = FWindow.Action(QString::fromLatin1(kToggles[Draw(4)]));
-    if (!Reachable(action))
-        return false;
-    Trigger(action);
-    return true;
-}
-
-void TRandomUser::Trigger(QAction* Action)
-{
-    Note(QStringLiteral(" action ") + (Action->objectName().isEmpty() ? Action->text() : Action->objectName()));
-    Action->trigger();
 }
 
 // ---- plots -----------------------------------------------------------------------------
