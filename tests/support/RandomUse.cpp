@@ -30,16 +30,15 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScrollBar>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -47,9 +46,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <map>
-#include <cstdio>
 #include <mutex>
 #include <random>
 #include <thread>
@@ -255,10 +254,12 @@ QString TRandomUser::OpenFileName(QWidget*, const QString&, const QString&, cons
         name = FDir.filePath(QStringLiteral("start.xml"));
     else if (pick < 15)
         name = QString();
-    else if (pick < 40)
+    else if (pick < 35)
         name = FDir.filePath(QStringLiteral("start.xml"));
-    else if (pick < 50)
+    else if (pick < 43)
         name = FDir.filePath(QStringLiteral("other.xml"));
+    else if (pick < 51)
+        name = FDir.filePath(QStringLiteral("odd.xml"));
     else if (pick < 70)
         name = FSaved.isEmpty() ? FDir.filePath(QStringLiteral("start.xml")) : FSaved[Draw(int(FSaved.size()))];
     else if (pick < 80)
@@ -315,6 +316,21 @@ void TRandomUser::Prepare()
     const std::pair<const char*, const char*> files[] = {
         {"empty.xml", "<QuorbelData><data><variables count=\"1\"><realvariable name=\"a\" hide=\"0\"/>"
                       "</variables><records count=\"0\"/></data></QuorbelData>"},
+        // Valid, but at the edges: a constant column, values whose range
+        // passes the largest Double, texts, missing values, a hidden
+        // dimension and item, colours out of the table, a record named by id.
+        {"odd.xml",
+         "<QuorbelData><data><variables>"
+         "<realvariable name=\"a\" hide=\"0\"/><realvariable name=\"same\" hide=\"0\"/>"
+         "<realvariable name=\"huge\" hide=\"0\"/><realvariable name=\"gone\" hide=\"1\"/>"
+         "<realvariable name=\"\" hide=\"0\"/></variables><records>"
+         "<record label=\"r1\" color=\"-3\" hide=\"0\"> 1 5 1e308 7 NA </record>"
+         "<record label=\"r2\" color=\"17\" hide=\"0\"> 2 5 -1e308 x 3 </record>"
+         "<record id=\"byid\" color=\"2147483647\" hide=\"0\"> 3 5 0 missing 4</record>"
+         "<record label=\"r4\" color=\"0\" hide=\"1\"> NA 5 1e-300 2 5 </record>"
+         "<record label=\"r5\" color=\"5\" hide=\"0\">-4 5 inf nan 6 </record>"
+         "<record label=\"r6\" color=\"1\" hide=\"0\">5,5 5 2 3 4 </record>"
+         "</records></data></QuorbelData>"},
         {"broken.xml", "<QuorbelData><data><variables"},
         {"data.XML", ""}};
     for (const auto& [name, content] : files) {
