@@ -35,7 +35,7 @@ TEST(RandomUse, EveryStepEndsClean)
         }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(run.Clean()) << RandomUseReport(options, run).toStdString();
-        EXPECT_EQ(run.Steps.size(), options.Steps + 1) << c.Seed;
+        EXPECT_EQ(run.Steps.size(), options.Steps + 2) << c.Seed; // with the start and the end
         transposes += run.Tally.value(QStringLiteral("transpose"));
     }
     // The runs reach the transposed table and come back.

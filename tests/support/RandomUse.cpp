@@ -424,6 +424,22 @@ TRandomUseRun TRandomUser::Run()
         if (!FFailure.isEmpty())
             FRun.Failure = QStringLiteral("step %1: %2").arg(step).arg(FFailure);
     }
+    // The user closes the program from wherever the steps left it.
+    if (FFailure.isEmpty()) {
+        FStep = FOptions.Steps;
+        FStepStart = NowMs();
+        {
+            const std::lock_guard<std::mutex> lock(FLock);
+            FRun.Steps << QStringLiteral("end:");
+        }
+        Note(QStringLiteral(" action ActionExit"));
+        FWindow.Action(QStringLiteral("ActionExit"))->trigger();
+        Settle();
+        if (FWindow.Data)
+            Fail(QStringLiteral("the main window stays open"));
+        if (!FFailure.isEmpty())
+            FRun.Failure = QStringLiteral("end: ") + FFailure;
+    }
     if (FOptions.Trace)
         PrintReport(QStringLiteral("\n"));
     return FRun;
