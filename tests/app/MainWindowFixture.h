@@ -1,16 +1,13 @@
 #pragma once
 
-// A main window started as a user starts it, offscreen, with a stored user
-// code (no identification dialog), no log server (uploads fail at once and
-// leave pending files in a private folder), a scripted responder, and an end
-// of the run that is only counted.
+// A started main window (support/MainWindowStart.h) with its pending log
+// files in a private folder, a scripted responder, and an end of the run
+// that is only counted.
 
-#include "ObjectEditor/StockObjects.h"
 #include "QuorData/QuorData.h"
 #include "QuorMethodBase.h"
+#include "support/MainWindowStart.h"
 #include "support/TestSupport.h"
-#include "app/StandaloneWindowUnit.h"
-#include "platform/Settings.h"
 #include "usagelog/Evaluation.h"
 
 #include <QDir>
@@ -25,16 +22,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(FPending.isValid());
-        InitStockObjects();
-        qunsetenv("QUORBEL_LOG_SERVER");
-        TSettings settings;
-        settings.WriteString(QStringLiteral("usr_id"), QStringLiteral("TEST0001"));
-        settings.WriteString(QStringLiteral("usr_type"), QStringLiteral("student"));
-        settings.WriteString(QStringLiteral("log_server"), QString());
-        settings.WriteString(QStringLiteral("log_location"), PendingFolder());
-        Window = std::make_unique<TQuorbelWindow>();
-        Window->Terminate = [this] { ++Terminations; };
-        Window->show();
+        Window = StartMainWindow(PendingFolder(), [this] { ++Terminations; });
         Responder->Clear();
     }
 
