@@ -41,6 +41,15 @@ public:
         InstallControl(Canvas);
     }
 
+    // Opens one in the frame's area; the manager owns it.
+    static TControlPlot* Open(TPlotTestFrame& F)
+    {
+        auto owned = std::make_unique<TControlPlot>(&F.Area);
+        TControlPlot* plot = owned.get();
+        F.Manager->AddClient(Info().Key, Info().Caption, std::move(owned));
+        return plot;
+    }
+
     static TPlotClientInfo Info()
     {
         TPlotClientInfo info;
@@ -75,9 +84,7 @@ TEST(PlotClientFrame, APlotThatIsItsOwnControlSharesWindowToolBarLogCodesAndCopy
     CreateLog();
     auto test = TMethodsTestData::Standard();
     TPlotTestFrame F(test);
-    auto owned = std::make_unique<TControlPlot>(&F.Area);
-    TControlPlot* plot = owned.get();
-    F.Manager->AddClient(QStringLiteral("AndrewsCurves"), QStringLiteral("Andrews' Curves"), std::move(owned));
+    TControlPlot* plot = TControlPlot::Open(F);
     EXPECT_EQ(plot->Form()->windowTitle(), QStringLiteral("Andrews' Curves"));
     EXPECT_TRUE(plot->Form()->isAncestorOf(plot->Canvas));
     EXPECT_TRUE(plot->Form()->isAncestorOf(F.ToolBar));
@@ -105,9 +112,7 @@ TEST(PlotClientFrame, APlotThatIsItsOwnControlRepaintsAfterChangesOfOthers)
 {
     auto test = TMethodsTestData::Standard();
     TPlotTestFrame F(test);
-    auto owned = std::make_unique<TControlPlot>(&F.Area);
-    TControlPlot* plot = owned.get();
-    F.Manager->AddClient(QStringLiteral("AndrewsCurves"), QStringLiteral("Andrews' Curves"), std::move(owned));
+    TControlPlot* plot = TControlPlot::Open(F);
     plot->Form()->resize(200, 150);
     ASSERT_TRUE(ProcessEventsUntil([&] { return plot->Canvas->Paints > 0; }));
     const int before = plot->Canvas->Paints;
@@ -120,9 +125,7 @@ TEST(PlotClientFrame, AnExchangeIsOneTransactionThatRebuildsAndEndsTheDragSilent
 {
     auto test = TMethodsTestData::Standard();
     TPlotTestFrame F(test);
-    auto owned = std::make_unique<TControlPlot>(&F.Area);
-    TControlPlot* plot = owned.get();
-    F.Manager->AddClient(QStringLiteral("AndrewsCurves"), QStringLiteral("Andrews' Curves"), std::move(owned));
+    TControlPlot* plot = TControlPlot::Open(F);
     TRecordingDataClient others;
     test.Data.RegisterClient(&others);
     others.Clear();
@@ -182,9 +185,7 @@ TEST(PlotClientFrame, APictureIsReckonedAsMuchAsTheWindowAreaShowsOfIt)
 {
     auto test = TMethodsTestData::Standard();
     TPlotTestFrame F(test);
-    auto owned = std::make_unique<TControlPlot>(&F.Area);
-    TControlPlot* plot = owned.get();
-    F.Manager->AddClient(QStringLiteral("AndrewsCurves"), QStringLiteral("Andrews' Curves"), std::move(owned));
+    TControlPlot* plot = TControlPlot::Open(F);
     plot->Form()->resize(300, 200);
     const QSize area = F.Area.viewport()->size();
     struct TCase {
