@@ -97,7 +97,7 @@ TEST_F(MainWindowTest, PlotSettingsLeaveTheirCheckMarkWhileThePlotIsClosed)
 
 TEST_F(MainWindowTest, PlotSettingsReachTheOpenPlot)
 {
-    for (const char* key : {"ParallelCoordinates", "PermutationMatrix", "ScatterplotMatrix", "AndrewsCurves"})
+    for (const char* key : kPlotKeys)
         OpenPlot(QString::fromLatin1(key));
     auto* pm = dynamic_cast<TPermutationmatrix*>(Manager().GetClient(QStringLiteral("PermutationMatrix")));
     auto* pc = dynamic_cast<TParallelCoordinates*>(Manager().GetClient(QStringLiteral("ParallelCoordinates")));

@@ -85,8 +85,6 @@ protected:
         Responder->Push(path);
         Window->LoadXMLFile();
     }
-    static constexpr const char* kPlotKeys[] = {"ParallelCoordinates", "PermutationMatrix", "ScatterplotMatrix",
-                                                "AndrewsCurves"};
 
     QTemporaryDir FDir;
 };
@@ -287,7 +285,7 @@ TEST_F(MainWindowFileTest, AClickWhoseWriteRefitsTheScalesKeepsWhatItSelected)
 
 TEST_F(MainWindowTest, ClosingWithEveryPlotOpenFreesAllAndEndsTheRun)
 {
-    for (const char* key : {"ParallelCoordinates", "PermutationMatrix", "ScatterplotMatrix", "AndrewsCurves"})
+    for (const char* key : kPlotKeys)
         if (Manager().CreateClient(QString::fromLatin1(key)))
             OpenPlot(QString::fromLatin1(key));
     EXPECT_TRUE(Window->close());

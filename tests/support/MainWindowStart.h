@@ -12,6 +12,10 @@
 #include <functional>
 #include <memory>
 
+// The keys of the four plots, in the order of the window's menu.
+inline constexpr const char* kPlotKeys[] = {"ParallelCoordinates", "PermutationMatrix", "ScatterplotMatrix",
+                                            "AndrewsCurves"};
+
 inline std::unique_ptr<TQuorbelWindow> StartMainWindow(const QString& PendingFolder, std::function<void()> Terminate)
 {
     InitStockObjects();

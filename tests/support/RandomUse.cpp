@@ -1,6 +1,7 @@
 #include "support/RandomUse.h"
 
 #include "support/Gestures.h"
+#include "support/MainWindowStart.h"
 #include "support/TestTable.h"
 
 #include "ObjectEditor/CopyBox.h"
@@ -61,8 +62,7 @@
 
 namespace {
 
-// The plots' keys and the actions that open and close them.
-const char* const kPlotKeys[] = {"ParallelCoordinates", "PermutationMatrix", "ScatterplotMatrix", "AndrewsCurves"};
+// The actions that open and close the plots of kPlotKeys.
 const char* const kToggles[] = {"ActionQuorPCoord", "ActionQuorPMatrix", "ActionQuorSMatrix", "ActionQuorACurves"};
 
 // Prints the running run's report; a sanitizer that ends the process
