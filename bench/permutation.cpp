@@ -2,11 +2,13 @@
 // (items x dimensions): a rebuild (statistics, cell objects, layout) plus a
 // full repaint into the backing image, against a bare loop that fills the
 // same cell rectangles with QPainter; and a hover over the matrix (hit test
-// and status text). The rebuild's counters report the bare loop's time, the
-// ratio of the two and the bytes each cell object takes.
+// and status text); a repaint with every cell selected. The rebuild's
+// counters report the bare loop's time, the ratio of the two and the bytes
+// each cell object takes.
 #include "PlotBench.h"
 
 #include "methods/QuorPermutationmatrix.h"
+#include "support/Gestures.h"
 
 #include <QImage>
 
@@ -96,6 +98,23 @@ void BM_PermutationHover(benchmark::State& State)
     }
 }
 BENCHMARK(BM_PermutationHover)->Args({20000, 10})->Unit(benchmark::kMillisecond);
+
+// Every cell taken into the editor's selection by a band, each framed by
+// exclusive-or; at 2,000 items by 8 dimensions the cells stand hundreds of
+// pixels tall.
+void BM_PermutationRepaintSelected(benchmark::State& State)
+{
+    TMatrixBench& bench = Bench(int(State.range(0)), int(State.range(1)));
+    TGOEdit* editor = bench.Plot->Editor();
+    const TRect plot = bench.Plot->Layout.PlotRect;
+    PacedDragGesture(editor, QPoint(plot.Left - 2, plot.Top - 2), {QPoint(plot.Right + 2, plot.Bottom + 2)});
+    int selected = 0;
+    for (const TSelectionEntry* e = editor->GetSelection(); e; e = e->Next.get())
+        ++selected;
+    State.counters["selected"] = selected;
+    State.counters["repaint_ms"] = MeanMillisecondsPerIteration(State, [&] { editor->Repaint(); });
+}
+BENCHMARK(BM_PermutationRepaintSelected)->Args({2000, 8})->Unit(benchmark::kMillisecond);
 
 } // namespace
 

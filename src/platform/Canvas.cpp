@@ -873,6 +873,10 @@ void TCanvas::FillSpans(const TSpans& Spans, TColor Color, TPenMode Mode)
     if (!Ready() || Spans.Rects().empty())
         return;
     FlushBatch();
+    if (FillImageDirectly(Spans.Rects(), Color, Mode)) {
+        Notify(Spans.Bounds());
+        return;
+    }
     FPainter->setCompositionMode(CompositionFor(Mode));
     FPainter->setPen(Qt::NoPen);
     FPainter->setBrush(ToQColor(Color));
@@ -914,25 +918,45 @@ std::optional<TCanvas::TDirectImage> TCanvas::DirectImage() const
     // buffer when the origin is not (0, 0): only the pixels of Visible are
     // ever written, and those lie in it.
     target.Stride = image->bytesPerLine();
+    target.Format = format;
     const qsizetype lead = qsizetype(FOrigin.y()) * target.Stride + qsizetype(FOrigin.x()) * qsizetype(sizeof(QRgb));
     target.Bits = reinterpret_cast<uchar*>(reinterpret_cast<quintptr>(image->constBits()) - quintptr(lead));
     return target;
 }
 
-bool TCanvas::FillImageDirectly(std::span<const QRect> DeviceRects, TColor Color)
+bool TCanvas::FillImageDirectly(std::span<const QRect> DeviceRects, TColor Color, TPenMode Mode)
 {
     const std::optional<TDirectImage> target = DirectImage();
-    if (!target)
+    // Qt combines with a straight-alpha image through a premultiplied copy.
+    if (!target || (Mode != TPenMode::pmCopy && target->Format == QImage::Format_ARGB32))
         return false;
     const QRgb pixel = ToQColor(Color).rgb();
-    for (const QRect& rect : DeviceRects) {
-        const QRect r = rect & target->Visible;
-        if (r.isEmpty())
-            continue;
-        for (int y = r.top(); y <= r.bottom(); ++y) {
-            QRgb* line = target->Line(y) + r.left();
-            std::fill(line, line + r.width(), pixel);
+    // Exclusive-or and mask leave the ground's alpha as it is; merge makes it opaque.
+    const QRgb colour = pixel & 0x00FFFFFFu;
+    const auto fill = [&](auto Op) {
+        for (const QRect& rect : DeviceRects) {
+            const QRect r = rect & target->Visible;
+            if (r.isEmpty())
+                continue;
+            for (int y = r.top(); y <= r.bottom(); ++y) {
+                QRgb* line = target->Line(y) + r.left();
+                std::for_each(line, line + r.width(), Op);
+            }
         }
+    };
+    switch (Mode) {
+    case TPenMode::pmCopy:
+        fill([pixel](QRgb& p) { p = pixel; });
+        break;
+    case TPenMode::pmXor:
+        fill([colour](QRgb& p) { p ^= colour; });
+        break;
+    case TPenMode::pmMask:
+        fill([colour](QRgb& p) { p &= colour | 0xFF000000u; });
+        break;
+    case TPenMode::pmMerge:
+        fill([pixel](QRgb& p) { p |= pixel; });
+        break;
     }
     return true;
 }
@@ -943,10 +967,10 @@ void TCanvas::FillWithBrush(std::span<const QRect> DeviceRects, const QRect& Bou
     if (!Ready() || DeviceRects.empty() || brush.Style() == TBrushStyle::bsClear)
         return;
     FlushBatch();
-    // Solid copies onto a control's backing image, by the thousand in the
-    // plots, skip the painter's per-rectangle set-up.
-    if (Mode == TPenMode::pmCopy && brush.Style() != TBrushStyle::bsPattern
-        && FillImageDirectly(DeviceRects, brush.Color())) {
+    // Solid fills onto a control's backing image, by the thousand in the
+    // plots, skip the painter's per-rectangle set-up and the threads that
+    // Qt starts for every tall rectangle.
+    if (brush.Style() != TBrushStyle::bsPattern && FillImageDirectly(DeviceRects, brush.Color(), Mode)) {
         Notify(Bounds);
         return;
     }

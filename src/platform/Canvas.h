@@ -542,13 +542,15 @@ private:
         uchar* Bits = nullptr;
         qsizetype Stride = 0;
         QRect Visible;
+        QImage::Format Format = QImage::Format_RGB32;
         QRgb* Line(int y) const { return reinterpret_cast<QRgb*>(Bits + y * Stride); }
     };
     // Empty for every other device or state: the painter must draw there.
     std::optional<TDirectImage> DirectImage() const;
-    // Solid opaque rectangles written into the scanlines; false, writing
+    // Solid rectangles written into the scanlines, copied or combined with
+    // the ground as Qt's raster operations combine them; false, writing
     // nothing, when the device does not allow it.
-    bool FillImageDirectly(std::span<const QRect> DeviceRects, TColor Color);
+    bool FillImageDirectly(std::span<const QRect> DeviceRects, TColor Color, TPenMode Mode);
     void StrokeWide(std::span<const TPoint> DevicePoints, bool Closed);
     // A copy-mode wide stroke with round ends and joins written into the
     // device's pixels: those whose centres lie within half the width of a

@@ -441,6 +441,60 @@ TEST(Canvas, MaskModeCombinesByAndMergeModeByOr)
     }
 }
 
+// Rectangles filled straight into an image's scanlines combine with the
+// ground exactly as Qt's raster operations do, in every 32-bit format, and
+// keep to the clip; tall ones too, which Qt fills on several threads.
+TEST(Canvas, RectanglesOnAnImageCombineAsQtsRasterOperations)
+{
+    std::mt19937 random(5);
+    for (const QImage::Format format :
+         {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied, QImage::Format_ARGB32}) {
+        QImage ground(40, 300, format);
+        for (int y = 0; y < ground.height(); ++y)
+            for (int x = 0; x < ground.width(); ++x)
+                ground.setPixel(x, y, format == QImage::Format_RGB32 ? random() | 0xFF000000u : random() | 0x80000000u);
+        ground = format == QImage::Format_ARGB32_Premultiplied
+                     ? ground.convertToFormat(QImage::Format_ARGB32).convertToFormat(format)
+                     : ground;
+        for (const TPenMode mode : {TPenMode::pmCopy, TPenMode::pmXor, TPenMode::pmMask, TPenMode::pmMerge}) {
+            SCOPED_TRACE(testing::Message() << "format " << int(format) << ", mode " << int(mode));
+            // A framed rectangle: its outline in the pen's colour, its
+            // inside in the brush's, each pixel combined once.
+            const QRect frames[] = {QRect(5, 3, 4, 290), QRect(0, 10, 40, 6)};
+            QImage expected = ground;
+            {
+                QPainter painter(&expected);
+                painter.setClipRect(QRect(2, 0, 30, 280));
+                painter.setPen(Qt::NoPen);
+                painter.setCompositionMode(mode == TPenMode::pmXor    ? QPainter::RasterOp_SourceXorDestination
+                                           : mode == TPenMode::pmMask  ? QPainter::RasterOp_SourceAndDestination
+                                           : mode == TPenMode::pmMerge ? QPainter::RasterOp_SourceOrDestination
+                                                                       : QPainter::CompositionMode_Source);
+                for (const QRect& f : frames) {
+                    painter.setBrush(QColor(0x3C, 0x81, 0xF0));
+                    painter.drawRect(f.adjusted(1, 1, -1, -1));
+                    painter.setBrush(QColor(0xC0, 0x12, 0x0F));
+                    const QRect outline[] = {{f.left(), f.top(), f.width(), 1},
+                                             {f.left(), f.bottom(), f.width(), 1},
+                                             {f.left(), f.top() + 1, 1, f.height() - 2},
+                                             {f.right(), f.top() + 1, 1, f.height() - 2}};
+                    painter.drawRects(outline, 4);
+                }
+            }
+            QImage drawn = ground;
+            {
+                TCanvas canvas(&drawn);
+                canvas.IntersectClipRect(Rect(2, 0, 32, 280));
+                canvas.SetPen(TPen(RGB(0xC0, 0x12, 0x0F), mode));
+                canvas.SetBrush(TBrush(RGB(0x3C, 0x81, 0xF0)));
+                for (const QRect& f : frames)
+                    canvas.Rectangle(Rect(f.left(), f.top(), f.right() + 1, f.bottom() + 1));
+            }
+            EXPECT_EQ(drawn, expected);
+        }
+    }
+}
+
 TEST(Canvas, PatternBrushRepeatsItsTileFromTheOrigin)
 {
     QImage tile(8, 8, QImage::Format_RGB32);
