@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHelpEvent>
+#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTextBrowser>
 #include <QVBoxLayout>
@@ -127,11 +128,16 @@ QString HelpPagesFolder()
         folder = QDir::tempPath() + QStringLiteral("/quorbel");
     folder += QStringLiteral("/help/");
     QDir().mkpath(folder);
+    // Each page is replaced in one rename: another running Quorbel may be
+    // showing it, and a page removed before its copy would be missing then.
     for (const QString& name : QDir(TopicRoot).entryList(QDir::Files)) {
-        const QString target = folder + name;
-        QFile::remove(target);
-        QFile::copy(TopicRoot + name, target);
-        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        QFile page(TopicRoot + name);
+        QSaveFile target(folder + name);
+        if (page.open(QIODevice::ReadOnly) && target.open(QIODevice::WriteOnly)) {
+            target.write(page.readAll());
+            target.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+            target.commit();
+        }
     }
     return folder;
 }

@@ -16,7 +16,9 @@
 #include <QUrl>
 #include <QHelpEvent>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
 TEST(Help, EveryContextTheProgramGivesHasItsTopic)
 {
@@ -134,4 +136,21 @@ TEST(AboutBox, LinksAreBlueWithAHandAndTheProductLinkShowsItsAddress)
     }
     EXPECT_EQ(box.QuorbelWwwLink->text(), TAboutBox::ProductAddress());
     EXPECT_TRUE(QFile::exists(QUrl(TAboutBox::ProductAddress()).toLocalFile()));
+}
+
+// Another Quorbel writes the pages again while this one's link shows one.
+TEST(AboutBox, TheProductPageStaysWhileTheHelpPagesAreWrittenAgain)
+{
+    const QString page = QUrl(TAboutBox::ProductAddress()).toLocalFile();
+    std::atomic<bool> written{false};
+    std::thread other([&] {
+        for (int i = 0; i < 20; ++i)
+            HelpPagesFolder();
+        written = true;
+    });
+    int missing = 0;
+    while (!written)
+        missing += QFile::exists(page) ? 0 : 1;
+    other.join();
+    EXPECT_EQ(missing, 0);
 }
