@@ -1,7 +1,5 @@
-#include "support/MainWindowStart.h"
 #include "support/RandomUse.h"
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -30,12 +28,7 @@ TEST(RandomUse, EveryStepEndsClean)
         options.Dims = c.Dims;
         options.Steps = 200;
         options.StepTimeoutSeconds = 120;
-        TRandomUseRun run;
-        {
-            const std::unique_ptr<TQuorbelWindow> window = StartMainWindow(pending.path() + u'/', [] {});
-            run = RunRandomUse(*window, options);
-        }
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        const TRandomUseRun run = RunRandomUse(pending.path() + u'/', options);
         EXPECT_TRUE(run.Clean()) << RandomUseReport(options, run).toStdString();
         EXPECT_EQ(run.Steps.size(), options.Steps + 2) << c.Seed; // with the start and the end
         transposes += run.Tally.value(QStringLiteral("transpose"));

@@ -248,28 +248,22 @@ int TRandomUser::ExecDialog(QDialog& Dialog)
 
 QString TRandomUser::OpenFileName(QWidget*, const QString&, const QString&, const QString&)
 {
+    // Answers by percent; "" is Cancel, "saved" a file the run saved.
+    static const std::pair<int, const char*> answers[] = {
+        {15, ""},          {20, "start.xml"}, {8, "other.xml"},    {8, "odd.xml"},   {19, "saved"},
+        {10, "empty.xml"}, {5, "data.XML"},   {10, "missing.xml"}, {5, "broken.xml"}};
+    const char* answer = "start.xml"; // at the run's start
+    if (FStep >= 0)
+        for (int pick = Draw(100); const auto& [percent, file] : answers) {
+            answer = file;
+            if ((pick -= percent) < 0)
+                break;
+        }
     QString name;
-    const int pick = Draw(100);
-    if (FStep < 0) // the run's start
-        name = FDir.filePath(QStringLiteral("start.xml"));
-    else if (pick < 15)
-        name = QString();
-    else if (pick < 35)
-        name = FDir.filePath(QStringLiteral("start.xml"));
-    else if (pick < 43)
-        name = FDir.filePath(QStringLiteral("other.xml"));
-    else if (pick < 51)
-        name = FDir.filePath(QStringLiteral("odd.xml"));
-    else if (pick < 70)
-        name = FSaved.isEmpty() ? FDir.filePath(QStringLiteral("start.xml")) : FSaved[Draw(int(FSaved.size()))];
-    else if (pick < 80)
-        name = FDir.filePath(QStringLiteral("empty.xml"));
-    else if (pick < 85)
-        name = FDir.filePath(QStringLiteral("data.XML"));
-    else if (pick < 95)
-        name = FDir.filePath(QStringLiteral("missing.xml"));
-    else
-        name = FDir.filePath(QStringLiteral("broken.xml"));
+    if (qstrcmp(answer, "saved") == 0 && !FSaved.isEmpty())
+        name = FSaved[Draw(int(FSaved.size()))];
+    else if (*answer)
+        name = FDir.filePath(QString::fromLatin1(qstrcmp(answer, "saved") == 0 ? "start.xml" : answer));
     FUnreadableFileOffered = name.endsWith(QLatin1String("missing.xml")) || name.endsWith(QLatin1String("broken.xml"));
     Note(QStringLiteral(" | open: ") + (name.isEmpty() ? QStringLiteral("Cancel") : name.section(u'/', -1)));
     return name;
@@ -532,9 +526,6 @@ void TRandomUser::RunStep()
 bool TRandomUser::Reachable(QAction* Action) const
 {
     if (!Action->isEnabled() || !Action->isVisible() || FOptions.Avoid.contains(Action->objectName()))
-        return false;
-    if (Action->objectName() == QLatin1String("LoadXML1") && !FOptions.LoadWhileTransposed
-        && FWindow.Data->Transposed())
         return false;
     // These end the run or wait for a click on some control: not random use.
     for (const char* name : {"ActionExit", "ActionContextHelp"})
@@ -975,10 +966,16 @@ bool TRandomUser::WindowStep()
 
 } // namespace
 
-TRandomUseRun RunRandomUse(TQuorbelWindow& Window, const TRandomUseOptions& Options)
+TRandomUseRun RunRandomUse(const QString& PendingFolder, const TRandomUseOptions& Options)
 {
-    TRandomUser user(Window, Options);
-    return user.Run();
+    TRandomUseRun run;
+    {
+        const std::unique_ptr<TQuorbelWindow> window = StartMainWindow(PendingFolder, [] {});
+        TRandomUser user(*window, Options);
+        run = user.Run();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return run;
 }
 
 QString RandomUseReport(const TRandomUseOptions& Options, const TRandomUseRun& Run)
@@ -990,8 +987,6 @@ QString RandomUseReport(const TRandomUseOptions& Options, const TRandomUseRun& R
                           .arg(Options.Steps);
     if (!Options.Avoid.isEmpty())
         command += QStringLiteral(" --avoid ") + Options.Avoid.join(u',');
-    if (!Options.LoadWhileTransposed)
-        command += QStringLiteral(" --no-load-transposed");
     if (!Options.Skip.empty()) {
         QStringList skipped;
         for (int step : Options.Skip)

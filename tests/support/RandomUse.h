@@ -20,8 +20,6 @@
 #include <cstdint>
 #include <set>
 
-class TQuorbelWindow;
-
 struct TRandomUseOptions {
     uint64_t Seed = 1;
     int Items = 20;
@@ -31,8 +29,6 @@ struct TRandomUseOptions {
     std::set<int> Skip;
     // Names of actions never chosen.
     QStringList Avoid;
-    // Whether "Load XML" may be chosen while the table is transposed.
-    bool LoadWhileTransposed = true;
     // A step that runs longer than this ends the process with the report; 0: no limit.
     int StepTimeoutSeconds = 0;
     // Each step's line goes to the diagnostic output as the step starts.
@@ -50,10 +46,11 @@ struct TRandomUseRun {
     bool Clean() const { return Failure.isEmpty(); }
 };
 
-// Loads a generated table of Options.Items by Options.Dims through the
-// window's own "Load XML" and runs the steps. The window is a started one,
-// offscreen; the run installs its own dialog responder meanwhile.
-TRandomUseRun RunRandomUse(TQuorbelWindow& Window, const TRandomUseOptions& Options);
+// Starts a main window as a user does, offscreen, its pending log files in
+// PendingFolder; loads a generated table of Options.Items by Options.Dims
+// through the window's own "Load XML", runs the steps, and closes it. The
+// run installs its own dialog responder meanwhile.
+TRandomUseRun RunRandomUse(const QString& PendingFolder, const TRandomUseOptions& Options);
 
 // The seed, the table, the options as the tool's command line, the failure
 // and the steps, one per line.

@@ -4,7 +4,6 @@
 //
 //   quorbel-randomuse --seed 1 --seeds 20 --size 2000x8,60x40 --steps 500
 //   quorbel-randomuse --seed 7 --items 2000 --dims 8 --steps 500 --skip 0-40,57
-#include "support/MainWindowStart.h"
 #include "support/RandomUse.h"
 
 #include "platform/Application.h"
@@ -70,19 +69,16 @@ int main(int argc, char** argv)
     const QCommandLineOption steps(QStringLiteral("steps"), QStringLiteral("Steps per run."), QStringLiteral("n"), QStringLiteral("200"));
     const QCommandLineOption skip(QStringLiteral("skip"), QStringLiteral("Steps not run: 3,7,10-12."), QStringLiteral("list"));
     const QCommandLineOption avoid(QStringLiteral("avoid"), QStringLiteral("Actions never chosen."), QStringLiteral("names"));
-    const QCommandLineOption noLoadTransposed(QStringLiteral("no-load-transposed"),
-                                              QStringLiteral("No \"Load XML\" while the table is transposed."));
     const QCommandLineOption timeout(QStringLiteral("timeout"), QStringLiteral("Seconds a step may take."),
                                      QStringLiteral("s"), QStringLiteral("300"));
     const QCommandLineOption trace(QStringLiteral("trace"), QStringLiteral("Print each step as it runs."));
     const QCommandLineOption report(QStringLiteral("report"), QStringLiteral("Print the steps of clean runs too."));
-    parser.addOptions({seed, seeds, items, dims, sizes, steps, skip, avoid, noLoadTransposed, timeout, trace, report});
+    parser.addOptions({seed, seeds, items, dims, sizes, steps, skip, avoid, timeout, trace, report});
     parser.process(app);
 
     TRandomUseOptions options;
     options.Steps = parser.value(steps).toInt();
     options.Avoid = parser.value(avoid).split(u',', Qt::SkipEmptyParts);
-    options.LoadWhileTransposed = !parser.isSet(noLoadTransposed);
     options.StepTimeoutSeconds = parser.value(timeout).toInt();
     options.Trace = parser.isSet(trace);
     if (parser.isSet(skip) && !ParseStepList(parser.value(skip), options.Skip))
@@ -102,12 +98,7 @@ int main(int argc, char** argv)
             options.Dims = dimCount;
             QElapsedTimer clock;
             clock.start();
-            TRandomUseRun run;
-            {
-                std::unique_ptr<TQuorbelWindow> window = StartMainWindow(pending.path() + u'/', [] {});
-                run = RunRandomUse(*window, options);
-            }
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            const TRandomUseRun run = RunRandomUse(pending.path() + u'/', options);
             QStringList tally;
             for (auto it = run.Tally.cbegin(); it != run.Tally.cend(); ++it)
                 tally << QStringLiteral("%1 %2").arg(it.key()).arg(it.value());
